@@ -1,0 +1,66 @@
+#include "cli/cli.h"
+
+#include <unistd.h>
+
+#include "texlib/read.h"
+
+const std::vector<CliCommand>& cliCommands() {
+    static const std::vector<CliCommand> commands = {
+        {"info", "show type, size, pixel format, levels and frame count of image files", cmdInfo},
+        {"convert", "convert an image file to another format", cmdConvert},
+    };
+    return commands;
+}
+
+void cliError(const std::string& message) { std::fprintf(stderr, "tarquil-cli: %s\n", message.c_str()); }
+
+bool cliStderrIsTerminal() { return ::isatty(2) != 0; }
+
+std::string cliJsonString(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += char(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+static void printHelp() {
+    std::printf("usage: tarquil-cli COMMAND ARGS... [options]\n\ncommands:\n");
+    for (const auto& c : cliCommands()) std::printf("  %-12s %s\n", c.name, c.summary);
+    std::printf("\n'tarquil-cli COMMAND --help' describes a command's options.\n"
+                "Exit status: 0 success, 1 a file could not be read or written, 2 bad usage.\n");
+}
+
+int cliRun(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        printHelp();
+        return CLI_USAGE;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        printHelp();
+        return CLI_OK;
+    }
+    for (const auto& c : cliCommands())
+        if (args[0] == c.name) return c.run(std::vector<std::string>(args.begin() + 1, args.end()));
+    cliError("unknown command '" + args[0] + "' (see tarquil-cli --help)");
+    return CLI_USAGE;
+}
+
+int cliMain(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return cliRun(args);
+}

@@ -1,0 +1,72 @@
+// File type detection and the single entry through which every image file is read.
+#pragma once
+
+#include <any>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "texlib/mip.h"
+#include "texlib/stream.h"
+
+// File type codes (kept by frames as their type).
+enum TxFileType : int {
+    TX_TYPE_UNKNOWN = 0,
+    TX_TYPE_3DF = 256,
+    TX_TYPE_PPM = 257,
+    TX_TYPE_BMP = 258,
+    TX_TYPE_IFF = 259,
+    TX_TYPE_PCX = 260,
+    TX_TYPE_P9 = 261,
+    TX_TYPE_RGT = 262,
+    TX_TYPE_JPEG = 263,
+    TX_TYPE_GIF = 264,
+    TX_TYPE_PNG = 265,
+    TX_TYPE_TGA = 512,
+    TX_TYPE_TEX = 513,
+    TX_TYPE_SPR = 514,
+    TX_TYPE_LMP = 515,
+    TX_TYPE_PSD = 516,
+    TX_TYPE_GBR = 517,
+    TX_TYPE_GIH = 518,
+    TX_TYPE_PALETTE = 519,
+    TX_TYPE_AVI = 520,
+    TX_TYPE_ICO = 521,
+};
+
+constexpr int TX_PREFER_ARGB8888 = 16;
+constexpr int TX_PREFER_OWN = 0x7FFFFFFF;
+
+// Everything one read shares between probe and body and hands back to the caller. One context per
+// read keeps reads independent, so several may run on different threads.
+struct TxReadContext {
+    int fileType = 0;    // detected type, 0 when nothing matched or the read failed
+    int frameCount = 1;  // frames stacked vertically by multi-frame readers
+    std::string fileName;
+    std::string lastError;               // the last text a reader reported
+    const uint32_t* palette = nullptr;   // current application palette (256 words) for LMP
+    std::any state;                      // a reader's header values between probe and body
+};
+
+using TxErrorCallback = void (*)(const char* message, int fatal);
+// The library's replaceable error callback; the default ignores the text. Set it once at start-up,
+// before any read runs.
+extern TxErrorCallback TxReadError;
+// The library's error path: records the text in the context and calls the callback.
+void txReportError(TxReadContext& ctx, const char* message, int fatal);
+// For code that has no read context (quantiser, resampler, writers).
+void txReportError(const char* message, int fatal);
+
+using TxProbeFn = bool (*)(TxStream& s, TxReadContext& ctx, TxMip& mip, int cookie);
+using TxBodyFn = bool (*)(TxStream& s, TxReadContext& ctx, TxMip& mip);
+
+// Type name for display ("TGA", "PNG", ...); "unknown" for 0 or unknown codes.
+const char* txFileTypeName(int type);
+
+// Detects the type of the bytes in `s`, filling format/width/height/depth (and usually size).
+int txDetectType(TxStream& s, TxReadContext& ctx, TxMip& mip);
+// Reads an image from memory; `fileName` is remembered for readers that need it (AVI).
+bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredFormat,
+               TxReadContext& ctx);
+// Opens and reads a file.
+bool txMipReadFile(TxMip& mip, const std::string& path, int preferredFormat, TxReadContext& ctx);

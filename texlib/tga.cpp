@@ -1,0 +1,289 @@
+#include "texlib/tga.h"
+
+#include <atomic>
+#include <bit>
+#include <cstring>
+#include <vector>
+
+static_assert(std::endian::native == std::endian::little, "pixel words are stored little-endian");
+
+namespace {
+
+struct TgaHeader {
+    uint8_t idLength, mapType, imageType;
+    uint16_t mapFirst, mapLength;
+    uint8_t mapEntryBits;
+    uint16_t width, height;
+    uint8_t pixelBits, descriptor;
+};
+
+std::atomic<int> gCompressionMode{TX_TGA_RLE};
+
+uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+
+bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
+    txReportError(ctx, msg, fatal);
+    return false;
+}
+
+} // namespace
+
+int txTgaCompressionMode() { return gCompressionMode.load(std::memory_order_relaxed); }
+void txSetTgaCompressionMode(int mode) { gCompressionMode.store(mode, std::memory_order_relaxed); }
+
+bool tgaProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
+    s.rewind();
+    uint8_t h[18];
+    if (!s.readExact(h, 18)) return fail(ctx, "Unexpected end of file.");
+    TgaHeader hd{h[0], h[1], h[2], le16(h + 3), le16(h + 5), h[7], le16(h + 12), le16(h + 14),
+                 h[16], h[17]};
+    if (!s.skip(hd.idLength)) return fail(ctx, "Unexpected EOF.");
+    if (hd.width == 0 || hd.height == 0) return fail(ctx, "TGA Image: width or height is 0.", 0);
+    int format = 0;
+    switch (hd.imageType) {
+    case 1:
+    case 9:
+        if (hd.mapType != 1) return fail(ctx, "TGA Image: Color-mapped TGA image has no palette", 0);
+        if (int(hd.mapFirst) + int(hd.mapLength) > 256)
+            return fail(ctx, "TGA Image: Color-mapped image has > 256 colors", 0);
+        // Indices are stored one byte a texel, so only 8-bit colour-mapped images are readable.
+        if (hd.pixelBits != 8) return fail(ctx, "TGA Image: Color-mapped image is not 8 bits/pixel.", 0);
+        format = TX_FMT_P8;
+        break;
+    case 2:
+    case 10:
+        if (hd.pixelBits == 15 || hd.pixelBits == 16)
+            format = TX_FMT_ARGB1555;
+        else if (hd.pixelBits == 24 || hd.pixelBits == 32)
+            format = TX_FMT_ARGB8888;
+        else
+            return fail(ctx, "TGA Image: True color image is not 24/32 bits/pixel.", 0);
+        break;
+    case 3:
+    case 11:
+        if (hd.pixelBits != 8) return fail(ctx, "TGA Image: Mono image is not 8 bits/pixel.", 0);
+        format = TX_FMT_I8;
+        break;
+    default: return fail(ctx, "TGA Image: unsupported format", 0);
+    }
+    if (!txSizeAllowed(hd.width, hd.height)) return fail(ctx, "TGA Image: image is too large.", 0);
+    mip.format = format;
+    mip.width = hd.width;
+    mip.height = hd.height;
+    mip.depth = 1;
+    mip.size = int64_t(hd.width) * hd.height * txBytesPerTexel(format);
+    ctx.state = hd;
+    return true;
+}
+
+namespace {
+
+bool readColourMap(TxStream& s, TxReadContext& ctx, const TgaHeader& hd, TxMip& mip) {
+    const int entryBytes = (hd.mapEntryBits + 1) / 8;
+    if (hd.mapEntryBits < 7 || hd.mapEntryBits > 38)
+        return fail(ctx, "TGA Image: Bad Color Map depth.");
+    const bool mapped = hd.imageType == 1 || hd.imageType == 9;
+    if (!mapped) {
+        if (!s.skip(size_t(hd.mapLength) * size_t(entryBytes)))
+            return fail(ctx, "TGA Image: Unexpected EOF reading Color Map.");
+        return true;
+    }
+    if (int(hd.mapFirst) + int(hd.mapLength) > 256)
+        return fail(ctx, "TGA Image: Color Map > 256 entries.");
+    if (entryBytes == 0 || entryBytes > 4) return fail(ctx, "TGA Image: Bad Color Map depth.");
+    for (int slot = 0; slot < 256; ++slot) {
+        if (slot < hd.mapFirst || slot >= hd.mapFirst + hd.mapLength) {
+            mip.pal[slot] = 0;
+            continue;
+        }
+        uint8_t e[4];
+        if (!s.readExact(e, size_t(entryBytes)))
+            return fail(ctx, "TGA Image: Unexpected End of File.");
+        uint32_t v = 0;
+        switch (entryBytes) {
+        case 1: v = e[0] * 0x01010101u; break;
+        case 2: {
+            // The 5-bit fields are shifted, not replicated, as the format's old readers did.
+            uint32_t w = le16(e);
+            v = 0xFF000000u | (((w >> 10) & 31) << 19) | (((w >> 5) & 31) << 11) | ((w & 31) << 3);
+            break;
+        }
+        case 3: v = 0xFF000000u | (uint32_t(e[2]) << 16) | (uint32_t(e[1]) << 8) | e[0]; break;
+        default:
+            v = (uint32_t(e[3]) << 24) | (uint32_t(e[2]) << 16) | (uint32_t(e[1]) << 8) | e[0];
+        }
+        mip.pal[slot] = v;
+    }
+    return true;
+}
+
+// Stores one stored row (bps bytes a pixel) into the record's row in its own format.
+inline void storeRow(const uint8_t* src, uint8_t* dst, int width, int bps) {
+    if (bps != 3) {
+        std::memcpy(dst, src, size_t(width) * size_t(bps));
+        return;
+    }
+    uint32_t* d = reinterpret_cast<uint32_t*>(dst);
+    for (int x = 0; x < width; ++x, src += 3)
+        d[x] = 0xFF000000u | (uint32_t(src[2]) << 16) | (uint32_t(src[1]) << 8) | src[0];
+}
+
+} // namespace
+
+bool tgaBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
+    const auto* hdp = std::any_cast<TgaHeader>(&ctx.state);
+    if (!hdp || !mip.data[0]) return false;
+    const TgaHeader hd = *hdp;
+    if (hd.mapType != 0 && !readColourMap(s, ctx, hd, mip)) return false;
+
+    const bool rle = hd.imageType >= 9;
+    const int bps = (hd.pixelBits + 1) / 8;
+    const int width = mip.width, height = mip.height;
+    const size_t outPitch = size_t(width) * size_t(txBytesPerTexel(mip.format));
+    const size_t rowBytes = size_t(width) * size_t(bps);
+    const bool topDown = (hd.descriptor & 0x20) != 0;
+    std::vector<uint8_t> row(bps == 3 ? rowBytes : 0);
+
+    int pending = 0;
+    bool isRun = false;
+    uint8_t runValue[4] = {};
+    for (int r = 0; r < height; ++r) {
+        const int y = topDown ? r : height - 1 - r;
+        uint8_t* out = mip.data[0] + size_t(y) * outPitch;
+        uint8_t* dst = bps == 3 ? row.data() : out;
+        if (!rle) {
+            if (s.remaining() < rowBytes) {
+                txReportError(ctx, "TGA Image: Unexpected End of File\n", 1);
+                return fail(ctx, "TGA Image: Unexpected end of file.");
+            }
+            if (bps == 3)
+                storeRow(s.current(), out, width, bps);
+            else
+                std::memcpy(out, s.current(), rowBytes);
+            s.skip(rowBytes);
+            continue;
+        }
+        // The pending packet carries over from one row to the next.
+        int x = 0;
+        while (x < width) {
+            if (pending == 0) {
+                int h = s.getByte();
+                if (h < 0) {
+                    txReportError(ctx, "TGA Image: Unexpected End of File.", 1);
+                    return fail(ctx, "TGA Image: Unexpected end of file.");
+                }
+                pending = (h & 127) + 1;
+                isRun = (h & 128) != 0;
+                if (isRun && !s.readExact(runValue, size_t(bps))) {
+                    txReportError(ctx, "TGA Image: Unexpected End of File\n", 1);
+                    return fail(ctx, "TGA Image: Unexpected end of file.");
+                }
+            }
+            const int n = pending < width - x ? pending : width - x;
+            uint8_t* p = dst + size_t(x) * size_t(bps);
+            if (isRun) {
+                if (bps == 4) {
+                    uint32_t v;
+                    std::memcpy(&v, runValue, 4);
+                    uint32_t* q = reinterpret_cast<uint32_t*>(p);
+                    for (int k = 0; k < n; ++k) q[k] = v;
+                } else if (bps == 1) {
+                    std::memset(p, runValue[0], size_t(n));
+                } else {
+                    for (int k = 0; k < n; ++k) std::memcpy(p + k * bps, runValue, size_t(bps));
+                }
+            } else {
+                const size_t bytes = size_t(n) * size_t(bps);
+                if (!s.readExact(p, bytes)) {
+                    txReportError(ctx, "TGA Image: Unexpected End of File\n", 1);
+                    return fail(ctx, "TGA Image: Unexpected end of file.");
+                }
+            }
+            x += n;
+            pending -= n;
+        }
+        if (bps == 3) storeRow(row.data(), out, width, bps);
+    }
+    return true;
+}
+
+size_t txTgaRleBound(size_t texels) { return texels * 4 + texels / 128 + 1; }
+
+size_t txTgaRleEncode(const uint32_t* px, size_t n, uint8_t* out) {
+    uint8_t* o = out;
+    size_t i = 0;
+    while (i < n) {
+        size_t run = 1;
+        while (i + run < n && run < 128 && px[i + run] == px[i]) ++run;
+        if (run >= 2) {
+            *o++ = uint8_t(0x80 | (run - 1));
+            std::memcpy(o, &px[i], 4);
+            o += 4;
+            i += run;
+            continue;
+        }
+        // Collect pixels that differ from their successor until a run begins or 128 are held.
+        size_t start = i, count = 0;
+        while (i < n && count < 128) {
+            if (i + 1 < n && px[i] == px[i + 1]) break;
+            ++i;
+            ++count;
+        }
+        *o++ = uint8_t(count - 1);
+        std::memcpy(o, &px[start], count * 4);
+        o += count * 4;
+    }
+    return size_t(o - out);
+}
+
+int txWriteTGA(const std::string& path, int width, int height, const uint32_t* texels, int mode,
+               std::string* error) {
+    auto setError = [&](const std::string& e) {
+        if (error) *error = e;
+    };
+    if (width <= 0 || height <= 0 || !texels) {
+        setError("no image to write");
+        return TX_TGA_WRITE_ERROR;
+    }
+    if (width > 65535 || height > 65535) {
+        setError("image is larger than 65535 pixels, which TGA cannot store");
+        return TX_TGA_TOO_LARGE;
+    }
+    TxFileWriter f;
+    if (!f.open(path)) {
+        setError(f.error());
+        return TX_TGA_CANNOT_CREATE;
+    }
+    uint8_t hdr[18] = {};
+    hdr[2] = mode > 0 ? 10 : 2;
+    hdr[12] = uint8_t(width);
+    hdr[13] = uint8_t(width >> 8);
+    hdr[14] = uint8_t(height);
+    hdr[15] = uint8_t(height >> 8);
+    hdr[16] = 32;
+    hdr[17] = 0x28;
+    f.write(hdr, 18);
+    const size_t texelCount = size_t(width) * size_t(height);
+    if (mode <= 0) {
+        f.write(texels, texelCount * 4);
+    } else if (mode == TX_TGA_RLE) {
+        std::vector<uint8_t> buf;
+        try {
+            buf.resize(txTgaRleBound(texelCount));
+        } catch (const std::bad_alloc&) {
+            setError("out of memory");
+            return TX_TGA_WRITE_ERROR;
+        }
+        f.write(buf.data(), txTgaRleEncode(texels, texelCount, buf.data()));
+    } else {
+        std::vector<uint8_t> buf(txTgaRleBound(size_t(width)));
+        for (int y = 0; y < height && f.ok(); ++y)
+            f.write(buf.data(), txTgaRleEncode(texels + size_t(y) * size_t(width), size_t(width),
+                                               buf.data()));
+    }
+    if (!f.commit()) {
+        setError(f.error());
+        return TX_TGA_WRITE_ERROR;
+    }
+    return TX_TGA_OK;
+}
