@@ -1,0 +1,46 @@
+// Helpers shared by the codec tests: byte builders and reading from memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "texlib/read.h"
+
+struct Bytes {
+    std::vector<uint8_t> v;
+    Bytes& u8(int x) {
+        v.push_back(uint8_t(x));
+        return *this;
+    }
+    Bytes& le16(int x) { return u8(x & 0xFF).u8((x >> 8) & 0xFF); }
+    Bytes& le32(uint32_t x) { return le16(int(x & 0xFFFF)).le16(int(x >> 16)); }
+    Bytes& be16(int x) { return u8((x >> 8) & 0xFF).u8(x & 0xFF); }
+    Bytes& be32(uint32_t x) { return be16(int(x >> 16)).be16(int(x & 0xFFFF)); }
+    Bytes& str(const std::string& s) {
+        v.insert(v.end(), s.begin(), s.end());
+        return *this;
+    }
+    Bytes& fill(size_t n, int x) {
+        v.insert(v.end(), n, uint8_t(x));
+        return *this;
+    }
+};
+
+// Reads bytes through the whole detection; returns the argb8888 pixels (empty on failure).
+inline std::vector<uint32_t> readPixels(const std::vector<uint8_t>& bytes, TxReadContext& ctx,
+                                        int* w = nullptr, int* h = nullptr) {
+    TxStream s(bytes.data(), bytes.size());
+    TxMip mip;
+    if (!txMipRead(mip, "memory", s, TX_PREFER_ARGB8888, ctx)) return {};
+    if (w) *w = mip.width;
+    if (h) *h = mip.height;
+    const auto* p = reinterpret_cast<const uint32_t*>(mip.data[0]);
+    return std::vector<uint32_t>(p, p + size_t(mip.width) * size_t(mip.height));
+}
+
+inline std::string tempPath(const std::string& name) {
+    return std::string(::testing::TempDir()) + name;
+}
