@@ -5,6 +5,10 @@
 
 #include "texlib/convert.h"
 #include "texlib/lmp.h"
+#include "texlib/gif.h"
+#include "texlib/iff.h"
+#include "texlib/palette_file.h"
+#include "texlib/psd.h"
 #include "texlib/tga.h"
 
 namespace {
@@ -21,6 +25,7 @@ struct Reader {
 const Reader kHeaderProbes[] = {
     {TX_TYPE_TGA, tgaProbe, tgaBody},
     {TX_TYPE_LMP, lmpProbe, lmpBody},
+    {TX_TYPE_PSD, psdProbe, psdBody},
     {TX_TYPE_GIH, gihProbe, gihBody},
     {TX_TYPE_GBR, gbrProbe, gbrBody},
     {TX_TYPE_ICO, icoProbe, nullptr},
@@ -43,10 +48,15 @@ const Magic kMagic[] = {
 // through to the palette probe.
 const Reader kMagicReaders[] = {
     {TX_TYPE_TGA, nullptr, nullptr},  // placeholder keeps the table non-empty
+    {TX_TYPE_IFF, iffProbe, iffBody},
+    {TX_TYPE_GIF, gifProbe, gifBody},
 };
 
 // The palette-file probe, tried last.
-const Reader* paletteReader() { return nullptr; }
+const Reader* paletteReader() {
+    static const Reader palette{TX_TYPE_PALETTE, paletteProbe, paletteBody};
+    return &palette;
+}
 
 const Reader* findReader(int type) {
     for (const auto& r : kHeaderProbes)
