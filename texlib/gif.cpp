@@ -240,7 +240,11 @@ bool fail(TxReadContext& ctx, const char* msg) {
 
 bool gifProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     GifScreen scr;
-    if (!readScreen(s, scr)) return fail(ctx, "GIF Image: bad header.");
+    if (!readScreen(s, scr)) {
+        // Other files start with "GI" too (GIMP palettes): no error of ours for them.
+        txReportError("GIF Image: bad header.", 0);
+        return false;
+    }
     if (scr.width == 0 || scr.height == 0) return fail(ctx, "GIF Image: width or height is 0.");
     GifWalker walk(s);
     GifImage img;

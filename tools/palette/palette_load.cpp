@@ -1,0 +1,78 @@
+#include "tools/palette/palette_load.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "texlib/stream.h"
+
+PaletteFileResult loadPaletteFile(const std::string& path, AppPalette& palette) {
+    PaletteFileResult res;
+    std::vector<uint8_t> bytes;
+    std::error_code ec;
+    // A directory opens on some systems but reads nothing; it is no file to read either way.
+    if (std::filesystem::is_directory(path, ec)) {
+        res.error = "is a directory";
+        return res;
+    }
+    if (!txLoadFile(path, bytes, res.error)) return res;
+    res.opened = true;
+    uint32_t entries[AppPalette::kEntries];
+    std::memcpy(entries, palette.entries(), sizeof entries);
+    const bool asBitmap = path.find(".bmp") != std::string::npos;
+    res.parse = txParsePalette(bytes.data(), bytes.size(), entries, asBitmap);
+    palette.setAll(entries);
+    return res;
+}
+
+void readPaletteFile(const std::string& path, AppPalette& palette, Prompts& prompts) {
+    const PaletteFileResult res = loadPaletteFile(path, palette);
+    if (res.opened && !res.ok()) prompts.message(res.message(), MsgIcon::Warning, MsgButtons::Ok);
+}
+
+void loadStartupPalette(const SettingsStore& settings, Prompts& prompts) {
+    const std::string path = settings.getString(kPaletteSettingsSection, kPaletteFileName, "");
+    if (!path.empty()) readPaletteFile(path, appPalette(), prompts);
+}
+
+void PaletteOptions::open(Prompts& prompts) {
+    if (path_.empty()) return;
+    readPaletteFile(path_, appPalette(), prompts);
+    std::memcpy(entries_, appPalette().entries(), sizeof entries_);
+}
+
+namespace {
+
+std::string withPath(const char* pattern, const std::string& path) {
+    const char* at = std::strstr(pattern, "%s");
+    return std::string(pattern, size_t(at - pattern)) + path + (at + 2);
+}
+
+} // namespace
+
+bool PaletteOptions::loadPalette(const std::string& path, Prompts& prompts,
+                                 SettingsStore& settings) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        prompts.message(withPath("File %s not found", path), MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    std::FILE* f = std::filesystem::is_directory(path, ec) ? nullptr : std::fopen(path.c_str(), "rb");
+    if (!f) {
+        prompts.message(withPath("Cannot open file %s", path), MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    std::fclose(f);
+    path_ = path;
+    readPaletteFile(path, appPalette(), prompts);
+    std::memcpy(entries_, appPalette().entries(), sizeof entries_);
+    settings.setString(kPaletteSettingsSection, kPaletteFileName, path);
+    return true;
+}
+
+SwatchRect paletteSwatchRect(int index, int areaWidth, int areaHeight) {
+    const double cw = areaWidth / 16.0, ch = areaHeight / 16.0;
+    const int c = index % 16, r = index / 16;
+    return {int(c * cw), int(r * ch), int((c + 1) * cw), int((r + 1) * ch)};
+}
