@@ -8,6 +8,7 @@ const std::vector<CliCommand>& cliCommands() {
     static const std::vector<CliCommand> commands = {
         {"info", "show type, size, pixel format, levels and frame count of image files", cmdInfo},
         {"convert", "convert an image file to another format", cmdConvert},
+        {"palette", "print the 256 entries of a palette file", cmdPalette},
     };
     return commands;
 }

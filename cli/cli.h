@@ -28,3 +28,4 @@ bool cliStderrIsTerminal();
 // The commands.
 int cmdInfo(const std::vector<std::string>& args);
 int cmdConvert(const std::vector<std::string>& args);
+int cmdPalette(const std::vector<std::string>& args);
