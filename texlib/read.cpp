@@ -3,12 +3,20 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "texlib/avi.h"
+#include "texlib/bmp.h"
 #include "texlib/convert.h"
+#include "texlib/jpeg.h"
 #include "texlib/lmp.h"
 #include "texlib/gif.h"
 #include "texlib/iff.h"
 #include "texlib/palette_file.h"
+#include "texlib/pcx.h"
+#include "texlib/png.h"
+#include "texlib/ppm.h"
 #include "texlib/psd.h"
+#include "texlib/rgt.h"
+#include "texlib/spr.h"
 #include "texlib/tga.h"
 
 namespace {
@@ -50,6 +58,14 @@ const Reader kMagicReaders[] = {
     {TX_TYPE_TGA, nullptr, nullptr},  // placeholder keeps the table non-empty
     {TX_TYPE_IFF, iffProbe, iffBody},
     {TX_TYPE_GIF, gifProbe, gifBody},
+    {TX_TYPE_PPM, ppmProbe, ppmBody},
+    {TX_TYPE_BMP, bmpProbe, bmpBody},
+    {TX_TYPE_PCX, pcxProbe, pcxBody},
+    {TX_TYPE_RGT, rgtProbe, rgtBody},
+    {TX_TYPE_JPEG, jpegProbe, jpegBody},
+    {TX_TYPE_PNG, pngProbe, pngBody},
+    {TX_TYPE_SPR, sprProbe, sprBody},
+    {TX_TYPE_AVI, aviProbe, aviBody},
 };
 
 // The palette-file probe, tried last.

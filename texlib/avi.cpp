@@ -1,0 +1,231 @@
+#include "texlib/avi.h"
+
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+// FFmpeg reads the file from the bytes already in memory.
+struct MemSource {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    size_t pos = 0;
+};
+
+int readPacket(void* opaque, uint8_t* buf, int n) {
+    auto* m = static_cast<MemSource*>(opaque);
+    if (m->pos >= m->size) return AVERROR_EOF;
+    size_t k = m->size - m->pos;
+    if (k > size_t(n)) k = size_t(n);
+    std::memcpy(buf, m->data + m->pos, k);
+    m->pos += k;
+    return int(k);
+}
+
+int64_t seekMem(void* opaque, int64_t offset, int whence) {
+    auto* m = static_cast<MemSource*>(opaque);
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE) return int64_t(m->size);
+    int64_t base = 0;
+    if (whence == SEEK_CUR)
+        base = int64_t(m->pos);
+    else if (whence == SEEK_END)
+        base = int64_t(m->size);
+    else if (whence != SEEK_SET)
+        return AVERROR(EINVAL);
+    const int64_t to = base + offset;
+    if (to < 0 || to > int64_t(m->size)) return AVERROR(EINVAL);
+    m->pos = size_t(to);
+    return to;
+}
+
+// One open AVI: demuxer, decoder and scaler. Everything is released by the destructor, so every
+// path out of the probe or the body closes the stream.
+struct AviStream {
+    MemSource src;
+    AVIOContext* io = nullptr;
+    AVFormatContext* fmt = nullptr;
+    AVCodecContext* dec = nullptr;
+    SwsContext* sws = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* pkt = nullptr;
+    int stream = -1;
+    int frames = 0;
+    int width = 0, height = 0;
+
+    AviStream() = default;
+    AviStream(const AviStream&) = delete;
+    AviStream& operator=(const AviStream&) = delete;
+    ~AviStream() { closeAll(); }
+
+    void closeDemuxer() {
+        avformat_close_input(&fmt);
+        if (io) {
+            av_freep(&io->buffer);
+            avio_context_free(&io);
+        }
+    }
+    void closeAll() {
+        sws_freeContext(sws);
+        sws = nullptr;
+        av_frame_free(&frame);
+        av_packet_free(&pkt);
+        avcodec_free_context(&dec);
+        closeDemuxer();
+    }
+
+    // Opens the demuxer at the start of the bytes and finds the first video stream.
+    bool openDemuxer() {
+        closeDemuxer();
+        src.pos = 0;
+        const int bufSize = 32768;
+        auto* buf = static_cast<uint8_t*>(av_malloc(bufSize));
+        if (!buf) return false;
+        io = avio_alloc_context(buf, bufSize, 0, &src, readPacket, nullptr, seekMem);
+        if (!io) {
+            av_free(buf);
+            return false;
+        }
+        fmt = avformat_alloc_context();
+        if (!fmt) return false;
+        fmt->pb = io;
+        fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
+        if (avformat_open_input(&fmt, nullptr, av_find_input_format("avi"), nullptr) < 0) {
+            fmt = nullptr; // freed by avformat_open_input
+            return false;
+        }
+        stream = -1;
+        for (unsigned k = 0; k < fmt->nb_streams; ++k) {
+            if (fmt->streams[k]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+                stream = int(k);
+                break;
+            }
+        }
+        return stream >= 0;
+    }
+};
+
+void quietFfmpeg() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
+    txReportError(ctx, msg, fatal);
+    return false;
+}
+
+} // namespace
+
+bool aviProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
+    quietFfmpeg();
+    auto a = std::make_shared<AviStream>();
+    a->src.data = s.data();
+    a->src.size = s.size();
+    if (!a->openDemuxer()) return fail(ctx, "AVI file: cannot open the video stream.", 0);
+    AVStream* st = a->fmt->streams[a->stream];
+    if (st->codecpar->width <= 0 || st->codecpar->height <= 0) {
+        if (avformat_find_stream_info(a->fmt, nullptr) < 0 || st->codecpar->width <= 0 ||
+            st->codecpar->height <= 0)
+            return fail(ctx, "AVI file: width or height is 0.", 0);
+    }
+    int64_t frames = st->nb_frames;
+    if (frames <= 0) {
+        // No frame count in the header: count the stream's packets, then start again.
+        frames = 0;
+        AVPacket* pkt = av_packet_alloc();
+        if (!pkt) return fail(ctx, "Out of memory");
+        while (frames < TX_AVI_MAX_FRAMES && av_read_frame(a->fmt, pkt) >= 0) {
+            if (pkt->stream_index == a->stream) ++frames;
+            av_packet_unref(pkt);
+        }
+        av_packet_free(&pkt);
+        if (!a->openDemuxer()) return fail(ctx, "AVI file: cannot open the video stream.", 0);
+        st = a->fmt->streams[a->stream];
+    }
+    if (frames < 1) frames = 1;
+    if (frames > TX_AVI_MAX_FRAMES) frames = TX_AVI_MAX_FRAMES;
+    a->frames = int(frames);
+    a->width = st->codecpar->width;
+    a->height = st->codecpar->height;
+    if (!txSizeAllowed(a->width, int64_t(a->height) * a->frames))
+        return fail(ctx, "AVI file: image is too large.", 0);
+
+    const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+    if (!codec) return fail(ctx, "AVI file: no decoder for the video codec.", 0);
+    a->dec = avcodec_alloc_context3(codec);
+    a->frame = av_frame_alloc();
+    a->pkt = av_packet_alloc();
+    if (!a->dec || !a->frame || !a->pkt) return fail(ctx, "Out of memory");
+    if (avcodec_parameters_to_context(a->dec, st->codecpar) < 0 ||
+        avcodec_open2(a->dec, codec, nullptr) < 0)
+        return fail(ctx, "AVI file: cannot open the video decoder.", 0);
+
+    ctx.frameCount = a->frames;
+    mip.format = TX_FMT_ARGB8888;
+    mip.width = a->width;
+    mip.height = a->height * a->frames;
+    mip.depth = 1;
+    mip.size = int64_t(mip.width) * mip.height * 4;
+    ctx.state = std::shared_ptr<AviStream>(std::move(a));
+    return true;
+}
+
+namespace {
+
+// Converts one decoded frame into its slice of the image (top row first, B, G, R, A).
+bool storeFrame(AviStream& a, uint8_t* slice) {
+    const AVFrame* f = a.frame;
+    if (f->width <= 0 || f->height <= 0 || f->format < 0) return false;
+    a.sws = sws_getCachedContext(a.sws, f->width, f->height, AVPixelFormat(f->format), a.width,
+                                 a.height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (!a.sws) return false;
+    uint8_t* dst[4] = {slice, nullptr, nullptr, nullptr};
+    int dstStride[4] = {a.width * 4, 0, 0, 0};
+    return sws_scale(a.sws, f->data, f->linesize, 0, f->height, dst, dstStride) > 0;
+}
+
+} // namespace
+
+bool aviBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
+    auto* held = std::any_cast<std::shared_ptr<AviStream>>(&ctx.state);
+    if (!held || !*held || !mip.data[0]) return false;
+    // The stream is closed when this function returns, on every path.
+    const std::shared_ptr<AviStream> a = std::move(*held);
+    ctx.state.reset();
+    if (a->src.data != s.data() || mip.width != a->width || mip.height != a->height * a->frames)
+        return false;
+    const size_t slice = size_t(a->width) * size_t(a->height) * 4;
+    int got = 0;
+    bool flushed = false;
+    while (got < a->frames) {
+        const int r = avcodec_receive_frame(a->dec, a->frame);
+        if (r == 0) {
+            if (storeFrame(*a, mip.data[0] + size_t(got) * slice)) ++got;
+            av_frame_unref(a->frame);
+            continue;
+        }
+        if (r != AVERROR(EAGAIN) || flushed) break;
+        if (av_read_frame(a->fmt, a->pkt) < 0) {
+            // End of the file: drain the frames the decoder still holds.
+            avcodec_send_packet(a->dec, nullptr);
+            flushed = true;
+            continue;
+        }
+        // A packet the decoder refuses is skipped; the next one may decode.
+        if (a->pkt->stream_index == a->stream) avcodec_send_packet(a->dec, a->pkt);
+        av_packet_unref(a->pkt);
+    }
+    if (got == 0) return fail(ctx, "AVI file: no frame could be decoded.");
+    // Frames the file promised but did not deliver stay transparent black.
+    std::memset(mip.data[0] + size_t(got) * slice, 0, size_t(a->frames - got) * slice);
+    return true;
+}

@@ -1,0 +1,10 @@
+// AVI through FFmpeg: the probe opens the first video stream of a RIFF AVI file, the body decodes
+// its frames (up to 256, whatever the codec) and stacks them vertically as argb8888.
+#pragma once
+
+#include "texlib/read.h"
+
+constexpr int TX_AVI_MAX_FRAMES = 256;
+
+bool aviProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int cookie);
+bool aviBody(TxStream& s, TxReadContext& ctx, TxMip& mip);
