@@ -29,13 +29,14 @@ const uint32_t* Frame::pixels() const {
     return hasPixels() ? reinterpret_cast<const uint32_t*>(mip_.data[0]) : nullptr;
 }
 
-int Frame::load(const std::string& path) {
+int Frame::load(const std::string& path, const uint32_t* palette) {
     txMipFree(mip_);
     fileName = path;
     fileType = 0;
     loadError_.clear();
     loadedFrames_ = 1;
     TxReadContext ctx;
+    ctx.palette = palette;
     if (!txMipReadFile(mip_, path, TX_PREFER_ARGB8888, ctx)) {
         txMipFree(mip_);
         loadError_ = ctx.lastError;
@@ -156,6 +157,12 @@ Frame* FrameSequence::append() {
     if (!f) return nullptr;
     frames_.push_back(std::move(f));
     return frames_.back().get();
+}
+
+void FrameSequence::removeLast() {
+    if (frames_.empty()) return;
+    frames_.pop_back();
+    if (current_ >= count()) current_ = count() > 0 ? count() - 1 : 0;
 }
 
 int FrameSequence::addBlankFrames(int width, int height, int n) {

@@ -55,8 +55,9 @@ public:
     int height() const { return mip_.height; }
     bool hasPixels() const { return mip_.data[0] != nullptr && mip_.size > 0; }
 
-    // Reads a file as argb8888; 0 or FE_LOAD_FAILED. On failure loadError() says why.
-    int load(const std::string& path);
+    // Reads a file as argb8888; 0 or FE_LOAD_FAILED. On failure loadError() says why. `palette`
+    // (256 words) is the current palette for readers that need one.
+    int load(const std::string& path, const uint32_t* palette = nullptr);
     const std::string& loadError() const { return loadError_; }
     // Frame count the reader reported for the last load (multi-frame files stack frames).
     int loadedFrameCount() const { return loadedFrames_; }
@@ -96,6 +97,8 @@ public:
     ~FrameSequence() = default;
 
     Frame* append();
+    // Drops the last frame (a frame whose load failed).
+    void removeLast();
     int addBlankFrames(int width, int height, int n);
     Frame* frameAt(int i);
     const Frame* frameAt(int i) const;

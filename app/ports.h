@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
@@ -14,10 +15,63 @@ enum class MsgResult { Ok, Cancel, Yes, No };
 // Message boxes and option dialogs. Every option dialog is a function that takes the defaults and
 // returns the chosen values, or nothing when the person cancelled. Commands add their dialogs
 // here as they arrive; the defaults below answer like a person who accepts every default.
+// "Sequence load options": mode 0 single frame, 1 all frames, 2 range.
+struct SequenceLoadOptions {
+    int frames = 1;  // "Load N Frames", 1..100
+    int mode = 1;
+    int every = 1;   // "Every Nth Frame", 1..100
+};
+
+// "Sequence save options": mode 0 all frames, 1 range.
+struct SequenceSaveOptions {
+    int increment = 1;
+    int firstNumber = 0;  // 0..65536
+    int startFrame = 1;   // 1-based, 0..65565
+    int framesToSave = 1; // 1..655536
+    int mode = 0;
+    bool singleFile = false;
+};
+
+// The palette options answer for an 8-bit save: use the dialog's palette (fixed) or make one from
+// the image.
+struct PaletteChoice {
+    bool useFixedPalette = false;
+    uint32_t palette[256] = {};
+};
+
+// A file chosen in a file dialog, with the 1-based index of the filter entry that was selected.
+struct FileChoice {
+    std::string path;
+    int filterIndex = 1;
+};
+
 class Prompts {
 public:
     virtual ~Prompts() = default;
     virtual MsgResult message(const std::string& text, MsgIcon icon, MsgButtons buttons) = 0;
+
+    virtual std::optional<SequenceLoadOptions> sequenceLoadOptions(const SequenceLoadOptions& d) {
+        return d;
+    }
+    virtual std::optional<SequenceSaveOptions> sequenceSaveOptions(const SequenceSaveOptions& d) {
+        return d;
+    }
+    // "New size": width and height 1..65535.
+    virtual std::optional<std::pair<int, int>> newSize(int width, int height) {
+        return std::make_pair(width, height);
+    }
+    // Save dialog with a "Name|*.ext|..." filter list; `initialPath` is the suggested name.
+    virtual std::optional<FileChoice> saveFile(const std::string& /*title*/,
+                                               const std::string& /*filter*/,
+                                               const std::string& initialPath,
+                                               int filterIndex) {
+        return FileChoice{initialPath, filterIndex};
+    }
+    virtual std::optional<PaletteChoice> paletteOptions() { return PaletteChoice{}; }
+    // Wait cursor around long work.
+    virtual void busy(bool /*on*/) {}
+    // Text for the first pane of the status bar ("Texture export OK").
+    virtual void status(const std::string& /*text*/) {}
 };
 
 // Integer and string values by section and name, each read with its default.

@@ -1,0 +1,141 @@
+// The document: one open image or animation with its position list, path, one-level undo and
+// redo, and the commands that create, open, save, save under a new name and export it. Free of
+// any platform: every question goes through Prompts, and views learn of changes through hints.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/frame_sequence.h"
+#include "app/numbered_path.h"
+#include "app/ports.h"
+#include "tools/poslist/position_list.h"
+
+// Command identifiers of the menus and tool bars.
+enum DocCommand : int {
+    CMD_NEW = 57600,
+    CMD_OPEN = 57601,
+    CMD_SAVE = 57603,
+    CMD_SAVE_AS = 57604,
+    CMD_UNDO = 57643,
+    CMD_REDO = 57644,
+    CMD_FIRST_FRAME = 32772,
+    CMD_LAST_FRAME = 32773,
+    CMD_NEXT_FRAME = 32774,
+    CMD_PREVIOUS_FRAME = 32775,
+    CMD_PLAY = 32776,
+    CMD_EXPORT = 32789,
+};
+
+// Update hints sent to the views.
+enum DocHint : int {
+    HINT_FRAME = 0,       // the current frame or its pixels changed
+    HINT_FULL = -1,       // size or content changed: full refresh
+    HINT_SELECT = -2,     // select the rectangle that comes with the hint
+    HINT_POSITIONS = -3,  // only the position list changed
+};
+
+// The process-wide request that gives the next new document its size without asking.
+struct PendingNewDocument {
+    uint16_t serial = 0;
+    int width = 0;
+    int height = 0;
+};
+PendingNewDocument& pendingNewDocument();
+// The serial number the next document object will receive.
+uint16_t nextDocumentSerial();
+
+// Values the document keeps between commands (loaded from and saved to the settings by the
+// application): the last "New size" and the folders of the file dialogs.
+struct DocumentSettings {
+    int lastNewWidth = 512;
+    int lastNewHeight = 512;
+    std::string saveDir;
+};
+DocumentSettings& documentSettings();
+
+class CBitmapDoc {
+public:
+    CBitmapDoc();
+    ~CBitmapDoc();
+    CBitmapDoc(const CBitmapDoc&) = delete;
+    CBitmapDoc& operator=(const CBitmapDoc&) = delete;
+
+    uint16_t serial() const { return serial_; }
+
+    // Framework operations.
+    void deleteContents();
+    bool onNewDocument(Prompts& prompts);
+    bool onOpenDocument(const std::string& path, Prompts& prompts);
+    // Writes the document in its type. A type without a writer offers Save As instead; a failed
+    // write is reported and leaves the document modified. True when the document was written.
+    bool onSaveDocument(const std::string& path, Prompts& prompts, Progress* progress = nullptr);
+
+    // Commands.
+    bool save(Prompts& prompts, Progress* progress = nullptr);
+    bool saveAs(Prompts& prompts, Progress* progress = nullptr);
+    void undo();
+    void redo();
+    void firstFrame();
+    void lastFrame();
+    void nextFrame();
+    void previousFrame();
+    void togglePlay();
+    // The view's animation tick (every second 83 ms timer event).
+    void animationTick();
+
+    bool isEnabled(int command);
+    bool isChecked(int command) const;
+
+    // Undo support for edits: copy the sequence before changing it.
+    void takeSnapshot();
+    void discardSnapshots();
+    // An edit that changed the frames without a snapshot (mirror, flip).
+    void changedWithoutSnapshot();
+
+    bool isModified() const { return modified_; }
+    void setModified(bool m);
+    const std::string& title() const { return title_; }
+    void setTitle(const std::string& t) { title_ = t; }
+    const std::string& pathName() const { return pathName_; }
+    void setPathName(const std::string& path);
+    void rebuildTitle();
+
+    FrameSequence* frames() { return frames_.get(); }
+    const FrameSequence* frames() const { return frames_.get(); }
+    const FrameSequence* undoSnapshot() const { return undo_.get(); }
+    const FrameSequence* redoSnapshot() const { return redo_.get(); }
+    // Replaces the content (tools that build a document for their own content).
+    void setFrames(std::unique_ptr<FrameSequence> frames);
+
+    PositionList& positions() { return positions_; }
+    const PositionList& positions() const { return positions_; }
+    NumberedPath& path() { return path_; }
+    bool playing() const { return play_.playing; }
+    uint8_t alphaBias = 255;
+    bool maskModified = false;
+
+    // Every update of the views goes through here; the GUI connects its views.
+    std::function<void(int hint, const TxRect* rect)> onUpdate;
+    void updateAllViews(int hint, const TxRect* rect = nullptr);
+    // Reads the position files of the current path into the (empty) list.
+    void readPositions();
+    // The current palette for readers that need one (LMP); null for a grey ramp.
+    const uint32_t* palette = nullptr;
+
+private:
+    // The sequence as last opened or saved, wherever it now lives (current, undo or redo); the
+    // document is unmodified only while that one is current.
+    void markSaved() { saved_ = frames_.get(); }
+
+    uint16_t serial_;
+    PositionList positions_;
+    NumberedPath path_;
+    PlayMode play_;
+    std::unique_ptr<FrameSequence> frames_, undo_, redo_;
+    const FrameSequence* saved_ = nullptr;
+    bool modified_ = false;
+    std::string title_, pathName_;
+};

@@ -1,0 +1,36 @@
+// Loading a frame sequence from a numbered file series, a single file or a multi-frame file, and
+// saving it as one file, a numbered series or one strip with its position list.
+#pragma once
+
+#include <string>
+
+#include "app/frame_sequence.h"
+#include "app/ports.h"
+
+enum SequenceResult : int {
+    SEQ_OK = 0,
+    SEQ_SERIES_UNREADABLE = 799,
+    SEQ_FILE_UNREADABLE = 837,
+    SEQ_UNSUPPORTED_TYPE = 966,
+    SEQ_DECLINED = 1022,
+    SEQ_NOTHING_TO_SAVE = 1027,
+    SEQ_NO_STRIP_WRITER = 1096,
+};
+
+struct SequenceLoadReport {
+    std::string error;  // why the first (or only) file could not be read
+    int framesInFile = 1;
+};
+
+// Clamps dialog answers to the dialog's ranges; values of 0 or less become 1.
+SequenceLoadOptions clampLoadOptions(SequenceLoadOptions o);
+
+// Replaces the sequence's frames. `palette` (256 words or null) is the current palette for
+// readers that need one.
+int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
+                 const uint32_t* palette = nullptr, SequenceLoadReport* report = nullptr);
+
+// Saves without changing the sequence. Failures of single files are reported through prompts
+// ("Cannot save frame %s"); the result is non-zero whenever anything was not written.
+int saveSequence(const FrameSequence& seq, const std::string& path, int fileType, Prompts& prompts,
+                 Progress* progress = nullptr);
