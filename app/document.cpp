@@ -9,6 +9,7 @@
 #include "app/frame_writers.h"
 #include "app/sequence_io.h"
 #include "texlib/read.h"
+#include "tools/palette/app_palette.h"
 #include "tools/poslist/position_files.h"
 
 namespace {
@@ -143,7 +144,7 @@ bool CBitmapDoc::onOpenDocument(const std::string& path, Prompts& prompts) {
         prompts.busy(false);
         return false;
     }
-    if (loadSequence(*seq, path, prompts, palette) != SEQ_OK) {
+    if (loadSequence(*seq, path, prompts, palette ? palette : appPalette().argb()) != SEQ_OK) {
         prompts.message(withArg("Unrecogniced file format\nFile: %s", path), MsgIcon::Warning,
                         MsgButtons::Ok);
         prompts.busy(false);

@@ -122,7 +122,7 @@ public:
     void updateAllViews(int hint, const TxRect* rect = nullptr);
     // Reads the position files of the current path into the (empty) list.
     void readPositions();
-    // The current palette for readers that need one (LMP); null for a grey ramp.
+    // The palette for readers that need one (LMP); null means the application palette.
     const uint32_t* palette = nullptr;
 
 private:

@@ -1,6 +1,10 @@
 #include "app/frame_writers.h"
 
+#include "texlib/bmp.h"
+#include "texlib/pcx.h"
+#include "texlib/png.h"
 #include "texlib/read.h"
+#include "texlib/spr.h"
 #include "texlib/tga.h"
 
 BmpWriteSettings& bmpWriteSettings() {
@@ -25,7 +29,6 @@ const char* forcedExtension(int t) {
 
 int writeImageAs(const TxMip& image, int fileType, const std::string& path, int frameCount,
                  std::string* error) {
-    (void)frameCount;
     if (!image.data[0] || image.format != TX_FMT_ARGB8888) {
         if (error) *error = "no image to write";
         return 2;
@@ -34,6 +37,16 @@ int writeImageAs(const TxMip& image, int fileType, const std::string& path, int 
     switch (fileType) {
     case TX_TYPE_TGA:
         return txWriteTGA(path, image.width, image.height, px, txTgaCompressionMode(), error);
+    case TX_TYPE_BMP: {
+        const BmpWriteSettings& bmp = bmpWriteSettings();
+        return txWriteBMP(path, image.width, image.height, px, bmp.depth,
+                          bmp.depth == TX_BMP_DEPTH_8_GIVEN ? bmp.fixedPalette : nullptr, error);
+    }
+    case TX_TYPE_PCX: return txWritePCX(path, image.width, image.height, px, error);
+    case TX_TYPE_PNG: return txWritePNG(path, image.width, image.height, px, error);
+    case TX_TYPE_SPR:
+        return txWriteSPR(path, image.width, image.height, px, frameCount < 1 ? 1 : frameCount,
+                          error);
     default:
         if (error) *error = "this file type cannot be written";
         return FRAME_WRITE_NO_WRITER;

@@ -7,7 +7,7 @@
 #include "app/frame_sequence.h"
 
 // The BMP depth setting: 24 (true colour), 8 (palette made from the image) or 9 (8-bit with the
-// fixed palette below, chosen in the palette options).
+// fixed palette below, chosen in the palette options, as 0x00RRGGBB words).
 struct BmpWriteSettings {
     int depth = 24;
     uint32_t fixedPalette[256] = {};

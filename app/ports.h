@@ -36,7 +36,7 @@ struct SequenceSaveOptions {
 // the image.
 struct PaletteChoice {
     bool useFixedPalette = false;
-    uint32_t palette[256] = {};
+    uint32_t palette[256] = {};  // 0x00RRGGBB
 };
 
 // A file chosen in a file dialog, with the 1-based index of the filter entry that was selected.

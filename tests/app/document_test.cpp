@@ -214,14 +214,41 @@ TEST(Document, SaveAsAndWriteFailuresKeepTheDocumentModified) {
     EXPECT_TRUE(doc.isModified());
 }
 
-TEST(Document, SaveAsEightBitRestoresTheDepthSetting) {
-    const std::string dir = freshDir("docbmp8");
-    writeSolidTga(dir + "/pic.tga", 2, 2, 0xFF112233u);
+
+TEST(Document, SaveAsPngOfABmpNameAndEightBitPalettes) {
+    const std::string dir = freshDir("docpng");
+    writeSolidTga(dir + "/pic.tga", 2, 2, 0x80112233u);
     ScriptedPrompts prompts;
     CBitmapDoc doc;
     ASSERT_TRUE(doc.onOpenDocument(dir + "/pic.tga", prompts));
+    // Entry 2 (PNG) with a name typed as .bmp writes .png.
+    prompts.saveFileAnswers.push_back({dir + "/typed.bmp", 2});
+    ASSERT_TRUE(doc.saveAs(prompts));
+    EXPECT_TRUE(exists(dir + "/typed.png"));
+    EXPECT_FALSE(exists(dir + "/typed.bmp"));
+    EXPECT_EQ(doc.frames()->fileType(), TX_TYPE_PNG);
+    EXPECT_TRUE(doc.isEnabled(CMD_SAVE));
+    Frame check;
+    ASSERT_EQ(check.load(dir + "/typed.png"), FE_OK);
+    EXPECT_EQ(check.fileType, TX_TYPE_PNG);
+    EXPECT_EQ(check.pixels()[3], 0x80112233u);
+
+    // Entry 4 with the dialog's palette: 8-bit BMP mapped onto it; the depth setting comes back.
+    struct FixedPalette : ScriptedPrompts {
+        std::optional<PaletteChoice> paletteOptions() override {
+            PaletteChoice c;
+            c.useFixedPalette = true;
+            c.palette[0] = 0x000000;
+            c.palette[1] = 0x102030;
+            for (int k = 2; k < 256; ++k) c.palette[k] = 0xFFFFFF;
+            return c;
+        }
+    } fixed;
     bmpWriteSettings().depth = 24;
-    prompts.saveFileAnswers.push_back({dir + "/pic8.bmp", 4});
-    doc.saveAs(prompts);
+    fixed.saveFileAnswers.push_back({dir + "/eight.bmp", 4});
+    ASSERT_TRUE(doc.saveAs(fixed));
     EXPECT_EQ(bmpWriteSettings().depth, 24);
+    ASSERT_EQ(check.load(dir + "/eight.bmp"), FE_OK);
+    EXPECT_EQ(check.pixels()[0] & 0xFFFFFF, 0x102030u);  // nearest entry of the fixed palette
+    EXPECT_EQ(doc.frames()->fileType(), TX_TYPE_BMP);
 }
