@@ -89,6 +89,18 @@ public:
     bool isEnabled(int command);
     bool isChecked(int command) const;
 
+    // Image operations and masks (defined in app/document_edit.cpp).
+    // -- begin image operations --
+    // -- end image operations --
+
+    // Texture export (defined in app/document_export.cpp).
+    // -- begin export --
+    // -- end export --
+
+    // Tools that change or create documents (defined in app/document_tools.cpp).
+    // -- begin tools --
+    // -- end tools --
+
     // Undo support for edits: copy the sequence before changing it.
     void takeSnapshot();
     void discardSnapshots();
