@@ -1,0 +1,118 @@
+#include "tools/codegen/pos_format_settings.h"
+
+#include <algorithm>
+#include <cctype>
+
+const char* const kPosFormatSection = "PosFormat";
+
+namespace {
+
+// A damaged settings file cannot make loading walk billions of absent keys.
+constexpr int kMaxPresets = 1024;
+
+std::string key(int k, const char* what) { return std::to_string(k) + " " + what; }
+
+std::string lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+void PosFormatSettings::load(const SettingsStore& st) {
+    const std::string sec = kPosFormatSection;
+    save = st.getInt(sec, "bSave", 1) != 0;
+    block = st.getInt(sec, "bBlock", 1) != 0;
+    comment = st.getInt(sec, "bComment", 1) != 0;
+    date = st.getInt(sec, "bDate", 1) != 0;
+    file = st.getInt(sec, "bFile", 1) != 0;
+    cppStyle = st.getInt(sec, "bC++style", 1) != 0;
+    sort = st.getInt(sec, "nSort", 0);
+    if (sort < POS_SORT_NONE || sort > POS_SORT_X1Y1) sort = POS_SORT_NONE;
+    const int count = std::min(st.getInt(sec, "nCnt", 0), kMaxPresets);
+    const int cur = st.getInt(sec, "nCur", 0);
+    presets.clear();
+    presets.push_back({"Standard", st.getString(sec, key(0, "string"), kStandardFormat)});
+    for (int k = 1; k < count; ++k) {
+        PosFormatPreset p{st.getString(sec, key(k, "name"), ""),
+                          st.getString(sec, key(k, "string"), "")};
+        if (!p.name.empty() && !p.format.empty()) presets.push_back(std::move(p));
+    }
+    current = (cur >= 0 && cur < int(presets.size())) ? cur : 0;
+}
+
+void PosFormatSettings::store(SettingsStore& st) const {
+    const std::string sec = kPosFormatSection;
+    if (!save) {
+        st.setInt(sec, "bSave", 0);
+        return;
+    }
+    // The section is rewritten whole so presets deleted since the last save do not linger.
+    st.removeSection(sec);
+    st.setInt(sec, "bSave", 1);
+    st.setInt(sec, "bBlock", block);
+    st.setInt(sec, "bComment", comment);
+    st.setInt(sec, "bDate", date);
+    st.setInt(sec, "bFile", file);
+    st.setInt(sec, "bC++style", cppStyle);
+    st.setInt(sec, "nSort", sort);
+    st.setInt(sec, "nCur", current);
+    st.setInt(sec, "nCnt", int(presets.size()));
+    for (size_t k = 0; k < presets.size(); ++k) {
+        st.setString(sec, key(int(k), "string"), presets[k].format);
+        st.setString(sec, key(int(k), "name"), k == 0 ? std::string("Standard") : presets[k].name);
+    }
+}
+
+CodegenOptions PosFormatSettings::options() const {
+    CodegenOptions o;
+    o.sort = (sort >= POS_SORT_NONE && sort <= POS_SORT_X1Y1) ? sort : POS_SORT_NONE;
+    o.comment = comment;
+    o.date = date;
+    o.cppStyle = cppStyle;
+    o.file = file;
+    o.block = block;
+    return o;
+}
+
+const PosFormatPreset& PosFormatSettings::currentPreset() const {
+    static const PosFormatPreset standard{"Standard", kStandardFormat};
+    if (current >= 0 && current < int(presets.size())) return presets[size_t(current)];
+    return presets.empty() ? standard : presets.front();
+}
+
+int PosFormatSettings::findPreset(const std::string& name) const {
+    for (size_t k = 0; k < presets.size(); ++k)
+        if (presets[k].name == name) return int(k);
+    const std::string l = lower(name);
+    for (size_t k = 0; k < presets.size(); ++k)
+        if (lower(presets[k].name) == l) return int(k);
+    return -1;
+}
+
+bool PosFormatSettings::addPreset(const std::string& name) {
+    if (name.empty()) return false;
+    presets.push_back({name, kNewPresetFormat});
+    current = int(presets.size()) - 1;
+    return true;
+}
+
+bool PosFormatSettings::deletePreset(int index, std::string* message) {
+    if (index <= 0 || presets.size() <= 1) {
+        if (message) *message = "Cannot delete item 1";
+        return false;
+    }
+    if (index >= int(presets.size())) return false;
+    presets.erase(presets.begin() + index);
+    current = index - 1;
+    return true;
+}
+
+bool PosFormatSettings::renamePreset(int index, const std::string& typed) {
+    if (typed.empty() || index < 0 || index >= int(presets.size())) return false;
+    const std::string l = lower(typed);
+    for (const PosFormatPreset& p : presets)
+        if (lower(p.name).compare(0, l.size(), l) == 0) return false;
+    presets[size_t(index)].name = typed;
+    return true;
+}
