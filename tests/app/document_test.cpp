@@ -252,3 +252,21 @@ TEST(Document, SaveAsPngOfABmpNameAndEightBitPalettes) {
     EXPECT_EQ(check.pixels()[0] & 0xFFFFFF, 0x102030u);  // nearest entry of the fixed palette
     EXPECT_EQ(doc.frames()->fileType(), TX_TYPE_BMP);
 }
+
+TEST(Document, IncompleteSnapshotLeavesUndoDisabled) {
+    ScriptedPrompts prompts;
+    pendingNewDocument() = {nextDocumentSerial(), 2, 2};
+    CBitmapDoc doc;
+    ASSERT_TRUE(doc.onNewDocument(prompts));
+    ASSERT_EQ(doc.frames()->addBlankFrames(2, 2, 1), FE_OK);
+    // A frame whose pixels cannot be copied (a reserved format has no conversion) makes the copy
+    // incomplete; a truncated undo state would silently lose that frame.
+    TxMip& mip = doc.frames()->frameAt(1)->mip();
+    ASSERT_TRUE(txMipInit(mip, 2, 2, 1, TX_FMT_RSVD4));
+    FrameSequence copy(*doc.frames());
+    EXPECT_EQ(copy.count(), 0);
+    doc.takeSnapshot();
+    EXPECT_EQ(doc.undoSnapshot(), nullptr);
+    EXPECT_FALSE(doc.isEnabled(CMD_UNDO));
+    EXPECT_TRUE(doc.isModified());
+}

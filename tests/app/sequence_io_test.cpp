@@ -77,17 +77,32 @@ TEST(SequenceLoad, WrappingSeriesEnds) {
     FrameSequence s;
     ASSERT_EQ(loadSequence(s, dir + "/w998.tga", prompts), SEQ_OK);
     EXPECT_EQ(s.count(), 4);
-    // Every file of a three-file ring exists: the load ends after one round.
+    // Step 500 visits 000, 500, then 000 again: with both files present the load must stop after
+    // one round instead of cycling for ever.
     const std::string ring = freshDir("ring");
-    for (int n = 0; n < 1000; n += 400) {
+    writeSolidTga(ring + "/r000.tga", 1, 1, 0xFF000000u);
+    writeSolidTga(ring + "/r500.tga", 1, 1, 0xFF000001u);
+    prompts.loadOptions = SequenceLoadOptions{1, 1, 100};
+    prompts.loadOptions->every = 100;
+    ASSERT_EQ(loadSequence(s, ring + "/r000.tga", prompts), SEQ_OK);
+    EXPECT_EQ(s.count(), 1);  // r100 is missing
+    struct Step500 : ScriptedPrompts {
+        std::optional<SequenceLoadOptions> sequenceLoadOptions(const SequenceLoadOptions&) override {
+            return SequenceLoadOptions{1, 1, 500};
+        }
+    } p500;
+    // "Every Nth Frame" is capped at 100 by the dialog's range, so a step of 500 becomes 100.
+    ASSERT_EQ(loadSequence(s, ring + "/r000.tga", p500), SEQ_OK);
+    EXPECT_EQ(s.count(), 1);
+    // A wider ring that the capped step can close: 10 files 000, 100, ..., 900 all present.
+    for (int n = 100; n < 1000; n += 100) {
         char name[32];
         std::snprintf(name, sizeof name, "/r%03d.tga", n);
-        writeSolidTga(ring + name, 1, 1, 0xFF000000u);
+        writeSolidTga(ring + name, 1, 1, 0xFF000000u | uint32_t(n / 100));
     }
-    prompts.loadOptions = SequenceLoadOptions{1, 1, 100};
-    // Step 100 from 000 visits 000..900 then 000 again; only 000, 400, 800 exist.
-    ASSERT_EQ(loadSequence(s, ring + "/r000.tga", prompts), SEQ_OK);
-    EXPECT_EQ(s.count(), 1);
+    ASSERT_EQ(loadSequence(s, ring + "/r300.tga", prompts), SEQ_OK);
+    EXPECT_EQ(s.count(), 10);  // 300 .. 900, 000 .. 200, then back at 300
+    EXPECT_EQ(s.frameAt(9)->pixels()[0], 0xFF000002u);
 }
 
 TEST(SequenceLoad, SingleAndMultiFrameFiles) {
