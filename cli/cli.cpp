@@ -9,6 +9,8 @@ const std::vector<CliCommand>& cliCommands() {
         {"info", "show type, size, pixel format, levels and frame count of image files", cmdInfo},
         {"convert", "convert an image file to another format", cmdConvert},
         {"palette", "print the 256 entries of a palette file", cmdPalette},
+        {"poslist", "list the named rectangles of an image's position file", cmdPoslist},
+        {"codegen", "generate source text from an image's position list", cmdCodegen},
     };
     return commands;
 }

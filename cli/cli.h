@@ -29,3 +29,5 @@ bool cliStderrIsTerminal();
 int cmdInfo(const std::vector<std::string>& args);
 int cmdConvert(const std::vector<std::string>& args);
 int cmdPalette(const std::vector<std::string>& args);
+int cmdPoslist(const std::vector<std::string>& args);
+int cmdCodegen(const std::vector<std::string>& args);

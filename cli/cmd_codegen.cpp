@@ -1,0 +1,150 @@
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
+#include "app/settings.h"
+#include "cli/args.h"
+#include "cli/cli.h"
+#include "cli/cmd_poslist.h"
+#include "texlib/stream.h"
+#include "tools/codegen/code_generator.h"
+#include "tools/codegen/pos_format_settings.h"
+
+namespace {
+
+bool parseSort(const std::string& v, int& sort) {
+    if (v == "none" || v == "0") sort = POS_SORT_NONE;
+    else if (v == "name" || v == "1") sort = POS_SORT_NAME;
+    else if (v == "x1y1" || v == "xy" || v == "2") sort = POS_SORT_X1Y1;
+    else return false;
+    return true;
+}
+
+} // namespace
+
+int cmdCodegen(const std::vector<std::string>& argv) {
+    CliOptionSpec spec;
+    spec.valued = {"--format", "--preset", "--sort", "--out"};
+    spec.flags = {"--comment", "--braces", "--help"};
+    spec.aliases = {{"-h", "--help"}, {"-o", "--out"}};
+    CliArgs args;
+    std::string err;
+    if (!args.parse(argv, spec, err)) {
+        cliError("codegen: " + err);
+        return CLI_USAGE;
+    }
+    if (args.has("--help")) {
+        std::printf(
+            "usage: tarquil-cli codegen IMAGE [--format TEXT | --preset NAME] [--sort MODE]\n"
+            "                          [--comment] [--braces] [--out FILE]\n\n"
+            "Reads IMAGE's position list (IMAGE_pos.txt beside it, else IMAGE_pos.tmp in the\n"
+            "temporary folder) and prints one line of source text per item, as the editor's\n"
+            "\"Copy to Clipboard\" does. Lines end in CR LF.\n\n"
+            "  --format TEXT  a format string in edit form: a template in double quotes, then a\n"
+            "                 comma and argument names, e.g. '\"{%%d,%%d,%%d,%%d},\\t//%%s\\n\",x1,y1,x2,y2,name'\n"
+            "                 arguments: x1 y1 x2 y2 w h index (integers: %%d %%i %%u %%o %%x %%X),\n"
+            "                 name (%%s), s t u v (edges / image size: %%f %%e %%g or %%s);\n"
+            "                 flags, width and precision are allowed; \\t \\n \\\" are escapes\n"
+            "  --preset NAME  a preset saved by the editor (\"Standard\" always exists)\n"
+            "  --sort MODE    none (list order), name, or x1y1 (top row first)\n"
+            "  --comment      start with a comment header (title; date, file and C or C++\n"
+            "                 style as set in the editor)\n"
+            "  --braces       wrap the lines in a tab-indented { } block\n"
+            "  -o, --out FILE write to FILE instead of standard output\n\n"
+            "Without --format or --preset the editor's selected preset is used, and without\n"
+            "--sort its sort mode. A format string the parser refuses exits with status 2.\n");
+        return CLI_OK;
+    }
+    if (args.positional().size() != 1) {
+        cliError("codegen: give exactly one IMAGE (see tarquil-cli codegen --help)");
+        return CLI_USAGE;
+    }
+    if (args.has("--format") && args.has("--preset")) {
+        cliError("codegen: give either --format or --preset, not both");
+        return CLI_USAGE;
+    }
+
+    IniSettingsStore store(IniSettingsStore::defaultPath());
+    PosFormatSettings settings;
+    settings.load(store);
+
+    std::string editText;
+    if (auto f = args.value("--format")) {
+        editText = *f;
+    } else if (auto p = args.value("--preset")) {
+        const int k = settings.findPreset(*p);
+        if (k < 0) {
+            std::string names;
+            for (const auto& preset : settings.presets)
+                names += (names.empty() ? "" : ", ") + preset.name;
+            cliError("codegen: no preset named '" + *p + "' (presets: " + names + ")");
+            return CLI_USAGE;
+        }
+        editText = escapeFormat(settings.presets[size_t(k)].format);
+    } else {
+        editText = escapeFormat(settings.currentPreset().format);
+    }
+    CodegenOptions options = settings.options();
+    if (auto s = args.value("--sort")) {
+        if (!parseSort(*s, options.sort)) {
+            cliError("codegen: --sort must be none, name or x1y1, not '" + *s + "'");
+            return CLI_USAGE;
+        }
+    }
+    options.comment = args.has("--comment");
+    options.block = args.has("--braces");
+
+    ParsedFormat format;
+    try {
+        format = parseFormat(editText);
+    } catch (const parse_error& e) {
+        cliError("codegen: Error parsing formatstring: Error near : " + e.detail());
+        return CLI_USAGE;
+    }
+
+    const std::string& image = args.positional()[0];
+    CliImagePositions ip;
+    if (int rc = cliLoadImagePositions("codegen", image, ip); rc != CLI_OK) return rc;
+    if (ip.load.source == PositionSource::None) {
+        PositionFileNames names;
+        positionFileNames(image, names);
+        cliError("codegen: " + image + " has no position file (" + names.text + ")");
+        return CLI_FILE_ERROR;
+    }
+    if (ip.list.empty()) {
+        cliError("codegen: " + ip.load.path + " holds no usable items");
+        return CLI_FILE_ERROR;
+    }
+
+    std::error_code ec;
+    const auto full = std::filesystem::absolute(image, ec);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::string text;
+    int failed = -1;
+    const int rc = generateCode(format, ip.list, ip.width, ip.height, options,
+                                ec ? image : full.string(), local, text, &failed);
+    if (rc == CODEGEN_ITEM_FAILED) {
+        cliError("codegen: Exception raised - abort: the text for item " + std::to_string(failed) +
+                 " ('" + ip.list.at(failed).name + "') would exceed 1023 characters");
+        return CLI_USAGE;
+    }
+    if (rc != CODEGEN_OK) {
+        cliError("codegen: nothing generated");
+        return CLI_FILE_ERROR;
+    }
+
+    if (auto out = args.value("--out")) {
+        TxFileWriter w;
+        if (!w.open(*out) || !w.write(text.data(), text.size()) || !w.commit()) {
+            cliError("codegen: " + *out + ": " + (w.error().empty() ? "write error" : w.error()));
+            return CLI_FILE_ERROR;
+        }
+    } else if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+               std::fflush(stdout) != 0) {
+        cliError("codegen: cannot write to standard output");
+        return CLI_FILE_ERROR;
+    }
+    return CLI_OK;
+}
