@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+
+#include "raster_test_util.h"
+#include "texlib/png.h"
+
+using namespace raster;
+
+namespace {
+
+// Builds PNG files chunk by chunk, so that every colour type, depth and damage can be made.
+struct PngBuilder {
+    Bytes b;
+    PngBuilder() { b.u8(0x89).u8('P').u8('N').u8('G').u8(13).u8(10).u8(26).u8(10); }
+    PngBuilder& chunk(const char* type, const std::vector<uint8_t>& data) {
+        b.be32(uint32_t(data.size()));
+        const size_t start = b.v.size();
+        for (int k = 0; k < 4; ++k)
+            b.u8(type[k]);
+        b.v.insert(b.v.end(), data.begin(), data.end());
+        uint32_t crc = uint32_t(crc32(0, b.v.data() + start, uInt(b.v.size() - start)));
+        b.be32(crc);
+        return *this;
+    }
+    PngBuilder& ihdr(uint32_t w, uint32_t h, int depth, int colourType, int interlace = 0) {
+        Bytes d;
+        d.be32(w).be32(h).u8(depth).u8(colourType).u8(0).u8(0).u8(interlace);
+        return chunk("IHDR", d.v);
+    }
+    // Rows of raw bytes, each given filter type 0.
+    PngBuilder& idat(const std::vector<std::vector<uint8_t>>& rows) {
+        std::vector<uint8_t> raw;
+        for (const auto& r : rows) {
+            raw.push_back(0);
+            raw.insert(raw.end(), r.begin(), r.end());
+        }
+        uLongf n = compressBound(uLong(raw.size()));
+        std::vector<uint8_t> z(n);
+        compress(z.data(), &n, raw.data(), uLong(raw.size()));
+        z.resize(n);
+        return chunk("IDAT", z);
+    }
+    std::vector<uint8_t> end() {
+        chunk("IEND", {});
+        return b.v;
+    }
+};
+
+std::vector<uint8_t> inflateAll(const std::vector<uint8_t>& z) {
+    std::vector<uint8_t> out(1 << 20);
+    uLongf n = uLongf(out.size());
+    EXPECT_EQ(uncompress(out.data(), &n, z.data(), uLong(z.size())), Z_OK);
+    out.resize(n);
+    return out;
+}
+
+} // namespace
+
+TEST(Png, SixteenBitRgbaStripsToEightBitsWithAlpha) {
+    PngBuilder p;
+    p.ihdr(2, 1, 16, 6)
+        .idat({{0x12, 0x99, 0x34, 0x01, 0x56, 0xFF, 0x80, 0x00, //
+                0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00, 0x00, 0x10}});
+    TxReadContext ctx;
+    EXPECT_EQ(readPixels(p.end(), ctx), (std::vector<uint32_t>{0x80123456, 0x00FF0001}));
+    EXPECT_EQ(ctx.fileType, TX_TYPE_PNG);
+}
+
+TEST(Png, GreyDepthsExpandToOpaqueGrey) {
+    PngBuilder one;
+    one.ihdr(10, 1, 1, 0).idat({{0xA5, 0xC0}});
+    TxReadContext ctx;
+    EXPECT_EQ(readPixels(one.end(), ctx),
+              (std::vector<uint32_t>{0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF, 0xFF000000, 0xFF000000,
+                                     0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF}));
+    PngBuilder two;
+    two.ihdr(4, 1, 2, 0).idat({{0x1B}}); // 0, 1, 2, 3 -> 0, 85, 170, 255
+    EXPECT_EQ(readPixels(two.end(), ctx),
+              (std::vector<uint32_t>{0xFF000000, 0xFF555555, 0xFFAAAAAA, 0xFFFFFFFF}));
+    PngBuilder greyAlpha;
+    greyAlpha.ihdr(1, 1, 8, 4).idat({{0x40, 0x7F}});
+    EXPECT_EQ(readPixels(greyAlpha.end(), ctx), (std::vector<uint32_t>{0x7F404040}));
+}
+
+TEST(Png, TransparencyChunkGivesAlphaToEveryTexelIncludingTheFirstColumn) {
+    // Palette image: index 0 is fully transparent, index 1 half, index 2 opaque (no tRNS entry).
+    PngBuilder pal;
+    pal.ihdr(3, 2, 8, 3);
+    pal.chunk("PLTE", {10, 20, 30, 40, 50, 60, 70, 80, 90});
+    pal.chunk("tRNS", {0, 128});
+    pal.idat({{0, 1, 2}, {2, 0, 1}});
+    TxReadContext ctx;
+    EXPECT_EQ(readPixels(pal.end(), ctx),
+              (std::vector<uint32_t>{0x000A141E, 0x8028323C, 0xFF46505A, 0xFF46505A, 0x000A141E,
+                                     0x8028323C}));
+    // RGB image with a colour key: the keyed texel in column 0 is transparent too.
+    PngBuilder rgb;
+    rgb.ihdr(2, 1, 8, 2);
+    rgb.chunk("tRNS", {0, 1, 0, 2, 0, 3});
+    rgb.idat({{1, 2, 3, 4, 5, 6}});
+    EXPECT_EQ(readPixels(rgb.end(), ctx), (std::vector<uint32_t>{0x00010203, 0xFF040506}));
+}
+
+TEST(Png, DamagedFilesFailCleanly) {
+    TxReadContext ctx;
+    TxMip mip;
+    auto expectFailure = [&](const std::vector<uint8_t>& bytes, const std::string& prefix) {
+        ctx = TxReadContext();
+        EXPECT_FALSE(readOwn(bytes, mip, ctx));
+        EXPECT_EQ(mip.data[0], nullptr);
+        EXPECT_EQ(ctx.fileType, 0);
+        EXPECT_EQ(ctx.lastError.rfind(prefix, 0), 0u) << ctx.lastError;
+    };
+    PngBuilder good;
+    std::vector<std::vector<uint8_t>> rows(64, std::vector<uint8_t>(64 * 3, 7));
+    good.ihdr(64, 64, 8, 2).idat(rows);
+    const auto file = good.end();
+    // Cut inside the image data.
+    expectFailure(std::vector<uint8_t>(file.begin(), file.begin() + 60), "PNG Image: ");
+    // Header checksum wrong.
+    auto badCrc = file;
+    badCrc[29] ^= 0xFF;
+    expectFailure(badCrc, "PNG Image: ");
+    // Zero and gigantic sides, and a colour type that does not exist.
+    PngBuilder zero;
+    zero.ihdr(0, 5, 8, 2).idat({{}});
+    expectFailure(zero.end(), "PNG Image: ");
+    PngBuilder huge;
+    huge.ihdr(100000, 100000, 8, 2).idat({{}});
+    expectFailure(huge.end(), "PNG Image: ");
+    PngBuilder wide; // within libpng's limits but more than 1 GiB of texels
+    wide.ihdr(32768, 32768, 8, 2).idat({{}});
+    expectFailure(wide.end(), "PNG Image: image is too large.");
+    PngBuilder badType;
+    badType.ihdr(1, 1, 8, 5).idat({{1}});
+    expectFailure(badType.end(), "PNG Image: ");
+
+    // Damage after the image data does not spoil the complete image.
+    auto lateDamage = file;
+    lateDamage.resize(lateDamage.size() - 6);
+    ctx = TxReadContext();
+    EXPECT_TRUE(readOwn(lateDamage, mip, ctx)) << ctx.lastError;
+}
+
+TEST(Png, WriterStoresUnfilteredRgbaAndLeavesTheTexelsAlone) {
+    const auto px = pattern(37, 5);
+    const auto before = px;
+    const std::string path = tempPath("w.png");
+    ASSERT_EQ(txWritePNG(path, 37, 5, px.data()), TX_PNG_OK);
+    EXPECT_EQ(px, before);
+    const auto f = slurp(path);
+    ASSERT_GT(f.size(), 33u);
+    // IHDR: 37 x 5, depth 8, colour type 6.
+    EXPECT_EQ(std::vector<uint8_t>(f.begin() + 12, f.begin() + 16),
+              (std::vector<uint8_t>{'I', 'H', 'D', 'R'}));
+    EXPECT_EQ(f[19], 37);
+    EXPECT_EQ(f[23], 5);
+    EXPECT_EQ(f[24], 8);
+    EXPECT_EQ(f[25], 6);
+    // sBIT of 8 for all four channels, and every row stored with filter type 0.
+    std::vector<uint8_t> z;
+    bool sbit = false;
+    for (size_t at = 8; at + 12 <= f.size();) {
+        const uint32_t len = uint32_t(f[at] << 24 | f[at + 1] << 16 | f[at + 2] << 8 | f[at + 3]);
+        const std::string type(f.begin() + long(at) + 4, f.begin() + long(at) + 8);
+        if (type == "sBIT")
+            sbit = std::vector<uint8_t>(f.begin() + long(at) + 8, f.begin() + long(at) + 12) ==
+                   std::vector<uint8_t>{8, 8, 8, 8};
+        if (type == "IDAT")
+            z.insert(z.end(), f.begin() + long(at) + 8, f.begin() + long(at + 8 + len));
+        at += 12 + len;
+    }
+    EXPECT_TRUE(sbit);
+    const auto raw = inflateAll(z);
+    ASSERT_EQ(raw.size(), 5u * (1 + 37 * 4));
+    for (size_t row = 0; row < 5; ++row)
+        EXPECT_EQ(raw[row * (1 + 37 * 4)], 0) << row;
+    // The first texel is stored R, G, B, A.
+    const uint32_t t = px[0];
+    EXPECT_EQ(
+        std::vector<uint8_t>(raw.begin() + 1, raw.begin() + 5),
+        (std::vector<uint8_t>{uint8_t(t >> 16), uint8_t(t >> 8), uint8_t(t), uint8_t(t >> 24)}));
+    TxReadContext ctx;
+    EXPECT_EQ(readPixels(f, ctx), px);
+}
+
+TEST(Png, WriterFailuresAreReportedAndLoseNothing) {
+    const auto px = pattern(200, 200);
+    std::string err;
+    EXPECT_EQ(txWritePNG(tempPath("missing-dir/a.png"), 200, 200, px.data(), &err),
+              TX_PNG_CANNOT_CREATE);
+    EXPECT_FALSE(err.empty());
+    EXPECT_EQ(txWritePNG(tempPath("n.png"), 0, 1, px.data()), TX_PNG_NO_IMAGE);
+    EXPECT_EQ(txWritePNG(tempPath("n.png"), 1, 1, nullptr), TX_PNG_NO_IMAGE);
+    const std::string path = tempPath("short.png");
+    { std::ofstream(path) << "old"; }
+    EXPECT_EQ(resultUnderSizeLimit(4096, [&] { return txWritePNG(path, 200, 200, px.data()); }),
+              TX_PNG_WRITE_ERROR);
+    EXPECT_EQ(slurp(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+}
