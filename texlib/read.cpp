@@ -17,6 +17,7 @@
 #include "texlib/psd.h"
 #include "texlib/rgt.h"
 #include "texlib/spr.h"
+#include "texlib/tex3df.h"
 #include "texlib/tga.h"
 
 namespace {
@@ -32,6 +33,7 @@ struct Reader {
 // Probes tried before the first two bytes are looked at, in this order.
 const Reader kHeaderProbes[] = {
     {TX_TYPE_TGA, tgaProbe, tgaBody},
+    {TX_TYPE_TEX, texProbe, texBody},
     {TX_TYPE_LMP, lmpProbe, lmpBody},
     {TX_TYPE_PSD, psdProbe, psdBody},
     {TX_TYPE_GIH, gihProbe, gihBody},
@@ -56,6 +58,7 @@ const Magic kMagic[] = {
 // through to the palette probe.
 const Reader kMagicReaders[] = {
     {TX_TYPE_TGA, nullptr, nullptr},  // placeholder keeps the table non-empty
+    {TX_TYPE_3DF, tdfProbe, tdfBody},
     {TX_TYPE_IFF, iffProbe, iffBody},
     {TX_TYPE_GIF, gifProbe, gifBody},
     {TX_TYPE_PPM, ppmProbe, ppmBody},
