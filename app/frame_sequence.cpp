@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "app/image_buffer.h"
 #include "app/ports.h"
 #include "texlib/read.h"
+#include "texlib/resample.h"
 #include "texlib/tga.h"
 
 Frame::Frame(const Frame& other) : fileType(other.fileType), fileName(other.fileName) {
@@ -138,6 +140,184 @@ int Frame::maskFromAlpha(uint32_t* mask, int bias) const {
     return FE_OK;
 }
 
+TxRect normalizedRect(const TxRect& r) {
+    TxRect n = r;
+    if (n.left > n.right) std::swap(n.left, n.right);
+    if (n.top > n.bottom) std::swap(n.top, n.bottom);
+    return n;
+}
+
+namespace {
+
+// A w x h block of pixel words from malloc (zeroed on request), or null when the size is refused
+// or memory runs out. Frames own their pixels through a malloc'ed TxMip block.
+uint32_t* newPixels(int w, int h, bool zero) {
+    if (!txSizeAllowed(w, h)) return nullptr;
+    const size_t n = size_t(w) * size_t(h);
+    return static_cast<uint32_t*>(zero ? std::calloc(n, 4) : std::malloc(n * 4));
+}
+
+// The record drops its old block and takes a single-level w x h argb8888 one.
+void adoptPixels(TxMip& mip, uint32_t* block, int w, int h) {
+    mip.format = TX_FMT_ARGB8888;
+    mip.width = w;
+    mip.height = h;
+    mip.depth = 1;
+    txMipAdoptBlock(mip, reinterpret_cast<uint8_t*>(block), int64_t(w) * int64_t(h) * 4);
+}
+
+// Index of the first pixel in [from, to) whose masked value is not the background, or `to`.
+// Blocks of eight are tested with one branch, so long runs of border cost little more than a read.
+int firstContent(const uint32_t* row, int from, int to, uint32_t background, uint32_t mask) {
+    int x = from;
+    for (; x + 8 <= to; x += 8) {
+        uint32_t diff = 0;
+        for (int k = 0; k < 8; ++k) diff |= (row[x + k] & mask) ^ background;
+        if (diff) break;
+    }
+    for (; x < to; ++x)
+        if ((row[x] & mask) != background) return x;
+    return to;
+}
+
+// Index of the last pixel in [from, to) whose masked value is not the background, or from - 1.
+int lastContent(const uint32_t* row, int from, int to, uint32_t background, uint32_t mask) {
+    int x = to;
+    for (; x - 8 >= from; x -= 8) {
+        uint32_t diff = 0;
+        for (int k = 1; k <= 8; ++k) diff |= (row[x - k] & mask) ^ background;
+        if (diff) break;
+    }
+    for (; x > from; --x)
+        if ((row[x - 1] & mask) != background) return x - 1;
+    return from - 1;
+}
+
+} // namespace
+
+const uint32_t* Frame::argb() const {
+    if (mip_.format != TX_FMT_ARGB8888 || !hasPixels() || mip_.width <= 0 || mip_.height <= 0)
+        return nullptr;
+    if (mip_.size < int64_t(mip_.width) * int64_t(mip_.height) * 4) return nullptr;
+    return reinterpret_cast<const uint32_t*>(mip_.data[0]);
+}
+
+int Frame::crop(const TxRect& rect) {
+    if (width() <= 0 || height() <= 0) return FE_CROP_NO_PIXELS;
+    const TxRect r = normalizedRect(rect);
+    if (r.right > width()) return FE_CROP_RIGHT;
+    if (r.bottom > height()) return FE_CROP_BOTTOM;
+    if (r.left < 0 || r.top < 0) return FE_CROP_NEGATIVE;
+    if (r.empty()) return FE_CROP_EMPTY;
+    const uint32_t* src = argb();
+    if (!src) return FE_CROP_NO_MEMORY;
+    const int w = r.width(), h = r.height();
+    uint32_t* block = newPixels(w, h, false);
+    if (!block) return FE_CROP_ALLOC;
+    const size_t pitch = size_t(width());
+    for (int y = 0; y < h; ++y)
+        std::memcpy(block + size_t(y) * size_t(w), src + size_t(r.top + y) * pitch + size_t(r.left),
+                    size_t(w) * 4);
+    adoptPixels(mip_, block, w, h);
+    return FE_OK;
+}
+
+int Frame::resizeCanvas(int newWidth, int newHeight, bool centre) {
+    const int w = width(), h = height();
+    if (w <= 0 || h <= 0) return FE_CANVAS_NO_PIXELS;
+    const uint32_t* src = argb();
+    if (!src) return FE_CANVAS_NO_BLOCK;
+    if (newWidth < 1 || newHeight < 1) return FE_CANVAS_NO_MEMORY;
+    if (newWidth == w && newHeight == h) return FE_OK;
+    if (newWidth < w && newHeight < h) {
+        TxRect r{0, 0, newWidth, newHeight};
+        if (centre) {
+            const int ox = (w - newWidth) / 2, oy = (h - newHeight) / 2;
+            r = {ox, oy, ox + newWidth, oy + newHeight};
+        }
+        return crop(r);
+    }
+    uint32_t* block = newPixels(newWidth, newHeight, true);
+    if (!block) return FE_CANVAS_NO_MEMORY;
+    int dx = centre ? (newWidth - w) / 2 : 0, dy = centre ? (newHeight - h) / 2 : 0;
+    int sx = 0, sy = 0;
+    if (dx < 0) { sx = -dx; dx = 0; }
+    if (dy < 0) { sy = -dy; dy = 0; }
+    const int cw = std::min(w - sx, newWidth - dx), ch = std::min(h - sy, newHeight - dy);
+    for (int y = 0; y < ch; ++y)
+        std::memcpy(block + size_t(dy + y) * size_t(newWidth) + size_t(dx),
+                    src + size_t(sy + y) * size_t(w) + size_t(sx), size_t(cw) * 4);
+    adoptPixels(mip_, block, newWidth, newHeight);
+    return FE_OK;
+}
+
+int Frame::scale(int newWidth, int newHeight) {
+    if (width() <= 0 || height() <= 0 || !argb()) return FE_SCALE_NO_PIXELS;
+    if (!txSizeAllowed(newWidth, newHeight)) return FE_SCALE_NO_MEMORY;
+    TxMip dst;
+    // The resampler wants the destination at least as deep as the source.
+    if (!txMipInit(dst, newWidth, newHeight, std::max(1, mip_.depth), TX_FMT_ARGB8888))
+        return FE_SCALE_NO_MEMORY;
+    txImageResize(dst, mip_);
+    mip_ = std::move(dst);
+    return FE_OK;
+}
+
+int Frame::isoTransform() {
+    const int w = width(), h = height();
+    const uint32_t* src = argb();
+    if (w <= 0 || h <= 0 || !src) return FE_ISO_EMPTY;
+    const int n = std::max(w, h);
+    uint32_t* block = newPixels(2 * n, n, true);
+    if (!block) return FE_ISO_NO_MEMORY;
+    // (x, y) goes to (n + x - y, (x + y) / 2): along a source row the column advances by one and
+    // the canvas row after every pixel with x + y odd. With n >= w, h every target is inside.
+    const size_t pitch = size_t(2 * n);
+    for (int y = 0; y < h; ++y) {
+        const uint32_t* row = src + size_t(y) * size_t(w);
+        uint32_t* out = block + size_t(y / 2) * pitch + size_t(n - y);
+        int parity = y & 1;
+        for (int x = 0; x < w; ++x) {
+            out[x] = row[x];
+            if (parity) out += pitch;
+            parity ^= 1;
+        }
+    }
+    adoptPixels(mip_, block, 2 * n, n);
+    return FE_OK;
+}
+
+void Frame::boundingBox(TxRect& box, uint32_t background, uint32_t mask) const {
+    const uint32_t* p = argb();
+    if (!p) return;
+    const int w = width(), h = height();
+    auto row = [&](int y) { return p + size_t(y) * size_t(w); };
+    int top = 0;
+    while (top < h && firstContent(row(top), 0, w, background, mask) == w) ++top;
+    if (top == h) return;  // nothing but border
+    int bottom = h;
+    while (bottom > top + 1 && firstContent(row(bottom - 1), 0, w, background, mask) == w) --bottom;
+    // Rows outside [top, bottom) hold only border, so the columns are decided by the rows inside;
+    // each row is searched only where it could still widen the box.
+    int left = w, right = 0;
+    for (int y = top; y < bottom; ++y) {
+        const uint32_t* r = row(y);
+        const int l = firstContent(r, 0, left, background, mask);
+        if (l < left) left = l;
+        const int last = lastContent(r, std::max(right, left), w, background, mask);
+        if (last >= right) right = last + 1;
+    }
+    const TxRect found{left, top, right, bottom};
+    if (box.empty()) {
+        box = found;
+    } else {
+        box.left = std::min(box.left, found.left);
+        box.top = std::min(box.top, found.top);
+        box.right = std::max(box.right, found.right);
+        box.bottom = std::max(box.bottom, found.bottom);
+    }
+}
+
 FrameSequence::FrameSequence(const FrameSequence& other)
     : current_(other.current_), step_(other.step_) {
     for (const auto& f : other.frames_) {
@@ -229,6 +409,31 @@ int FrameSequence::mirror(const TxRect* rect, Progress* progress) {
 
 int FrameSequence::flip(const TxRect* rect, Progress* progress) {
     return forEveryFrame([rect](Frame& f) { return f.flip(rect); }, progress);
+}
+
+int FrameSequence::crop(const TxRect& rect, Progress* progress) {
+    const TxRect r = normalizedRect(rect);
+    if (r.empty()) return FE_CROP_EMPTY;
+    return forEveryFrame(
+        [&r](Frame& f) {
+            if (f.width() <= 0 || f.height() <= 0) return f.crop(r);
+            const TxRect c{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, f.width()),
+                           std::min(r.bottom, f.height())};
+            return c.empty() ? int(FE_OK) : f.crop(c);
+        },
+        progress);
+}
+
+int FrameSequence::resizeCanvas(int width, int height, bool centre, Progress* progress) {
+    return forEveryFrame([=](Frame& f) { return f.resizeCanvas(width, height, centre); }, progress);
+}
+
+int FrameSequence::scale(int width, int height, Progress* progress) {
+    return forEveryFrame([=](Frame& f) { return f.scale(width, height); }, progress);
+}
+
+int FrameSequence::isoTransform(Progress* progress) {
+    return forEveryFrame([](Frame& f) { return f.isoTransform(); }, progress);
 }
 
 void FrameSequence::clear() {

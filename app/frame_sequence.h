@@ -39,7 +39,15 @@ enum FrameError : int {
     FE_MASK_NO_PIXELS = 720,
     FE_MASK_NOTHING = 723,
     FE_MASK_FROM_ALPHA_NO_PIXELS = 886,
+    // Memory for the new pixels of a canvas resize, scale or isometric projection could not be
+    // had (or the new size lies beyond the allocation limits).
+    FE_CANVAS_NO_MEMORY = 531,
+    FE_SCALE_NO_MEMORY = 672,
+    FE_ISO_NO_MEMORY = 189,
 };
+
+// The rectangle with left <= right and top <= bottom (edges swapped where reversed).
+TxRect normalizedRect(const TxRect& r);
 
 class Frame {
 public:
@@ -75,6 +83,20 @@ public:
     int alphaFromMask(const ImageBuffer* mask);
     int maskFromAlpha(uint32_t* mask, int bias) const;
 
+    // Geometric operations of the Edit menu (all frames get them in turn through FrameSequence).
+    // Crop to rect (normalised first); the rectangle must lie inside the frame.
+    int crop(const TxRect& rect);
+    // New canvas of width x height; the picture stays at the top-left corner or, with centre, in
+    // the middle. Uncovered canvas is transparent black.
+    int resizeCanvas(int width, int height, bool centre);
+    // Resamples the pixels to width x height by area averaging.
+    int scale(int width, int height);
+    // Projects the frame onto a 2N x N isometric diamond (N the larger side).
+    int isoTransform();
+    // Merges the tightest rectangle holding every pixel p with (p & mask) != background into box;
+    // an empty box is replaced. A frame made only of such border pixels leaves box as it was.
+    void boundingBox(TxRect& box, uint32_t background, uint32_t mask) const;
+
     int fileType = 0;
     std::string fileName;
 
@@ -82,6 +104,10 @@ public:
     const TxMip& mip() const { return mip_; }
 
 private:
+    // The pixel words when the record really holds width x height argb8888 words, else null;
+    // the geometric operations never read a record of another layout.
+    const uint32_t* argb() const;
+
     TxMip mip_;
     std::string loadError_;
     int loadedFrames_ = 1;
@@ -127,6 +153,12 @@ public:
 
     int mirror(const TxRect* rect, Progress* progress = nullptr);
     int flip(const TxRect* rect, Progress* progress = nullptr);
+    // Frames of a numbered series may differ in size: each frame is cropped to the part of rect
+    // that lies inside it, and frames that rect misses altogether are left as they are.
+    int crop(const TxRect& rect, Progress* progress = nullptr);
+    int resizeCanvas(int width, int height, bool centre, Progress* progress = nullptr);
+    int scale(int width, int height, Progress* progress = nullptr);
+    int isoTransform(Progress* progress = nullptr);
 
     void clear();
     // Takes the frames of another sequence (used by loaders that build into a scratch sequence).
