@@ -115,21 +115,31 @@ std::string escapeValue(const std::string& v) {
     return out + "\"";
 }
 
+// Reads a value the way QSettings writes it: double quotes group text (and are dropped), a
+// backslash escapes the next character anywhere, and blanks outside quotes at either end go.
 std::string unescapeValue(const std::string& raw) {
-    std::string v = raw;
-    while (!v.empty() && (v.back() == ' ' || v.back() == '\r')) v.pop_back();
-    size_t b = v.find_first_not_of(' ');
-    v = b == std::string::npos ? "" : v.substr(b);
-    if (v.size() < 2 || v.front() != '"' || v.back() != '"') return v;
     std::string out;
-    for (size_t i = 1; i + 1 < v.size(); ++i) {
-        if (v[i] == '\\' && i + 2 < v.size()) {
-            char n = v[++i];
-            out += n == 'n' ? '\n' : n == 'r' ? '\r' : n == 't' ? '\t' : n;
-        } else {
-            out += v[i];
+    bool quoted = false;
+    size_t lastKept = 0;  // length of out up to the last character that must stay
+    for (size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '"') {
+            quoted = !quoted;
+            lastKept = out.size();
+            continue;
         }
+        if (c == '\\' && i + 1 < raw.size()) {
+            const char n = raw[++i];
+            out += n == 'n' ? '\n' : n == 'r' ? '\r' : n == 't' ? '\t' : n == '0' ? '\0' : n;
+            lastKept = out.size();
+            continue;
+        }
+        if (!quoted && (c == ' ' || c == '\t' || c == '\r') && out.size() == lastKept && out.empty())
+            continue;  // leading blanks
+        out += c;
+        if (quoted || (c != ' ' && c != '\t' && c != '\r')) lastKept = out.size();
     }
+    out.resize(lastKept);
     return out;
 }
 

@@ -8,8 +8,8 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("BrightvaleWorks"));
     QApplication::setApplicationName(QStringLiteral("Tarquil Studio 1.0"));
     CMainFrame window;
+    window.show();
     const QStringList args = QApplication::arguments();
     for (int i = 1; i < args.size(); ++i) window.openFile(args[i]);
-    window.show();
     return app.exec();
 }

@@ -1,14 +1,18 @@
-// The editor's main window: opens image files and shows the current frame at 1:1.
+// The editor's main window: a multiple-document frame whose child windows each show one document.
 #pragma once
 
 #include <QMainWindow>
 #include <QString>
 #include <memory>
 
-#include "app/frame_sequence.h"
+#include "app/ports.h"
 
-class QLabel;
-class QScrollArea;
+class CBitmapDoc;
+class CBitmapView;
+class QMdiArea;
+class QMdiSubWindow;
+class QTimer;
+class QtProgress;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -16,21 +20,39 @@ public:
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // Opens a file; on failure shows the message box and returns false.
-    bool openFile(const QString& path, bool quiet = false);
+    // Tests and embedders may answer the questions themselves.
+    void setPrompts(Prompts* prompts) { prompts_ = prompts; }
+    Prompts& prompts();
+
+    // Opens a file in a new document window; an already open path activates its window.
+    bool openFile(const QString& path);
+    CBitmapDoc* activeDocument() const;
+    CBitmapView* activeView() const;
+    // Size of the active document's current frame at 1:1.
     QSize shownImageSize() const;
-    const FrameSequence* sequence() const { return seq_.get(); }
+    int documentCount() const;
 
 public slots:
+    void newDocument();
     void openDialog();
-    void nextFrame();
-    void previousFrame();
+    void saveDocument();
+    void saveDocumentAs();
+    void undo();
+    void redo();
+    void runCommand(int command);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
 
 private:
-    void showCurrentFrame();
+    QMdiSubWindow* addDocument(std::unique_ptr<CBitmapDoc> doc);
+    void refreshTitles();
+    void updateCommands();
 
-    QScrollArea* scroll_ = nullptr;
-    QLabel* image_ = nullptr;
-    std::unique_ptr<FrameSequence> seq_;
-    QString docName_;
+    QMdiArea* mdi_ = nullptr;
+    QTimer* timer_ = nullptr;
+    bool tickToggle_ = false;
+    std::unique_ptr<Prompts> ownPrompts_;
+    std::unique_ptr<QtProgress> progress_;
+    Prompts* prompts_ = nullptr;
 };

@@ -1,0 +1,266 @@
+#include "ui/qt_ports.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+MsgResult QtPrompts::message(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    QMessageBox box(parent_);
+    box.setWindowTitle(QStringLiteral("Tarquil 1.25"));
+    box.setText(QString::fromStdString(text));
+    switch (icon) {
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    default: break;
+    }
+    switch (buttons) {
+    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case MsgButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int r = box.exec();
+    QGuiApplication::restoreOverrideCursor();
+    switch (r) {
+    case QMessageBox::Yes: return MsgResult::Yes;
+    case QMessageBox::No: return MsgResult::No;
+    case QMessageBox::Cancel: return MsgResult::Cancel;
+    default: return MsgResult::Ok;
+    }
+}
+
+namespace {
+
+QSpinBox* spin(int min, int max, int value) {
+    auto* s = new QSpinBox;
+    s->setRange(min, max);
+    s->setValue(value);
+    return s;
+}
+
+} // namespace
+
+std::optional<SequenceLoadOptions> QtPrompts::sequenceLoadOptions(const SequenceLoadOptions& d) {
+    QDialog dlg(parent_);
+    dlg.setWindowTitle(QStringLiteral("Sequence load options"));
+    auto* single = new QRadioButton(QStringLiteral("single frame"));
+    auto* all = new QRadioButton(QStringLiteral("all frames"));
+    auto* range = new QRadioButton(QStringLiteral("range"));
+    auto* frames = spin(1, 100, d.frames);
+    auto* every = spin(1, 100, d.every);
+    QRadioButton* modes[3] = {single, all, range};
+    modes[d.mode >= 0 && d.mode <= 2 ? d.mode : 1]->setChecked(true);
+    auto refresh = [=] {
+        frames->setEnabled(range->isChecked());
+        every->setEnabled(!single->isChecked());
+    };
+    for (auto* m : modes) QObject::connect(m, &QRadioButton::toggled, &dlg, refresh);
+    refresh();
+    auto* form = new QFormLayout;
+    form->addRow(single);
+    form->addRow(all);
+    form->addRow(range);
+    form->addRow(QStringLiteral("Load N Frames:"), frames);
+    form->addRow(QStringLiteral("Every Nth Frame:"), every);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dlg);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    SequenceLoadOptions o;
+    o.mode = single->isChecked() ? 0 : range->isChecked() ? 2 : 1;
+    o.frames = frames->value();
+    o.every = every->value();
+    return o;
+}
+
+std::optional<SequenceSaveOptions> QtPrompts::sequenceSaveOptions(const SequenceSaveOptions& d) {
+    QDialog dlg(parent_);
+    dlg.setWindowTitle(QStringLiteral("Sequence save options"));
+    auto* increment = spin(-1000000, 1000000, d.increment);
+    auto* first = spin(0, 65536, d.firstNumber);
+    auto* start = spin(0, 65565, d.startFrame);
+    auto* count = spin(1, 655536, d.framesToSave);
+    auto* all = new QRadioButton(QStringLiteral("all frames"));
+    auto* range = new QRadioButton(QStringLiteral("range"));
+    auto* single = new QCheckBox(QStringLiteral("Save frames to single file"));
+    (d.mode == 1 ? range : all)->setChecked(true);
+    single->setChecked(d.singleFile);
+    const bool spr = d.singleFile;
+    auto refresh = [=] {
+        count->setEnabled(range->isChecked());
+        start->setEnabled(range->isChecked());
+        increment->setEnabled(!spr && !single->isChecked());
+        first->setEnabled(!spr);
+        single->setEnabled(!spr);
+    };
+    QObject::connect(all, &QRadioButton::toggled, &dlg, refresh);
+    QObject::connect(single, &QCheckBox::toggled, &dlg, refresh);
+    refresh();
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Filesequence Increment"), increment);
+    form->addRow(QStringLiteral("Filesequence Start"), first);
+    form->addRow(QStringLiteral("Start Frame"), start);
+    form->addRow(QStringLiteral("Save N Frames:"), count);
+    form->addRow(all);
+    form->addRow(range);
+    form->addRow(single);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dlg);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    SequenceSaveOptions o;
+    o.increment = increment->value();
+    o.firstNumber = first->value();
+    o.startFrame = start->value();
+    o.framesToSave = count->value();
+    o.mode = range->isChecked() ? 1 : 0;
+    o.singleFile = single->isChecked();
+    return o;
+}
+
+std::optional<std::pair<int, int>> QtPrompts::newSize(int width, int height) {
+    QDialog dlg(parent_);
+    dlg.setWindowTitle(QStringLiteral("New size"));
+    auto* w = spin(1, 65535, width);
+    auto* h = spin(1, 65535, height);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Width"), w);
+    form->addRow(QStringLiteral("Height"), h);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dlg);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    return std::make_pair(w->value(), h->value());
+}
+
+QStringList qtFilterList(const std::string& filter) {
+    QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) break;
+        QString name = parts[i].trimmed();
+        const QString pattern = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt reads the patterns from the parentheses of the entry's name.
+        if (!name.contains(QLatin1Char('('))) name += QStringLiteral(" (") + pattern + QLatin1Char(')');
+        out << name;
+    }
+    return out;
+}
+
+std::optional<FileChoice> QtPrompts::saveFile(const std::string& title, const std::string& filter,
+                                              const std::string& initialPath, int filterIndex) {
+    const QStringList filters = qtFilterList(filter);
+    QFileDialog dlg(parent_, QString::fromStdString(title), QString::fromStdString(initialPath));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setNameFilters(filters);
+    if (filterIndex >= 1 && filterIndex <= filters.size()) dlg.selectNameFilter(filters[filterIndex - 1]);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
+    FileChoice c;
+    c.path = dlg.selectedFiles().first().toStdString();
+    c.filterIndex = int(filters.indexOf(dlg.selectedNameFilter())) + 1;
+    if (c.filterIndex < 1) c.filterIndex = 1;
+    return c;
+}
+
+void QtPrompts::busy(bool on) {
+    if (on)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void QtPrompts::status(const std::string& text) {
+    if (status_) status_->showMessage(QString::fromStdString(text));
+}
+
+QtSettingsStore::QtSettingsStore()
+    : settings_(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("BrightvaleWorks"),
+                QStringLiteral("Tarquil Studio 1.0")) {}
+
+QtSettingsStore::QtSettingsStore(const QString& iniPath) : settings_(iniPath, QSettings::IniFormat) {}
+
+QString QtSettingsStore::key(const std::string& section, const std::string& name) {
+    QString s = QString::fromStdString(section);
+    s.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return s + QLatin1Char('/') + QString::fromStdString(name);
+}
+
+int QtSettingsStore::getInt(const std::string& section, const std::string& name, int def) const {
+    bool ok = false;
+    const int v = settings_.value(key(section, name)).toString().toInt(&ok, 0);
+    return ok ? v : def;
+}
+
+std::string QtSettingsStore::getString(const std::string& section, const std::string& name,
+                                       const std::string& def) const {
+    const QVariant v = settings_.value(key(section, name));
+    return v.isValid() ? v.toString().toStdString() : def;
+}
+
+void QtSettingsStore::setInt(const std::string& section, const std::string& name, int value) {
+    settings_.setValue(key(section, name), value);
+}
+
+void QtSettingsStore::setString(const std::string& section, const std::string& name,
+                                const std::string& value) {
+    settings_.setValue(key(section, name), QString::fromStdString(value));
+}
+
+bool QtSettingsStore::contains(const std::string& section, const std::string& name) const {
+    return settings_.contains(key(section, name));
+}
+
+void QtSettingsStore::remove(const std::string& section, const std::string& name) {
+    settings_.remove(key(section, name));
+}
+
+void QtSettingsStore::removeSection(const std::string& section) {
+    QString s = QString::fromStdString(section);
+    s.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    settings_.remove(s);
+}
+
+void QtProgress::begin(int total) {
+    if (!bar_) return;
+    if (!progress_) {
+        progress_ = new QProgressBar(bar_);
+        bar_->addWidget(progress_, 1);
+    }
+    progress_->setRange(0, total);
+    progress_->setValue(0);
+    progress_->show();
+}
+
+void QtProgress::step() {
+    if (progress_) progress_->setValue(progress_->value() + 1);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtProgress::end() {
+    if (progress_) progress_->hide();
+}

@@ -1,0 +1,65 @@
+// Qt implementations of the ports: message boxes and option dialogs, QSettings, the status-bar
+// progress bar.
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+#include "app/ports.h"
+
+class QProgressBar;
+class QStatusBar;
+class QWidget;
+
+class QtPrompts : public Prompts {
+public:
+    explicit QtPrompts(QWidget* parent, QStatusBar* status = nullptr)
+        : parent_(parent), status_(status) {}
+    MsgResult message(const std::string& text, MsgIcon icon, MsgButtons buttons) override;
+    std::optional<SequenceLoadOptions> sequenceLoadOptions(const SequenceLoadOptions& d) override;
+    std::optional<SequenceSaveOptions> sequenceSaveOptions(const SequenceSaveOptions& d) override;
+    std::optional<std::pair<int, int>> newSize(int width, int height) override;
+    std::optional<FileChoice> saveFile(const std::string& title, const std::string& filter,
+                                       const std::string& initialPath, int filterIndex) override;
+    void busy(bool on) override;
+    void status(const std::string& text) override;
+
+private:
+    QWidget* parent_;
+    QStatusBar* status_;
+};
+
+// Turns "Name (*.a)|*.a|Other|*.b||" into Qt's "Name (*.a);;Other (*.b)" entries.
+QStringList qtFilterList(const std::string& filter);
+
+class QtSettingsStore : public SettingsStore {
+public:
+    QtSettingsStore();  // organisation "BrightvaleWorks", application "Tarquil Studio 1.0", INI
+    explicit QtSettingsStore(const QString& iniPath);
+    int getInt(const std::string& section, const std::string& name, int def) const override;
+    std::string getString(const std::string& section, const std::string& name,
+                          const std::string& def) const override;
+    void setInt(const std::string& section, const std::string& name, int value) override;
+    void setString(const std::string& section, const std::string& name,
+                   const std::string& value) override;
+    bool contains(const std::string& section, const std::string& name) const override;
+    void remove(const std::string& section, const std::string& name) override;
+    void removeSection(const std::string& section) override;
+    void sync() { settings_.sync(); }
+
+private:
+    static QString key(const std::string& section, const std::string& name);
+    mutable QSettings settings_;
+};
+
+class QtProgress : public Progress {
+public:
+    explicit QtProgress(QStatusBar* bar) : bar_(bar) {}
+    void begin(int total) override;
+    void step() override;
+    void end() override;
+
+private:
+    QStatusBar* bar_;
+    QProgressBar* progress_ = nullptr;
+};
