@@ -11,6 +11,7 @@ const std::vector<CliCommand>& cliCommands() {
         {"palette", "print the 256 entries of a palette file", cmdPalette},
         {"poslist", "list the named rectangles of an image's position file", cmdPoslist},
         {"codegen", "generate source text from an image's position list", cmdCodegen},
+        {"export", "export an image as a 3DF or TEX hardware texture or bare texture data", cmdExport},
     };
     return commands;
 }

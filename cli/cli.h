@@ -31,3 +31,4 @@ int cmdConvert(const std::vector<std::string>& args);
 int cmdPalette(const std::vector<std::string>& args);
 int cmdPoslist(const std::vector<std::string>& args);
 int cmdCodegen(const std::vector<std::string>& args);
+int cmdExport(const std::vector<std::string>& args);

@@ -1,0 +1,219 @@
+// tarquil-cli export: an image to a hardware texture (3DF, TEX or bare data), with the editor's
+// saved export settings as defaults.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/export_settings.h"
+#include "app/settings.h"
+#include "cli/args.h"
+#include "cli/cli.h"
+#include "texlib/read.h"
+
+namespace {
+
+void printHelp() {
+    std::printf(
+        "usage: tarquil-cli export IN OUT [options]\n\n"
+        "Converts an image (the first frame of a multi-frame file) into a hardware texture:\n"
+        "resampling, mipmaps, pixel-format conversion with dithering, then a 3DF file (text\n"
+        "header), a TEX file (binary header) or the bare data.\n\n"
+        "options (each defaults to the editor's saved export settings):\n"
+        "  --format NAME       target pixel format:\n");
+    for (int k = 0; k < kExportFormatCount; ++k) {
+        // The editor's combo text without its leading name.
+        std::string text = kExportFormatChoices[k].text;
+        text = text.substr(text.find(' ') + 1);
+        if (text.rfind("- ", 0) == 0) text = text.substr(2);
+        std::printf("                        %-9s %s\n", txFormatName(kExportFormatChoices[k].code),
+                    text.c_str());
+    }
+    std::printf(
+        "  --dither MODE       none, ordered (4x4 matrix) or diffusion (error diffusion)\n"
+        "  --ncc MODE          statistic or heuristic NCC table (yiq, ayiq8422)\n"
+        "  --mipmap M          none, all, N (1 to 9 levels) or size:N (halve while the larger\n"
+        "                      side is above N, N >= 1)\n"
+        "  --resample R        none, auto (largest powers of two, at most 256, within 8:1)\n"
+        "                      or WxH (explicit size, e.g. 128x64)\n"
+        "  --aspect W:H        resample automatically to the aspect 8:1, 4:1, 2:1, 1:1, 1:2,\n"
+        "                      1:4 or 1:8\n"
+        "  --swap, --no-swap   16-bit texels little-endian (TEX files always are)\n"
+        "  --comment TEXT      comment lines in the 3DF header (3DF and argb8888 only;\n"
+        "                      lines end at line breaks, at most 20)\n"
+        "  --output KIND       3df, tex (sides up to 256) or raw (no header)\n"
+        "  --frame N           frame of a multi-frame file to export (default 1)\n"
+        "  --save-settings     store the resulting choices as the editor's export settings\n\n"
+        "Exit status: 0 written; 1 IN could not be read or OUT could not be written; 2 bad\n"
+        "options, or an image these options cannot export (a side that is not a power of\n"
+        "two, beyond 8:1, too large for TEX); nothing is written then.\n");
+}
+
+bool parseSize(const std::string& text, char sep, long& a, long& b) {
+    const size_t at = text.find(sep);
+    if (at == std::string::npos) return false;
+    return cliParseInt(text.substr(0, at), 1, TX_MAX_SIDE, a) &&
+           cliParseInt(text.substr(at + 1), 1, TX_MAX_SIDE, b);
+}
+
+int usage(const std::string& text) {
+    cliError("export: " + text);
+    return CLI_USAGE;
+}
+
+} // namespace
+
+int cmdExport(const std::vector<std::string>& argv) {
+    CliOptionSpec spec;
+    spec.valued = {"--format", "--dither", "--ncc", "--mipmap", "--resample", "--aspect",
+                   "--comment", "--output", "--frame"};
+    spec.flags = {"--help", "--swap", "--no-swap", "--save-settings"};
+    spec.aliases = {{"-h", "--help"}};
+    CliArgs args;
+    std::string err;
+    if (!args.parse(argv, spec, err)) return usage(err);
+    if (args.has("--help")) {
+        printHelp();
+        return CLI_OK;
+    }
+    if (args.positional().size() != 2)
+        return usage("expected IN and OUT (see tarquil-cli export --help)");
+
+    IniSettingsStore store(IniSettingsStore::defaultPath());
+    ExportTextureSettings s = loadExportTextureSettings(store);
+
+    if (auto v = args.value("--format")) {
+        const int code = txFormatFromName(v->c_str());
+        const int index = code < 0 ? -1 : exportFormatIndex(code);
+        if (index < 0) {
+            std::string names;
+            for (int k = 0; k < kExportFormatCount; ++k)
+                names += std::string(k ? ", " : "") + txFormatName(kExportFormatChoices[k].code);
+            return usage("unknown --format '" + *v + "' (one of " + names + ")");
+        }
+        s.format = index;
+    }
+    if (auto v = args.value("--dither")) {
+        if (*v == "none") s.dither = 0;
+        else if (*v == "diffusion") s.dither = 1;
+        else if (*v == "ordered") s.dither = 2;
+        else return usage("--dither must be none, ordered or diffusion, not '" + *v + "'");
+    }
+    if (auto v = args.value("--ncc")) {
+        if (*v == "statistic") s.ncc = 0;
+        else if (*v == "heuristic") s.ncc = 1;
+        else return usage("--ncc must be statistic or heuristic, not '" + *v + "'");
+    }
+    if (auto v = args.value("--mipmap")) {
+        long n = 0;
+        if (*v == "none") {
+            s.mipmap = 0;
+        } else if (*v == "all") {
+            s.mipmap = 1;
+        } else if (v->rfind("size:", 0) == 0) {
+            if (!cliParseInt(v->substr(5), 1, TX_MAX_SIDE, n))
+                return usage("--mipmap size:N needs N from 1 to 32768, not '" + v->substr(5) + "'");
+            s.mipmap = 11;
+            s.mipmapSize = int(n);
+        } else if (cliParseInt(*v, 1, 9, n)) {
+            s.mipmap = int(n) + 1;
+        } else {
+            return usage("--mipmap must be none, all, 1 to 9 or size:N, not '" + *v + "'");
+        }
+    }
+    const auto resample = args.value("--resample");
+    if (resample) {
+        long w = 0, h = 0;
+        if (*resample == "none") {
+            s.resample = 0;
+        } else if (*resample == "auto") {
+            s.resample = 1;
+        } else if (parseSize(*resample, 'x', w, h)) {
+            s.resample = 2;
+            s.width = int(w);
+            s.height = int(h);
+        } else {
+            return usage("--resample must be none, auto or WxH (1 to 32768 each), not '" + *resample + "'");
+        }
+    }
+    if (auto v = args.value("--aspect")) {
+        if (resample && *resample != "auto")
+            return usage("--aspect resamples automatically; it cannot go with --resample " + *resample);
+        long w = 0, h = 0;
+        int index = -1;
+        if (parseSize(*v, ':', w, h))
+            for (int k = 0; k < 7; ++k)
+                if (kExportAspects[k][0] == w && kExportAspects[k][1] == h) index = k;
+        if (index < 0) return usage("--aspect must be 8:1, 4:1, 2:1, 1:1, 1:2, 1:4 or 1:8, not '" + *v + "'");
+        s.resample = 3 + index;
+    }
+    if (args.has("--swap") && args.has("--no-swap")) return usage("give either --swap or --no-swap");
+    if (args.has("--swap")) s.swap = 1;
+    if (args.has("--no-swap")) s.swap = 0;
+    if (auto v = args.value("--output")) {
+        if (*v == "3df") s.header = 0;
+        else if (*v == "tex") s.header = 1;
+        else if (*v == "raw") s.header = 2;
+        else return usage("--output must be 3df, tex or raw, not '" + *v + "'");
+    }
+    if (auto v = args.value("--comment")) {
+        s.comment = 1;
+        s.commentText = *v;
+    }
+    long frame = 1;
+    if (auto v = args.value("--frame"); v && !cliParseInt(*v, 1, 1000000, frame))
+        return usage("--frame must be a frame number from 1, not '" + *v + "'");
+
+    const TxExportOptions options = exportOptionsFromSettings(s);
+    if (args.has("--comment") && !options.comment)
+        return usage("--comment is written only into 3DF files of format argb8888");
+    if (options.resample && !options.automatic && !txSizeAllowed(options.width, options.height))
+        return usage("the saved resampling size is out of range; give --resample");
+
+    if (args.has("--save-settings")) {
+        saveExportTextureSettings(store, s);
+        if (!store.flush()) {
+            cliError(store.path() + ": the settings could not be written");
+            return CLI_FILE_ERROR;
+        }
+    }
+
+    const std::string& in = args.positional()[0];
+    const std::string& out = args.positional()[1];
+    TxMip image;
+    TxReadContext ctx;
+    if (!txMipReadFile(image, in, TX_PREFER_ARGB8888, ctx)) {
+        cliError(in + ": " + (ctx.lastError.empty() ? "cannot be read" : ctx.lastError));
+        return CLI_FILE_ERROR;
+    }
+    const int frames = ctx.frameCount > 0 && image.height % ctx.frameCount == 0 ? ctx.frameCount : 1;
+    if (frame > frames)
+        return usage(in + " holds " + std::to_string(frames) + " frame" + (frames == 1 ? "" : "s") +
+                     ", not " + std::to_string(frame));
+    if (frames > 1) {
+        const int fh = image.height / frames;
+        TxMip one;
+        if (!txMipInit(one, image.width, fh, 1, TX_FMT_ARGB8888)) {
+            cliError(in + ": out of memory");
+            return CLI_FILE_ERROR;
+        }
+        std::memcpy(one.data[0], image.data[0] + size_t(frame - 1) * size_t(one.size), size_t(one.size));
+        image = std::move(one);
+    }
+
+    TxExportReport report;
+    const int rc = txMipWrite3df(image, options, out, &report);
+    for (const auto& w : report.warnings) cliError("export: " + w);
+    switch (rc) {
+    case TX_EXPORT_OK: return CLI_OK;
+    case TX_EXPORT_NOT_POW2:
+    case TX_EXPORT_BAD_ASPECT:
+    case TX_EXPORT_TOO_LARGE:
+    case TX_EXPORT_BAD_INPUT:
+        cliError("export: " + in + ": " + report.error +
+                 (rc == TX_EXPORT_NOT_POW2 ? " (try --resample auto)" : ""));
+        return CLI_USAGE;
+    default:
+        cliError(out + ": " + (report.error.empty() ? "cannot be written" : report.error));
+        return CLI_FILE_ERROR;
+    }
+}
