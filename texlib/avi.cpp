@@ -57,6 +57,8 @@ struct AviStream {
     SwsContext* sws = nullptr;
     AVFrame* frame = nullptr;
     AVPacket* pkt = nullptr;
+    uint8_t* staging = nullptr; // scaler output; swscale may write past the end of a row
+    int stagingPitch = 0;
     int stream = -1;
     int frames = 0;
     int width = 0, height = 0;
@@ -76,6 +78,7 @@ struct AviStream {
     void closeAll() {
         sws_freeContext(sws);
         sws = nullptr;
+        av_freep(&staging);
         av_frame_free(&frame);
         av_packet_free(&pkt);
         avcodec_free_context(&dec);
@@ -188,9 +191,21 @@ bool storeFrame(AviStream& a, uint8_t* slice) {
     a.sws = sws_getCachedContext(a.sws, f->width, f->height, AVPixelFormat(f->format), a.width,
                                  a.height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!a.sws) return false;
-    uint8_t* dst[4] = {slice, nullptr, nullptr, nullptr};
-    int dstStride[4] = {a.width * 4, 0, 0, 0};
-    return sws_scale(a.sws, f->data, f->linesize, 0, f->height, dst, dstStride) > 0;
+    // The scaler's vector code writes whole blocks, so it gets a padded buffer of its own.
+    const size_t rowBytes = size_t(a.width) * 4;
+    if (!a.staging) {
+        a.stagingPitch = int((rowBytes + 63) & ~size_t(63));
+        a.staging =
+            static_cast<uint8_t*>(av_mallocz(size_t(a.stagingPitch) * size_t(a.height) + 256));
+        if (!a.staging) return false;
+    }
+    uint8_t* dst[4] = {a.staging, nullptr, nullptr, nullptr};
+    int dstStride[4] = {a.stagingPitch, 0, 0, 0};
+    if (sws_scale(a.sws, f->data, f->linesize, 0, f->height, dst, dstStride) <= 0) return false;
+    for (int y = 0; y < a.height; ++y)
+        std::memcpy(slice + size_t(y) * rowBytes, a.staging + size_t(y) * size_t(a.stagingPitch),
+                    rowBytes);
+    return true;
 }
 
 } // namespace
