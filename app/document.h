@@ -91,6 +91,42 @@ public:
 
     // Image operations and masks (defined in app/document_edit.cpp).
     // -- begin image operations --
+    // Geometric edits of every frame. Each takes the undo snapshot first (the flips excepted),
+    // marks the document modified and updates the views (hint -1; flips 0). A frame that fails
+    // stops the loop without a message; the result is that frame's code, 0 when all went well.
+    // Crop to rect (normalised, clipped to each frame) and append the position item "crop".
+    int crop(const TxRect& rect, Progress* progress = nullptr);
+    // Crop to the content found by auto crop's search, appending "autocrop"; when nothing is
+    // found "Autocrop failed" is shown and nothing changes.
+    int autoCrop(Prompts& prompts, Progress* progress = nullptr);
+    // Resample to width x height (1..65535) and rescale the position items.
+    int scale(int width, int height, Progress* progress = nullptr);
+    // New canvas of width x height (1..65535), the picture at the top left or centred.
+    int resizeCanvas(int width, int height, bool centre, Progress* progress = nullptr);
+    // Mirror left-right / top-bottom, the whole frames or only rect.
+    int flipHorizontal(const TxRect* rect = nullptr, Progress* progress = nullptr);
+    int flipVertical(const TxRect* rect = nullptr, Progress* progress = nullptr);
+    // Project onto the isometric diamond and crop to the content.
+    int isoFlip(Progress* progress = nullptr);
+
+    // Mask commands on the view's mask surface. Each builds or edits the surface for the current
+    // frame, sets maskModified and writes the surface into the frame's alpha channel after an
+    // undo snapshot. False when there is no current frame (or, for clear, invert and key colour,
+    // while the animation plays); then neither surface nor frame changes.
+    // Alpha = the surface's mask values (no view update: the showing view has the mask already).
+    bool writeMaskToAlpha(const ImageBuffer& mask);
+    // Rebuilds the surface from the current frame (kinds of view/mask_ops.h; 1 uses alphaBias).
+    bool rebuildMask(ImageBuffer& mask, int kind) const;
+    // "1-bit alpha channel": keeps `bias` as the document's bias.
+    bool maskOneBit(ImageBuffer& mask, uint8_t bias);
+    bool maskEightBit(ImageBuffer& mask);
+    bool maskIntensity(ImageBuffer& mask);
+    bool maskBorder(ImageBuffer& mask);
+    bool maskClear(ImageBuffer& mask);
+    bool maskInvert(ImageBuffer& mask);
+    // The picked key colour: with several frames every frame's alpha (one undo step, hint -1),
+    // with one the mask of the current frame.
+    bool keyColour(ImageBuffer& mask, uint32_t key, Progress* progress = nullptr);
     // -- end image operations --
 
     // Texture export (defined in app/document_export.cpp).

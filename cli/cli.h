@@ -32,3 +32,4 @@ int cmdPalette(const std::vector<std::string>& args);
 int cmdPoslist(const std::vector<std::string>& args);
 int cmdCodegen(const std::vector<std::string>& args);
 int cmdExport(const std::vector<std::string>& args);
+int cmdEdit(const std::vector<std::string>& args);

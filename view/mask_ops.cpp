@@ -1,0 +1,150 @@
+#include "view/mask_ops.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+// The three products of the luminance, one table per channel, so a pixel costs three loads and
+// two additions while every product and sum keeps the exact double value of the formula.
+struct LuminanceTables {
+    std::array<double, 256> blue, red, green;
+    LuminanceTables() {
+        const float kb = 0.11f, kr = 0.3f, kg = 0.59f;
+        for (int v = 0; v < 256; ++v) {
+            blue[size_t(v)] = double(kb) * v;
+            red[size_t(v)] = double(kr) * v;
+            green[size_t(v)] = double(kg) * v;
+        }
+    }
+};
+
+const LuminanceTables& tables() {
+    static const LuminanceTables t;
+    return t;
+}
+
+inline uint32_t luminanceOf(const LuminanceTables& t, uint32_t p) {
+    const double l = t.blue[p & 0xFF] + 0.5 + t.red[(p >> 16) & 0xFF] + t.green[(p >> 8) & 0xFF];
+    return uint32_t(int(l));
+}
+
+// The frame's pixels and a surface of its size, or false.
+bool prepare(ImageBuffer& mask, const Frame& frame, const uint32_t*& pixels, size_t& n) {
+    pixels = frame.pixels();
+    if (!pixels || !ensureMaskSurface(mask, frame.width(), frame.height())) return false;
+    n = size_t(frame.width()) * size_t(frame.height());
+    return true;
+}
+
+} // namespace
+
+uint8_t maskLuminance(uint32_t pixel) { return uint8_t(luminanceOf(tables(), pixel)); }
+
+bool ensureMaskSurface(ImageBuffer& mask, int width, int height) {
+    if (!mask.empty() && mask.width() == width && mask.height() == height) return true;
+    if (!mask.create(width, height)) return false;
+    std::memset(mask.pixels(), 0, size_t(width) * size_t(height) * 4);
+    return true;
+}
+
+bool maskFromAlphaGrey(ImageBuffer& mask, const Frame& frame) {
+    const uint32_t* p;
+    size_t n;
+    if (!prepare(mask, frame, p, n)) return false;
+    mask.loadPixels(p, 0xFF000000u);
+    return true;
+}
+
+bool maskOneBit(ImageBuffer& mask, const Frame& frame, uint8_t bias) {
+    const uint32_t* p;
+    size_t n;
+    if (!prepare(mask, frame, p, n)) return false;
+    return frame.maskFromAlpha(mask.pixels(), bias) == FE_OK;
+}
+
+bool maskIntensity(ImageBuffer& mask, const Frame& frame) {
+    const uint32_t* p;
+    size_t n;
+    if (!prepare(mask, frame, p, n)) return false;
+    const LuminanceTables& t = tables();
+    uint32_t* m = mask.pixels();
+    for (size_t k = 0; k < n; ++k) m[k] = (m[k] & 0xFF000000u) | luminanceOf(t, p[k]) * 0x010101u;
+    return true;
+}
+
+void applyBorderRule(ImageBuffer& mask) {
+    const int w = mask.width(), h = mask.height();
+    if (w < 3 || h < 3) return;
+    uint32_t* m = mask.pixels();
+    const uint32_t ref = m[0];
+    const size_t pitch = size_t(w);
+    // Row by row in place, as the rule is defined: a pixel made full is what later neighbours see.
+    for (int y = 1; y < h - 1; ++y) {
+        uint32_t* above = m + size_t(y - 1) * pitch;
+        uint32_t* row = above + pitch;
+        uint32_t* below = row + pitch;
+        for (int x = 1; x < w - 1; ++x) {
+            if (above[x - 1] == ref || above[x] == ref || above[x + 1] == ref ||
+                row[x - 1] == ref || row[x] == ref || row[x + 1] == ref ||
+                below[x - 1] == ref || below[x] == ref || below[x + 1] == ref)
+                continue;
+            row[x] = 0xFFFFFFFFu;
+        }
+    }
+}
+
+bool maskBorder(ImageBuffer& mask, const Frame& frame) {
+    if (!maskIntensity(mask, frame)) return false;
+    applyBorderRule(mask);
+    return true;
+}
+
+bool maskFromKeyColour(ImageBuffer& mask, const Frame& frame, uint32_t key) {
+    const uint32_t* p;
+    size_t n;
+    if (!prepare(mask, frame, p, n)) return false;
+    key &= 0x00FFFFFFu;
+    uint32_t* m = mask.pixels();
+    for (size_t k = 0; k < n; ++k) m[k] = (p[k] & 0x00FFFFFFu) == key ? 0u : 0x00FFFFFFu;
+    return true;
+}
+
+void maskClear(ImageBuffer& mask) { mask.andAll(0); }
+
+void maskInvert(ImageBuffer& mask) { mask.xorAll(0xFF000000u); }
+
+bool rebuildMask(ImageBuffer& mask, const Frame& frame, int kind, uint8_t bias) {
+    switch (kind) {
+    case MASK_ALPHA: return maskFromAlphaGrey(mask, frame);
+    case MASK_ONE_BIT: return maskOneBit(mask, frame, bias);
+    case MASK_INTENSITY: return maskIntensity(mask, frame);
+    case MASK_BORDER: return maskBorder(mask, frame);
+    default: return false;
+    }
+}
+
+uint32_t pickKeyColour(const ImageBuffer& colour, int x, int y) {
+    if (colour.empty() || x < 0 || y < 0 || x >= colour.width() || y >= colour.height()) return 0;
+    return colour.at(x, y) & 0x00FFFFFFu;
+}
+
+void keyColourToAlpha(Frame& frame, uint32_t key) {
+    uint32_t* p = frame.pixels();
+    if (!p) return;
+    key &= 0x00FFFFFFu;
+    const size_t n = size_t(frame.width()) * size_t(frame.height());
+    for (size_t k = 0; k < n; ++k) {
+        const uint32_t c = p[k] & 0x00FFFFFFu;
+        p[k] = c == key ? c : c | 0xFF000000u;
+    }
+}
+
+int keyColourAllFrames(FrameSequence& seq, uint32_t key, Progress* progress) {
+    return seq.forEveryFrame(
+        [key](Frame& f) {
+            keyColourToAlpha(f, key);
+            return int(FE_OK);
+        },
+        progress);
+}
