@@ -1,0 +1,201 @@
+#include "tools/fontwizard/font_preset.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "tools/fontwizard/char_select.h"
+
+const char* const kFontWizardSection = "FontWizard";
+
+namespace {
+
+// A damaged settings file cannot make loading walk billions of absent sections.
+constexpr int kMaxPresets = 1024;
+
+std::string presetSection(int k) { return std::string(kFontWizardSection) + "\\Preset" + std::to_string(k); }
+
+std::string lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool onlyCopyCounter(const std::string& s) {
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == ' ' || c == '(' || c == ')';
+    });
+}
+
+} // namespace
+
+FontPreset FontPreset::standard() {
+    FontPreset p;
+    p.description = "Arial 11, 256x256";
+    p.fontSize = 11;
+    p.fontStyle = 0;
+    p.fontName = "Arial";
+    p.userChars = "\xF6\xE4\xFC\xD6\xC4\xDC";  // ö ä ü Ö Ä Ü in code page 1252
+    p.char8 = 1;
+    p.filter = FONT_FILTER_GRAPH | FONT_FILTER_ONEOF;
+    p.pitch = 0;
+    p.textureWidth = 0;
+    p.autoCell = 1;
+    p.origin = 6;
+    p.cellHeight = 0;
+    p.cellWidth = 0;
+    p.antialias = 0;
+    p.capitals = 0;
+    p.textColor = 0xFFFFFF;
+    p.backColor = 0;
+    p.marginX = 0;
+    p.marginY = 0;
+    return p;
+}
+
+void FontPreset::load(const SettingsStore& st, const std::string& sec) {
+    const FontPreset d;
+    description = st.getString(sec, "Desc", d.description);
+    fontSize = st.getInt(sec, "Fontsize", d.fontSize);
+    fontStyle = st.getInt(sec, "Fontstyle", d.fontStyle);
+    fontName = st.getString(sec, "Fontname", d.fontName);
+    // The settings hold text as UTF-8; the preset works with 8-bit codes.
+    userChars.clear();
+    fontUtf8ToCp1252(st.getString(sec, "userchars", ""), userChars, nullptr, true);
+    char8 = st.getInt(sec, "char8", d.char8);
+    filter = st.getInt(sec, "filter", d.filter);
+    pitch = st.getInt(sec, "Pitch", d.pitch);
+    textureWidth = st.getInt(sec, "Texturewidth", d.textureWidth);
+    autoCell = st.getInt(sec, "bAcell", d.autoCell);
+    origin = st.getInt(sec, "origin", d.origin);
+    cellHeight = st.getInt(sec, "cell_cy", d.cellHeight);
+    cellWidth = st.getInt(sec, "cell_cx", d.cellWidth);
+    antialias = st.getInt(sec, "Antialias", d.antialias);
+    capitals = st.getInt(sec, "bCapitals", d.capitals);
+    textColor = uint32_t(st.getInt(sec, "fColor", int(d.textColor)));
+    backColor = uint32_t(st.getInt(sec, "bColor", int(d.backColor)));
+    marginX = st.getInt(sec, "marginx", d.marginX);
+    marginY = st.getInt(sec, "marginy", d.marginY);
+}
+
+void FontPreset::store(SettingsStore& st, const std::string& sec) const {
+    st.setString(sec, "Desc", description);
+    st.setInt(sec, "Fontsize", fontSize);
+    st.setInt(sec, "Fontstyle", fontStyle);
+    st.setString(sec, "Fontname", fontName);
+    st.setString(sec, "userchars", fontCp1252ToUtf8(userChars));
+    st.setInt(sec, "char8", char8);
+    st.setInt(sec, "filter", filter);
+    st.setInt(sec, "Pitch", pitch);
+    st.setInt(sec, "Texturewidth", textureWidth);
+    st.setInt(sec, "bAcell", autoCell);
+    st.setInt(sec, "origin", origin);
+    st.setInt(sec, "cell_cy", cellHeight);
+    st.setInt(sec, "cell_cx", cellWidth);
+    st.setInt(sec, "Antialias", antialias);
+    st.setInt(sec, "bCapitals", capitals);
+    st.setInt(sec, "fColor", int(textColor));
+    st.setInt(sec, "bColor", int(backColor));
+    st.setInt(sec, "marginx", marginX);
+    st.setInt(sec, "marginy", marginY);
+}
+
+void FontPresetList::load(const SettingsStore& st) {
+    presets.clear();
+    int count = std::min(st.getInt(kFontWizardSection, "nCnt", 0), kMaxPresets);
+    int cur = st.getInt(kFontWizardSection, "nCur", 0);
+    if (count <= 0) {
+        presets.push_back({"Standard", FontPreset::standard()});
+        count = 1;
+        cur = 0;
+    } else if (cur < 0 || cur >= count) {
+        cur = 0;
+    }
+    for (int k = 0; k < count; ++k) {
+        const std::string sec = presetSection(k);
+        const std::string name = st.getString(sec, "Name", "");
+        if (name.empty()) continue;
+        NamedFontPreset p{name, {}};
+        p.preset.load(st, sec);
+        presets.push_back(std::move(p));
+    }
+    if (presets.empty() || int(presets.size()) < count) {
+        presets.push_back({"Standard", FontPreset::standard()});
+        current = 0;
+    } else {
+        current = cur;
+    }
+}
+
+void FontPresetList::save(SettingsStore& st) const {
+    const int old = std::min(st.getInt(kFontWizardSection, "nCnt", 0), kMaxPresets);
+    st.setInt(kFontWizardSection, "nCnt", int(presets.size()));
+    st.setInt(kFontWizardSection, "nCur", current);
+    for (size_t k = 0; k < presets.size(); ++k) {
+        const std::string sec = presetSection(int(k));
+        st.setString(sec, "Name", presets[k].name);
+        presets[k].preset.store(st, sec);
+    }
+    for (int k = int(presets.size()); k < old; ++k) st.removeSection(presetSection(k));
+}
+
+NamedFontPreset* FontPresetList::selected() {
+    return current >= 0 && current < int(presets.size()) ? &presets[size_t(current)] : nullptr;
+}
+
+const NamedFontPreset* FontPresetList::selected() const {
+    return current >= 0 && current < int(presets.size()) ? &presets[size_t(current)] : nullptr;
+}
+
+int FontPresetList::find(const std::string& name) const {
+    for (size_t k = 0; k < presets.size(); ++k)
+        if (presets[k].name == name) return int(k);
+    const std::string l = lower(name);
+    for (size_t k = 0; k < presets.size(); ++k)
+        if (lower(presets[k].name) == l) return int(k);
+    return -1;
+}
+
+std::string FontPresetList::baseName(const std::string& name) {
+    std::string base = name;
+    if (name.size() >= 9 && name.compare(0, 5, "Copy ") == 0) {
+        // " of " may share its blank with "Copy ": "Copy of X".
+        const size_t of = name.find(" of ", 4);
+        if (of != std::string::npos && of + 4 < name.size()) {
+            const std::string between = of > 5 ? name.substr(5, of - 5) : std::string();
+            if (onlyCopyCounter(between)) base = name.substr(of + 4);
+        }
+    }
+    return base.empty() ? "Standard" : base;
+}
+
+void FontPresetList::addCopy() {
+    const NamedFontPreset* sel = selected();
+    const std::string base = baseName(sel ? sel->name : std::string());
+    int count = 0;
+    for (const NamedFontPreset& p : presets)
+        if (baseName(p.name) == base) ++count;
+    const std::string name =
+        count <= 1 ? "Copy of " + base : "Copy (" + std::to_string(count) + ") of " + base;
+    presets.push_back({name, sel ? sel->preset : FontPreset::standard()});
+    current = int(presets.size()) - 1;
+}
+
+bool FontPresetList::removeSelected(std::string* message) {
+    if (presets.size() <= 1) {
+        if (message) *message = "Cannot delete item 1";
+        return false;
+    }
+    if (!selected()) return false;
+    presets.erase(presets.begin() + current);
+    current = std::max(0, current - 1);
+    return true;
+}
+
+bool FontPresetList::renameSelected(const std::string& typed) {
+    NamedFontPreset* sel = selected();
+    if (!sel || typed.empty()) return false;
+    const std::string l = lower(typed);
+    for (const NamedFontPreset& p : presets)
+        if (lower(p.name).compare(0, l.size(), l) == 0) return false;
+    sel->name = typed;
+    return true;
+}
