@@ -56,6 +56,9 @@ struct DocumentSettings {
 };
 DocumentSettings& documentSettings();
 
+struct FontPreset;
+struct FontLayout;
+
 class CBitmapDoc {
 public:
     CBitmapDoc();
@@ -135,6 +138,13 @@ public:
 
     // Tools that change or create documents (defined in app/document_tools.cpp).
     // -- begin tools --
+    // Font texture (app/document_font.cpp): renders the preset's characters into a new document
+    // made through the pending request, with one position item per character and no undo. The
+    // measured cell size goes back into `preset` where its cell size is 0. Null after a reported
+    // failure; `layout`, when given, receives the glyph metrics and kerning (font descriptors).
+    static CBitmapDoc* generateFontTexture(
+        FontPreset& preset, Prompts& prompts,
+        const std::function<CBitmapDoc*(Prompts&)>& newDocument, FontLayout* layout = nullptr);
     // -- end tools --
 
     // Undo support for edits: copy the sequence before changing it.
