@@ -12,6 +12,7 @@ const std::vector<CliCommand>& cliCommands() {
         {"poslist", "list the named rectangles of an image's position file", cmdPoslist},
         {"codegen", "generate source text from an image's position list", cmdCodegen},
         {"export", "export an image as a 3DF or TEX hardware texture or bare texture data", cmdExport},
+        {"font", "render an installed font into a glyph texture with its position list", cmdFont},
         {"edit", "crop, auto crop, scale, resize, flip, iso-project or mask the alpha of every frame", cmdEdit},
     };
     return commands;

@@ -32,4 +32,5 @@ int cmdPalette(const std::vector<std::string>& args);
 int cmdPoslist(const std::vector<std::string>& args);
 int cmdCodegen(const std::vector<std::string>& args);
 int cmdExport(const std::vector<std::string>& args);
+int cmdFont(const std::vector<std::string>& args);
 int cmdEdit(const std::vector<std::string>& args);
