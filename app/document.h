@@ -138,6 +138,22 @@ public:
 
     // Tools that change or create documents (defined in app/document_tools.cpp).
     // -- begin tools --
+    // Tools, "&Animationmaster".
+    static constexpr int CMD_ANIMMASTER = 32814;
+    // Makes a new document the way the framework's New does (its onNewDocument picks up the
+    // pending request) and returns it, or null; the framework owns what it returns.
+    using NewDocumentFactory = std::function<CBitmapDoc*(Prompts&)>;
+    // "Arrange" of the position list window: asks "Set maximum values", packs the listed
+    // rectangles of the current frame into a new document of the packed size with the items at
+    // their new places (old places as source rectangles). This document is not changed. Null when
+    // the list is empty, on cancel, or on failure (the message has been shown).
+    CBitmapDoc* arrange(Prompts& prompts, const NewDocumentFactory& newDocument);
+    // The AnimMaster optimiser over every frame, after an undo snapshot. Returns its result code
+    // (0, 265 without frames, 489 when the buffer type made no difference pass).
+    int animMaster(int bufferType, uint32_t key, int flags, Prompts& prompts,
+                   Progress* progress = nullptr);
+    // Whether a tool command can run: AnimMaster needs more than one frame.
+    bool toolEnabled(int command) const;
     // Font texture (app/document_font.cpp): renders the preset's characters into a new document
     // made through the pending request, with one position item per character and no undo. The
     // measured cell size goes back into `preset` where its cell size is 0. Null after a reported

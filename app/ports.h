@@ -39,6 +39,18 @@ struct PaletteChoice {
     uint32_t palette[256] = {};  // 0x00RRGGBB
 };
 
+// "Set maximum values": the largest sheet a sheet arrangement may fill, 0..65535 each; a ticked
+// "automatic" box (or a typed 0) lets the packer choose that side. The packing method (0 rows,
+// 1 MaxRects) and the padding between sprites (MaxRects only) travel with the answer.
+struct MaxSizeOptions {
+    int width = 0;
+    int height = 0;
+    bool autoWidth = false;
+    bool autoHeight = false;
+    int method = 0;
+    int padding = 0;
+};
+
 // A file chosen in a file dialog, with the 1-based index of the filter entry that was selected.
 struct FileChoice {
     std::string path;
@@ -68,6 +80,7 @@ public:
         return FileChoice{initialPath, filterIndex};
     }
     virtual std::optional<PaletteChoice> paletteOptions() { return PaletteChoice{}; }
+    virtual std::optional<MaxSizeOptions> maxSize(const MaxSizeOptions& d) { return d; }
     // Wait cursor around long work.
     virtual void busy(bool /*on*/) {}
     // Text for the first pane of the status bar ("Texture export OK").

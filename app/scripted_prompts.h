@@ -49,6 +49,12 @@ public:
         saveFileAnswers.pop_front();
         return c;
     }
+    std::optional<MaxSizeOptions> maxSize(const MaxSizeOptions& d) override {
+        ++maxSizeDialogs;
+        lastMaxSizeDefaults = d;
+        if (cancelMaxSize) return std::nullopt;
+        return maxSizeAnswer ? *maxSizeAnswer : d;
+    }
     void busy(bool on) override { busyCalls += on ? 1 : 0; }
     void status(const std::string& text) override { statusTexts.push_back(text); }
 
@@ -59,6 +65,10 @@ public:
     std::optional<SequenceSaveOptions> saveOptions;
     std::optional<std::pair<int, int>> newSizeAnswer;
     std::deque<FileChoice> saveFileAnswers;
+    std::optional<MaxSizeOptions> maxSizeAnswer;
+    MaxSizeOptions lastMaxSizeDefaults;
+    bool cancelMaxSize = false;
+    int maxSizeDialogs = 0;
     SequenceSaveOptions lastSaveDefaults;
     std::pair<int, int> lastNewSizeDefaults{0, 0};
     std::string lastSaveFilter, lastSaveTitle, lastSaveInitial;
