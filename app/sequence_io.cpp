@@ -119,21 +119,38 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
 }
 
 int saveSequence(const FrameSequence& seq, const std::string& path, int type, Prompts& prompts,
-                 Progress* progress) {
+                 Progress* progress, const SequenceSaveOptions* options,
+                 SequenceSaveFailure* failure) {
+    // Writes one image; a failure is shown with the program's text and handed to the caller with
+    // the writer's reason.
+    auto write = [&](const Frame& frame, const std::string& file, int frames) {
+        std::string reason;
+        const int r = writeFrameAs(frame, type, file, frames, &reason);
+        if (r != 0) {
+            prompts.message(formatText("Cannot save frame %s", file), MsgIcon::Error, MsgButtons::Ok);
+            if (failure) *failure = {file, reason};
+        }
+        return r;
+    };
     const int count = seq.count();
     if (count == 0) return SEQ_NOTHING_TO_SAVE;
     if (count == 1) {
         if (!isWritableType(type)) return SEQ_UNSUPPORTED_TYPE;
-        const int r = writeFrameAs(*seq.frameAt(0), type, path, 1);
-        if (r != 0) prompts.message(formatText("Cannot save frame %s", path), MsgIcon::Error, MsgButtons::Ok);
-        return r;
+        return write(*seq.frameAt(0), path, 1);
     }
 
     NumberedPath p(path);
     int increment = 1, firstNumber = p.number > 0 ? p.number : 0, startFrame = 1;
     int framesToSave = count;
     bool singleFile = false;
-    if (!p.hasNumber() || type == TX_TYPE_SPR) {
+    if (options) {
+        const unsigned wanted = unsigned(options->framesToSave);
+        framesToSave = wanted > unsigned(count) ? count : int(wanted);
+        startFrame = options->startFrame < 1 || options->startFrame > count ? 1 : options->startFrame;
+        increment = options->increment;
+        firstNumber = options->firstNumber;
+        singleFile = options->singleFile;
+    } else if (!p.hasNumber() || type == TX_TYPE_SPR) {
         SequenceSaveOptions d;
         d.increment = seq.step();
         d.firstNumber = firstNumber;
@@ -193,11 +210,7 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int type, Pr
         if (progress && count > 1) progress->end();
         savePositionFiles(list, p.fullPath());
         if (!isWritableType(type)) return SEQ_NO_STRIP_WRITER;
-        const int r = writeFrameAs(work, type, p.fullPath(), framesToSave);
-        if (r != 0)
-            prompts.message(formatText("Cannot save frame %s", p.fullPath()), MsgIcon::Error,
-                            MsgButtons::Ok);
-        return r;
+        return write(work, p.fullPath(), framesToSave);
     }
 
     if (!isWritableType(type)) return SEQ_UNSUPPORTED_TYPE;
@@ -208,10 +221,8 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int type, Pr
     for (int k = 0; k < framesToSave; ++k, ++f) {
         if (k > 0) p.setNumber(p.number + increment, 3);
         if (f >= count) f = 0;
-        const int r = writeFrameAs(*seq.frameAt(f), type, p.fullPath(), 1);
+        const int r = write(*seq.frameAt(f), p.fullPath(), 1);
         if (r != 0) {
-            prompts.message(formatText("Cannot save frame %s", p.fullPath()), MsgIcon::Error,
-                            MsgButtons::Ok);
             result = r;
             break;
         }

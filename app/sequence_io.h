@@ -32,5 +32,13 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
 
 // Saves without changing the sequence. Failures of single files are reported through prompts
 // ("Cannot save frame %s"); the result is non-zero whenever anything was not written.
+// `options`, when given, replaces the "Sequence save options" dialog and the numbering taken from
+// the path (batch callers that know exactly what they want).
+// `failure`, when given, receives the file that could not be written and the writer's reason.
+struct SequenceSaveFailure {
+    std::string file;
+    std::string reason;
+};
 int saveSequence(const FrameSequence& seq, const std::string& path, int fileType, Prompts& prompts,
-                 Progress* progress = nullptr);
+                 Progress* progress = nullptr, const SequenceSaveOptions* options = nullptr,
+                 SequenceSaveFailure* failure = nullptr);

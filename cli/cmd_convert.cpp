@@ -1,10 +1,19 @@
+// tarquil-cli convert: any readable image, series or multi-frame file to TGA, PNG, BMP, PCX or SPR,
+// as one image, a numbered series or one strip with its position list.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
+#include "app/frame_writers.h"
+#include "app/numbered_path.h"
+#include "app/sequence_io.h"
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "cli/cli_ports.h"
+#include "texlib/bmp.h"
 #include "texlib/read.h"
 #include "texlib/tga.h"
+#include "tools/palette/app_palette.h"
 
 namespace {
 
@@ -13,16 +22,47 @@ std::string lowerExtension(const std::string& path) {
     const size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
     std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     return ext;
 }
+
+int typeForExtension(const std::string& ext) {
+    if (ext == "tga") return TX_TYPE_TGA;
+    if (ext == "png") return TX_TYPE_PNG;
+    if (ext == "bmp") return TX_TYPE_BMP;
+    if (ext == "pcx") return TX_TYPE_PCX;
+    if (ext == "spr") return TX_TYPE_SPR;
+    return 0;
+}
+
+const char* kHelp =
+    "usage: tarquil-cli convert IN OUT [options]\n\n"
+    "Reads any supported image and writes it in the format named by OUT's extension:\n"
+    "  .tga  32-bit TGA     .png  32-bit PNG     .bmp  24-bit or 8-bit BMP\n"
+    "  .pcx  8-bit PCX      .spr  8-bit multi-frame sprite\n\n"
+    "Without frame options a multi-frame input (AVI, GIF, SPR, ...) becomes one strip image and a\n"
+    "numbered input is read as the one file named.\n\n"
+    "options:\n"
+    "  --compression none|normal|scanline   TGA run-length mode (default: the editor's setting)\n"
+    "  --bmp-depth 24|8        BMP depth (8: palette made from the image; default 24)\n"
+    "  --frames all|single|N   read IN as a numbered series or split a multi-frame file: all\n"
+    "                          frames, the first one, or N frames\n"
+    "  --every N               take every Nth file of a series (every Nth frame of a file)\n"
+    "  --frame N               write only frame N (1-based) of what was read\n"
+    "  --series                write one numbered file per frame (OUT000.ext, OUT001.ext, ...)\n"
+    "  --start N               first number of the series (default: OUT's number, else 0)\n"
+    "  --increment N           number step of the series (default 1)\n"
+    "  --strip                 write all frames as one image, one above the other, with its\n"
+    "                          position file (OUT_pos.txt, items \"Frame 1\", \"Frame 2\", ...)\n";
 
 } // namespace
 
 int cmdConvert(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
-    spec.valued = {"--compression"};
-    spec.flags = {"--help"};
+    spec.valued = {"--compression", "--bmp-depth", "--frames", "--every", "--frame", "--start",
+                   "--increment"};
+    spec.flags = {"--help", "--series", "--strip"};
     spec.aliases = {{"-h", "--help"}};
     CliArgs args;
     std::string err;
@@ -31,11 +71,7 @@ int cmdConvert(const std::vector<std::string>& argv) {
         return CLI_USAGE;
     }
     if (args.has("--help")) {
-        std::printf("usage: tarquil-cli convert IN OUT [options]\n\n"
-                    "Reads any supported image (multi-frame files become one strip) and writes it\n"
-                    "in the format named by OUT's extension:\n"
-                    "  .tga   32-bit TGA; --compression none|normal|scanline (default normal:\n"
-                    "         run-length over the whole image; scanline: each row by itself)\n");
+        std::printf("%s", kHelp);
         return CLI_OK;
     }
     if (args.positional().size() != 2) {
@@ -45,7 +81,14 @@ int cmdConvert(const std::vector<std::string>& argv) {
     const std::string& in = args.positional()[0];
     const std::string& out = args.positional()[1];
     const std::string ext = lowerExtension(out);
-    int mode = txTgaCompressionMode();
+    const int type = typeForExtension(ext);
+    if (!type) {
+        cliError("convert: cannot write '." + ext + "' files; supported: .tga .png .bmp .pcx .spr");
+        return CLI_USAGE;
+    }
+
+    // Every option is checked before anything is read or written.
+    int mode = cliSettings().getInt("Settings", "CompressTGA", TX_TGA_RLE);
     if (auto c = args.value("--compression")) {
         if (*c == "none") mode = TX_TGA_NONE;
         else if (*c == "normal") mode = TX_TGA_RLE;
@@ -55,21 +98,117 @@ int cmdConvert(const std::vector<std::string>& argv) {
             return CLI_USAGE;
         }
     }
-    if (ext != "tga") {
-        cliError("convert: cannot write '." + ext + "' files; supported: .tga");
+    int bmpDepth = TX_BMP_DEPTH_24;
+    if (auto d = args.value("--bmp-depth")) {
+        if (*d == "24") bmpDepth = TX_BMP_DEPTH_24;
+        else if (*d == "8") bmpDepth = TX_BMP_DEPTH_8;
+        else {
+            cliError("convert: --bmp-depth must be 24 or 8, not '" + *d + "'");
+            return CLI_USAGE;
+        }
+    }
+    auto intOption = [&](const char* name, long min, long max, long& v) {
+        auto text = args.value(name);
+        if (!text) return true;
+        if (!cliParseInt(*text, min, max, v)) {
+            cliError(std::string("convert: ") + name + " must be a number from " +
+                     std::to_string(min) + " to " + std::to_string(max) + ", not '" + *text + "'");
+            return false;
+        }
+        return true;
+    };
+    SequenceLoadOptions load{100, 1, 1};
+    bool sequenceRead = false;
+    if (auto f = args.value("--frames")) {
+        sequenceRead = true;
+        if (*f == "all") load.mode = 1;
+        else if (*f == "single") load.mode = 0;
+        else {
+            long n = 0;
+            if (!cliParseInt(*f, 1, 100, n)) {
+                cliError("convert: --frames must be all, single or a number from 1 to 100, not '" +
+                         *f + "'");
+                return CLI_USAGE;
+            }
+            load.mode = 2;
+            load.frames = int(n);
+        }
+    }
+    long every = 1, frame = 0, start = -1, increment = 1;
+    if (!intOption("--every", 1, 100, every) || !intOption("--frame", 1, 1 << 20, frame) ||
+        !intOption("--start", 0, 65536, start) || !intOption("--increment", -65536, 65536, increment))
+        return CLI_USAGE;
+    if (args.has("--every")) sequenceRead = true;
+    load.every = int(every);
+    const bool series = args.has("--series"), strip = args.has("--strip");
+    if (series && strip) {
+        cliError("convert: --series and --strip exclude each other");
         return CLI_USAGE;
     }
-    TxMip mip;
-    TxReadContext ctx;
-    if (!txMipReadFile(mip, in, TX_PREFER_ARGB8888, ctx)) {
-        cliError(in + ": " + (ctx.lastError.empty() ? "cannot be read" : ctx.lastError));
-        return CLI_FILE_ERROR;
+    if ((args.has("--start") || args.has("--increment")) && !series) {
+        cliError("convert: --start and --increment go with --series");
+        return CLI_USAGE;
     }
-    std::string werr;
-    const int rc = txWriteTGA(out, mip.width, mip.height,
-                              reinterpret_cast<const uint32_t*>(mip.data[0]), mode, &werr);
-    if (rc != TX_TGA_OK) {
-        cliError(out + ": " + (werr.empty() ? "cannot be written" : werr));
+    if (increment == 0) increment = 1;
+    sequenceRead = sequenceRead || series || strip || frame > 0;
+
+    txSetTgaCompressionMode(mode);
+    bmpWriteSettings().depth = bmpDepth;
+    CliPrompts prompts("convert");
+    CliProgress progress("convert", cliStderrIsTerminal());
+
+    FrameSequence seq;
+    if (sequenceRead) {
+        prompts.load = load;
+        SequenceLoadReport report;
+        if (loadSequence(seq, in, prompts, appPalette().argb(), &report) != SEQ_OK) {
+            cliError(in + ": " + (report.error.empty() ? "cannot be read" : report.error));
+            return CLI_FILE_ERROR;
+        }
+    } else {
+        Frame* f = seq.append();
+        if (!f || f->load(in, appPalette().argb()) != FE_OK) {
+            cliError(in + ": " + (f && !f->loadError().empty() ? f->loadError() : "cannot be read"));
+            return CLI_FILE_ERROR;
+        }
+    }
+    if (frame > 0) {
+        if (frame > seq.count()) {
+            cliError(in + ": has " + std::to_string(seq.count()) + " frame(s), no frame " +
+                     std::to_string(frame));
+            return CLI_USAGE;
+        }
+        FrameSequence one;
+        Frame* f = one.append();
+        const Frame& src = *seq.frameAt(int(frame - 1));
+        if (!f || f->createBlank(src.width(), src.height()) != FE_OK) {
+            cliError("convert: out of memory");
+            return CLI_FILE_ERROR;
+        }
+        f->copyRect(src, TxRect{0, 0, src.width(), src.height()},
+                    TxRect{0, 0, src.width(), src.height()});
+        seq.swap(one);
+    }
+
+    std::string target = out;
+    SequenceSaveOptions save;
+    save.increment = int(increment);
+    NumberedPath p(out);
+    save.firstNumber = start >= 0 ? int(start) : (p.number > 0 ? p.number : 0);
+    save.startFrame = 1;
+    save.framesToSave = seq.count();
+    save.singleFile = !series;
+    // A series takes its numbers from the options, so the name is passed without its own.
+    if (series && p.hasNumber()) {
+        p.name.erase(p.name.size() - size_t(p.digitCount));
+        target = p.fullPath();
+    }
+    // Messages of the writer are reported here, with the reason, not through the prompts.
+    prompts.quiet = true;
+    SequenceSaveFailure failure;
+    if (saveSequence(seq, target, type, prompts, &progress, &save, &failure) != SEQ_OK) {
+        cliError((failure.file.empty() ? out : failure.file) + ": " +
+                 (failure.reason.empty() ? "cannot be written" : failure.reason));
         return CLI_FILE_ERROR;
     }
     return CLI_OK;

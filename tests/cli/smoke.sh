@@ -16,6 +16,28 @@ grep -q 'missing.tga' "$dir/err.txt"; check $? 0 "error names the file"
 "$cli" convert "$dir/s/walk_000.tga" "$dir/c.tga" --compression fast 2>/dev/null; check $? 2 "bad compression"
 [ ! -e "$dir/c.tga" ]; check $? 0 "nothing written on bad usage"
 "$cli" frobnicate 2>/dev/null; check $? 2 "unknown command"
+
+# convert: formats by extension, series and strips.
+s="$dir/s"
+for ext in png bmp pcx spr; do
+  "$cli" convert "$s/walk_003.tga" "$dir/one.$ext"; check $? 0 "convert to .$ext"
+done
+"$cli" info "$dir/one.png" | grep -q 'type 265 (PNG), 96x96'; check $? 0 "png written"
+"$cli" convert "$s/walk_003.tga" "$dir/eight.bmp" --bmp-depth 8; check $? 0 "8-bit bmp"
+"$cli" info --json "$dir/eight.bmp" | grep -q '"format": "p8"'; check $? 0 "8-bit bmp is paletted"
+"$cli" convert "$s/walk_000.tga" "$dir/strip.png" --frames all --strip; check $? 0 "series to strip"
+"$cli" info "$dir/strip.png" | grep -q '96x1152'; check $? 0 "strip holds 12 frames"
+grep -q 'Frame 12' "$dir/strip.png_pos.txt"; check $? 0 "strip position file"
+"$cli" convert "$s/walk_000.tga" "$dir/ser.tga" --frames 4 --every 2 --series --start 10 --increment 5; check $? 0 "series out"
+[ -f "$dir/ser010.tga" ] && [ -f "$dir/ser025.tga" ] && [ ! -f "$dir/ser030.tga" ]; check $? 0 "series numbering"
+"$cli" convert "$s/walk_000.tga" "$dir/third.tga" --frames all --frame 3; check $? 0 "one frame of a series"
+cmp -s <("$cli" convert "$s/walk_002.tga" "$dir/ref.tga" && cat "$dir/ref.tga") "$dir/third.tga"; check $? 0 "frame 3 is walk_002"
+"$cli" convert "$dir/strip.png" "$dir/split.tga" --frames all --series 2>/dev/null; check $? 0 "strip png stays one frame"
+"$cli" convert "$s/walk_000.tga" "$dir/x.gif" 2>/dev/null; check $? 2 "unwritable extension"
+"$cli" convert "$s/walk_000.tga" "$dir/x.tga" --frames 0 2>/dev/null; check $? 2 "bad frame count"
+"$cli" convert "$s/walk_000.tga" "$dir/x.tga" --frames all --frame 99 2>/dev/null; check $? 2 "frame beyond the end"
+"$cli" convert "$s/walk_000.tga" "$dir/nodir/x.tga" 2>"$dir/err.txt"; check $? 1 "unwritable target"
+grep -q 'nodir/x.tga: No such file' "$dir/err.txt"; check $? 0 "write error names file and reason"
 "$cli" --help >/dev/null; check $? 0 "help"
 echo "$pass passed, $fail failed"
 [ "$fail" = 0 ]
