@@ -95,7 +95,8 @@ void BM_PeerSnprintfStandard(benchmark::State& state) {
 
 void BM_ParseStandard(benchmark::State& state) {
     const std::string edit = escapeFormat(kStandardFormat);
-    for (auto _ : state) benchmark::DoNotOptimize(parseFormat(edit).pieces.size());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(parseFormat(edit).pieces.size());
 }
 
 void BM_PositionTextWriteRead(benchmark::State& state) {

@@ -13,10 +13,14 @@
 namespace {
 
 bool parseSort(const std::string& v, int& sort) {
-    if (v == "none" || v == "0") sort = POS_SORT_NONE;
-    else if (v == "name" || v == "1") sort = POS_SORT_NAME;
-    else if (v == "x1y1" || v == "xy" || v == "2") sort = POS_SORT_X1Y1;
-    else return false;
+    if (v == "none" || v == "0")
+        sort = POS_SORT_NONE;
+    else if (v == "name" || v == "1")
+        sort = POS_SORT_NAME;
+    else if (v == "x1y1" || v == "xy" || v == "2")
+        sort = POS_SORT_X1Y1;
+    else
+        return false;
     return true;
 }
 
@@ -41,8 +45,10 @@ int cmdCodegen(const std::vector<std::string>& argv) {
             "temporary folder) and prints one line of source text per item, as the editor's\n"
             "\"Copy to Clipboard\" does. Lines end in CR LF.\n\n"
             "  --format TEXT  a format string in edit form: a template in double quotes, then a\n"
-            "                 comma and argument names, e.g. '\"{%%d,%%d,%%d,%%d},\\t//%%s\\n\",x1,y1,x2,y2,name'\n"
-            "                 arguments: x1 y1 x2 y2 w h index (integers: %%d %%i %%u %%o %%x %%X),\n"
+            "                 comma and argument names, e.g. "
+            "'\"{%%d,%%d,%%d,%%d},\\t//%%s\\n\",x1,y1,x2,y2,name'\n"
+            "                 arguments: x1 y1 x2 y2 w h index (integers: %%d %%i %%u %%o %%x "
+            "%%X),\n"
             "                 name (%%s), s t u v (edges / image size: %%f %%e %%g or %%s);\n"
             "                 flags, width and precision are allowed; \\t \\n \\\" are escapes\n"
             "  --preset NAME  a preset saved by the editor (\"Standard\" always exists)\n"

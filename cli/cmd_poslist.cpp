@@ -55,15 +55,14 @@ int cmdPoslist(const std::vector<std::string>& argv) {
     const std::string& image = args.positional()[0];
     CliImagePositions ip;
     const int rc = cliLoadImagePositions("poslist", image, ip);
-    if (rc != CLI_OK && ip.width == 0) return rc;  // the image itself could not be read
+    if (rc != CLI_OK && ip.width == 0) return rc; // the image itself could not be read
     const PositionList& list = ip.list;
     if (args.has("--json")) {
         std::printf("{\"image\": %s, \"width\": %d, \"height\": %d, \"positionFile\": %s, "
                     "\"items\": [",
                     cliJsonString(image).c_str(), ip.width, ip.height,
-                    ip.load.source == PositionSource::None
-                        ? "null"
-                        : cliJsonString(ip.load.path).c_str());
+                    ip.load.source == PositionSource::None ? "null"
+                                                           : cliJsonString(ip.load.path).c_str());
         for (int i = 0; i < list.count(); ++i) {
             const PositionItem& it = list.at(i);
             std::printf("%s\n  {\"name\": %s, \"x1\": %d, \"y1\": %d, \"x2\": %d, \"y2\": %d, "
@@ -75,7 +74,8 @@ int cmdPoslist(const std::vector<std::string>& argv) {
     } else {
         if (ip.load.source == PositionSource::None)
             cliError("poslist: " + image + " has no position file");
-        for (int i = 0; i < list.count(); ++i) std::printf("%s\n", list.at(i).displayText().c_str());
+        for (int i = 0; i < list.count(); ++i)
+            std::printf("%s\n", list.at(i).displayText().c_str());
     }
     return rc;
 }

@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const void* zero = std::memchr(data, 0, size);
     const size_t formatLen = zero ? size_t(static_cast<const uint8_t*>(zero) - data) : size;
     const std::string format(text, formatLen);
-    const std::string rest = formatLen < size ? std::string(text + formatLen + 1, size - formatLen - 1)
-                                              : std::string();
+    const std::string rest =
+        formatLen < size ? std::string(text + formatLen + 1, size - formatLen - 1) : std::string();
     const int sort = rest.empty() ? 0 : (static_cast<unsigned char>(rest[0]) % 4);
     const std::string name = rest.size() > 1 ? rest.substr(1) : std::string("name");
 

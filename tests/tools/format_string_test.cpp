@@ -51,7 +51,7 @@ TEST(FormatString, EscapeAndUnescape) {
     EXPECT_EQ(escapeFormat("no quotes\there\n"), "no quotes\there\n");
 
     EXPECT_EQ(unescapeFormat("a\\tb\\nc\\rd\\\"e"), "a\tb\r\ncd\"e");
-    EXPECT_EQ(unescapeFormat("\\q\\\\t"), "\\q\\\t");  // other pairs copy the backslash only
+    EXPECT_EQ(unescapeFormat("\\q\\\\t"), "\\q\\\t"); // other pairs copy the backslash only
     EXPECT_EQ(unescapeFormat("end\\"), "end\\");
     EXPECT_EQ(unescapeFormat("\\"), "\\");
     EXPECT_EQ(unescapeFormat(""), "");
@@ -70,17 +70,17 @@ TEST(FormatString, ParseAcceptsTheClassicForms) {
     EXPECT_EQ(parseFormat("\"%d\"\r\n  ,  index").codes, "i");
     f = parseFormat("\"%f %f %f %f %d %d\",s,t,u,v,w,h");
     EXPECT_EQ(f.codes, "stuvwh");
-    EXPECT_EQ(f.templ, "%s %s %s %s %d %d");  // reals arrive as text
-    EXPECT_EQ(parseFormat("\"%d%%\",x1").codes, "a");  // a doubled percent counts nothing
+    EXPECT_EQ(f.templ, "%s %s %s %s %d %d");          // reals arrive as text
+    EXPECT_EQ(parseFormat("\"%d%%\",x1").codes, "a"); // a doubled percent counts nothing
     // Real tabs and line breaks of the edit text are removed before parsing.
     EXPECT_EQ(parseFormat("\"%d\t%s\"\n,x1,name").templ, "%d%s");
 }
 
 TEST(FormatString, EveryClassicParseError) {
     expectRefused("", PE_LENGTH, "invalid lenght");
-    expectRefused("\"%d\",x", PE_LENGTH, "invalid lenght");          // six characters
-    expectRefused("\"%d\"   ,x", PE_LENGTH, "invalid lenght");       // argument list ",x"
-    expectRefused("\"%\"   ,x1", PE_LENGTH, "invalid lenght");       // template of three
+    expectRefused("\"%d\",x", PE_LENGTH, "invalid lenght");    // six characters
+    expectRefused("\"%d\"   ,x", PE_LENGTH, "invalid lenght"); // argument list ",x"
+    expectRefused("\"%\"   ,x1", PE_LENGTH, "invalid lenght"); // template of three
     expectRefused("no quote at all", PE_LENGTH, "invalid lenght");
     expectRefused("x\"%d\" ,x1", PE_DELIMITER, "invalid delimiter in formatstring");
     expectRefused("\"%d\" x1,y1", PE_COMMA, "missing comma in argumentlist");
@@ -138,8 +138,7 @@ TEST(FormatString, ConversionsMustFitTheirArguments) {
 TEST(FormatString, StandardPresetOutput) {
     const std::string edit = escapeFormat(kStandardFormat);
     EXPECT_EQ(fmt(edit, TxRect{5, 6, 21, 38}, "ship"), "{5,6,21,38},\\t//ship\\r\\n");
-    EXPECT_EQ(unescapeFormat(fmt(edit, TxRect{-3, 0, 7, 1}, "a b:c")),
-              "{-3,0,7,1},\t//a b:c\r\n");
+    EXPECT_EQ(unescapeFormat(fmt(edit, TxRect{-3, 0, 7, 1}, "a b:c")), "{-3,0,7,1},\t//a b:c\r\n");
     EXPECT_EQ(fmt(escapeFormat(kNewPresetFormat), TxRect{5, 6, 21, 38}, "ship"),
               "{5,6,16,32},\\t//ship\\r\\n");
 }

@@ -9,11 +9,13 @@
 
 namespace {
 
-TxRect R(int x1, int y1, int x2, int y2) { return TxRect{x1, y1, x2, y2}; }
+TxRect R(int x1, int y1, int x2, int y2) {
+    return TxRect{x1, y1, x2, y2};
+}
 
 // Answers message boxes from a script and records what was asked.
 class ScriptedPrompts : public Prompts {
-public:
+  public:
     MsgResult message(const std::string& text, MsgIcon icon, MsgButtons buttons) override {
         asked.push_back(text);
         icons.push_back(icon);
@@ -39,7 +41,8 @@ PositionList abc() {
 
 std::string order(const PositionList& l) {
     std::string s;
-    for (int i = 0; i < l.count(); ++i) s += l.at(i).name;
+    for (int i = 0; i < l.count(); ++i)
+        s += l.at(i).name;
     return s;
 }
 
@@ -81,7 +84,7 @@ TEST(PositionPanel, SetCurrentTextsAndSelectionFollowsTheRectangle) {
     EXPECT_EQ(panel.current(), R(17, 23, 17, 23));
     EXPECT_EQ(panel.colourText(), "#ff8001\r\n255,128,1");
 
-    panel.setCurrent(R(20, 0, 30, 10), 0, 0, 0xAA123456);  // alpha byte is ignored
+    panel.setCurrent(R(20, 0, 30, 10), 0, 0, 0xAA123456); // alpha byte is ignored
     EXPECT_EQ(panel.corner1Text(), "20/0");
     EXPECT_EQ(panel.corner2Text(), "30/10");
     EXPECT_EQ(panel.widthText(), "10");
@@ -100,7 +103,7 @@ TEST(PositionPanel, SetCurrentTextsAndSelectionFollowsTheRectangle) {
 TEST(PositionPanel, AddTwiceAddsOnceAndEmptySelectionAddsNothing) {
     PositionList list;
     PositionListPanel panel;
-    EXPECT_FALSE(panel.addItem(R(0, 0, 4, 4), "x"));  // nothing attached
+    EXPECT_FALSE(panel.addItem(R(0, 0, 4, 4), "x")); // nothing attached
     panel.attach(&list);
     panel.setCurrent(TxRect{}, 5, 5, 0);
     EXPECT_FALSE(panel.add());
@@ -147,15 +150,15 @@ TEST(PositionPanel, DeleteSelectsSuccessorOrNewLast) {
     panel.selectEntry(1);
     auto r = panel.deleteSelected();
     ASSERT_TRUE(r.has_value());
-    EXPECT_EQ(*r, R(20, 0, 30, 10));  // C moved into index 1 and is announced to the views
+    EXPECT_EQ(*r, R(20, 0, 30, 10)); // C moved into index 1 and is announced to the views
     EXPECT_EQ(order(list), "AC");
     EXPECT_EQ(panel.selection(), 1);
     EXPECT_EQ(panel.current(), R(20, 0, 30, 10));
-    r = panel.deleteSelected();  // the last entry: the new last is selected
+    r = panel.deleteSelected(); // the last entry: the new last is selected
     ASSERT_TRUE(r.has_value());
     EXPECT_EQ(*r, R(0, 0, 10, 10));
     EXPECT_EQ(panel.selection(), 0);
-    EXPECT_FALSE(panel.deleteSelected().has_value());  // the only entry
+    EXPECT_FALSE(panel.deleteSelected().has_value()); // the only entry
     EXPECT_TRUE(list.empty());
     EXPECT_TRUE(panel.entries().empty());
     EXPECT_EQ(panel.selection(), -1);
@@ -171,7 +174,7 @@ TEST(PositionPanel, UpdateAndRenameKeepTheSelection) {
     EXPECT_TRUE(panel.update());
     EXPECT_EQ(list.at(2).rect, R(5, 5, 9, 9));
     EXPECT_EQ(panel.selection(), 2);
-    EXPECT_TRUE(panel.current().empty());  // the refill empties the current rectangle
+    EXPECT_TRUE(panel.current().empty()); // the refill empties the current rectangle
     EXPECT_FALSE(panel.update());
     EXPECT_TRUE(panel.renameSelected("renamed"));
     EXPECT_EQ(list.at(2).name, "renamed");
@@ -194,19 +197,20 @@ TEST(PositionPanel, ClearAsksFirst) {
     ASSERT_EQ(prompts.asked.size(), 2u);
     EXPECT_EQ(prompts.asked[0], "Clear all items?");
     EXPECT_EQ(prompts.lastButtons, MsgButtons::YesNo);
-    EXPECT_FALSE(panel.clear(prompts));  // nothing to clear: no question
+    EXPECT_FALSE(panel.clear(prompts)); // nothing to clear: no question
     EXPECT_EQ(prompts.asked.size(), 2u);
 }
 
 TEST(PositionPanel, SaveWritesBothFilesOrReportsTheError) {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("tarquil_panel_" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("tarquil_panel_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     PositionList list = abc();
     PositionListPanel panel;
     ScriptedPrompts prompts;
-    EXPECT_EQ(panel.save((dir / "s.tga").string(), prompts), "");  // nothing attached
+    EXPECT_EQ(panel.save((dir / "s.tga").string(), prompts), ""); // nothing attached
     panel.attach(&list);
     EXPECT_EQ(panel.save((dir / "s.tga").string(), prompts), "Positionlist saved");
     EXPECT_TRUE(fs::exists(dir / "s.tga_pos.txt"));

@@ -7,7 +7,8 @@ const char* const kCodegenTitle = "Tarquil 1.25";
 
 std::vector<int> generationOrder(const PositionList& list, int sortMode) {
     std::vector<int> order(list.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = int(i);
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
     // A stable sort with a strict comparison gives exactly what the classic exchange sort gives
     // (adjacent items swapped only when strictly out of order), without its quadratic time.
     if (sortMode == POS_SORT_NAME) {
@@ -26,9 +27,9 @@ std::vector<int> generationOrder(const PositionList& list, int sortMode) {
 }
 
 std::string codegenDateText(const std::tm& when) {
-    static const char* const months[12] = {"January", "February", "March",     "April",
-                                           "May",     "June",     "July",      "August",
-                                           "September", "October", "November", "December"};
+    static const char* const months[12] = {"January",   "February", "March",    "April",
+                                           "May",       "June",     "July",     "August",
+                                           "September", "October",  "November", "December"};
     const int m = when.tm_mon >= 0 && when.tm_mon < 12 ? when.tm_mon : 0;
     char buf[96];
     std::snprintf(buf, sizeof buf, "%02d. %s %d - %02d:%02d", when.tm_mday, months[m],

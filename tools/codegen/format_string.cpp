@@ -21,29 +21,38 @@ constexpr ArgName kArgNames[] = {
 
 FormatPiece::Kind kindOf(char code) {
     switch (code) {
-    case 'n': return FormatPiece::Text;
+    case 'n':
+        return FormatPiece::Text;
     case 's':
     case 't':
     case 'u':
-    case 'v': return FormatPiece::Real;
-    default: return FormatPiece::Integer;
+    case 'v':
+        return FormatPiece::Real;
+    default:
+        return FormatPiece::Integer;
     }
 }
 
 bool fits(FormatPiece::Kind kind, char conv) {
     switch (kind) {
-    case FormatPiece::Integer: return conv != 0 && std::strchr("diouxX", conv) != nullptr;
-    case FormatPiece::Text: return conv == 's';
+    case FormatPiece::Integer:
+        return conv != 0 && std::strchr("diouxX", conv) != nullptr;
+    case FormatPiece::Text:
+        return conv == 's';
     // Reals arrive as "%f" text in the classic generator, so a text conversion prints them too.
-    case FormatPiece::Real: return conv != 0 && std::strchr("fFeEgGs", conv) != nullptr;
-    default: return false;
+    case FormatPiece::Real:
+        return conv != 0 && std::strchr("fFeEgGs", conv) != nullptr;
+    default:
+        return false;
     }
 }
 
 std::string trimBlanks(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && s[b] == ' ') ++b;
-    while (e > b && s[e - 1] == ' ') --e;
+    while (b < e && s[b] == ' ')
+        ++b;
+    while (e > b && s[e - 1] == ' ')
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -76,7 +85,8 @@ std::vector<FormatPiece> compileTemplate(const std::string& t, const std::string
         const size_t start = i;
         size_t p = i + 1;
         std::string flags;
-        while (p < n && t[p] != 0 && std::strchr("-+ #0", t[p]) != nullptr) flags += t[p++];
+        while (p < n && t[p] != 0 && std::strchr("-+ #0", t[p]) != nullptr)
+            flags += t[p++];
         bool tooWide = false;
         auto digits = [&](std::string& into) {
             long v = 0;
@@ -106,8 +116,7 @@ std::vector<FormatPiece> compileTemplate(const std::string& t, const std::string
             throw parse_error(PE_CONVERSION, written + "\tinvalid conversion");
         if (tooWide) throw parse_error(PE_CONVERSION, written + "\twidth or precision above 1023");
         if (!fits(piece.kind, conv))
-            throw parse_error(PE_CONVERSION,
-                              written + "\tinvalid type for " + formatArgName(code));
+            throw parse_error(PE_CONVERSION, written + "\tinvalid type for " + formatArgName(code));
         piece.plain = flags.empty() && width.empty() && !hasPrecision &&
                       conv == (piece.kind == FormatPiece::Integer ? 'd'
                                : piece.kind == FormatPiece::Text  ? 's'
@@ -180,7 +189,8 @@ ParsedFormat parseImpl(const std::string& editText) {
             continue;
         }
         name += c;
-        if (name.size() >= 8) throw parse_error(PE_UNKNOWN_ARG, name.substr(0, 7) + "\tunknown arg");
+        if (name.size() >= 8)
+            throw parse_error(PE_UNKNOWN_ARG, name.substr(0, 7) + "\tunknown arg");
     }
     close();
 
@@ -191,8 +201,8 @@ ParsedFormat parseImpl(const std::string& editText) {
         throw parse_error(PE_COUNT, buf);
     }
     if (codes.size() > size_t(kMaxFormatArgs))
-        throw parse_error(PE_TOO_MANY_ARGS, std::to_string(codes.size()) +
-                                                " args\ttoo many args (at most 12)");
+        throw parse_error(PE_TOO_MANY_ARGS,
+                          std::to_string(codes.size()) + " args\ttoo many args (at most 12)");
 
     ParsedFormat f;
     f.pieces = compileTemplate(inner, codes);
@@ -203,8 +213,7 @@ ParsedFormat parseImpl(const std::string& editText) {
 }
 
 // Appends snprintf output of one checked conversion; false when it does not fit the buffer.
-template <typename T>
-bool appendConversion(std::string& out, const std::string& spec, T value) {
+template <typename T> bool appendConversion(std::string& out, const std::string& spec, T value) {
     char buf[kMaxItemText + 2];
     const int k = std::snprintf(buf, sizeof buf, spec.c_str(), value);
     if (k < 0 || size_t(k) >= sizeof buf) return false;
@@ -236,7 +245,7 @@ std::string escapeFormat(const std::string& s) {
                 out += c;
                 inside = true;
             } else if (i < lastQuote) {
-                out += "\\\"";  // a quote inside the template, not its closing one
+                out += "\\\""; // a quote inside the template, not its closing one
             } else {
                 out += c;
                 inside = false;
@@ -262,11 +271,23 @@ std::string unescapeFormat(const std::string& s) {
     while (i + 1 < n) {
         if (s[i] == '\\') {
             switch (s[i + 1]) {
-            case 't': out += '\t'; i += 2; continue;
-            case 'n': out += "\r\n"; i += 2; continue;
-            case '"': out += '"'; i += 2; continue;
-            case 'r': i += 2; continue;
-            default: break;
+            case 't':
+                out += '\t';
+                i += 2;
+                continue;
+            case 'n':
+                out += "\r\n";
+                i += 2;
+                continue;
+            case '"':
+                out += '"';
+                i += 2;
+                continue;
+            case 'r':
+                i += 2;
+                continue;
+            default:
+                break;
             }
         }
         out += s[i++];
@@ -296,19 +317,36 @@ bool formatItem(const ParsedFormat& format, const TxRect& rect, const std::strin
     bool ok = true;
     for (const FormatPiece& p : format.pieces) {
         switch (p.kind) {
-        case FormatPiece::Literal: out += p.text; break;
+        case FormatPiece::Literal:
+            out += p.text;
+            break;
         case FormatPiece::Integer: {
             int32_t v = 0;
             switch (p.code) {
-            case 'a': v = rect.left; break;
-            case 'b': v = rect.top; break;
-            case 'c': v = rect.right; break;
-            case 'd': v = rect.bottom; break;
-            case 'i': v = index; break;
+            case 'a':
+                v = rect.left;
+                break;
+            case 'b':
+                v = rect.top;
+                break;
+            case 'c':
+                v = rect.right;
+                break;
+            case 'd':
+                v = rect.bottom;
+                break;
+            case 'i':
+                v = index;
+                break;
             // Sizes wrap in 32 bits rather than overflow on absurd rectangles.
-            case 'w': v = int32_t(uint32_t(rect.right) - uint32_t(rect.left)); break;
-            case 'h': v = int32_t(uint32_t(rect.bottom) - uint32_t(rect.top)); break;
-            default: break;
+            case 'w':
+                v = int32_t(uint32_t(rect.right) - uint32_t(rect.left));
+                break;
+            case 'h':
+                v = int32_t(uint32_t(rect.bottom) - uint32_t(rect.top));
+                break;
+            default:
+                break;
             }
             if (p.plain) {
                 char buf[16];
@@ -322,17 +360,28 @@ bool formatItem(const ParsedFormat& format, const TxRect& rect, const std::strin
             break;
         }
         case FormatPiece::Text:
-            if (p.plain) out += cname;
-            else ok = appendConversion(out, p.text, cname);
+            if (p.plain)
+                out += cname;
+            else
+                ok = appendConversion(out, p.text, cname);
             break;
         case FormatPiece::Real: {
             double v = 0;
             switch (p.code) {
-            case 's': v = fx * rect.left; break;
-            case 't': v = fy * rect.top; break;
-            case 'u': v = fx * rect.right; break;
-            case 'v': v = fy * rect.bottom; break;
-            default: break;
+            case 's':
+                v = fx * rect.left;
+                break;
+            case 't':
+                v = fy * rect.top;
+                break;
+            case 'u':
+                v = fx * rect.right;
+                break;
+            case 'v':
+                v = fy * rect.bottom;
+                break;
+            default:
+                break;
             }
             static const std::string kPlainReal = "%f";
             if (p.plain || p.conv != 's') {

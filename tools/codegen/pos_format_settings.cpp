@@ -10,10 +10,13 @@ namespace {
 // A damaged settings file cannot make loading walk billions of absent keys.
 constexpr int kMaxPresets = 1024;
 
-std::string key(int k, const char* what) { return std::to_string(k) + " " + what; }
+std::string key(int k, const char* what) {
+    return std::to_string(k) + " " + what;
+}
 
 std::string lower(std::string s) {
-    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 

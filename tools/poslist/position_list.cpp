@@ -12,13 +12,16 @@ std::string PositionItem::displayText() const {
     return name + buf;
 }
 
-PositionList::PositionList(const PositionList& other) { *this = other; }
+PositionList::PositionList(const PositionList& other) {
+    *this = other;
+}
 
 PositionList& PositionList::operator=(const PositionList& other) {
     if (this == &other) return *this;
     std::vector<std::unique_ptr<PositionItem>> copy;
     copy.reserve(other.items_.size());
-    for (const auto& it : other.items_) copy.push_back(std::make_unique<PositionItem>(*it));
+    for (const auto& it : other.items_)
+        copy.push_back(std::make_unique<PositionItem>(*it));
     items_ = std::move(copy);
     return *this;
 }
@@ -60,8 +63,10 @@ int PositionList::move(int index, int delta) {
     if (count() < 2 || !validIndex(index)) return -1;
     // 64 bits so a wild delta cannot overflow; the result wraps by one step as the spin does.
     int64_t target = int64_t(index) + delta;
-    if (target < 0) target = count() - 1;
-    else if (target >= count()) target = 0;
+    if (target < 0)
+        target = count() - 1;
+    else if (target >= count())
+        target = 0;
     std::swap(items_[size_t(index)], items_[size_t(target)]);
     return int(target);
 }

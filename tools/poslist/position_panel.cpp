@@ -17,7 +17,8 @@ std::string pointText(int x, int y) {
 void PositionListPanel::refill() {
     entries_.clear();
     if (list_)
-        for (int i = 0; i < list_->count(); ++i) entries_.push_back(list_->at(i).displayText());
+        for (int i = 0; i < list_->count(); ++i)
+            entries_.push_back(list_->at(i).displayText());
     selection_ = -1;
     current_ = TxRect{};
 }
@@ -115,8 +116,7 @@ bool PositionListPanel::spin(int delta) {
 
 bool PositionListPanel::clear(Prompts& prompts) {
     if (!list_ || entries_.empty()) return false;
-    if (prompts.message("Clear all items?", MsgIcon::Question, MsgButtons::YesNo) !=
-        MsgResult::Yes)
+    if (prompts.message("Clear all items?", MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes)
         return false;
     list_->clear();
     refill();
