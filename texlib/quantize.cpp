@@ -56,6 +56,48 @@ int nearestIndex(int r, int g, int b, const uint32_t* pal, int count) {
     return best;
 }
 
+// Nearest palette entry by exploded distance, found without visiting every entry: 4 x
+// explode(|dG|) alone is a lower bound of the distance and grows with |dG|, so walking the entries
+// in green order away from the colour can stop once that bound passes the best distance. Entries at
+// equal distance are all visited and the lowest index wins, as in the plain scan.
+class NearestFinder {
+public:
+    NearestFinder(const uint32_t* pal, int count) : pal_(pal) {
+        for (int k = 0; k < count; ++k) order_.push_back(k);
+        std::stable_sort(order_.begin(), order_.end(),
+                         [&](int a, int b) { return ((pal[a] >> 8) & 0xFF) < ((pal[b] >> 8) & 0xFF); });
+        for (int k : order_) green_.push_back(int((pal[k] >> 8) & 0xFF));
+    }
+    int find(int r, int g, int b) const {
+        uint32_t best = 0xFFFFFFFFu;
+        int bestIdx = 0;
+        const int n = int(order_.size());
+        const int start = int(std::lower_bound(green_.begin(), green_.end(), g) - green_.begin());
+        auto visit = [&](int at) {
+            const int k = order_[size_t(at)];
+            const uint32_t d = explodedDistance(r, g, b, pal_[k]);
+            if (d < best || (d == best && k < bestIdx)) {
+                best = d;
+                bestIdx = k;
+            }
+        };
+        for (int at = start; at < n; ++at) {
+            if (4 * kExplode.v[green_[size_t(at)] - g] > best) break;
+            visit(at);
+        }
+        for (int at = start - 1; at >= 0; --at) {
+            if (4 * kExplode.v[g - green_[size_t(at)]] > best) break;
+            visit(at);
+        }
+        return bestIdx;
+    }
+
+private:
+    const uint32_t* pal_;
+    std::vector<int> order_;
+    std::vector<int> green_;
+};
+
 // Per-channel tables of the ordered dither: round(C x 16 L / 255) for L = 3, 7, 15, 31, 63, and
 // of the error diffusion: for n bits, the quantised value q in the low byte and its bit
 // replication back to 8 bits in the high byte.
@@ -102,26 +144,34 @@ inline int chG(uint32_t p) { return int((p >> 8) & 0xFF); }
 inline int chB(uint32_t p) { return int(p & 0xFF); }
 
 // One channel of the error diffusion. Only E[0] survives from one row to the next: every other
-// E[x] is overwritten by the texel to its left before it is read.
+// E[x] is overwritten by the texel to its left before it is read. So a texel receives
+// trunc(0.375 err) + trunc(0.25 err) of its left neighbour's error (column 0: E[0]).
 struct Diffuser {
     const uint16_t* tab;
-    int e0 = 0, carry = 0, next = 0;
+    int e0 = 0, in = 0;
     explicit Diffuser(int bits) : tab(kTables.diffuse[bits]) {}
-    void startRow() {
-        carry = 0;
-        next = e0;
-    }
-    inline int step(int c) {
-        const int v = c + carry + next;
+    inline int quantise(int c, int& err) const {
+        const int v = c + in;
         const int w = v < 0 ? 0 : (v > 255 ? 255 : v);
         const unsigned t = tab[w];
-        const int err = v - int(t >> 8);
-        next = err / 4;
-        carry = (3 * err) / 8;
+        err = v - int(t >> 8);
         return int(t & 0xFF);
     }
-    // After the texel in column 0: E[0] keeps 0.375 of its error for the next row.
-    void endFirst() { e0 = carry; }
+    // Column 0 starts from E[0] and leaves 0.375 of its error there for the next row.
+    inline int first(int c) {
+        in = e0;
+        int err;
+        const int q = quantise(c, err);
+        e0 = (3 * err) / 8;
+        in = err / 4 + e0;
+        return q;
+    }
+    inline int step(int c) {
+        int err;
+        const int q = quantise(c, err);
+        in = err / 4 + (3 * err) / 8;
+        return q;
+    }
 };
 
 // Walks every level of src row by row, handing each row to fn(srcRow, dstRow, width, y).
@@ -138,14 +188,19 @@ void forLevels(TxMip& dst, const TxMip& src, Fn&& fn) {
 
 // --- 3-channel colour formats -------------------------------------------------------------
 
+uint32_t noAlpha(uint32_t) { return 0; }
+uint32_t alphaByte(uint32_t p) { return (p >> 24) << 8; }
+uint32_t alphaBit(uint32_t p) { return (p >> 24) ? 0x8000u : 0u; }
+uint32_t alphaNibble(uint32_t p) { return (p >> 28) << 12; }
+
 // Layout of a colour format: bits per channel and the position of each field.
 struct ColourLayout {
     int rBits, gBits, bBits;
     int rShift, gShift, bShift;
 };
 
-template <typename Out>
-void colourNone(TxMip& dst, const TxMip& src, const ColourLayout& L, uint32_t (*alpha)(uint32_t)) {
+template <typename Out, uint32_t (*alpha)(uint32_t)>
+void colourNone(TxMip& dst, const TxMip& src, const ColourLayout& L) {
     forLevels<Out>(dst, src, [&](const uint32_t* s, Out* d, int w, int) {
         for (int x = 0; x < w; ++x) {
             const uint32_t p = s[x];
@@ -156,9 +211,8 @@ void colourNone(TxMip& dst, const TxMip& src, const ColourLayout& L, uint32_t (*
     });
 }
 
-template <typename Out>
-void colourOrdered(TxMip& dst, const TxMip& src, const ColourLayout& L,
-                   uint32_t (*alpha)(uint32_t)) {
+template <typename Out, uint32_t (*alpha)(uint32_t)>
+void colourOrdered(TxMip& dst, const TxMip& src, const ColourLayout& L) {
     const uint16_t* tr = kTables.ordered[L.rBits];
     const uint16_t* tg = kTables.ordered[L.gBits];
     const uint16_t* tb = kTables.ordered[L.bBits];
@@ -174,9 +228,8 @@ void colourOrdered(TxMip& dst, const TxMip& src, const ColourLayout& L,
     });
 }
 
-template <typename Out>
-void colourDiffused(TxMip& dst, const TxMip& src, const ColourLayout& L,
-                    uint32_t (*alpha)(uint32_t)) {
+template <typename Out, uint32_t (*alpha)(uint32_t)>
+void colourDiffused(TxMip& dst, const TxMip& src, const ColourLayout& L) {
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
         txMipLevelSize(src, level, w, h);
@@ -184,39 +237,28 @@ void colourDiffused(TxMip& dst, const TxMip& src, const ColourLayout& L,
         const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
         auto* d = reinterpret_cast<Out*>(dst.data[level]);
         for (int y = 0; y < h; ++y, s += w, d += w) {
-            dr.startRow();
-            dg.startRow();
-            db.startRow();
-            for (int x = 0; x < w; ++x) {
-                const uint32_t p = s[x];
+            uint32_t p = s[0];
+            d[0] = Out(alpha(p) | (uint32_t(dr.first(chR(p))) << L.rShift) |
+                       (uint32_t(dg.first(chG(p))) << L.gShift) | (uint32_t(db.first(chB(p))) << L.bShift));
+            for (int x = 1; x < w; ++x) {
+                p = s[x];
                 const uint32_t r = uint32_t(dr.step(chR(p)));
                 const uint32_t g = uint32_t(dg.step(chG(p)));
                 const uint32_t b = uint32_t(db.step(chB(p)));
                 d[x] = Out(alpha(p) | (r << L.rShift) | (g << L.gShift) | (b << L.bShift));
-                if (x == 0) {
-                    dr.endFirst();
-                    dg.endFirst();
-                    db.endFirst();
-                }
             }
         }
     }
 }
 
-uint32_t noAlpha(uint32_t) { return 0; }
-uint32_t alphaByte(uint32_t p) { return (p >> 24) << 8; }
-uint32_t alphaBit(uint32_t p) { return (p >> 24) ? 0x8000u : 0u; }
-uint32_t alphaNibble(uint32_t p) { return (p >> 28) << 12; }
-
-template <typename Out>
-void colour(TxMip& dst, const TxMip& src, const ColourLayout& L, uint32_t (*alpha)(uint32_t),
-            int dither) {
+template <typename Out, uint32_t (*alpha)(uint32_t)>
+void colour(TxMip& dst, const TxMip& src, const ColourLayout& L, int dither) {
     if (dither == TX_DITHER_ORDERED)
-        colourOrdered<Out>(dst, src, L, alpha);
+        colourOrdered<Out, alpha>(dst, src, L);
     else if (dither == TX_DITHER_ERR_DIFFUSION)
-        colourDiffused<Out>(dst, src, L, alpha);
+        colourDiffused<Out, alpha>(dst, src, L);
     else
-        colourNone<Out>(dst, src, L, alpha);
+        colourNone<Out, alpha>(dst, src, L);
 }
 
 // Compile-time specialisations of the hot 16-bit formats, so the shifts and alpha are constants.
@@ -238,9 +280,9 @@ void colour16(TxMip& dst, const TxMip& src, int dither) {
             }
         });
     } else if (dither == TX_DITHER_ERR_DIFFUSION) {
-        colourDiffused<uint16_t>(dst, src, L, Alpha);
+        colourDiffused<uint16_t, Alpha>(dst, src, L);
     } else {
-        colourNone<uint16_t>(dst, src, L, Alpha);
+        colourNone<uint16_t, Alpha>(dst, src, L);
     }
 }
 
@@ -255,11 +297,9 @@ void quantizeAi44(TxMip& dst, const TxMip& src, int dither) {
             const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
             uint8_t* d = dst.data[level];
             for (int y = 0; y < h; ++y, s += w, d += w) {
-                di.startRow();
-                for (int x = 0; x < w; ++x) {
+                d[0] = uint8_t(((s[0] >> 28) << 4) | uint32_t(di.first(lumRounded(s[0]))));
+                for (int x = 1; x < w; ++x)
                     d[x] = uint8_t(((s[x] >> 28) << 4) | uint32_t(di.step(lumRounded(s[x]))));
-                    if (x == 0) di.endFirst();
-                }
             }
         }
         return;
@@ -454,6 +494,7 @@ void txDiffusePalette(TxMip& dst, const TxMip& src, bool withAlpha, const uint32
     constexpr size_t kCache = 1u << 14;
     std::vector<uint32_t> keys(kCache, 0xFFFFFFFFu);
     std::vector<uint8_t> answers(kCache, 0);
+    const NearestFinder nearest(pal, count);
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
         txMipLevelSize(src, level, w, h);
@@ -474,7 +515,7 @@ void txDiffusePalette(TxMip& dst, const TxMip& src, bool withAlpha, const uint32
                 if (keys[slot] == key) {
                     idx = answers[slot];
                 } else {
-                    idx = nearestIndex(cl[0], cl[1], cl[2], pal, count);
+                    idx = nearest.find(cl[0], cl[1], cl[2]);
                     keys[slot] = key;
                     answers[slot] = uint8_t(idx);
                 }
@@ -531,10 +572,10 @@ void txQuantize(TxMip& dst, const TxMip& src, int format, int dither, int ncc) {
 
     switch (format) {
     case TX_FMT_RGB332:
-        colour<uint8_t>(dst, src, ColourLayout{3, 3, 2, 5, 2, 0}, noAlpha, dither);
+        colour<uint8_t, noAlpha>(dst, src, ColourLayout{3, 3, 2, 5, 2, 0}, dither);
         break;
     case TX_FMT_ARGB8332:
-        colour<uint16_t>(dst, src, ColourLayout{3, 3, 2, 5, 2, 0}, alphaByte, dither);
+        colour<uint16_t, alphaByte>(dst, src, ColourLayout{3, 3, 2, 5, 2, 0}, dither);
         break;
     case TX_FMT_RGB565: colour16<5, 6, 5, 11, 5, 0, noAlpha>(dst, src, dither); break;
     case TX_FMT_ARGB1555: colour16<5, 5, 5, 10, 5, 0, alphaBit>(dst, src, dither); break;

@@ -1,4 +1,5 @@
 // Quantisation of argb8888 images into the texture formats: exact texels, dithering, palettes.
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -413,4 +414,43 @@ TEST(Quantize, FixedPaletteLookupFollowsPaletteContents) {
     ASSERT_TRUE(txMipInit(d2, 1, 1, 1, TX_FMT_P8));
     _txPixTrueToFixedPal(d2, s2, sq, 0);
     EXPECT_EQ(d2.data[0][0], 3);
+}
+
+TEST(Quantize, PaletteDiffusionMatchesPlainNearestSearch) {
+    // The literal palette diffusion (row of error terms zeroed per row, nearest entry by a scan of
+    // the whole palette) against the library's, on random palettes that include duplicates.
+    std::mt19937 rng(11);
+    const int w = 29, h = 9;
+    for (int round = 0; round < 4; ++round) {
+        const int count = round == 0 ? 256 : 1 + int(rng() % 200);
+        std::vector<uint32_t> pal(static_cast<size_t>(count));
+        for (auto& p : pal) p = rng() & (round == 1 ? 0xE0E0E0u : 0xFFFFFFu);
+        if (count > 3) pal[size_t(count - 1)] = pal[1];
+        std::vector<uint32_t> px(static_cast<size_t>(w * h));
+        for (auto& p : px) p = rng();
+        const TxMip src = image(w, h, px);
+        TxMip dst;
+        ASSERT_TRUE(txMipInit(dst, w, h, 1, TX_FMT_AP88));
+        txDiffusePalette(dst, src, true, pal.data(), count);
+        for (int y = 0; y < h; ++y) {
+            std::vector<int> e(size_t(w) * 3 + 3, 0);
+            int carry[3] = {0, 0, 0};
+            for (int x = 0; x < w; ++x) {
+                const uint32_t p = px[size_t(y * w + x)];
+                int v[3], c[3];
+                for (int k = 0; k < 3; ++k) {
+                    v[k] = int((p >> (16 - 8 * k)) & 0xFF) + carry[k] + e[size_t(x * 3 + k)];
+                    c[k] = std::clamp(v[k], 0, 255);
+                }
+                const int idx = txNearestPaletteIndex(uint32_t((c[0] << 16) | (c[1] << 8) | c[2]), pal.data(), count);
+                ASSERT_EQ(word(dst, size_t(y * w + x)), ((p >> 24) << 8) | uint32_t(idx)) << round << " " << x << "," << y;
+                for (int k = 0; k < 3; ++k) {
+                    const int err = v[k] - int((pal[size_t(idx)] >> (16 - 8 * k)) & 0xFF);
+                    e[size_t(x * 3 + k)] = (x > 0 ? e[size_t(x * 3 + k)] : 0) + int(0.375 * err);
+                    e[size_t((x + 1) * 3 + k)] = int(0.25 * err);
+                    carry[k] = int(0.375 * err);
+                }
+            }
+        }
+    }
 }
