@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/scripted_prompts.h"
+#include "app/settings.h"
+#include "tools/palette/app_palette.h"
+#include "tools/palette/palette_load.h"
+
+namespace {
+
+std::string writeFile(const std::string& name, const std::string& bytes) {
+    const std::string path = std::string(::testing::TempDir()) + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+std::string bitmapBytes(int bits) {
+    std::string b = "BM";
+    auto le32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) b += char((v >> (8 * i)) & 0xFF);
+    };
+    auto le16 = [&](int v) {
+        b += char(v & 0xFF);
+        b += char((v >> 8) & 0xFF);
+    };
+    le32(0);
+    le32(0);
+    le32(1078);
+    le32(40);
+    le32(1);
+    le32(1);
+    le16(1);
+    le16(bits);
+    for (int i = 0; i < 6; ++i) le32(0);
+    for (int i = 0; i < 256; ++i) b += std::string{char(i), char(0x22), char(0x33), 0};
+    return b;
+}
+
+// Installs a fresh application palette for one test and restores the built-in one after.
+struct PaletteScope {
+    AppPalette palette;
+    PaletteScope() { setAppPalette(&palette); }
+    ~PaletteScope() { setAppPalette(nullptr); }
+};
+
+} // namespace
+
+TEST(AppPalette, EntriesAndTheirArgbFormAndTheCurrentInstance) {
+    AppPalette p;
+    EXPECT_EQ(p.entry(5), 0u);
+    p.setEntry(5, 0x00332211u);  // red 0x11, green 0x22, blue 0x33
+    EXPECT_EQ(p.entry(5), 0x00332211u);
+    EXPECT_EQ(p.argb()[5], 0xFF112233u);
+    p.setEntry(6, 0x04FFEEDDu);  // RIFF flags stay in the entry, not in the opaque form
+    EXPECT_EQ(p.argb()[6], 0xFFDDEEFFu);
+    p.setEntry(256, 1);  // out of range: ignored
+    p.setEntry(-1, 1);
+    p.clear();
+    EXPECT_EQ(p.entry(5), 0u);
+    EXPECT_EQ(p.argb()[5], 0xFF000000u);
+
+    AppPalette& builtIn = appPalette();
+    {
+        PaletteScope scope;
+        EXPECT_EQ(&appPalette(), &scope.palette);
+    }
+    EXPECT_EQ(&appPalette(), &builtIn);
+}
+
+TEST(AppPalette, LumpsReadThroughTheAppContextTakeTheCurrentPalette) {
+    PaletteScope scope;
+    scope.palette.setEntry(1, 0x000000FFu);  // red
+    scope.palette.setEntry(2, 0x00FF0000u);  // blue
+    // LMP: width and height as little-endian words, then the indices.
+    std::vector<uint8_t> lump = {3, 0, 0, 0, 1, 0, 0, 0, 1, 2, 0};
+    TxReadContext ctx = appReadContext();
+    TxStream s(lump.data(), lump.size());
+    TxMip mip;
+    ASSERT_TRUE(txMipRead(mip, "x.lmp", s, TX_PREFER_ARGB8888, ctx)) << ctx.lastError;
+    EXPECT_EQ(ctx.fileType, TX_TYPE_LMP);
+    const auto* px = reinterpret_cast<const uint32_t*>(mip.data[0]);
+    EXPECT_EQ(px[0], 0xFFFF0000u);
+    EXPECT_EQ(px[1], 0xFF0000FFu);
+    EXPECT_EQ(px[2], 0xFF000000u);
+}
+
+TEST(PaletteLoad, MessagesForEveryKindOfFailure) {
+    PaletteScope scope;
+    struct Case {
+        std::string name, bytes, message;
+    };
+    const std::vector<Case> cases = {
+        {"bad.pal", "JASC-PAL\n0100\n1\nx\n", "Invalid JASC PAL data"},
+        {"nohead.pal", "JASC\n", "Invalid JASC PAL data"},
+        {"bad.gpl", "GIMP Palette\nName: a\n#\n1 2\n", "Invalid GIMP PAL data"},
+        {"small.pal", std::string("RIFF\x50\0\0\0PAL data", 16), "Invalid RIFF Pal data"},
+        {"head.bmp", "XM" + bitmapBytes(8).substr(2), "BMP invalid header"},
+        {"deep.bmp", bitmapBytes(24), "BMP wrong bitsize, expected 8bit Pal BMP"},
+        {"odd.act", std::string(100, 'a'), "Wrong filesize, invalid palette file"},
+        // The ".bmp" test is case-sensitive: this one is judged by its size.
+        {"palette.BMP", bitmapBytes(8), "Wrong filesize, invalid palette file"},
+    };
+    for (const auto& c : cases) {
+        ScriptedPrompts prompts;
+        readPaletteFile(writeFile(c.name, c.bytes), appPalette(), prompts);
+        ASSERT_EQ(prompts.messages.size(), 1u) << c.name;
+        EXPECT_EQ(prompts.messages[0], c.message) << c.name;
+    }
+    // A file that cannot be opened is passed over without a message.
+    ScriptedPrompts prompts;
+    readPaletteFile(std::string(::testing::TempDir()) + "no/such.pal", appPalette(), prompts);
+    readPaletteFile(::testing::TempDir(), appPalette(), prompts);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST(PaletteLoad, EntriesBeforeAnErrorStayAndOthersKeepTheirValues) {
+    PaletteScope scope;
+    for (int i = 0; i < 256; ++i) scope.palette.setEntry(i, 0x00123456u);
+    ScriptedPrompts prompts;
+    readPaletteFile(writeFile("two.pal", "JASC-PAL\n0100\n3\n1 2 3\n4 5 6\n\n"), appPalette(),
+                    prompts);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Invalid JASC PAL data"});
+    EXPECT_EQ(scope.palette.entry(0), 0x030201u);
+    EXPECT_EQ(scope.palette.entry(1), 0x060504u);
+    EXPECT_EQ(scope.palette.entry(2), 0x00123456u);
+
+    // A bitmap sets all 256 entries: its colours (red in the low byte) and 0 past them.
+    ScriptedPrompts p2;
+    readPaletteFile(writeFile("ok.bmp", bitmapBytes(8)), appPalette(), p2);
+    EXPECT_TRUE(p2.messages.empty());
+    EXPECT_EQ(scope.palette.entry(7), 0x072233u);
+
+    // A 768-byte file and its 772-byte ACT twin give the same palette.
+    std::string raw(768, '\0');
+    for (size_t i = 0; i < raw.size(); ++i) raw[i] = char(i % 251);
+    const PaletteFileResult a = loadPaletteFile(writeFile("q.lmp", raw), scope.palette);
+    AppPalette other;
+    const PaletteFileResult b = loadPaletteFile(writeFile("q.act", raw + std::string("\x01\0\0\0", 4)), other);
+    ASSERT_TRUE(a.ok());
+    ASSERT_TRUE(b.ok());
+    for (int i = 0; i < 256; ++i) EXPECT_EQ(scope.palette.entry(i), other.entry(i)) << i;
+}
+
+TEST(PaletteLoad, StartupAndTheOptionsDialogLogic) {
+    PaletteScope scope;
+    const std::string path = writeFile("start.gpl", "GIMP Palette\nName: s\n#\n9 8 7\n");
+    MemorySettingsStore settings;
+    ScriptedPrompts prompts;
+    loadStartupPalette(settings, prompts);  // no "palfile": nothing read
+    EXPECT_EQ(scope.palette.entry(0), 0u);
+    settings.setString("Settings", "palfile", path);
+    loadStartupPalette(settings, prompts);
+    EXPECT_EQ(scope.palette.entry(0), 0x070809u);
+
+    PaletteOptions dialog(path);
+    dialog.open(prompts);
+    EXPECT_EQ(dialog.entries()[0], 0x070809u);
+    EXPECT_EQ(dialog.choice(), PaletteOptions::GenerateFromImage);
+
+    const std::string missing = std::string(::testing::TempDir()) + "missing.pal";
+    EXPECT_FALSE(dialog.loadPalette(missing, prompts, settings));
+    const std::string dir = std::string(::testing::TempDir()) + "paldir";
+    std::filesystem::create_directories(dir);
+    EXPECT_FALSE(dialog.loadPalette(dir, prompts, settings));
+    EXPECT_EQ(prompts.messages,
+              (std::vector<std::string>{"File " + missing + " not found", "Cannot open file " + dir}));
+    EXPECT_EQ(dialog.path(), path);
+
+    const std::string next = writeFile("next.pal", "JASC-PAL\n0100\n1\n200 100 50\n");
+    EXPECT_TRUE(dialog.loadPalette(next, prompts, settings));
+    EXPECT_EQ(dialog.path(), next);
+    EXPECT_EQ(dialog.entries()[0], 0x3264C8u);
+    EXPECT_EQ(scope.palette.entry(0), 0x3264C8u);
+    EXPECT_EQ(settings.getString("Settings", "palfile", ""), next);
+    dialog.use();
+    EXPECT_EQ(dialog.choice(), PaletteOptions::UsePalette);
+    dialog.generateFromImage();
+    EXPECT_EQ(dialog.choice(), PaletteOptions::GenerateFromImage);
+}
+
+TEST(PaletteLoad, SwatchGrid) {
+    // Entry 17 lies in row 1, column 1.
+    SwatchRect r = paletteSwatchRect(17, 160, 160);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.top, 10);
+    EXPECT_EQ(r.right, 20);
+    EXPECT_EQ(r.bottom, 20);
+    // Cell sizes 100 / 16 = 6.25 and 50 / 16 = 3.125: edges are truncated, cells tile the area.
+    r = paletteSwatchRect(255, 100, 50);
+    EXPECT_EQ(r.left, 93);
+    EXPECT_EQ(r.top, 46);
+    EXPECT_EQ(r.right, 100);
+    EXPECT_EQ(r.bottom, 50);
+    r = paletteSwatchRect(1, 100, 50);
+    EXPECT_EQ(r.left, 6);
+    EXPECT_EQ(r.right, 12);
+    EXPECT_EQ(r.bottom, 3);
+}
