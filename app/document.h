@@ -134,6 +134,10 @@ public:
 
     // Texture export (defined in app/document_export.cpp).
     // -- begin export --
+    // The export command: options from the "Export 3df Texture" dialog (its settings in `store`),
+    // then a file name; shows "Export failed" or the status "Texture export OK". Returns the
+    // writer's result (-1 when cancelled). The document itself does not change.
+    int exportTexture(Prompts& prompts, SettingsStore& store);
     // -- end export --
 
     // Tools that change or create documents (defined in app/document_tools.cpp).

@@ -57,6 +57,8 @@ struct FileChoice {
     int filterIndex = 1;
 };
 
+struct ExportTextureSettings;
+
 class Prompts {
 public:
     virtual ~Prompts() = default;
@@ -80,6 +82,8 @@ public:
         return FileChoice{initialPath, filterIndex};
     }
     virtual std::optional<PaletteChoice> paletteOptions() { return PaletteChoice{}; }
+    // "Export 3df Texture": edits the settings in place; false when cancelled.
+    virtual bool exportTextureOptions(ExportTextureSettings& /*settings*/) { return true; }
     virtual std::optional<MaxSizeOptions> maxSize(const MaxSizeOptions& d) { return d; }
     // Wait cursor around long work.
     virtual void busy(bool /*on*/) {}

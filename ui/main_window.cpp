@@ -69,6 +69,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     statusBar()->showMessage(QStringLiteral("Ready"));
     ownPrompts_ = std::make_unique<QtPrompts>(this, statusBar());
     progress_ = std::make_unique<QtProgress>(statusBar());
+    settings_ = std::make_unique<QtSettingsStore>();
 
     auto& actions = commandActions(this);
     auto add = [&](QMenu* menu, int id, const QString& text, QKeySequence key, auto slot) {
@@ -82,6 +83,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     add(file, CMD_OPEN, QStringLiteral("&Open..."), QKeySequence::Open, &CMainFrame::openDialog);
     add(file, CMD_SAVE, QStringLiteral("&Save"), QKeySequence::Save, &CMainFrame::saveDocument);
     add(file, CMD_SAVE_AS, QStringLiteral("Save &As..."), QKeySequence(), &CMainFrame::saveDocumentAs);
+    QMenu* exportMenu = file->addMenu(QStringLiteral("&Export"));
+    add(exportMenu, CMD_EXPORT, QStringLiteral("Texturemap\t3DF"), QKeySequence(),
+        &CMainFrame::exportTexture);
     file->addSeparator();
     file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
@@ -207,6 +211,10 @@ void CMainFrame::saveDocument() {
 void CMainFrame::saveDocumentAs() {
     if (CBitmapDoc* d = activeDocument()) d->saveAs(prompts(), progress_.get());
     refreshTitles();
+}
+
+void CMainFrame::exportTexture() {
+    if (CBitmapDoc* d = activeDocument()) d->exportTexture(prompts(), *settings_);
 }
 
 void CMainFrame::undo() {

@@ -37,6 +37,7 @@ public slots:
     void openDialog();
     void saveDocument();
     void saveDocumentAs();
+    void exportTexture();
     void undo();
     void redo();
     void runCommand(int command);
@@ -54,5 +55,6 @@ private:
     bool tickToggle_ = false;
     std::unique_ptr<Prompts> ownPrompts_;
     std::unique_ptr<QtProgress> progress_;
+    std::unique_ptr<SettingsStore> settings_;
     Prompts* prompts_ = nullptr;
 };

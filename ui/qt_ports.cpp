@@ -13,7 +13,13 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QVBoxLayout>
+
+#include "app/export_settings.h"
 
 MsgResult QtPrompts::message(const std::string& text, MsgIcon icon, MsgButtons buttons) {
     QMessageBox box(parent_);
@@ -185,6 +191,109 @@ std::optional<FileChoice> QtPrompts::saveFile(const std::string& title, const st
     c.filterIndex = int(filters.indexOf(dlg.selectedNameFilter())) + 1;
     if (c.filterIndex < 1) c.filterIndex = 1;
     return c;
+}
+
+bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
+    QDialog dlg(parent_);
+    dlg.setWindowTitle(QStringLiteral("Export 3df Texture"));
+    auto* format = new QComboBox;
+    for (const auto& c : kExportFormatChoices) format->addItem(QString::fromLatin1(c.text));
+    format->setCurrentIndex(s.format >= 0 && s.format < kExportFormatCount ? s.format : 0);
+    auto* mipmap = new QComboBox;
+    for (const char* t : kExportMipmapChoices) mipmap->addItem(QString::fromLatin1(t));
+    mipmap->setCurrentIndex(s.mipmap >= 0 && s.mipmap < 12 ? s.mipmap : 0);
+    auto* resample = new QComboBox;
+    for (const char* t : kExportResampleChoices) resample->addItem(QString::fromLatin1(t));
+    resample->setCurrentIndex(s.resample >= 0 && s.resample < 10 ? s.resample : 0);
+    auto* size = spin(1, 32768, s.mipmapSize);
+    auto* width = spin(1, 32768, s.width);
+    auto* height = spin(1, 32768, s.height);
+    auto radios = [](QStringList texts, int checked, QButtonGroup* group) {
+        auto* box = new QWidget;
+        auto* l = new QVBoxLayout(box);
+        l->setContentsMargins(0, 0, 0, 0);
+        for (int i = 0; i < texts.size(); ++i) {
+            auto* r = new QRadioButton(texts[i]);
+            group->addButton(r, i);
+            l->addWidget(r);
+            if (i == checked) r->setChecked(true);
+        }
+        return box;
+    };
+    auto* headerGroup = new QButtonGroup(&dlg);
+    auto* ditherGroup = new QButtonGroup(&dlg);
+    auto* nccGroup = new QButtonGroup(&dlg);
+    QWidget* header = radios({QStringLiteral("3df v1.0"), QStringLiteral("binary txInfo"),
+                              QStringLiteral("no header")}, s.header, headerGroup);
+    QWidget* dither = radios({QStringLiteral("disabled"), QStringLiteral("error diffusion"),
+                              QStringLiteral("ordered 4x4")}, s.dither, ditherGroup);
+    QWidget* ncc = radios({QStringLiteral("statistic ncc table"), QStringLiteral("heuristic ncc table")},
+                          s.ncc, nccGroup);
+    auto* swap = new QCheckBox(QStringLiteral("swap 16-bit byte order"));
+    swap->setChecked(s.swap != 0);
+    auto* comment = new QCheckBox(QStringLiteral("Insert Copyright notice"));
+    comment->setChecked(s.comment != 0);
+    auto* commentText = new QPlainTextEdit(QString::fromStdString(s.commentText));
+    auto* save = new QCheckBox(QStringLiteral("Save settings"));
+    save->setChecked(s.save != 0);
+    auto refresh = [=] {
+        const int f = format->currentIndex(), h = headerGroup->checkedId();
+        comment->setEnabled(h == 0 && f == 12);
+        commentText->setEnabled(comment->isChecked() && h == 0 && f == 12);
+        swap->setEnabled(f >= 6 && f <= 11 && h == 2);
+        size->setEnabled(mipmap->currentIndex() == 11);
+        width->setEnabled(resample->currentIndex() == 2);
+        height->setEnabled(resample->currentIndex() == 2);
+        dither->setEnabled(resample->currentIndex() != 0);
+        ncc->setEnabled(f == 4 || f == 9);
+    };
+    // Leaving Width or Height rounds both down to even values; below 2 becomes 1.
+    auto even = [=] {
+        for (QSpinBox* b : {width, height}) b->setValue(b->value() < 2 ? 1 : b->value() & ~1);
+    };
+    QObject::connect(format, &QComboBox::currentIndexChanged, &dlg, refresh);
+    QObject::connect(mipmap, &QComboBox::currentIndexChanged, &dlg, refresh);
+    QObject::connect(resample, &QComboBox::currentIndexChanged, &dlg, refresh);
+    QObject::connect(headerGroup, &QButtonGroup::idClicked, &dlg, refresh);
+    QObject::connect(comment, &QCheckBox::toggled, &dlg, refresh);
+    QObject::connect(width, &QSpinBox::editingFinished, &dlg, even);
+    QObject::connect(height, &QSpinBox::editingFinished, &dlg, even);
+    refresh();
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Format"), format);
+    form->addRow(QStringLiteral("Mipmaps"), mipmap);
+    form->addRow(QStringLiteral("Size"), size);
+    form->addRow(QStringLiteral("Resample"), resample);
+    form->addRow(QStringLiteral("Width"), width);
+    form->addRow(QStringLiteral("Height"), height);
+    form->addRow(QStringLiteral("Header"), header);
+    form->addRow(QStringLiteral("Dithering"), dither);
+    form->addRow(QStringLiteral("Narrow channel compression"), ncc);
+    form->addRow(swap);
+    form->addRow(comment);
+    form->addRow(commentText);
+    form->addRow(save);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dlg);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    s.format = format->currentIndex();
+    s.mipmap = mipmap->currentIndex();
+    s.resample = resample->currentIndex();
+    s.mipmapSize = size->value();
+    s.width = width->value();
+    s.height = height->value();
+    s.header = headerGroup->checkedId() < 0 ? 0 : headerGroup->checkedId();
+    s.dither = ditherGroup->checkedId() < 0 ? 0 : ditherGroup->checkedId();
+    s.ncc = nccGroup->checkedId() < 0 ? 0 : nccGroup->checkedId();
+    s.swap = swap->isChecked();
+    s.comment = comment->isChecked();
+    s.commentText = commentText->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toStdString();
+    s.save = save->isChecked();
+    return true;
 }
 
 void QtPrompts::busy(bool on) {

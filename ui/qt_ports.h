@@ -21,6 +21,7 @@ public:
     std::optional<std::pair<int, int>> newSize(int width, int height) override;
     std::optional<FileChoice> saveFile(const std::string& title, const std::string& filter,
                                        const std::string& initialPath, int filterIndex) override;
+    bool exportTextureOptions(ExportTextureSettings& settings) override;
     void busy(bool on) override;
     void status(const std::string& text) override;
 
