@@ -143,34 +143,50 @@ inline int chR(uint32_t p) { return int((p >> 16) & 0xFF); }
 inline int chG(uint32_t p) { return int((p >> 8) & 0xFF); }
 inline int chB(uint32_t p) { return int(p & 0xFF); }
 
+// Error diffusion step tables: the quantised value and the error handed to the next texel
+// (trunc(0.25 err) + trunc(0.375 err)) depend only on v = C + incoming error, so one lookup
+// replaces the clamp, quantisation and error arithmetic. |incoming| stays below 160 (it is at
+// most 0.625 of an error that is at most 85 inside 0..255, or 0.625 of the overshoot outside),
+// so v lies in -160..415; the index is masked anyway so no value can reach outside the table.
+struct DiffuseStepTables {
+    static constexpr int kBias = 256, kMask = 1023;
+    int32_t step[7][kMask + 1];  // (incoming error << 8) | q, by bit count
+    DiffuseStepTables() {
+        for (int n = 2; n <= 6; ++n)
+            for (int k = 0; k <= kMask; ++k) {
+                const int v = k - kBias;
+                const int w = v < 0 ? 0 : (v > 255 ? 255 : v);
+                const unsigned t = kTables.diffuse[n][w];
+                const int err = v - int(t >> 8);
+                const int in = err / 4 + (3 * err) / 8;
+                step[n][k] = int32_t(uint32_t(in) << 8 | (t & 0xFF));
+            }
+    }
+};
+const DiffuseStepTables kSteps;
+
 // One channel of the error diffusion. Only E[0] survives from one row to the next: every other
 // E[x] is overwritten by the texel to its left before it is read. So a texel receives
 // trunc(0.375 err) + trunc(0.25 err) of its left neighbour's error (column 0: E[0]).
 struct Diffuser {
     const uint16_t* tab;
+    const int32_t* steps;
     int e0 = 0, in = 0;
-    explicit Diffuser(int bits) : tab(kTables.diffuse[bits]) {}
-    inline int quantise(int c, int& err) const {
-        const int v = c + in;
-        const int w = v < 0 ? 0 : (v > 255 ? 255 : v);
-        const unsigned t = tab[w];
-        err = v - int(t >> 8);
-        return int(t & 0xFF);
-    }
+    explicit Diffuser(int bits) : tab(kTables.diffuse[bits]), steps(kSteps.step[bits]) {}
     // Column 0 starts from E[0] and leaves 0.375 of its error there for the next row.
     inline int first(int c) {
-        in = e0;
-        int err;
-        const int q = quantise(c, err);
+        const int v = c + e0;
+        const int w = v < 0 ? 0 : (v > 255 ? 255 : v);
+        const unsigned t = tab[w];
+        const int err = v - int(t >> 8);
         e0 = (3 * err) / 8;
         in = err / 4 + e0;
-        return q;
+        return int(t & 0xFF);
     }
     inline int step(int c) {
-        int err;
-        const int q = quantise(c, err);
-        in = err / 4 + (3 * err) / 8;
-        return q;
+        const int32_t t = steps[(c + DiffuseStepTables::kBias + in) & DiffuseStepTables::kMask];
+        in = t >> 8;
+        return int(t & 0xFF);
     }
 };
 
