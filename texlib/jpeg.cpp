@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <string>
 
 #include <jpeglib.h>
 
@@ -43,17 +43,12 @@ void checkScans(j_common_ptr cinfo) {
     }
 }
 
-// The decoded image kept from the probe for the body.
-struct JpegImage {
-    uint8_t* block = nullptr;
-    int width = 0, height = 0;
-    ~JpegImage() { std::free(block); }
-};
+enum DecodeResult { DECODE_OK, DECODE_ERROR, DECODE_NO_SIZE, DECODE_TOO_LARGE };
 
-enum DecodeResult { DECODE_OK, DECODE_ERROR, DECODE_NO_SIZE, DECODE_TOO_LARGE, DECODE_NO_MEMORY };
-
-// Decodes `size` bytes into a malloc'ed block of 0xFFRRGGBB words.
-DecodeResult decode(const uint8_t* data, size_t size, JpegImage* out, char* message) {
+// Reads the header and, when `dst` is given, decodes the whole image into it as 0xFFRRGGBB words
+// (width x 4 bytes a row).
+DecodeResult decode(const uint8_t* data, size_t size, uint8_t* dst, int* width, int* height,
+                    char* message) {
     jpeg_decompress_struct cinfo;
     JpegError err;
     ScanLimit limit;
@@ -80,6 +75,16 @@ DecodeResult decode(const uint8_t* data, size_t size, JpegImage* out, char* mess
         jpeg_destroy_decompress(&cinfo);
         return DECODE_TOO_LARGE;
     }
+    if (!dst) {
+        *width = int(cinfo.image_width);
+        *height = int(cinfo.image_height);
+        jpeg_destroy_decompress(&cinfo);
+        return DECODE_OK;
+    }
+    if (int(cinfo.image_width) != *width || int(cinfo.image_height) != *height) {
+        jpeg_destroy_decompress(&cinfo);
+        return DECODE_ERROR;
+    }
     // Colour and greyscale images alike come out as B, G, R, 255: the record's 0xFFRRGGBB.
     cinfo.out_color_space = JCS_EXT_BGRA;
     cinfo.scale_num = 1;
@@ -87,20 +92,13 @@ DecodeResult decode(const uint8_t* data, size_t size, JpegImage* out, char* mess
     cinfo.quantize_colors = FALSE;
     jpeg_start_decompress(&cinfo);
     const size_t pitch = size_t(cinfo.output_width) * 4;
-    out->block = static_cast<uint8_t*>(std::malloc(pitch * cinfo.output_height));
-    if (!out->block) {
-        jpeg_destroy_decompress(&cinfo);
-        return DECODE_NO_MEMORY;
-    }
-    out->width = int(cinfo.output_width);
-    out->height = int(cinfo.output_height);
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW rows[8];
         const JDIMENSION first = cinfo.output_scanline;
         JDIMENSION n = cinfo.output_height - first;
         if (n > 8) n = 8;
         for (JDIMENSION k = 0; k < n; ++k)
-            rows[k] = out->block + size_t(first + k) * pitch;
+            rows[k] = dst + size_t(first + k) * pitch;
         jpeg_read_scanlines(&cinfo, rows, n);
     }
     jpeg_finish_decompress(&cinfo);
@@ -113,44 +111,44 @@ bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
     return false;
 }
 
-} // namespace
-
-bool jpegProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
-    s.rewind();
-    auto image = std::make_shared<JpegImage>();
-    char message[JMSG_LENGTH_MAX] = {};
-    switch (decode(s.data(), s.size(), image.get(), message)) {
+bool reportFailure(TxReadContext& ctx, DecodeResult r, const char* message) {
+    switch (r) {
     case DECODE_OK:
-        break;
+        return true;
     case DECODE_NO_SIZE:
         return fail(ctx, "JPEG Image: width or height is 0.", 0);
     case DECODE_TOO_LARGE:
         return fail(ctx, "JPEG Image: image is too large.", 0);
-    case DECODE_NO_MEMORY:
-        return fail(ctx, "Out of memory");
-    case DECODE_ERROR: {
-        const std::string text =
-            std::string("JPEG Image: ") + (message[0] ? message : "decoding error") + ".";
-        return fail(ctx, text.c_str());
+    case DECODE_ERROR:
+        break;
     }
-    }
+    const std::string text =
+        std::string("JPEG Image: ") + (message[0] ? message : "decoding error") + ".";
+    return fail(ctx, text.c_str());
+}
+
+} // namespace
+
+// The probe reads the header only; the body decodes straight into the record's block, which saves
+// a second image-sized allocation and copy.
+bool jpegProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
+    s.rewind();
+    char message[JMSG_LENGTH_MAX] = {};
+    int width = 0, height = 0;
+    if (!reportFailure(ctx, decode(s.data(), s.size(), nullptr, &width, &height, message), message))
+        return false;
     mip.format = TX_FMT_ARGB8888;
-    mip.width = image->width;
-    mip.height = image->height;
+    mip.width = width;
+    mip.height = height;
     mip.depth = 1;
-    mip.size = int64_t(image->width) * image->height * 4;
-    ctx.state = std::move(image);
+    mip.size = int64_t(width) * height * 4;
     return true;
 }
 
-bool jpegBody(TxStream& /*s*/, TxReadContext& ctx, TxMip& mip) {
-    auto* held = std::any_cast<std::shared_ptr<JpegImage>>(&ctx.state);
-    if (!held || !*held || !(*held)->block) return false;
-    const std::shared_ptr<JpegImage> image = std::move(*held);
-    ctx.state.reset();
-    if (image->width != mip.width || image->height != mip.height) return false;
-    // The decoded block replaces the one txMipRead allocated.
-    txMipAdoptBlock(mip, image->block, mip.size);
-    image->block = nullptr;
-    return true;
+bool jpegBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
+    if (!mip.data[0] || mip.format != TX_FMT_ARGB8888) return false;
+    char message[JMSG_LENGTH_MAX] = {};
+    int width = mip.width, height = mip.height;
+    return reportFailure(ctx, decode(s.data(), s.size(), mip.data[0], &width, &height, message),
+                         message);
 }

@@ -1,0 +1,231 @@
+// Raster decode beside stb_image on the same bytes: PNG RGBA 2048x2048 (as libpng writes it by
+// default), JPEG 2048x2048 photo-like content and 24-bit BMP 2048x2048; PNG encode beside
+// stb_image_write with the file sizes. After the run a table gives each peer time / our time
+// (above 1.0: we are faster).
+#include <benchmark/benchmark.h>
+#include <jpeglib.h>
+#include <png.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#include <stb_image.h>
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+
+#include "texlib/bmp.h"
+#include "texlib/png.h"
+#include "texlib/read.h"
+
+namespace {
+
+constexpr int kSide = 2048;
+constexpr int64_t kPixelBytes = int64_t(kSide) * kSide * 4;
+
+// Photo-like: smooth gradients and soft shapes with a little sensor noise; alpha varies slowly.
+const std::vector<uint32_t>& image() {
+    static const std::vector<uint32_t> px = [] {
+        std::vector<uint32_t> p(size_t(kSide) * kSide);
+        uint32_t seed = 99;
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                const int noise = int(seed >> 29) - 4;
+                const double fx = x / double(kSide), fy = y / double(kSide);
+                auto ch = [&](double v) {
+                    const int c = int(v * 255.0) + noise;
+                    return uint32_t(c < 0 ? 0 : c > 255 ? 255 : c);
+                };
+                const double r = 0.5 + 0.5 * std::sin(fx * 6.0 + fy * 2.0);
+                const double g = 0.5 + 0.4 * std::cos(fy * 5.0 - fx * 3.0);
+                const double b = 0.5 + 0.45 * std::sin((fx - 0.5) * (fy - 0.3) * 20.0);
+                const uint32_t a = 128 + uint32_t(127.0 * fx);
+                p[size_t(y) * kSide + x] = (a << 24) | (ch(r) << 16) | (ch(g) << 8) | ch(b);
+            }
+        return p;
+    }();
+    return px;
+}
+
+// R, G, B, A bytes of the image, as the peers take them.
+const std::vector<uint8_t>& rgbaBytes() {
+    static const std::vector<uint8_t> b = [] {
+        std::vector<uint8_t> v(static_cast<size_t>(kPixelBytes));
+        const auto& px = image();
+        for (size_t k = 0; k < px.size(); ++k) {
+            v[4 * k] = uint8_t(px[k] >> 16);
+            v[4 * k + 1] = uint8_t(px[k] >> 8);
+            v[4 * k + 2] = uint8_t(px[k]);
+            v[4 * k + 3] = uint8_t(px[k] >> 24);
+        }
+        return v;
+    }();
+    return b;
+}
+
+std::vector<uint8_t> pngFile() {
+    png_image img{};
+    img.version = PNG_IMAGE_VERSION;
+    img.width = kSide;
+    img.height = kSide;
+    img.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&img, nullptr, &size, 0, rgbaBytes().data(), 0, nullptr);
+    std::vector<uint8_t> out(size);
+    png_image_write_to_memory(&img, out.data(), &size, 0, rgbaBytes().data(), 0, nullptr);
+    out.resize(size);
+    return out;
+}
+
+std::vector<uint8_t> jpegFile() {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = kSide;
+    c.image_height = kSide;
+    c.input_components = 4;
+    c.in_color_space = JCS_EXT_RGBX;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row =
+            const_cast<uint8_t*>(rgbaBytes().data()) + size_t(c.next_scanline) * kSide * 4;
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::vector<uint8_t> out(mem, mem + size);
+    std::free(mem);
+    return out;
+}
+
+std::vector<uint8_t> bmpFile() {
+    const std::string path = "/tmp/tarquil_raster_bench.bmp";
+    txWriteBMP(path, kSide, kSide, image().data());
+    std::vector<uint8_t> bytes;
+    std::string err;
+    txLoadFile(path, bytes, err);
+    std::remove(path.c_str());
+    return bytes;
+}
+
+const std::vector<uint8_t>& file(const std::string& kind) {
+    static std::map<std::string, std::vector<uint8_t>> files;
+    auto& f = files[kind];
+    if (f.empty()) f = kind == "png" ? pngFile() : kind == "jpeg" ? jpegFile() : bmpFile();
+    return f;
+}
+
+void decodeOurs(benchmark::State& state, const std::string& kind) {
+    const auto& bytes = file(kind);
+    for (auto _ : state) {
+        TxStream s(bytes.data(), bytes.size());
+        TxMip mip;
+        TxReadContext ctx;
+        if (!txMipRead(mip, "bench", s, TX_PREFER_ARGB8888, ctx))
+            state.SkipWithError(ctx.lastError.c_str());
+        benchmark::DoNotOptimize(mip.data[0]);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * kPixelBytes);
+    state.counters["file_bytes"] = double(bytes.size());
+}
+
+void decodeStb(benchmark::State& state, const std::string& kind) {
+    const auto& bytes = file(kind);
+    for (auto _ : state) {
+        int w, h, n;
+        stbi_uc* p = stbi_load_from_memory(bytes.data(), int(bytes.size()), &w, &h, &n, 4);
+        if (!p) state.SkipWithError("stb_image failed");
+        benchmark::DoNotOptimize(p);
+        stbi_image_free(p);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * kPixelBytes);
+}
+
+void encodeOurs(benchmark::State& state) {
+    const std::string path = "/tmp/tarquil_raster_bench_out.png";
+    for (auto _ : state)
+        if (txWritePNG(path, kSide, kSide, image().data()) != TX_PNG_OK)
+            state.SkipWithError("write");
+    std::vector<uint8_t> bytes;
+    std::string err;
+    txLoadFile(path, bytes, err);
+    std::remove(path.c_str());
+    state.SetBytesProcessed(int64_t(state.iterations()) * kPixelBytes);
+    state.counters["file_bytes"] = double(bytes.size());
+}
+
+void appendBytes(void* ctx, void* data, int size) {
+    auto* v = static_cast<std::vector<uint8_t>*>(ctx);
+    v->insert(v->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+}
+
+void encodeStb(benchmark::State& state) {
+    std::vector<uint8_t> out;
+    for (auto _ : state) {
+        out.clear();
+        // Written to memory: the file system would only add the same cost to both.
+        if (!stbi_write_png_to_func(appendBytes, &out, kSide, kSide, 4, rgbaBytes().data(),
+                                    kSide * 4))
+            state.SkipWithError("stb_image_write failed");
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * kPixelBytes);
+    state.counters["file_bytes"] = double(out.size());
+}
+
+// Collects the times of the run for the ratio table.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    std::map<std::string, double> times;
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& r : runs)
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
+                times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+BENCHMARK_CAPTURE(decodeOurs, png_rgba, std::string("png"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(decodeStb, png_rgba, std::string("png"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(decodeOurs, jpeg, std::string("jpeg"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(decodeStb, jpeg, std::string("jpeg"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(decodeOurs, bmp24, std::string("bmp"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(decodeStb, bmp24, std::string("bmp"))->Unit(benchmark::kMillisecond);
+BENCHMARK(encodeOurs)->Name("encodeOurs/png_rgba")->Unit(benchmark::kMillisecond);
+BENCHMARK(encodeStb)->Name("encodeStb/png_rgba")->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\nstb time / our time (target >= 1.0 for decoding):\n");
+    for (const char* k : {"png_rgba", "jpeg", "bmp24"}) {
+        const auto ours = reporter.times.find(std::string("decodeOurs/") + k);
+        const auto peer = reporter.times.find(std::string("decodeStb/") + k);
+        if (ours != reporter.times.end() && peer != reporter.times.end() && ours->second > 0)
+            std::printf("  decode %-9s %.2f\n", k, peer->second / ours->second);
+    }
+    const auto eo = reporter.times.find("encodeOurs/png_rgba");
+    const auto es = reporter.times.find("encodeStb/png_rgba");
+    if (eo != reporter.times.end() && es != reporter.times.end() && eo->second > 0)
+        std::printf("  encode png_rgba  %.2f (file sizes in the file_bytes column)\n",
+                    es->second / eo->second);
+    benchmark::Shutdown();
+    return 0;
+}
