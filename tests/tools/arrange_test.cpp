@@ -243,3 +243,22 @@ TEST(Arrange, CanvasLimits) {
     ASSERT_TRUE(r.ok);
     EXPECT_FALSE(arrangeCanvasAllowed(r));
 }
+
+TEST(Arrange, MaxRectsPacksMixedSpritesTightlyIntoASquarishSheet) {
+    std::mt19937 rng(1234);
+    std::uniform_int_distribution<int> small(8, 48), large(48, 128), pick(0, 3);
+    PositionList list;
+    for (int i = 0; i < 200; ++i) {
+        const bool big = pick(rng) == 0;
+        const int w = big ? large(rng) : small(rng);
+        list.append(R(0, 0, w, big ? large(rng) : small(rng)), "");
+    }
+    const ArrangeResult maxRects = arrangeItems(list, 0, 0, ARRANGE_MAXRECTS);
+    ASSERT_TRUE(maxRects.ok);
+    EXPECT_GE(arrangeOccupancy(maxRects), 0.90);
+    EXPECT_LE(std::max(maxRects.canvasWidth, maxRects.canvasHeight),
+              2 * std::min(maxRects.canvasWidth, maxRects.canvasHeight));
+    const ArrangeResult rows = arrangeItems(list, 0, 0, ARRANGE_ROWS);
+    ASSERT_TRUE(rows.ok);
+    EXPECT_LT(arrangeOccupancy(rows), arrangeOccupancy(maxRects));
+}

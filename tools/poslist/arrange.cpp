@@ -259,7 +259,6 @@ bool packMaxRects(const std::vector<PositionItem>& items, int maxWidth, int maxH
                                           1.2, 1.3,  1.4, 1.6,  1.8, 2.0};
         for (double f : kFactors)
             widths.push_back(std::clamp(int64_t(std::llround(target * f)), widest, sumW));
-        widths.push_back(widest);
         if (!autoH) widths.push_back(sumW); // one row: fits whenever the tallest item does
         std::sort(widths.begin(), widths.end());
         widths.erase(std::unique(widths.begin(), widths.end()), widths.end());
