@@ -54,6 +54,12 @@ void readLine(const uint8_t* src, size_t& pos, size_t end, bool byteRun, uint8_t
     pos += k;
 }
 
+// Rows from `y` on, once the body has no more data: cleared, as every row starts.
+void clearRows(TxMip& mip, int y) {
+    const size_t width = size_t(mip.width);
+    std::memset(mip.data[0] + size_t(y) * width, 0, size_t(mip.height - y) * width);
+}
+
 bool fail(TxReadContext& ctx, const char* msg) {
     txReportError(ctx, msg, 0);
     return false;
@@ -145,6 +151,10 @@ bool iffBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
         // Chunky rows are padded to an even byte count like every IFF row.
         std::vector<uint8_t> line((width + 1) & ~size_t(1));
         for (int y = 0; y < mip.height; ++y) {
+            if (pos >= end) {
+                clearRows(mip, y);
+                break;
+            }
             readLine(d, pos, end, byteRun, line.data(), line.size());
             std::memcpy(mip.data[0] + size_t(y) * width, line.data(), width);
         }
@@ -155,14 +165,23 @@ bool iffBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     const int lines = info.planes + (info.masking == 1 ? 1 : 0);
     std::vector<uint8_t> line(lineBytes);
     for (int y = 0; y < mip.height; ++y) {
+        if (pos >= end) {
+            clearRows(mip, y);
+            break;
+        }
         uint8_t* row = mip.data[0] + size_t(y) * width;
         std::memset(row, 0, width);
         for (int p = 0; p < lines; ++p) {
             readLine(d, pos, end, byteRun, line.data(), lineBytes);
             if (p >= info.planes) continue;
             const uint8_t bit = uint8_t(1u << p);
-            for (size_t x = 0; x < width; ++x)
-                if (line[x >> 3] & (0x80u >> (x & 7))) row[x] |= bit;
+            for (size_t b = 0; b < lineBytes && b * 8 < width; ++b) {
+                const unsigned v = line[b];
+                if (!v) continue;
+                const size_t n = width - b * 8 < 8 ? width - b * 8 : 8;
+                for (size_t k = 0; k < n; ++k)
+                    if (v & (0x80u >> k)) row[b * 8 + k] |= bit;
+            }
         }
     }
     return true;
