@@ -166,6 +166,20 @@ void adoptPixels(TxMip& mip, uint32_t* block, int w, int h) {
     txMipAdoptBlock(mip, reinterpret_cast<uint8_t*>(block), int64_t(w) * int64_t(h) * 4);
 }
 
+// The record keeps its own block, which now holds w x h words at its start; a block larger than
+// that is shrunk when the allocator can do so.
+void setPixels(TxMip& mip, uint32_t* block, int w, int h) {
+    const size_t bytes = size_t(w) * size_t(h) * 4;
+    if (void* shrunk = std::realloc(block, bytes)) block = static_cast<uint32_t*>(shrunk);
+    mip.data[0] = reinterpret_cast<uint8_t*>(block);
+    mip.format = TX_FMT_ARGB8888;
+    mip.width = w;
+    mip.height = h;
+    mip.depth = 1;
+    mip.size = int64_t(bytes);
+    txMipSetupLevels(mip);
+}
+
 // Index of the first pixel in [from, to) whose masked value is not the background, or `to`.
 // Blocks of eight are tested with one branch, so long runs of border cost little more than a read.
 int firstContent(const uint32_t* row, int from, int to, uint32_t background, uint32_t mask) {
@@ -209,16 +223,18 @@ int Frame::crop(const TxRect& rect) {
     if (r.bottom > height()) return FE_CROP_BOTTOM;
     if (r.left < 0 || r.top < 0) return FE_CROP_NEGATIVE;
     if (r.empty()) return FE_CROP_EMPTY;
-    const uint32_t* src = argb();
-    if (!src) return FE_CROP_NO_MEMORY;
+    if (!argb()) return FE_CROP_NO_MEMORY;
     const int w = r.width(), h = r.height();
-    uint32_t* block = newPixels(w, h, false);
-    if (!block) return FE_CROP_ALLOC;
+    uint32_t* p = reinterpret_cast<uint32_t*>(mip_.data[0]);
     const size_t pitch = size_t(width());
-    for (int y = 0; y < h; ++y)
-        std::memcpy(block + size_t(y) * size_t(w), src + size_t(r.top + y) * pitch + size_t(r.left),
-                    size_t(w) * 4);
-    adoptPixels(mip_, block, w, h);
+    // Every row moves to a place at or before its source and after the rows already moved, so
+    // the frame is cropped where it lies: no second pixel array, no first touch of new pages.
+    for (int y = 0; y < h; ++y) {
+        uint32_t* dst = p + size_t(y) * size_t(w);
+        const uint32_t* src = p + size_t(r.top + y) * pitch + size_t(r.left);
+        if (dst != src) std::memmove(dst, src, size_t(w) * 4);
+    }
+    setPixels(mip_, p, w, h);
     return FE_OK;
 }
 
@@ -237,9 +253,38 @@ int Frame::resizeCanvas(int newWidth, int newHeight, bool centre) {
         }
         return crop(r);
     }
+    if (!txSizeAllowed(newWidth, newHeight)) return FE_CANVAS_NO_MEMORY;
+    int dx = centre ? (newWidth - w) / 2 : 0, dy = centre ? (newHeight - h) / 2 : 0;
+    if (newWidth >= w && newHeight >= h) {
+        // A larger canvas on both sides: the block grows (the allocator can often extend it
+        // without copying) and the rows move back to their new places, last row first, since
+        // each goes to a place at or after its source.
+        const size_t bytes = size_t(newWidth) * size_t(newHeight) * 4;
+        auto* p = static_cast<uint32_t*>(std::realloc(mip_.data[0], bytes));
+        if (!p) return FE_CANVAS_NO_MEMORY;
+        mip_.data[0] = reinterpret_cast<uint8_t*>(p);
+        const size_t pitch = size_t(newWidth);
+        for (int y = h - 1; y >= 0; --y) {
+            uint32_t* dst = p + size_t(dy + y) * pitch + size_t(dx);
+            const uint32_t* from = p + size_t(y) * size_t(w);
+            if (dst != from) std::memmove(dst, from, size_t(w) * 4);
+        }
+        // Everything the picture does not cover becomes transparent black.
+        for (int y = 0; y < newHeight; ++y) {
+            uint32_t* row = p + size_t(y) * pitch;
+            if (y < dy || y >= dy + h) {
+                std::memset(row, 0, pitch * 4);
+            } else {
+                std::memset(row, 0, size_t(dx) * 4);
+                std::memset(row + dx + w, 0, size_t(newWidth - dx - w) * 4);
+            }
+        }
+        setPixels(mip_, p, newWidth, newHeight);
+        return FE_OK;
+    }
+    // One side grows and the other shrinks: a new canvas.
     uint32_t* block = newPixels(newWidth, newHeight, true);
     if (!block) return FE_CANVAS_NO_MEMORY;
-    int dx = centre ? (newWidth - w) / 2 : 0, dy = centre ? (newHeight - h) / 2 : 0;
     int sx = 0, sy = 0;
     if (dx < 0) { sx = -dx; dx = 0; }
     if (dy < 0) { sy = -dy; dy = 0; }

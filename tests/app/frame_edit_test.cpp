@@ -87,6 +87,17 @@ TEST(FrameEdit, ResizeCanvasCentredAndNot) {
     EXPECT_EQ(at(k, 2, 1), ramp(2, 1));
     EXPECT_EQ(at(k, 3, 1), 0u);
     EXPECT_EQ(at(k, 0, 2), 0u);
+    // Growth on both sides keeps no stale pixel anywhere outside the picture.
+    Frame c;
+    ASSERT_EQ(c.createBlank(3, 2), FE_OK);
+    fillRamp(c);
+    ASSERT_EQ(c.resizeCanvas(5, 4, true), FE_OK);
+    ASSERT_EQ(c.mip().size, 5 * 4 * 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const bool inside = x >= 1 && x < 4 && y >= 1 && y < 3;
+            EXPECT_EQ(at(c, x, y), inside ? ramp(x - 1, y - 1) : 0u) << x << "," << y;
+        }
     // Odd growth centres with integer division: 3 -> 6 puts the picture at x = 1.
     Frame m;
     ASSERT_EQ(m.createBlank(3, 1), FE_OK);
