@@ -352,39 +352,26 @@ int finish(TxFileWriter& f, std::string* error) {
     return TX_BMP_OK;
 }
 
-// Index of the palette entry nearest to c by the sum of squared channel differences; the first of
-// equal distances wins.
-uint8_t nearestIndex(uint32_t c, const uint32_t* pal) {
-    const int r = int((c >> 16) & 0xFF), g = int((c >> 8) & 0xFF), b = int(c & 0xFF);
-    int best = 0x30000, bestIndex = 0;
-    for (int k = 0; k < 256; ++k) {
-        const int dr = r - int((pal[k] >> 16) & 0xFF);
-        const int dg = g - int((pal[k] >> 8) & 0xFF);
-        const int db = b - int(pal[k] & 0xFF);
-        const int d = dr * dr + dg * dg + db * db;
-        if (d < best) {
-            best = d;
-            bestIndex = k;
-            if (d == 0) break;
-        }
-    }
-    return uint8_t(bestIndex);
-}
-
 } // namespace
 
 bool txIndexImage(int width, int height, const uint32_t* texels, uint8_t* indices,
-                  uint32_t* palette) {
+                  uint32_t* palette, const uint32_t* fixedPalette) {
     TxMip src, dst;
     if (!txMipInit(src, width, height, 1, TX_FMT_ARGB8888) ||
         !txMipInit(dst, width, height, 1, TX_FMT_P8))
         return false;
     const size_t n = size_t(width) * size_t(height);
     std::memcpy(src.data[0], texels, n * 4);
-    txQuantize(dst, src, TX_FMT_P8, TX_DITHER_NONE, TX_NCC_STATISTIC);
+    if (fixedPalette) {
+        for (int k = 0; k < 256; ++k)
+            palette[k] = fixedPalette[k] & 0xFFFFFFu;
+        _txPixTrueToFixedPal(dst, src, palette, 0);
+    } else {
+        txQuantize(dst, src, TX_FMT_P8, TX_DITHER_NONE, TX_NCC_STATISTIC);
+        for (int k = 0; k < 256; ++k)
+            palette[k] = dst.pal[k] & 0xFFFFFFu;
+    }
     std::memcpy(indices, dst.data[0], n);
-    for (int k = 0; k < 256; ++k)
-        palette[k] = dst.pal[k] & 0xFFFFFFu;
     return true;
 }
 
@@ -436,21 +423,8 @@ int txWriteBMP(const std::string& path, int width, int height, const uint32_t* t
             if (error) *error = "out of memory";
             return TX_BMP_NO_MEMORY;
         }
-        if (depth == TX_BMP_DEPTH_8_GIVEN) {
-            for (int k = 0; k < 256; ++k)
-                pal[k] = palette[k] & 0xFFFFFFu;
-            // Neighbouring texels often share a colour; remember the last answer.
-            uint32_t last = texels[0] & 0xFFFFFFu;
-            uint8_t lastIndex = nearestIndex(last, pal);
-            for (size_t k = 0; k < texelCount; ++k) {
-                const uint32_t c = texels[k] & 0xFFFFFFu;
-                if (c != last) {
-                    last = c;
-                    lastIndex = nearestIndex(c, pal);
-                }
-                indices[k] = lastIndex;
-            }
-        } else if (!txIndexImage(width, height, texels, indices.data(), pal)) {
+        if (!txIndexImage(width, height, texels, indices.data(), pal,
+                          depth == TX_BMP_DEPTH_8_GIVEN ? palette : nullptr)) {
             if (error) *error = "out of memory";
             return TX_BMP_NO_MEMORY;
         }
