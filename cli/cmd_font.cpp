@@ -177,7 +177,8 @@ int cmdFont(const std::vector<std::string>& argv) {
     const std::string ext = extensionOf(*out);
     const int fileType = ext == "tga" ? TX_TYPE_TGA : ext == "png" ? TX_TYPE_PNG : 0;
     if (!fileType) {
-        cliError("font: cannot write '." + ext + "' files; supported: .tga, .png");
+        cliError(ext.empty() ? "font: " + *out + " needs the extension .tga or .png"
+                             : "font: cannot write '." + ext + "' files; supported: .tga, .png");
         return CLI_USAGE;
     }
     if (args.has("--save-settings") && args.has("--no-settings")) {
