@@ -1,32 +1,21 @@
 #include "view/mask_ops.h"
 
-#include <array>
 #include <cstring>
+#include <vector>
 
 namespace {
 
-// The three products of the luminance, one table per channel, so a pixel costs three loads and
-// two additions while every product and sum keeps the exact double value of the formula.
-struct LuminanceTables {
-    std::array<double, 256> blue, red, green;
-    LuminanceTables() {
-        const float kb = 0.11f, kr = 0.3f, kg = 0.59f;
-        for (int v = 0; v < 256; ++v) {
-            blue[size_t(v)] = double(kb) * v;
-            red[size_t(v)] = double(kr) * v;
-            green[size_t(v)] = double(kg) * v;
-        }
-    }
-};
+// The luminance in fixed point. The single-precision factors are 0.11f = 14763950 / 2^27,
+// 0.3f = 40265320 / 2^27 and 0.59f = 79188456 / 2^27; every product with a byte, the 0.5 and every
+// partial sum is then a multiple of 2^-27 below 2^8, which a double holds exactly, so the double
+// arithmetic of the formula has no rounding and equals this integer sum bit for bit.
+constexpr uint64_t kLumBlue = 14763950, kLumRed = 40265320, kLumGreen = 79188456;
+constexpr uint64_t kLumHalf = uint64_t(1) << 26;
 
-const LuminanceTables& tables() {
-    static const LuminanceTables t;
-    return t;
-}
-
-inline uint32_t luminanceOf(const LuminanceTables& t, uint32_t p) {
-    const double l = t.blue[p & 0xFF] + 0.5 + t.red[(p >> 16) & 0xFF] + t.green[(p >> 8) & 0xFF];
-    return uint32_t(int(l));
+inline uint32_t luminanceOf(uint32_t p) {
+    const uint64_t s = kLumBlue * (p & 0xFF) + kLumHalf + kLumRed * ((p >> 16) & 0xFF) +
+                       kLumGreen * ((p >> 8) & 0xFF);
+    return uint32_t(s >> 27);
 }
 
 // The frame's pixels and a surface of its size, or false.
@@ -39,7 +28,7 @@ bool prepare(ImageBuffer& mask, const Frame& frame, const uint32_t*& pixels, siz
 
 } // namespace
 
-uint8_t maskLuminance(uint32_t pixel) { return uint8_t(luminanceOf(tables(), pixel)); }
+uint8_t maskLuminance(uint32_t pixel) { return uint8_t(luminanceOf(pixel)); }
 
 bool ensureMaskSurface(ImageBuffer& mask, int width, int height) {
     if (!mask.empty() && mask.width() == width && mask.height() == height) return true;
@@ -67,9 +56,8 @@ bool maskIntensity(ImageBuffer& mask, const Frame& frame) {
     const uint32_t* p;
     size_t n;
     if (!prepare(mask, frame, p, n)) return false;
-    const LuminanceTables& t = tables();
     uint32_t* m = mask.pixels();
-    for (size_t k = 0; k < n; ++k) m[k] = (m[k] & 0xFF000000u) | luminanceOf(t, p[k]) * 0x010101u;
+    for (size_t k = 0; k < n; ++k) m[k] = (m[k] & 0xFF000000u) | luminanceOf(p[k]) * 0x010101u;
     return true;
 }
 
@@ -79,18 +67,45 @@ void applyBorderRule(ImageBuffer& mask) {
     uint32_t* m = mask.pixels();
     const uint32_t ref = m[0];
     const size_t pitch = size_t(w);
-    // Row by row in place, as the rule is defined: a pixel made full is what later neighbours see.
-    for (int y = 1; y < h - 1; ++y) {
-        uint32_t* above = m + size_t(y - 1) * pitch;
-        uint32_t* row = above + pitch;
-        uint32_t* below = row + pitch;
-        for (int x = 1; x < w - 1; ++x) {
-            if (above[x - 1] == ref || above[x] == ref || above[x + 1] == ref ||
-                row[x - 1] == ref || row[x] == ref || row[x + 1] == ref ||
-                below[x - 1] == ref || below[x] == ref || below[x + 1] == ref)
-                continue;
-            row[x] = 0xFFFFFFFFu;
+    if (ref == 0xFFFFFFFFu) {
+        // A full pixel equals the reference here, so each change steers the later neighbours:
+        // visit row by row in place, as the rule is defined.
+        for (int y = 1; y < h - 1; ++y) {
+            uint32_t* above = m + size_t(y - 1) * pitch;
+            uint32_t* row = above + pitch;
+            uint32_t* below = row + pitch;
+            for (int x = 1; x < w - 1; ++x) {
+                if (above[x - 1] == ref || above[x] == ref || above[x + 1] == ref ||
+                    row[x - 1] == ref || row[x] == ref || row[x + 1] == ref ||
+                    below[x - 1] == ref || below[x] == ref || below[x + 1] == ref)
+                    continue;
+                row[x] = 0xFFFFFFFFu;
+            }
         }
+        return;
+    }
+    // Otherwise a pixel made full never equals the reference and one that equals it stays, so
+    // which pixels match is fixed before the pass: three rows of match flags, ORed down the
+    // columns and then across, decide each pixel without nine word compares.
+    std::vector<uint8_t> flags(3 * pitch), column(pitch);
+    uint8_t* up = flags.data();
+    uint8_t* mid = up + pitch;
+    uint8_t* down = mid + pitch;
+    auto match = [&](uint8_t* f, const uint32_t* row) {
+        for (size_t x = 0; x < pitch; ++x) f[x] = row[x] == ref;
+    };
+    match(up, m);
+    match(mid, m + pitch);
+    for (int y = 1; y < h - 1; ++y) {
+        match(down, m + size_t(y + 1) * pitch);
+        for (size_t x = 0; x < pitch; ++x) column[x] = up[x] | mid[x] | down[x];
+        uint32_t* row = m + size_t(y) * pitch;
+        for (size_t x = 1; x + 1 < pitch; ++x)
+            row[x] = (column[x - 1] | column[x] | column[x + 1]) ? row[x] : 0xFFFFFFFFu;
+        uint8_t* spare = up;
+        up = mid;
+        mid = down;
+        down = spare;
     }
 }
 

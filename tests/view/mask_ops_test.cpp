@@ -2,6 +2,8 @@
 // invert, the key colour, and writing the mask back into the alpha channel.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "app/frame_sequence.h"
 #include "app/image_buffer.h"
 #include "app/ports.h"
@@ -30,6 +32,15 @@ TEST(MaskOps, LuminanceUsesSinglePrecisionFactors) {
     EXPECT_EQ(maskLuminance(0x00000096u), 16);
     EXPECT_EQ(maskLuminance(0x0000032Bu), 6);
     EXPECT_EQ(maskLuminance(0xAB000000u), 0);  // alpha plays no part
+    // Every colour against the formula evaluated in floating point.
+    const float kb = 0.11f, kr = 0.3f, kg = 0.59f;
+    int mismatches = 0;
+    for (uint32_t c = 0; c < 0x1000000u; ++c) {
+        const double l = double(kb) * double(c & 0xFF) + 0.5 + double(kr) * double(c >> 16) +
+                         double(kg) * double((c >> 8) & 0xFF);
+        mismatches += maskLuminance(c) != int(l);
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(MaskOps, SurfacesAndKinds) {
@@ -113,6 +124,43 @@ TEST(MaskOps, BorderRuleKeepsTheOuterRingAndFillsTheInside) {
     EXPECT_EQ(mask.pixels()[1 * 5 + 1], 0x00FFFFFFu);  // touches (0, 0)
     EXPECT_EQ(mask.pixels()[1 * 5 + 2], 0xFFFFFFFFu);
     EXPECT_EQ(mask.pixels()[2 * 5 + 3], 0xFFFFFFFFu);
+
+    // A reference word of 0xFFFFFFFF is matched by every pixel the rule fills, so the row-by-row
+    // order decides: (2, 1) fills and then keeps (3, 1) and the whole next row as they are.
+    ImageBuffer white;
+    ASSERT_EQ(white.create(5, 5), 1);
+    for (int k = 0; k < 25; ++k) white.pixels()[k] = 0x00FFFFFFu;
+    white.pixels()[0] = 0xFFFFFFFFu;
+    applyBorderRule(white);
+    for (int y = 1; y < 4; ++y)
+        for (int x = 1; x < 4; ++x) {
+            const bool full = (x == 2 && y == 1) || (x == 1 && y == 3) || (x == 3 && y == 3);
+            EXPECT_EQ(white.pixels()[y * 5 + x], full ? 0xFFFFFFFFu : 0x00FFFFFFu) << x << "," << y;
+        }
+
+    // Random masks of few values (so the reference value turns up often) against the rule
+    // written out pixel by pixel.
+    uint32_t seed = 7;
+    for (int round = 0; round < 20; ++round) {
+        const int w = 3 + round % 7, h = 3 + round % 5;
+        ImageBuffer a;
+        ASSERT_EQ(a.create(w, h), 1);
+        for (int k = 0; k < w * h; ++k) {
+            seed = seed * 1664525u + 1013904223u;
+            a.pixels()[k] = (seed >> 28) < 3 ? 0x00101010u : 0x00808080u + (seed >> 30);
+        }
+        std::vector<uint32_t> expect(a.pixels(), a.pixels() + w * h);
+        const uint32_t ref = expect[0];
+        for (int y = 1; y < h - 1; ++y)
+            for (int x = 1; x < w - 1; ++x) {
+                bool near = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) near |= expect[(y + dy) * w + x + dx] == ref;
+                if (!near) expect[y * w + x] = 0xFFFFFFFFu;
+            }
+        applyBorderRule(a);
+        EXPECT_EQ(std::vector<uint32_t>(a.pixels(), a.pixels() + w * h), expect) << round;
+    }
 
     // Below 3 x 3 the result is plain luminance.
     Frame small = makeFrame(2, 2, 0xFF00FF00u);
