@@ -14,6 +14,8 @@ const std::vector<CliCommand>& cliCommands() {
         {"export", "export an image as a 3DF or TEX hardware texture or bare texture data", cmdExport},
         {"font", "render an installed font into a glyph texture with its position list", cmdFont},
         {"edit", "crop, auto crop, scale, resize, flip, iso-project or mask the alpha of every frame", cmdEdit},
+        {"arrange", "pack the rectangles of an image's position list into a new sprite sheet", cmdArrange},
+        {"animmaster", "key out the unchanged pixels of animation frames for overdraw playback", cmdAnimmaster},
     };
     return commands;
 }

@@ -34,3 +34,5 @@ int cmdCodegen(const std::vector<std::string>& args);
 int cmdExport(const std::vector<std::string>& args);
 int cmdFont(const std::vector<std::string>& args);
 int cmdEdit(const std::vector<std::string>& args);
+int cmdArrange(const std::vector<std::string>& args);
+int cmdAnimmaster(const std::vector<std::string>& args);

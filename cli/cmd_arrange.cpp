@@ -1,0 +1,221 @@
+// tarquil-cli arrange: packs the rectangles of an image's position list into a new sheet, as the
+// position list window's "Arrange" does, and writes the sheet with its position file.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "app/document.h"
+#include "app/frame_writers.h"
+#include "app/sequence_io.h"
+#include "cli/args.h"
+#include "cli/cli.h"
+#include "cli/cli_ports.h"
+#include "tools/palette/app_palette.h"
+#include "tools/poslist/arrange.h"
+#include "tools/poslist/position_files.h"
+
+namespace {
+
+// Answers "Set maximum values" from the options; everything else as CliPrompts does.
+class ArrangePrompts : public CliPrompts {
+  public:
+    ArrangePrompts() : CliPrompts("arrange") {}
+    std::optional<MaxSizeOptions> maxSize(const MaxSizeOptions& d) override {
+        MaxSizeOptions o = d;
+        if (width) o.width = *width;
+        if (height) o.height = *height;
+        o.autoWidth = o.width == 0;
+        o.autoHeight = o.height == 0;
+        o.method = method;
+        o.padding = padding;
+        asked = o;
+        return o;
+    }
+    std::optional<int> width, height; // 0 automatic; unset: the image's size
+    int method = ARRANGE_ROWS;
+    int padding = 0;
+    MaxSizeOptions asked;
+};
+
+// One side of --max: a number from 0 to 65535 or "auto" (0).
+bool parseSide(const std::string& text, int& side) {
+    if (text == "auto") {
+        side = 0;
+        return true;
+    }
+    long v = 0;
+    if (!cliParseInt(text, 0, 65535, v)) return false;
+    side = int(v);
+    return true;
+}
+
+int typeForExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char ch) { return char(std::tolower(ch)); });
+    if (ext == "tga") return TX_TYPE_TGA;
+    if (ext == "png") return TX_TYPE_PNG;
+    if (ext == "bmp") return TX_TYPE_BMP;
+    if (ext == "pcx") return TX_TYPE_PCX;
+    if (ext == "spr") return TX_TYPE_SPR;
+    return 0;
+}
+
+void printHelp() {
+    std::printf(
+        "usage: tarquil-cli arrange IMAGE -o SHEET [--max WxH|auto] [--method rows|maxrects]\n"
+        "                           [--padding N] [--json]\n\n"
+        "Reads IMAGE (its first frame) and its position list (IMAGE_pos.txt beside it, else\n"
+        "IMAGE_pos.tmp in the temporary folder), packs the listed rectangles into a new sheet\n"
+        "and writes SHEET (.tga .png .bmp .pcx .spr) with SHEET_pos.txt: every item at its new\n"
+        "place, in placement order. Pixels outside the items are transparent black.\n\n"
+        "  --max WxH|auto       largest sheet: W and H are 0 to 65535 or 'auto' (0 is auto too);\n"
+        "                       'auto' alone makes both sides automatic. Without --max the\n"
+        "                       limits are IMAGE's size, as the editor's dialog proposes.\n"
+        "                       A fixed side is the sheet's side.\n"
+        "  --method rows        sort by size and fill rows (the editor's packer; default)\n"
+        "  --method maxrects    MaxRects, best short side fit: much less empty space when\n"
+        "                       the sprites differ in size\n"
+        "  --padding N          keep N pixels (0 to 256) between sprites (maxrects only)\n"
+        "  --json               print the result as JSON on stdout\n\n"
+        "Exit status: 0 done, 1 a file could not be read or written, 2 bad usage or the items\n"
+        "do not fit (\"failed try automatic\") or make a sheet beyond 32768 pixels a side.\n");
+}
+
+} // namespace
+
+int cmdArrange(const std::vector<std::string>& argv) {
+    CliOptionSpec spec;
+    spec.valued = {"--max", "--method", "--padding", "--output"};
+    spec.flags = {"--json", "--help"};
+    spec.aliases = {{"-h", "--help"}, {"-o", "--output"}};
+    CliArgs args;
+    std::string err;
+    if (!args.parse(argv, spec, err)) {
+        cliError("arrange: " + err);
+        return CLI_USAGE;
+    }
+    if (args.has("--help")) {
+        printHelp();
+        return CLI_OK;
+    }
+    auto usage = [](const std::string& text) {
+        cliError("arrange: " + text);
+        return int(CLI_USAGE);
+    };
+    if (args.positional().size() != 1)
+        return usage("expected one IMAGE (see tarquil-cli arrange --help)");
+    const auto out = args.value("--output");
+    if (!out) return usage("give the sheet to write with -o SHEET");
+    const int outType = typeForExtension(*out);
+    if (!isWritableType(outType))
+        return usage("cannot write '" + *out + "'; use .tga, .png, .bmp, .pcx or .spr");
+
+    ArrangePrompts prompts;
+    if (auto m = args.value("--max")) {
+        std::string t = *m;
+        std::transform(t.begin(), t.end(), t.begin(),
+                       [](unsigned char ch) { return char(std::tolower(ch)); });
+        int w = 0, h = 0;
+        const size_t x = t.find('x', t.rfind("auto", 0) == 0 ? 4 : 0);
+        if (t == "auto") {
+            w = h = 0;
+        } else if (x == std::string::npos || !parseSide(t.substr(0, x), w) ||
+                   !parseSide(t.substr(x + 1), h)) {
+            return usage("--max wants WxH (each 0 to 65535 or auto) or auto, not '" + *m + "'");
+        }
+        prompts.width = w;
+        prompts.height = h;
+    }
+    if (auto m = args.value("--method")) {
+        if (*m == "rows")
+            prompts.method = ARRANGE_ROWS;
+        else if (*m == "maxrects")
+            prompts.method = ARRANGE_MAXRECTS;
+        else
+            return usage("--method must be rows or maxrects, not '" + *m + "'");
+    }
+    if (auto p = args.value("--padding")) {
+        long v = 0;
+        if (!cliParseInt(*p, 0, 256, v))
+            return usage("--padding must be a number from 0 to 256, not '" + *p + "'");
+        if (prompts.method != ARRANGE_MAXRECTS && v != 0)
+            return usage("--padding goes with --method maxrects");
+        prompts.padding = int(v);
+    }
+
+    // The source: the first frame of the image and the position list the editor would read.
+    const std::string& image = args.positional()[0];
+    auto frames = std::make_unique<FrameSequence>();
+    prompts.load = SequenceLoadOptions{1, 0, 1};
+    SequenceLoadReport report;
+    if (loadSequence(*frames, image, prompts, appPalette().argb(), &report) != SEQ_OK ||
+        frames->count() == 0) {
+        cliError(image + ": " + (report.error.empty() ? "cannot be read" : report.error));
+        return CLI_FILE_ERROR;
+    }
+    CBitmapDoc source;
+    int w = 1, h = 1;
+    frames->currentSize(w, h);
+    source.setFrames(std::move(frames));
+    const PositionLoadResult pos = loadPositions(source.positions(), image, w, h);
+    if (pos.source == PositionSource::None) {
+        PositionFileNames names;
+        positionFileNames(image, names);
+        cliError(image + " has no position file (" + names.text + ")");
+        return CLI_FILE_ERROR;
+    }
+    if (pos.fileError) {
+        cliError(pos.path + ": " + (pos.error.empty() ? "cannot be read" : pos.error));
+        return CLI_FILE_ERROR;
+    }
+    if (source.positions().empty()) {
+        cliError(pos.path + " holds no rectangle inside the " + std::to_string(w) + "x" +
+                 std::to_string(h) + " image");
+        return CLI_FILE_ERROR;
+    }
+
+    std::unique_ptr<CBitmapDoc> made;
+    CBitmapDoc* sheet = source.arrange(prompts, [&made](Prompts& p) -> CBitmapDoc* {
+        made = std::make_unique<CBitmapDoc>();
+        return made->onNewDocument(p) ? made.get() : nullptr;
+    });
+    if (!sheet) {
+        if (prompts.messages == 0) cliError("arrange: nothing was arranged");
+        return CLI_USAGE;
+    }
+
+    const Frame& result = *sheet->frames()->currentFrame();
+    std::string reason;
+    if (writeFrameAs(result, outType, *out, 1, &reason) != 0) {
+        cliError(*out + ": " + (reason.empty() ? "cannot be written" : reason));
+        return CLI_FILE_ERROR;
+    }
+    std::string message;
+    if (savePositionText(sheet->positions(), *out, &message, &reason) != POS_FILE_OK) {
+        PositionFileNames names;
+        positionFileNames(*out, names);
+        cliError(names.text + ": " + (reason.empty() ? "cannot be written" : reason));
+        return CLI_FILE_ERROR;
+    }
+
+    double used = 0;
+    for (int i = 0; i < sheet->positions().count(); ++i)
+        used += double(sheet->positions().at(i).width()) * sheet->positions().at(i).height();
+    const double occupancy = used / (double(result.width()) * result.height());
+    if (args.has("--json")) {
+        std::printf("{\"sheet\": %s, \"width\": %d, \"height\": %d, \"items\": %d, "
+                    "\"method\": \"%s\", \"occupancy\": %.4f}\n",
+                    cliJsonString(*out).c_str(), result.width(), result.height(),
+                    sheet->positions().count(),
+                    prompts.asked.method == ARRANGE_MAXRECTS ? "maxrects" : "rows", occupancy);
+    } else {
+        std::printf("%s: %d items on %dx%d, %.1f%% used\n", out->c_str(),
+                    sheet->positions().count(), result.width(), result.height(), 100.0 * occupancy);
+    }
+    return CLI_OK;
+}
