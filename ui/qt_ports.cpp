@@ -53,6 +53,17 @@ MsgResult QtPrompts::message(const std::string& text, MsgIcon icon, MsgButtons b
 
 namespace {
 
+// Puts the form above OK and Cancel and runs the dialog; true on OK.
+bool runDialog(QDialog& dlg, QFormLayout* form) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dlg);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    return dlg.exec() == QDialog::Accepted;
+}
+
 QSpinBox* spin(int min, int max, int value) {
     auto* s = new QSpinBox;
     s->setRange(min, max);
@@ -84,13 +95,7 @@ std::optional<SequenceLoadOptions> QtPrompts::sequenceLoadOptions(const Sequence
     form->addRow(range);
     form->addRow(QStringLiteral("Load N Frames:"), frames);
     form->addRow(QStringLiteral("Every Nth Frame:"), every);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&dlg);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    if (!runDialog(dlg, form)) return std::nullopt;
     SequenceLoadOptions o;
     o.mode = single->isChecked() ? 0 : range->isChecked() ? 2 : 1;
     o.frames = frames->value();
@@ -129,13 +134,7 @@ std::optional<SequenceSaveOptions> QtPrompts::sequenceSaveOptions(const Sequence
     form->addRow(all);
     form->addRow(range);
     form->addRow(single);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&dlg);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    if (!runDialog(dlg, form)) return std::nullopt;
     SequenceSaveOptions o;
     o.increment = increment->value();
     o.firstNumber = first->value();
@@ -154,13 +153,7 @@ std::optional<std::pair<int, int>> QtPrompts::newSize(int width, int height) {
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Width"), w);
     form->addRow(QStringLiteral("Height"), h);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&dlg);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    if (!runDialog(dlg, form)) return std::nullopt;
     return std::make_pair(w->value(), h->value());
 }
 
@@ -273,13 +266,7 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     form->addRow(comment);
     form->addRow(commentText);
     form->addRow(save);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&dlg);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    if (dlg.exec() != QDialog::Accepted) return false;
+    if (!runDialog(dlg, form)) return false;
     s.format = format->currentIndex();
     s.mipmap = mipmap->currentIndex();
     s.resample = resample->currentIndex();
