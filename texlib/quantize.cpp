@@ -580,6 +580,8 @@ void txQuantize(TxMip& dst, const TxMip& src, int format, int dither, int ncc) {
     dst.format = format;
     dst.width = src.width;
     dst.height = src.height;
+    // The block holds every source level, so the record describes them all.
+    if (dst.depth < src.depth) dst.depth = src.depth;
     for (int k = 0; k < src.depth; ++k) dst.data[k] = view.data[k];
     view.data[0] = nullptr;
 

@@ -470,6 +470,16 @@ bool texBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     s.seek(20);
     for (uint32_t k = 0; k < st->tableBytes / 4; ++k)
         if (!s.le32(mip.pal[k])) return reject(ctx, "TEX: unexpected end of file in the table");
+    if (isTableYiq(mip.format)) {
+        // Entries far outside what any NCC table holds would overflow the colour arithmetic.
+        const TxNccTable t = txNccFromPal(mip.pal);
+        bool ok = true;
+        for (int k = 0; k < 16; ++k) ok = ok && t.y[k] >= 0 && t.y[k] <= 255;
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 3; ++c)
+                ok = ok && t.i[r][c] >= -256 && t.i[r][c] <= 255 && t.q[r][c] >= -256 && t.q[r][c] <= 255;
+        if (!ok) return reject(ctx, "TEX: bad NCC table");
+    }
     const size_t size = size_t(mip.size);
     if (s.remaining() != size) return reject(ctx, "TEX: level sizes do not match the file length");
     const uint8_t* p = s.current();

@@ -397,4 +397,10 @@ TEST(Tex3df, ReadersRefuseBrokenFiles) {
     EXPECT_EQ(t.y[15], 15);
     EXPECT_EQ(t.i[3][2], 27);
     EXPECT_EQ(t.q[0][0], 0);
+    // Table entries beyond any NCC table's range are refused.
+    Bytes huge;
+    huge.le32(8).le32(8).le32(3).le32(TX_FMT_YIQ).le32(112);
+    for (int k = 0; k < 28; ++k) huge.le32(k == 20 ? 0x7FFFFFF0u : uint32_t(k));
+    huge.u8(0x12);
+    EXPECT_FALSE(opens(huge.v));
 }
