@@ -12,18 +12,33 @@
 namespace {
 
 // One FreeType library for the process; faces are opened per run.
+struct FreeTypeLibrary {
+    FT_Library lib = nullptr;
+    FreeTypeLibrary() {
+        if (FT_Init_FreeType(&lib) != 0) lib = nullptr;
+    }
+    ~FreeTypeLibrary() {
+        if (lib) FT_Done_FreeType(lib);
+    }
+};
+
 FT_Library freetype() {
-    static FT_Library lib = [] {
-        FT_Library l = nullptr;
-        if (FT_Init_FreeType(&l) != 0) l = nullptr;
-        return l;
-    }();
-    return lib;
+    static FreeTypeLibrary holder;
+    return holder.lib;
 }
 
-bool fontconfigReady() {
-    static const bool ok = FcInit() == FcTrue;
-    return ok;
+// A fontconfig configuration of our own, released at exit, so that the editor's toolkit keeps the
+// default one to itself.
+struct FontconfigConfig {
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    ~FontconfigConfig() {
+        if (config) FcConfigDestroy(config);
+    }
+};
+
+FcConfig* fontconfig() {
+    static FontconfigConfig holder;
+    return holder.config;
 }
 
 std::string lower(std::string s) {
@@ -45,7 +60,8 @@ int64_t ceilScaled(int64_t units, int ppem, int upem) {
 } // namespace
 
 bool fontFindFace(const std::string& requested, int style, FontFaceMatch& out, std::string* error) {
-    if (!fontconfigReady()) {
+    FcConfig* config = fontconfig();
+    if (!config) {
         if (error) *error = "fontconfig could not be initialised";
         return false;
     }
@@ -63,10 +79,10 @@ bool fontFindFace(const std::string& requested, int style, FontFaceMatch& out, s
     FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pat, FC_OUTLINE, FcTrue);
     FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcConfigSubstitute(config, pat, FcMatchPattern);
     FcDefaultSubstitute(pat);
     FcResult result = FcResultNoMatch;
-    FcFontSet* set = FcFontSort(nullptr, pat, FcTrue, nullptr, &result);
+    FcFontSet* set = FcFontSort(config, pat, FcTrue, nullptr, &result);
     bool found = false;
     for (int i = 0; set && i < set->nfont && !found; ++i) {
         FcPattern* font = set->fonts[i];
@@ -101,11 +117,12 @@ bool fontFindFace(const std::string& requested, int style, FontFaceMatch& out, s
 
 std::vector<std::string> fontListFaces() {
     std::vector<std::string> names;
-    if (!fontconfigReady()) return names;
+    FcConfig* config = fontconfig();
+    if (!config) return names;
     FcPattern* pat = FcPatternCreate();
     FcPatternAddBool(pat, FC_OUTLINE, FcTrue);
     FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, FC_OUTLINE, nullptr);
-    FcFontSet* set = FcFontList(nullptr, pat, os);
+    FcFontSet* set = FcFontList(config, pat, os);
     for (int i = 0; set && i < set->nfont; ++i)
         for (int n = 0;; ++n) {
             std::string fam = patternString(set->fonts[i], FC_FAMILY, n);
