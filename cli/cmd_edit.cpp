@@ -7,10 +7,13 @@
 
 #include "app/frame_writers.h"
 #include "app/image_buffer.h"
+#include "app/numbered_path.h"
 #include "app/sequence_io.h"
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "cli/cli_ports.h"
 #include "texlib/read.h"
+#include "texlib/tga.h"
 #include "tools/palette/app_palette.h"
 #include "view/image_ops.h"
 #include "view/mask_ops.h"
@@ -28,45 +31,6 @@ struct Step {
 };
 
 enum AlphaSource { ALPHA_INTENSITY, ALPHA_BORDER, ALPHA_BIAS };
-
-// Answers every question the way a batch run wants: load all frames of a series or multi-frame
-// file, save with the dialog's defaults, and print messages on stderr.
-class EditPrompts : public Prompts {
-public:
-    MsgResult message(const std::string& text, MsgIcon, MsgButtons) override {
-        std::string line = text;
-        std::replace(line.begin(), line.end(), '\n', ' ');
-        cliError("edit: " + line);
-        return MsgResult::Ok;
-    }
-};
-
-// A progress line on stderr, shown only when stderr is a terminal.
-class EditProgress : public Progress {
-public:
-    explicit EditProgress(bool show) : show_(show) {}
-    void setLabel(const std::string& label) { label_ = label; }
-    void begin(int total) override {
-        total_ = total;
-        done_ = 0;
-        print();
-    }
-    void step() override {
-        ++done_;
-        print();
-    }
-    void end() override {
-        if (show_) std::fprintf(stderr, "\n");
-    }
-
-private:
-    void print() {
-        if (show_) std::fprintf(stderr, "\r%s: frame %d of %d", label_.c_str(), done_, total_);
-    }
-    bool show_;
-    std::string label_;
-    int total_ = 0, done_ = 0;
-};
 
 bool parseNumbers(const std::string& text, char sep, int count, std::vector<long>& out) {
     out.clear();
@@ -192,7 +156,7 @@ bool parseStep(const std::string& opt, const std::string& value, Step& s, bool& 
     } else if (opt == "--invert-alpha") {
         s.kind = StepKind::InvertAlpha;
     } else {
-        isStep = false;  // --center, --help
+        isStep = false;  // --center, --strip, --help
     }
     return true;
 }
@@ -214,8 +178,10 @@ void printHelp() {
         "usage: tarquil-cli edit IN OUT [steps...] [--center]\n\n"
         "Reads IN (any supported image; the first file of a numbered series loads the whole\n"
         "series, a multi-frame file all its frames), applies the steps in the order given to\n"
-        "every frame and writes OUT in the format of its extension (.tga .png .bmp .pcx .spr;\n"
-        "several frames become a numbered series, or one strip for .spr).\n\n"
+        "every frame and writes OUT in the format of its extension (.tga .png .bmp .pcx .spr).\n"
+        "Several frames become a numbered series (OUT000.ext, OUT001.ext, ... or numbered from\n"
+        "OUT's own number), or with --strip one image of all frames with its position file\n"
+        "(always so for .spr).\n\n"
         "steps:\n"
         "  --crop X,Y,W,H          crop to the rectangle (clipped to each frame)\n"
         "  --autocrop              crop to the content: by alpha when the first frame has\n"
@@ -232,6 +198,7 @@ void printHelp() {
         "  --alpha-from border     alpha = luminance near the top-left colour, opaque inside\n"
         "  --alpha-from bias:N     alpha 255 where alpha >= N, else 0\n"
         "  --invert-alpha          alpha = 255 - alpha\n\n"
+        "  --strip                 write several frames as one strip\n\n"
         "Exit status: 0 done (a failed --autocrop only warns), 1 a file could not be read or\n"
         "written, 2 bad usage or values (nothing written).\n");
 }
@@ -241,7 +208,7 @@ void printHelp() {
 int cmdEdit(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.valued = {"--crop", "--scale", "--canvas", "--flip", "--key-colour", "--alpha-from"};
-    spec.flags = {"--autocrop", "--iso", "--invert-alpha", "--center", "--help"};
+    spec.flags = {"--autocrop", "--iso", "--invert-alpha", "--center", "--strip", "--help"};
     spec.aliases = {{"-h", "--help"},
                     {"--key-color", "--key-colour"},
                     {"--centre", "--center"}};
@@ -278,7 +245,7 @@ int cmdEdit(const std::vector<std::string>& argv) {
     }
     const bool centre = args.has("--center");
 
-    EditPrompts prompts;
+    CliPrompts prompts("edit");
     FrameSequence seq;
     SequenceLoadReport report;
     if (loadSequence(seq, in, prompts, appPalette().argb(), &report) != SEQ_OK || seq.count() == 0) {
@@ -286,9 +253,8 @@ int cmdEdit(const std::vector<std::string>& argv) {
         return CLI_FILE_ERROR;
     }
 
-    EditProgress progress(cliStderrIsTerminal() && seq.count() > 1);
+    CliProgress progress("edit", cliStderrIsTerminal() && seq.count() > 1);
     for (const Step& s : steps) {
-        progress.setLabel(s.option);
         int code = FE_OK;
         switch (s.kind) {
         case StepKind::Crop: {
@@ -351,7 +317,27 @@ int cmdEdit(const std::vector<std::string>& argv) {
         }
     }
 
-    progress.setLabel("write " + out);
-    if (saveSequence(seq, out, outType, prompts, &progress) != SEQ_OK) return CLI_FILE_ERROR;
+    // Written as convert writes: the editor's TGA compression, 24-bit BMP, and a series numbered
+    // from OUT's own number (or 0) unless a strip is asked for.
+    txSetTgaCompressionMode(cliSettings().getInt("Settings", "CompressTGA", TX_TGA_RLE));
+    bmpWriteSettings().depth = 24;
+    const bool strip = args.has("--strip") || outType == TX_TYPE_SPR;
+    std::string target = out;
+    SequenceSaveOptions save;
+    NumberedPath p(out);
+    save.firstNumber = p.number > 0 ? p.number : 0;
+    save.framesToSave = seq.count();
+    save.singleFile = strip;
+    if (!strip && p.hasNumber()) {
+        p.name.erase(p.name.size() - size_t(p.digitCount));
+        target = p.fullPath();
+    }
+    prompts.quiet = true;
+    SequenceSaveFailure failure;
+    if (saveSequence(seq, target, outType, prompts, &progress, &save, &failure) != SEQ_OK) {
+        cliError((failure.file.empty() ? out : failure.file) + ": " +
+                 (failure.reason.empty() ? "cannot be written" : failure.reason));
+        return CLI_FILE_ERROR;
+    }
     return CLI_OK;
 }
