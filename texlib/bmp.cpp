@@ -1,5 +1,6 @@
 #include "texlib/bmp.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <vector>
@@ -219,6 +220,14 @@ bool readUncompressed(TxStream& s, TxReadContext& ctx, const BmpInfo& info, TxMi
             break;
         }
     }
+    if (bits == 32 && !masked) {
+        // A fourth byte of 0 everywhere is padding, not transparency.
+        uint32_t* px = reinterpret_cast<uint32_t*>(mip.data[0]);
+        const size_t n = size_t(width) * size_t(height);
+        if (std::all_of(px, px + n, [](uint32_t v) { return (v >> 24) == 0; }))
+            for (size_t k = 0; k < n; ++k)
+                px[k] |= 0xFF000000u;
+    }
     return true;
 }
 
@@ -292,10 +301,14 @@ bool bmpBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
         if (!s.seek(info.paletteStart) || s.remaining() < keep * uint64_t(info.paletteEntryBytes))
             return fail(ctx, "Unexpected end of file.");
         const uint8_t* p = s.current();
+        // The fourth byte of an entry is reserved: writers leave 0 or junk in it (a white entry
+        // of 0xFFFFFFFF is common), so taken as alpha it would hide parts of the picture. Palette
+        // colours are opaque.
         for (uint64_t k = 0; k < keep; ++k, p += info.paletteEntryBytes)
-            mip.pal[k] = info.paletteEntryBytes == 4
-                             ? rd32(p)
-                             : (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+            mip.pal[k] =
+                0xFF000000u | (info.paletteEntryBytes == 4
+                                   ? rd32(p)
+                                   : (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0]);
         const uint64_t tableBytes = count * uint64_t(info.paletteEntryBytes);
         paletteEnd = tableBytes < s.size() ? info.paletteStart + size_t(tableBytes) : s.size();
     }

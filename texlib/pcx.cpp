@@ -120,6 +120,8 @@ bool pcxBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
         }
     }
 
+    // PCX colours carry no alpha; they are opaque.
+    constexpr uint32_t kOpaque = 0xFF000000u;
     std::memset(mip.pal, 0, sizeof mip.pal);
     if (info.bits == 8 && info.planes == 1) {
         // The 256-colour palette is the last 768 bytes, introduced by the byte 12.
@@ -127,13 +129,14 @@ bool pcxBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
             return fail(ctx, "PCX Image: no 256-colour palette at the end of the file.");
         const uint8_t* p = s.data() + s.size() - 768;
         for (int k = 0; k < 256; ++k, p += 3)
-            mip.pal[k] = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+            mip.pal[k] = kOpaque | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
     } else if (info.bits == 1 && info.planes == 1) {
-        mip.pal[1] = 0xFFFFFF;
+        mip.pal[0] = kOpaque;
+        mip.pal[1] = 0xFFFFFFFFu;
     } else if (info.bits == 1) {
         for (int k = 0; k < 16; ++k) {
             const uint8_t* p = info.egaPalette + 3 * k;
-            mip.pal[k] = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+            mip.pal[k] = kOpaque | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
         }
     }
     return true;

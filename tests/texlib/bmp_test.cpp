@@ -44,7 +44,7 @@ std::vector<uint8_t> rows(std::initializer_list<std::vector<uint8_t>> rs) {
 
 } // namespace
 
-TEST(Bmp, EightBitBottomUpAndTopDownReadAlikeWithPaletteAlphaAndPadding) {
+TEST(Bmp, EightBitBottomUpAndTopDownReadAlikeWithOpaquePaletteAndPadding) {
     BmpSpec sp;
     sp.width = 3;
     sp.height = 2;
@@ -59,9 +59,9 @@ TEST(Bmp, EightBitBottomUpAndTopDownReadAlikeWithPaletteAlphaAndPadding) {
     EXPECT_EQ(ctx.fileType, TX_TYPE_BMP);
     EXPECT_EQ(w, 3);
     EXPECT_EQ(h, 2);
-    // The reserved byte of each palette entry becomes the alpha.
-    const std::vector<uint32_t> want = {0x00102030, 0x80405060, 0xFF708090,
-                                        0xFF708090, 0x80405060, 0x00102030};
+    // The reserved byte of a palette entry is no alpha: writers leave junk in it.
+    const std::vector<uint32_t> want = {0xFF102030, 0xFF405060, 0xFF708090,
+                                        0xFF708090, 0xFF405060, 0xFF102030};
     EXPECT_EQ(bottomUp, want);
 
     sp.height = -2;
@@ -71,6 +71,18 @@ TEST(Bmp, EightBitBottomUpAndTopDownReadAlikeWithPaletteAlphaAndPadding) {
     TxMip own;
     ASSERT_TRUE(readOwn(bmpFile(sp), own, ctx));
     EXPECT_EQ(own.format, TX_FMT_P8);
+}
+
+TEST(Bmp, ThirtyTwoBitFourthBytesOfZeroEverywhereAreNotTransparency) {
+    BmpSpec sp;
+    sp.width = 2;
+    sp.bits = 32;
+    sp.pixels = {1, 2, 3, 0, 5, 6, 7, 0};
+    TxReadContext ctx;
+    EXPECT_EQ(readPixels(bmpFile(sp), ctx), (std::vector<uint32_t>{0xFF030201, 0xFF070605}));
+    // One non-zero fourth byte makes them all alpha.
+    sp.pixels = {1, 2, 3, 0, 5, 6, 7, 9};
+    EXPECT_EQ(readPixels(bmpFile(sp), ctx), (std::vector<uint32_t>{0x00030201, 0x09070605}));
 }
 
 TEST(Bmp, OneAndFourBitRowsUnpackMostSignificantFirst) {

@@ -36,9 +36,9 @@ TEST(Pcx, EightBitRunLengthRowsWithTheTrailingPalette) {
     EXPECT_EQ(mip.format, TX_FMT_P8);
     EXPECT_EQ(std::vector<uint8_t>(mip.data[0], mip.data[0] + 6),
               (std::vector<uint8_t>{7, 7, 7, 1, 200, 2}));
-    EXPECT_EQ(mip.pal[200], (200u << 16) | (55u << 8) | 100u);
-    // Palette words carry alpha 0.
-    EXPECT_EQ(readPixels(b.v, ctx)[0], (7u << 16) | (248u << 8) | 3u);
+    EXPECT_EQ(mip.pal[200], 0xFF000000u | (200u << 16) | (55u << 8) | 100u);
+    // PCX has no alpha: the colours are opaque.
+    EXPECT_EQ(readPixels(b.v, ctx)[0], 0xFF000000u | (7u << 16) | (248u << 8) | 3u);
 }
 
 TEST(Pcx, TwentyFourBitPlanesAndRawEncoding) {
@@ -54,7 +54,8 @@ TEST(Pcx, TwentyFourBitPlanesAndRawEncoding) {
     ASSERT_TRUE(readOwn(m.v, mip, ctx)) << ctx.lastError;
     EXPECT_EQ(std::vector<uint8_t>(mip.data[0], mip.data[0] + 10),
               (std::vector<uint8_t>{1, 0, 1, 0, 0, 1, 0, 1, 1, 1}));
-    EXPECT_EQ(mip.pal[1], 0xFFFFFFu);
+    EXPECT_EQ(mip.pal[0], 0xFF000000u);
+    EXPECT_EQ(mip.pal[1], 0xFFFFFFFFu);
 }
 
 TEST(Pcx, UntrustedHeaderFieldsAndMissingPaletteFail) {
@@ -127,7 +128,7 @@ TEST(Pcx, WriterHeaderPaletteAndRoundTrip) {
     EXPECT_EQ(f[66] | (f[67] << 8), 4); // bytes per line, even
     EXPECT_EQ(f[f.size() - 769], 12);
     TxReadContext ctx;
-    EXPECT_EQ(rgbOnly(readPixels(f, ctx)), rgbOnly(px));
+    EXPECT_EQ(readPixels(f, ctx), px);
 }
 
 TEST(Pcx, WriterRefusesSidesBeyondItsHeaderAndReportsShortWrites) {
