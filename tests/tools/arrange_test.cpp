@@ -217,6 +217,12 @@ TEST(Arrange, MaxRectsFillsUniformSetsAndHonoursFixedLimits) {
     EXPECT_EQ(r.canvasWidth, 134);
     r = arrangeItems(list, 133, 134, ARRANGE_MAXRECTS, 2);
     EXPECT_FALSE(r.ok);
+    // An empty item takes no room, even on a sheet the tiles fill completely.
+    list.append(R(5, 5, 5, 9), "flat");
+    r = arrangeItems(list, 128, 128, ARRANGE_MAXRECTS);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.placed.back().rect, R(0, 0, 0, 4));
+    list.remove(list.count() - 1);
     // An item larger than a fixed limit cannot be placed.
     list.append(R(0, 0, 200, 8), "long");
     EXPECT_FALSE(arrangeItems(list, 150, 0, ARRANGE_MAXRECTS).ok);

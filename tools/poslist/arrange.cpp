@@ -135,6 +135,8 @@ bool packInto(const std::vector<PositionItem>& items, const std::vector<size_t>&
     for (size_t k = 0; k < order.size(); ++k) {
         const PositionItem& it = items[order[k]];
         const int64_t w = itemWidth(it), h = itemHeight(it);
+        // An empty item needs no room (and a full sheet has no free rectangle left to hold it).
+        if (w == 0 || h == 0) continue;
         if (!bin.insert(w + padding, h + padding, out.x[k], out.y[k])) return false;
         out.right = std::max(out.right, out.x[k] + w);
         out.bottom = std::max(out.bottom, out.y[k] + h);
