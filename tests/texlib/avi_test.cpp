@@ -29,7 +29,7 @@ struct AviBuilder {
 
     std::vector<uint8_t> build() const {
         const uint32_t n = declaredFrames >= 0 ? uint32_t(declaredFrames) : uint32_t(frames.size());
-        const uint32_t frameBytes = uint32_t(((width * 3 + 3) & ~3) * height);
+        const uint32_t frameBytes = uint32_t(uint64_t((width * 3 + 3) & ~3) * uint64_t(height));
         Bytes avih;
         avih.le32(100000).le32(0).le32(0).le32(0x10).le32(n).le32(0).le32(1).le32(frameBytes);
         avih.le32(uint32_t(width)).le32(uint32_t(height)).fill(16, 0);
