@@ -13,16 +13,16 @@ std::string writeFile(const std::string& name, const std::string& bytes) {
     return path;
 }
 
-struct Run {
+struct CliRun {
     int status;
     std::string out, err;
 };
 
-Run run(const std::vector<std::string>& args) {
+CliRun run(const std::vector<std::string>& args) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const int status = cliRun(args);
-    Run r{status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
+    CliRun r{status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
     return r;
 }
 
@@ -30,9 +30,9 @@ Run run(const std::vector<std::string>& args) {
 
 TEST(CliPalette, PrintsAll256EntriesAsTextAndJson) {
     const std::string path = writeFile("cli.pal", "JASC-PAL\n0100\n2\n255 0 16\n1 2 3\n");
-    Run r = run({"palette", path});
+    CliRun r = run({"palette", path});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, 44), "  0 255   0  16 #ff0010\n  1   1   2   3 #010203\n");
+    EXPECT_EQ(r.out.substr(0, 48), "  0 255   0  16 #ff0010\n  1   1   2   3 #010203\n");
     size_t lines = 0;
     for (char c : r.out) lines += c == '\n';
     EXPECT_EQ(lines, 256u);
@@ -44,11 +44,11 @@ TEST(CliPalette, PrintsAll256EntriesAsTextAndJson) {
                           "\"entries\": [[255, 0, 16], [1, 2, 3], [0, 0, 0], ",
                           0),
               0u);
-    EXPECT_EQ(r.out.substr(r.out.size() - 13), "[0, 0, 0]]}\n");
+    EXPECT_EQ(r.out.substr(r.out.size() - 12), "[0, 0, 0]]}\n");
 }
 
 TEST(CliPalette, ExitStatusForBadFilesAndUsage) {
-    Run r = run({"palette", writeFile("cli_bad.gpl", "GIMP Palette\nName: x\n1 2\n")});
+    CliRun r = run({"palette", writeFile("cli_bad.gpl", "GIMP Palette\nName: x\n1 2\n")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cli_bad.gpl: Invalid GIMP PAL data"), std::string::npos);
     EXPECT_TRUE(r.out.empty());
@@ -61,4 +61,26 @@ TEST(CliPalette, ExitStatusForBadFilesAndUsage) {
     r = run({"palette", "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("usage: tarquil-cli palette FILE [--json]"), std::string::npos);
+}
+
+TEST(CliPalette, InfoAndConvertReadTheLayeredFormats) {
+    // A 2x1 GIF: global table black, red; LZW codes (3 bits) clear, 1, 0, end.
+    std::string gif = "GIF89a";
+    gif += std::string("\x02\x00\x01\x00\x80\x00\x00", 7);
+    gif += std::string("\x00\x00\x00\xff\x00\x00", 6);
+    gif += std::string("\x2c\x00\x00\x00\x00\x02\x00\x01\x00\x00\x02", 11);
+    const int codes[] = {4, 1, 0, 5};
+    uint32_t acc = 0;
+    for (int i = 0; i < 4; ++i) acc |= uint32_t(codes[i]) << (3 * i);
+    gif += std::string{'\x02', char(acc & 0xFF), char(acc >> 8), '\0', ';'};
+    const std::string path = writeFile("cli.gif", gif);
+    CliRun r = run({"info", path});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("type 264 (GIF), 2x1, format argb8888, 1 level, 1 frame"), std::string::npos)
+        << r.out;
+    const std::string tga = std::string(::testing::TempDir()) + "cli_gif.tga";
+    r = run({"convert", path, tga, "--compression", "none"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run({"info", tga});
+    EXPECT_NE(r.out.find("type 512 (TGA), 2x1"), std::string::npos) << r.out;
 }

@@ -207,6 +207,24 @@ TEST(Gif, LocalTableServesItsOwnImageOnly) {
     EXPECT_EQ(px[3], 0xFFFF0000u);  // the second image uses the global table again
 }
 
+TEST(Gif, IndicesBeyondTheTableGiveColourZero) {
+    // A two-entry global table; indices 2 and 3 name no colour and come out black.
+    Bytes b = screen(4, 1, {0x102030, 0x405060});
+    image(b, 0, 0, 4, 1, {0, 1, 2, 3});
+    b.u8(';');
+    TxReadContext ctx;
+    auto px = read(b, ctx);
+    ASSERT_EQ(px.size(), 4u) << ctx.lastError;
+    EXPECT_EQ(px, (std::vector<uint32_t>{0xFF102030, 0xFF405060, 0xFF000000, 0xFF000000}));
+    // No table at all: every colour is 0.
+    Bytes c = screen(2, 1, {});
+    image(c, 0, 0, 2, 1, {1, 3});
+    TxReadContext ctx2;
+    px = read(c, ctx2);
+    ASSERT_EQ(px.size(), 2u) << ctx2.lastError;
+    EXPECT_EQ(px, (std::vector<uint32_t>{0xFF000000, 0xFF000000}));
+}
+
 TEST(Gif, FramesAreClippedToTheScreen) {
     // A 3x3 image at (1,1) on a 2x2 screen: only its top-left texel lies on the screen.
     Bytes b = screen(2, 2, kGlobal);
