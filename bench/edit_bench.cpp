@@ -143,7 +143,8 @@ void BM_AutoCropWhole(benchmark::State& state) {
         std::memcpy(f->pixels(), source().pixels(), size_t(kBytes));
         state.ResumeTiming();
         TxRect r;
-        if (autoCropBounds(seq, r) != FE_OK || seq.crop(r) != FE_OK) state.SkipWithError("autocrop");
+        if (autoCropBounds(seq, r) != FE_OK || seq.crop(r) != FE_OK)
+            state.SkipWithError("autocrop");
     }
     state.SetBytesProcessed(state.iterations() * kBytes);
 }

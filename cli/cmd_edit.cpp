@@ -21,12 +21,23 @@
 
 namespace {
 
-enum class StepKind { Crop, AutoCrop, Scale, ScalePercent, Canvas, FlipH, FlipV, Iso, Key, Alpha,
-                      InvertAlpha };
+enum class StepKind {
+    Crop,
+    AutoCrop,
+    Scale,
+    ScalePercent,
+    Canvas,
+    FlipH,
+    FlipV,
+    Iso,
+    Key,
+    Alpha,
+    InvertAlpha
+};
 
 struct Step {
     StepKind kind;
-    std::string option;  // as given, for messages
+    std::string option; // as given, for messages
     int a = 0, b = 0, c = 0, d = 0;
 };
 
@@ -39,7 +50,8 @@ bool parseNumbers(const std::string& text, char sep, int count, std::vector<long
         const size_t end = k + 1 < count ? text.find(sep, start) : text.size();
         if (end == std::string::npos) return false;
         long v = 0;
-        if (!cliParseInt(text.substr(start, end - start), -2147483647L, 2147483647L, v)) return false;
+        if (!cliParseInt(text.substr(start, end - start), -2147483647L, 2147483647L, v))
+            return false;
         out.push_back(v);
         start = end + 1;
     }
@@ -49,7 +61,8 @@ bool parseNumbers(const std::string& text, char sep, int count, std::vector<long
 // "WxH" with both sides 1 to 65535, as the Scale and Resize dialogs accept them.
 bool parseSize(const std::string& text, int& w, int& h) {
     std::string t = text;
-    std::transform(t.begin(), t.end(), t.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
+    std::transform(t.begin(), t.end(), t.begin(),
+                   [](unsigned char ch) { return char(std::tolower(ch)); });
     std::vector<long> v;
     if (!parseNumbers(t, 'x', 2, v) || !sizeFieldValid(v[0]) || !sizeFieldValid(v[1])) return false;
     w = int(v[0]);
@@ -59,8 +72,10 @@ bool parseSize(const std::string& text, int& w, int& h) {
 
 bool parseKey(const std::string& text, uint32_t& key) {
     std::string t = text;
-    if (t.rfind("0x", 0) == 0 || t.rfind("0X", 0) == 0) t = t.substr(2);
-    else if (!t.empty() && t[0] == '#') t = t.substr(1);
+    if (t.rfind("0x", 0) == 0 || t.rfind("0X", 0) == 0)
+        t = t.substr(2);
+    else if (!t.empty() && t[0] == '#')
+        t = t.substr(1);
     if (t.empty() || t.size() > 6) return false;
     for (unsigned char ch : t)
         if (!std::isxdigit(ch)) return false;
@@ -73,7 +88,8 @@ int typeForExtension(const std::string& path) {
     const size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
     std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char ch) { return char(std::tolower(ch)); });
     if (ext == "tga") return TX_TYPE_TGA;
     if (ext == "png") return TX_TYPE_PNG;
     if (ext == "bmp") return TX_TYPE_BMP;
@@ -124,8 +140,10 @@ bool parseStep(const std::string& opt, const std::string& value, Step& s, bool& 
             return false;
         }
     } else if (opt == "--flip") {
-        if (value == "h") s.kind = StepKind::FlipH;
-        else if (value == "v") s.kind = StepKind::FlipV;
+        if (value == "h")
+            s.kind = StepKind::FlipH;
+        else if (value == "v")
+            s.kind = StepKind::FlipV;
         else {
             err = "--flip wants h or v, not '" + value + "'";
             return false;
@@ -143,8 +161,10 @@ bool parseStep(const std::string& opt, const std::string& value, Step& s, bool& 
     } else if (opt == "--alpha-from") {
         s.kind = StepKind::Alpha;
         long bias = 0;
-        if (value == "intensity") s.a = ALPHA_INTENSITY;
-        else if (value == "border") s.a = ALPHA_BORDER;
+        if (value == "intensity")
+            s.a = ALPHA_INTENSITY;
+        else if (value == "border")
+            s.a = ALPHA_BORDER;
         else if (value.rfind("bias:", 0) == 0 && cliParseInt(value.substr(5), 0, 255, bias)) {
             s.a = ALPHA_BIAS;
             s.b = int(bias);
@@ -156,7 +176,7 @@ bool parseStep(const std::string& opt, const std::string& value, Step& s, bool& 
     } else if (opt == "--invert-alpha") {
         s.kind = StepKind::InvertAlpha;
     } else {
-        isStep = false;  // --center, --strip, --help
+        isStep = false; // --center, --strip, --help
     }
     return true;
 }
@@ -166,9 +186,12 @@ int alphaFromOwnMask(Frame& f, int source, int bias) {
     if (!f.pixels()) return FE_MASK_NO_PIXELS;
     ImageBuffer mask;
     bool ok = false;
-    if (source == ALPHA_INTENSITY) ok = maskIntensity(mask, f);
-    else if (source == ALPHA_BORDER) ok = maskBorder(mask, f);
-    else ok = maskOneBit(mask, f, uint8_t(bias));
+    if (source == ALPHA_INTENSITY)
+        ok = maskIntensity(mask, f);
+    else if (source == ALPHA_BORDER)
+        ok = maskBorder(mask, f);
+    else
+        ok = maskOneBit(mask, f, uint8_t(bias));
     if (!ok) return FE_MASK_MISSING;
     return f.alphaFromMask(&mask);
 }
@@ -209,9 +232,7 @@ int cmdEdit(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.valued = {"--crop", "--scale", "--canvas", "--flip", "--key-colour", "--alpha-from"};
     spec.flags = {"--autocrop", "--iso", "--invert-alpha", "--center", "--strip", "--help"};
-    spec.aliases = {{"-h", "--help"},
-                    {"--key-color", "--key-colour"},
-                    {"--centre", "--center"}};
+    spec.aliases = {{"-h", "--help"}, {"--key-color", "--key-colour"}, {"--centre", "--center"}};
     CliArgs args;
     std::string err;
     if (!args.parse(argv, spec, err)) {
@@ -248,7 +269,8 @@ int cmdEdit(const std::vector<std::string>& argv) {
     CliPrompts prompts("edit");
     FrameSequence seq;
     SequenceLoadReport report;
-    if (loadSequence(seq, in, prompts, appPalette().argb(), &report) != SEQ_OK || seq.count() == 0) {
+    if (loadSequence(seq, in, prompts, appPalette().argb(), &report) != SEQ_OK ||
+        seq.count() == 0) {
         cliError(in + ": " + (report.error.empty() ? "cannot be read" : report.error));
         return CLI_FILE_ERROR;
     }
@@ -278,7 +300,9 @@ int cmdEdit(const std::vector<std::string>& argv) {
             code = seq.crop(r, &progress);
             break;
         }
-        case StepKind::Scale: code = seq.scale(s.a, s.b, &progress); break;
+        case StepKind::Scale:
+            code = seq.scale(s.a, s.b, &progress);
+            break;
         case StepKind::ScalePercent:
             code = seq.forEveryFrame(
                 [&s](Frame& f) {
@@ -290,11 +314,21 @@ int cmdEdit(const std::vector<std::string>& argv) {
                 },
                 &progress);
             break;
-        case StepKind::Canvas: code = seq.resizeCanvas(s.a, s.b, centre, &progress); break;
-        case StepKind::FlipH: code = seq.mirror(nullptr, &progress); break;
-        case StepKind::FlipV: code = seq.flip(nullptr, &progress); break;
-        case StepKind::Iso: code = isoFlip(seq, &progress); break;
-        case StepKind::Key: code = keyColourAllFrames(seq, uint32_t(s.a), &progress); break;
+        case StepKind::Canvas:
+            code = seq.resizeCanvas(s.a, s.b, centre, &progress);
+            break;
+        case StepKind::FlipH:
+            code = seq.mirror(nullptr, &progress);
+            break;
+        case StepKind::FlipV:
+            code = seq.flip(nullptr, &progress);
+            break;
+        case StepKind::Iso:
+            code = isoFlip(seq, &progress);
+            break;
+        case StepKind::Key:
+            code = keyColourAllFrames(seq, uint32_t(s.a), &progress);
+            break;
         case StepKind::Alpha:
             code = seq.forEveryFrame([&s](Frame& f) { return alphaFromOwnMask(f, s.a, s.b); },
                                      &progress);

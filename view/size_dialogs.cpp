@@ -18,7 +18,9 @@ int sizeDialogRound(double v) {
     return n == 0 ? 1 : n;
 }
 
-bool sizeFieldValid(long value) { return value >= SIZE_FIELD_MIN && value <= SIZE_FIELD_MAX; }
+bool sizeFieldValid(long value) {
+    return value >= SIZE_FIELD_MIN && value <= SIZE_FIELD_MAX;
+}
 
 std::string sizeRangeMessage(long min, long max) {
     return "Please enter an integer between " + std::to_string(min) + " and " +
@@ -27,13 +29,14 @@ std::string sizeRangeMessage(long min, long max) {
 
 SizeDialogModel::SizeDialogModel(int width, int height, bool preserveAspect)
     : width_(width), height_(height), openWidth_(width), openHeight_(height),
-      preserve_(preserveAspect),
-      ratio_(height > 0 ? double(width) / double(height) : HUGE_VAL) {}
+      preserve_(preserveAspect), ratio_(height > 0 ? double(width) / double(height) : HUGE_VAL) {}
 
 void SizeDialogModel::follow() {
     if (!preserve_) return;
-    if (last_ == Edited::Height) width_ = sizeDialogRound(double(height_) * ratio_);
-    else if (last_ == Edited::Width) height_ = sizeDialogRound(double(width_) / ratio_);
+    if (last_ == Edited::Height)
+        width_ = sizeDialogRound(double(height_) * ratio_);
+    else if (last_ == Edited::Width)
+        height_ = sizeDialogRound(double(width_) / ratio_);
 }
 
 void SizeDialogModel::editWidth(int w) {

@@ -56,11 +56,14 @@ Image readImage(const std::string& path) {
     return img;
 }
 
-Image solid(int w, int h, uint32_t v) { return Image{w, h, std::vector<uint32_t>(size_t(w) * h, v)}; }
+Image solid(int w, int h, uint32_t v) {
+    return Image{w, h, std::vector<uint32_t>(size_t(w) * h, v)};
+}
 
 void put(Image& img, const TxRect& r, uint32_t v) {
     for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x) img.px[size_t(y) * img.w + x] = v;
+        for (int x = r.left; x < r.right; ++x)
+            img.px[size_t(y) * img.w + x] = v;
 }
 
 } // namespace
@@ -70,7 +73,7 @@ TEST(CliEdit, AutoCropsANumberedSeries) {
     const std::string dir = freshDir("series");
     for (int k = 0; k < 3; ++k) {
         Image f = solid(40, 30, 0x00000000u);
-        put(f, {5 + 6 * k, 8, 9 + 6 * k, 14}, 0xFF10A0F0u);  // a sprite walking right
+        put(f, {5 + 6 * k, 8, 9 + 6 * k, 14}, 0xFF10A0F0u); // a sprite walking right
         writeImage(dir + "/walk00" + std::to_string(k) + ".tga", f);
     }
     EditRun r = run({"edit", dir + "/walk000.tga", dir + "/out.tga", "--autocrop"});
@@ -101,8 +104,8 @@ TEST(CliEdit, StepsRunInTheOrderGiven) {
     Image src = solid(4, 4, 0xFF000000u);
     put(src, {0, 0, 1, 1}, 0xFFFF0000u);
     writeImage(dir + "/in.tga", src);
-    EditRun r = run({"edit", dir + "/in.tga", dir + "/a.tga", "--crop", "0,0,2,2", "--canvas", "6x6",
-                 "--center"});
+    EditRun r = run({"edit", dir + "/in.tga", dir + "/a.tga", "--crop", "0,0,2,2", "--canvas",
+                     "6x6", "--center"});
     ASSERT_EQ(r.status, 0) << r.err;
     Image a = readImage(dir + "/a.tga");
     EXPECT_EQ(a.w, 6);
@@ -119,7 +122,7 @@ TEST(CliEdit, StepsRunInTheOrderGiven) {
     ASSERT_EQ(r.status, 0) << r.err;
     Image c = readImage(dir + "/c.tga");
     ASSERT_EQ(c.w, 2);
-    EXPECT_EQ(c.at(1, 0), 0xFF3F0000u);  // the red corner averaged with three black pixels
+    EXPECT_EQ(c.at(1, 0), 0xFF3F0000u); // the red corner averaged with three black pixels
     EXPECT_EQ(c.at(0, 0), 0xFF000000u);
     r = run({"edit", dir + "/in.tga", dir + "/d.tga", "--iso"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -137,7 +140,7 @@ TEST(CliEdit, StepsRunInTheOrderGiven) {
 TEST(CliEdit, AlphaSteps) {
     const std::string dir = freshDir("alpha");
     Image src = solid(3, 3, 0x80000000u);
-    src.px[0] = 0x80FF00FFu;  // the key colour
+    src.px[0] = 0x80FF00FFu; // the key colour
     src.px[4] = 0x7FFFFFFFu;
     src.px[8] = 0x1000FF00u;
     writeImage(dir + "/in.tga", src);
@@ -146,11 +149,12 @@ TEST(CliEdit, AlphaSteps) {
     Image k = readImage(dir + "/k.tga");
     EXPECT_EQ(k.at(0, 0), 0x00FF00FFu);
     EXPECT_EQ(k.at(1, 1), 0xFFFFFFFFu);
-    r = run({"edit", dir + "/in.tga", dir + "/i.tga", "--alpha-from", "intensity", "--invert-alpha"});
+    r = run(
+        {"edit", dir + "/in.tga", dir + "/i.tga", "--alpha-from", "intensity", "--invert-alpha"});
     ASSERT_EQ(r.status, 0) << r.err;
     Image i = readImage(dir + "/i.tga");
-    EXPECT_EQ(i.at(1, 1), 0x00FFFFFFu);        // luminance 255, inverted
-    EXPECT_EQ(i.at(2, 2), 0x6900FF00u);        // 255 - 150
+    EXPECT_EQ(i.at(1, 1), 0x00FFFFFFu); // luminance 255, inverted
+    EXPECT_EQ(i.at(2, 2), 0x6900FF00u); // 255 - 150
     EXPECT_EQ(i.at(1, 0), 0xFF000000u);
     r = run({"edit", dir + "/in.tga", dir + "/b.tga", "--alpha-from", "bias:128"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -187,7 +191,7 @@ TEST(CliEdit, BadValuesAndFiles) {
              {"--key-colour", "0x1000000"},
              {"--alpha-from", "bias:256"},
              {"--alpha-from", "luma"},
-             {"--crop", "9,0,2,2"},  // starts outside the 4 x 4 image
+             {"--crop", "9,0,2,2"}, // starts outside the 4 x 4 image
              {"--bogus"},
          }) {
         std::vector<std::string> argv = {"edit", in, out};
