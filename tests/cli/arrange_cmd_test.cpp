@@ -24,7 +24,10 @@ struct Outcome {
 class CliTools : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) / "cli_arrange";
+        // One folder per test: ctest runs the tests of this file side by side.
+        dir_ = fs::path(::testing::TempDir()) /
+               (std::string("cli_tools_") +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         // The commands read the editor's settings: give them a settings folder of their own.
