@@ -50,11 +50,17 @@ int CBitmapDoc::exportTexture(Prompts& prompts, SettingsStore& store) {
     // A private copy: the export never touches the document.
     auto copy = std::unique_ptr<Frame>(new (std::nothrow) Frame(*current));
     int result = TX_EXPORT_NO_MEMORY;
-    if (copy && copy->hasPixels()) result = txMipWrite3df(copy->mip(), options, target);
+    TxExportReport report;
+    if (copy && copy->hasPixels()) result = txMipWrite3df(copy->mip(), options, target, &report);
     prompts.busy(false);
-    if (result != TX_EXPORT_OK)
+    // The writer's own texts come first ("Warning: Mipmapping disabled, not power of 2", "Abort:
+    // Not power of 2 on a side", ...), then the command's verdict.
+    for (const std::string& w : report.warnings) prompts.message(w, MsgIcon::Warning, MsgButtons::Ok);
+    if (result != TX_EXPORT_OK) {
+        if (!report.error.empty()) prompts.message(report.error, MsgIcon::Error, MsgButtons::Ok);
         prompts.message("Export failed", MsgIcon::Error, MsgButtons::Ok);
-    else
+    } else {
         prompts.status("Texture export OK");
+    }
     return result;
 }

@@ -38,18 +38,19 @@ inline uint32_t from332(uint32_t v) {
            kW.w2[v & 3];
 }
 
-int clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+// Sums are taken in 64 bits: a table read from a file may hold any 32-bit values.
+int clamp255(int64_t v) { return v < 0 ? 0 : (v > 255 ? 255 : int(v)); }
 
 } // namespace
 
 void txNccPalette(const TxNccTable& ncc, uint32_t out[256]) {
     for (int k = 0; k < 256; ++k) {
-        int y = ncc.y[k >> 4];
+        const int64_t y = ncc.y[k >> 4];
         const int32_t* i = ncc.i[(k >> 2) & 3];
         const int32_t* q = ncc.q[k & 3];
-        int r = clamp255(y + i[0] + q[0]);
-        int g = clamp255(y + i[1] + q[1]);
-        int b = clamp255(y + i[2] + q[2]);
+        const int r = clamp255(y + i[0] + q[0]);
+        const int g = clamp255(y + i[1] + q[1]);
+        const int b = clamp255(y + i[2] + q[2]);
         out[k] = argb(0, uint32_t(r), uint32_t(g), uint32_t(b));
     }
 }

@@ -11,6 +11,16 @@ namespace {
 bool isTableYiq(int f) { return f == TX_FMT_YIQ || f == TX_FMT_AYIQ8422; }
 bool isTablePal(int f) { return f == TX_FMT_P8 || f == TX_FMT_AP88; }
 
+// A p8 texture has no alpha of its own, and the exporter's palettes carry alpha 0: read such a
+// palette as opaque, or the texture would open fully transparent. Palettes that do carry alpha
+// somewhere keep it.
+void opaquePaletteWithoutAlpha(TxMip& mip) {
+    if (mip.format != TX_FMT_P8) return;
+    for (uint32_t v : mip.pal)
+        if (v >> 24) return;
+    for (uint32_t& v : mip.pal) v |= 0xFF000000u;
+}
+
 // Formats the export can produce and a header can name.
 bool exportableFormat(int f) {
     return f >= TX_FMT_RGB332 && f <= TX_FMT_ARGB8888 && f != TX_FMT_RSVD1 && f != TX_FMT_RSVD2 &&
@@ -399,6 +409,7 @@ bool tdfBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     } else if (isTablePal(format)) {
         for (auto& x : mip.pal)
             if (!s.be32(x)) return reject(ctx, "Bad Palette table\n");
+        opaquePaletteWithoutAlpha(mip);
     }
     const int bpt = txBytesPerTexel(format);
     const size_t size = size_t(mip.size);
@@ -470,6 +481,7 @@ bool texBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     s.seek(20);
     for (uint32_t k = 0; k < st->tableBytes / 4; ++k)
         if (!s.le32(mip.pal[k])) return reject(ctx, "TEX: unexpected end of file in the table");
+    opaquePaletteWithoutAlpha(mip);
     if (isTableYiq(mip.format)) {
         // Entries far outside what any NCC table holds would overflow the colour arithmetic.
         const TxNccTable t = txNccFromPal(mip.pal);

@@ -71,6 +71,8 @@ TEST(DocumentExport, FailuresAndCancel) {
     // Sides that are not powers of two without resampling: refused, nothing written.
     prompts.saveFileAnswers.push_back({dir + "/odd.3df", 1});
     EXPECT_NE(doc.exportTexture(prompts, store), 0);
+    ASSERT_GE(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[prompts.messages.size() - 2], "Abort: Not power of 2 on a side");
     EXPECT_EQ(prompts.messages.back(), "Export failed");
     EXPECT_FALSE(exists(dir + "/odd.3df"));
     EXPECT_FALSE(doc.isModified());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "texlib/convert.h"
@@ -134,6 +135,17 @@ TEST(Mip, ConversionOfEveryFormat) {
     const int idx = (3 << 4) | (1 << 2) | 2;
     EXPECT_EQ(convertOne(TX_FMT_YIQ, uint32_t(idx), nccPal), 0xFFFF1C35u);
     EXPECT_EQ(convertOne(TX_FMT_AYIQ8422, 0x2000u | uint32_t(idx), nccPal), 0x20FF1C35u);
+
+    // Extreme table values saturate instead of overflowing.
+    TxNccTable wild{};
+    wild.y[0] = INT32_MAX;
+    wild.i[0][0] = INT32_MAX;
+    wild.q[0][0] = INT32_MAX;
+    wild.i[0][1] = INT32_MIN;
+    wild.q[0][1] = INT32_MIN;
+    uint32_t wildPal[256] = {};
+    txNccToPal(wild, wildPal);
+    EXPECT_EQ(convertOne(TX_FMT_YIQ, 0, wildPal), 0xFFFF00FFu);
 
     TxMip reserved;
     ASSERT_TRUE(txMipInit(reserved, 1, 1, 1, TX_FMT_RSVD4));

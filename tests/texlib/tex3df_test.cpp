@@ -214,7 +214,8 @@ TEST(Tex3df, EveryFormatAndOutputReadsBack) {
                 EXPECT_EQ(0, std::memcmp(back.pal, tex.pal, 160));
             }
             if (pal) {
-                EXPECT_EQ(0, std::memcmp(back.pal, tex.pal, 1024));
+                // The exporter's palette has no alpha; it reads back opaque.
+                for (int k = 0; k < 256; ++k) ASSERT_EQ(back.pal[k], tex.pal[k] | 0xFF000000u) << k;
             }
             // And as argb8888, the same colours as the quantised texture converted.
             TxMip argb;
@@ -223,6 +224,8 @@ TEST(Tex3df, EveryFormatAndOutputReadsBack) {
             ASSERT_TRUE(txMipRead(argb, "memory", s, TX_PREFER_ARGB8888, ctx2));
             std::vector<uint32_t> want(32 * 16);
             ASSERT_TRUE(txConvertLevelToArgb8888(tex, 0, want.data()));
+            if (pal)
+                for (auto& w : want) w |= 0xFF000000u;
             EXPECT_EQ(0, std::memcmp(argb.data[0], want.data(), want.size() * 4));
         }
     }
@@ -403,4 +406,26 @@ TEST(Tex3df, ReadersRefuseBrokenFiles) {
     for (int k = 0; k < 28; ++k) huge.le32(k == 20 ? 0x7FFFFFF0u : uint32_t(k));
     huge.u8(0x12);
     EXPECT_FALSE(opens(huge.v));
+}
+
+TEST(Tex3df, PalettesWithoutAlphaReadOpaque) {
+    auto texFile = [](uint32_t entry0) {
+        std::vector<uint8_t> b;
+        auto le32 = [&](uint32_t v) {
+            for (int k = 0; k < 4; ++k) b.push_back(uint8_t(v >> (8 * k)));
+        };
+        le32(8), le32(8), le32(3), le32(TX_FMT_P8), le32(1024);
+        le32(entry0);
+        for (int k = 1; k < 256; ++k) le32(0x00102030u);
+        b.push_back(0);
+        return b;
+    };
+    TxReadContext ctx;
+    for (auto [entry, expect] : {std::pair{0x00FF0000u, 0xFFFF0000u}, std::pair{0x80FF0000u, 0x80FF0000u}}) {
+        const auto bytes = texFile(entry);
+        TxStream s(bytes.data(), bytes.size());
+        TxMip mip;
+        ASSERT_TRUE(txMipRead(mip, "m", s, TX_PREFER_ARGB8888, ctx)) << ctx.lastError;
+        EXPECT_EQ(*reinterpret_cast<uint32_t*>(mip.data[0]), expect);
+    }
 }
