@@ -359,6 +359,7 @@ bool CBitmapDoc::isEnabled(int command) {
     case CMD_SAVE_AS:
     case CMD_EXPORT: return true;
     case CMD_UNDO: return undo_ != nullptr;
+    case CMD_ANIMMASTER: return toolEnabled(command);
     case CMD_REDO: return redo_ != nullptr;
     default: return true;
     }
