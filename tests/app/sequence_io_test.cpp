@@ -216,3 +216,29 @@ TEST(SequenceSave, WriteFailureIsReported) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0], "Cannot save frame " + target);
 }
+
+TEST(SequenceSave, StripOfMixedSizesIsClippedToTheFirstFrame) {
+    const std::string dir = freshDir("mixedstrip");
+    FrameSequence s;
+    ASSERT_EQ(s.addBlankFrames(3, 2, 1), FE_OK);
+    ASSERT_EQ(s.addBlankFrames(1, 1, 1), FE_OK);  // smaller: the rest of its cell stays clear
+    ASSERT_EQ(s.addBlankFrames(5, 4, 1), FE_OK);  // larger: only its top-left 3x2 is copied
+    for (int k = 0; k < 3; ++k) {
+        Frame& f = *s.frameAt(k);
+        for (int p = 0; p < f.width() * f.height(); ++p) f.pixels()[p] = 0xFF000000u | uint32_t(k + 1);
+    }
+    ScriptedPrompts prompts;
+    prompts.saveOptions = SequenceSaveOptions{1, 0, 1, 3, 0, true};
+    ASSERT_EQ(saveSequence(s, dir + "/mixed.tga", TX_TYPE_TGA, prompts), SEQ_OK);
+    Frame strip;
+    ASSERT_EQ(strip.load(dir + "/mixed.tga"), FE_OK);
+    ASSERT_EQ(strip.width(), 3);
+    ASSERT_EQ(strip.height(), 6);
+    const uint32_t* p = strip.pixels();
+    EXPECT_EQ(p[0], 0xFF000001u);
+    EXPECT_EQ(p[2 * 3 + 0], 0xFF000002u);  // the 1x1 frame
+    EXPECT_EQ(p[2 * 3 + 1], 0u);
+    EXPECT_EQ(p[3 * 3 + 0], 0u);
+    EXPECT_EQ(p[4 * 3 + 2], 0xFF000003u);
+    EXPECT_EQ(p[5 * 3 + 2], 0xFF000003u);
+}
