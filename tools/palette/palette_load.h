@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "app/ports.h"
 #include "texlib/palette_file.h"
