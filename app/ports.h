@@ -57,7 +57,16 @@ struct FileChoice {
     int filterIndex = 1;
 };
 
+// "Resize": the new canvas size and whether the picture is centred on it.
+struct ResizeChoice {
+    int width = 1;
+    int height = 1;
+    bool centre = false;
+};
+
 struct ExportTextureSettings;
+struct AnimMasterOptions;
+struct FontPreset;
 
 class Prompts {
 public:
@@ -85,6 +94,18 @@ public:
     // "Export 3df Texture": edits the settings in place; false when cancelled.
     virtual bool exportTextureOptions(ExportTextureSettings& /*settings*/) { return true; }
     virtual std::optional<MaxSizeOptions> maxSize(const MaxSizeOptions& d) { return d; }
+    // "Scale": the new width and height, starting from the current frame's size.
+    virtual std::optional<std::pair<int, int>> scaleSize(int width, int height) {
+        return std::make_pair(width, height);
+    }
+    // "Resize": the new canvas, starting from the current frame's size and the centre flag.
+    virtual std::optional<ResizeChoice> resizeCanvas(const ResizeChoice& d) { return d; }
+    // "AnimMaster - Optimizer V1.0": edits the options in place; false when cancelled.
+    virtual bool animMasterOptions(AnimMasterOptions& /*options*/) { return true; }
+    // The font texture dialog: edits the preset in place; false when cancelled.
+    virtual bool fontTextureOptions(FontPreset& /*preset*/) { return true; }
+    // "Rename item": the edited name, or nothing when cancelled.
+    virtual std::optional<std::string> renameItem(const std::string& name) { return name; }
     // Wait cursor around long work.
     virtual void busy(bool /*on*/) {}
     // Text for the first pane of the status bar ("Texture export OK").

@@ -55,6 +55,23 @@ public:
         if (cancelMaxSize) return std::nullopt;
         return maxSizeAnswer ? *maxSizeAnswer : d;
     }
+    std::optional<std::pair<int, int>> scaleSize(int w, int h) override {
+        ++scaleDialogs;
+        lastScaleDefaults = {w, h};
+        if (cancelScale) return std::nullopt;
+        return scaleAnswer ? *scaleAnswer : std::make_pair(w, h);
+    }
+    std::optional<ResizeChoice> resizeCanvas(const ResizeChoice& d) override {
+        ++resizeDialogs;
+        lastResizeDefaults = d;
+        if (cancelResize) return std::nullopt;
+        return resizeAnswer ? *resizeAnswer : d;
+    }
+    std::optional<std::string> renameItem(const std::string& name) override {
+        ++renameDialogs;
+        if (cancelRename) return std::nullopt;
+        return renameAnswer ? *renameAnswer : name;
+    }
     void busy(bool on) override { busyCalls += on ? 1 : 0; }
     void status(const std::string& text) override { statusTexts.push_back(text); }
 
@@ -68,6 +85,13 @@ public:
     std::optional<MaxSizeOptions> maxSizeAnswer;
     MaxSizeOptions lastMaxSizeDefaults;
     bool cancelMaxSize = false;
+    std::optional<std::pair<int, int>> scaleAnswer;
+    std::pair<int, int> lastScaleDefaults{0, 0};
+    std::optional<ResizeChoice> resizeAnswer;
+    ResizeChoice lastResizeDefaults;
+    std::optional<std::string> renameAnswer;
+    bool cancelScale = false, cancelResize = false, cancelRename = false;
+    int scaleDialogs = 0, resizeDialogs = 0, renameDialogs = 0;
     int maxSizeDialogs = 0;
     SequenceSaveOptions lastSaveDefaults;
     std::pair<int, int> lastNewSizeDefaults{0, 0};

@@ -1,8 +1,10 @@
 // The document window's view: draws the current frame at a zoom of 1 to 8 over a chequer board
-// that shows transparency.
+// that shows transparency, and keeps the rectangle selection made with the mouse.
 #pragma once
 
 #include <QScrollArea>
+
+#include "texlib/mip.h"
 
 class CBitmapDoc;
 
@@ -15,12 +17,42 @@ public:
     void setZoom(int zoom);
     // The size of the image as shown at 1:1 (empty without a frame).
     QSize imageSize() const;
-    // Refresh after a document change; hint as the document sends it.
-    void onUpdate(int hint);
+    // Refresh after a document change; hint as the document sends it (HINT_SELECT with rect).
+    void onUpdate(int hint, const TxRect* rect = nullptr);
+
+    // The selection in image pixels (right and bottom exclusive); empty means none.
+    const TxRect& selection() const { return selection_; }
+    // Normalised and clipped to the image; an empty result clears the selection.
+    void setSelection(const TxRect& r);
+    void clearSelection() { setSelection(TxRect{}); }
+    void selectAll();
+    // True while the mouse drags a rubber band.
+    bool dragging() const { return dragging_; }
+    // Image pixel under a point of the canvas (device position divided by the zoom, rounded).
+    QPoint imagePoint(const QPoint& canvasPos) const;
+    // The rubber band as the mouse makes it: press at p starts it, moves and the release extend
+    // it; the start column/row is kept inside the rectangle whichever way the mouse goes.
+    void beginDrag(const QPoint& imagePos);
+    void dragTo(const QPoint& imagePos);
+    void endDrag();
+    // The mouse position over the image and the colour there (0x00RRGGBB), for the status texts.
+    QPoint cursorPos() const { return cursor_; }
+    uint32_t colourAt(const QPoint& imagePos) const;
+
+signals:
+    // The selection or the cursor position changed.
+    void selectionChanged();
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     class Canvas;
+    TxRect clipped(TxRect r) const;
     CBitmapDoc* doc_;
     Canvas* canvas_;
     int zoom_ = 1;
+    TxRect selection_;
+    QPoint dragStart_, cursor_;
+    bool dragging_ = false;
 };

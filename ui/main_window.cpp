@@ -1,6 +1,9 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,11 +13,18 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <ctime>
 #include <map>
 
 #include "app/document.h"
+#include "tools/animmaster/animmaster.h"
+#include "tools/codegen/code_generator.h"
+#include "tools/codegen/pos_format_settings.h"
+#include "tools/fontwizard/font_preset.h"
 #include "ui/bitmap_view.h"
+#include "ui/position_list_window.h"
 #include "ui/qt_ports.h"
+#include "view/size_dialogs.h"
 
 namespace {
 
@@ -26,9 +36,10 @@ public:
         view_ = new CBitmapView(doc_.get(), this);
         setWidget(view_);
         setAttribute(Qt::WA_DeleteOnClose);
-        doc_->onUpdate = [this](int hint, const TxRect*) {
-            view_->onUpdate(hint);
+        doc_->onUpdate = [this](int hint, const TxRect* rect) {
+            view_->onUpdate(hint, rect);
             setWindowTitle(QString::fromStdString(doc_->title()));
+            main_->documentChanged(doc_.get(), hint);
         };
         setWindowTitle(QString::fromStdString(doc_->title()));
     }
@@ -47,6 +58,7 @@ protected:
                 return;
             }
         }
+        main_->documentClosing(doc_.get());
         e->accept();
     }
 
@@ -91,6 +103,23 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     add(edit, CMD_UNDO, QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), &CMainFrame::undo);
     add(edit, CMD_REDO, QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::Key_Y), &CMainFrame::redo);
+    edit->addSeparator();
+    add(edit, CMD_SCALE, QStringLiteral("&Scale\t       s"), QKeySequence(Qt::Key_S),
+        &CMainFrame::scaleImage);
+    add(edit, CMD_RESIZE, QStringLiteral("&Resize\t       r"), QKeySequence(Qt::Key_R),
+        &CMainFrame::resizeImage);
+    edit->addSeparator();
+    add(edit, CMD_FLIP_VERTICAL, QStringLiteral("Flip &Vertical\t       y"), QKeySequence(Qt::Key_Y),
+        &CMainFrame::flipVertical);
+    add(edit, CMD_FLIP_HORIZONTAL, QStringLiteral("Flip &Horizontal\t       x"),
+        QKeySequence(Qt::Key_X), &CMainFrame::flipHorizontal);
+    add(edit, CMD_FLIP_ISOMETRIC, QStringLiteral("Flip &Isometric\t"), QKeySequence(),
+        &CMainFrame::flipIsometric);
+    add(edit, CMD_AUTO_CROP, QStringLiteral("&Auto Crop"), QKeySequence(), &CMainFrame::autoCrop);
+    QMenu* selection = menuBar()->addMenu(QStringLiteral("&Selection"));
+    add(selection, CMD_CROP, QStringLiteral("&Crop"), QKeySequence(), &CMainFrame::cropSelection);
+    add(selection, CMD_SELECT_ALL, QStringLiteral("&Select all\tCTRL+A"),
+        QKeySequence(Qt::CTRL | Qt::Key_A), &CMainFrame::selectAll);
     QMenu* anim = menuBar()->addMenu(QStringLiteral("&Animation"));
     const struct {
         int id;
@@ -117,6 +146,27 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
         if (auto* v = activeView()) v->setZoom(v->zoom() - 1);
     });
 
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    tools->addAction(QStringLiteral("&Position List"), this, &CMainFrame::showPositionList);
+    tools->addAction(QStringLiteral("Texture Font Wizard"), this, &CMainFrame::fontTexture);
+    add(tools, CBitmapDoc::CMD_ANIMMASTER, QStringLiteral("&Animationmaster"), QKeySequence(),
+        &CMainFrame::animationMaster);
+
+    positionWindow_ = new PositionListWindow(this);
+    addDockWidget(Qt::RightDockWidgetArea, positionWindow_);
+    positionWindow_->hide();
+    connect(positionWindow_, &PositionListWindow::arrangeRequested, this,
+            &CMainFrame::arrangePositions);
+    connect(positionWindow_, &PositionListWindow::copyRequested, this,
+            &CMainFrame::copyPositionsToClipboard);
+
+    sizePane_ = new QLabel(this);
+    selectionPane_ = new QLabel(this);
+    cursorPane_ = new QLabel(this);
+    statusBar()->addPermanentWidget(sizePane_);
+    statusBar()->addPermanentWidget(selectionPane_);
+    statusBar()->addPermanentWidget(cursorPane_);
+
     // The 83 ms animation timer; a playing document advances on every second tick.
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, [this] {
@@ -129,25 +179,48 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
         updateCommands();
     });
     timer_->start(83);
-    connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { updateCommands(); });
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
+        // Deactivating the main window reports no window; the list stays with its document.
+        if (w) positionWindow_->attach(static_cast<CChildFrame*>(w)->doc());
+        viewStatusChanged();
+        updateCommands();
+    });
     setWindowTitle(QStringLiteral("Tarquil 1.25"));
     resize(1000, 700);
     updateCommands();
 }
 
 CMainFrame::~CMainFrame() {
+    positionWindow_->attach(nullptr);
     mdi_->closeAllSubWindows();
+    // Windows that outlive this body must not call back into a half-destroyed frame.
+    timer_->stop();
+    disconnect(mdi_, nullptr, this, nullptr);
+    for (QMdiSubWindow* w : mdi_->subWindowList())
+        disconnect(static_cast<CChildFrame*>(w)->view(), nullptr, this, nullptr);
+    positionWindow_->attach(nullptr);
     commandActions(this).clear();
 }
 
 Prompts& CMainFrame::prompts() { return prompts_ ? *prompts_ : *ownPrompts_; }
+
+SettingsStore& CMainFrame::settings() {
+    return settingsOverride_ ? *settingsOverride_ : *settings_;
+}
 
 QMdiSubWindow* CMainFrame::addDocument(std::unique_ptr<CBitmapDoc> doc) {
     auto* child = new CChildFrame(std::move(doc), this);
     mdi_->addSubWindow(child);
     child->resize(640, 480);
     child->show();
+    CBitmapView* view = child->view();
+    connect(view, &CBitmapView::selectionChanged, this, [this, view] {
+        if (view != activeView()) return;
+        viewStatusChanged();
+        updateCommands();
+    });
     mdi_->setActiveSubWindow(child);
+    positionWindow_->attach(child->doc());
     updateCommands();
     return child;
 }
@@ -186,13 +259,17 @@ QSize CMainFrame::shownImageSize() const {
 
 int CMainFrame::documentCount() const { return int(mdi_->subWindowList().size()); }
 
-void CMainFrame::newDocument() {
+CBitmapDoc* CMainFrame::createDocument(Prompts& p) {
     auto doc = std::make_unique<CBitmapDoc>();
-    if (!doc->onNewDocument(prompts())) return;
+    if (!doc->onNewDocument(p)) return nullptr;
     doc->setTitle("untitled");
     doc->rebuildTitle();
+    CBitmapDoc* raw = doc.get();
     addDocument(std::move(doc));
+    return raw;
 }
+
+void CMainFrame::newDocument() { createDocument(prompts()); }
 
 void CMainFrame::openDialog() {
     const QStringList paths = QFileDialog::getOpenFileNames(
@@ -248,7 +325,7 @@ void CMainFrame::updateCommands() {
     CBitmapDoc* d = activeDocument();
     for (auto& [id, action] : commandActions(this)) {
         if (id == CMD_NEW || id == CMD_OPEN) continue;
-        action->setEnabled(d && d->isEnabled(id));
+        action->setEnabled(commandEnabled(id));
         if (action->isCheckable()) action->setChecked(d && d->isChecked(id));
     }
     if (d)
@@ -264,4 +341,253 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
         return;
     }
     e->accept();
+}
+
+bool CMainFrame::commandEnabled(int command) const {
+    CBitmapDoc* d = activeDocument();
+    if (command == CMD_POSITION_LIST || command == CMD_FONT_WIZARD) return true;
+    if (!d) return false;
+    const FrameSequence* seq = d->frames();
+    const Frame* f = seq ? seq->currentFrame() : nullptr;
+    const bool hasFrame = f && f->hasPixels();
+    // Edits change every frame; a playing animation would show half-done frames.
+    const bool idle = hasFrame && !d->playing();
+    switch (command) {
+    case CMD_SCALE:
+    case CMD_RESIZE:
+    case CMD_FLIP_VERTICAL:
+    case CMD_FLIP_HORIZONTAL:
+    case CMD_FLIP_ISOMETRIC:
+    case CMD_AUTO_CROP: return idle;
+    case CMD_CROP: {
+        CBitmapView* v = activeView();
+        return idle && v && !v->selection().empty();
+    }
+    case CMD_SELECT_ALL: return hasFrame;
+    case CBitmapDoc::CMD_ANIMMASTER: return idle && d->isEnabled(command);
+    default: return d->isEnabled(command);
+    }
+}
+
+bool CMainFrame::editReady(int command, CBitmapDoc*& doc, CBitmapView*& view) const {
+    doc = activeDocument();
+    view = activeView();
+    return doc && view && commandEnabled(command);
+}
+
+namespace {
+
+// Wait cursor for the length of one command.
+class BusyScope {
+public:
+    explicit BusyScope(Prompts& p) : p_(p) { p_.busy(true); }
+    ~BusyScope() { p_.busy(false); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    Prompts& p_;
+};
+
+} // namespace
+
+void CMainFrame::cropSelection() {
+    CBitmapDoc* d;
+    CBitmapView* v;
+    if (!editReady(CMD_CROP, d, v)) return;
+    const TxRect r = v->selection();
+    {
+        BusyScope busy(prompts());
+        d->crop(r, progress_.get());
+    }
+    v->clearSelection();
+    updateCommands();
+}
+
+void CMainFrame::autoCrop() {
+    CBitmapDoc* d;
+    CBitmapView* v;
+    if (!editReady(CMD_AUTO_CROP, d, v)) return;
+    v->clearSelection();
+    {
+        BusyScope busy(prompts());
+        d->autoCrop(prompts(), progress_.get());
+    }
+    updateCommands();
+}
+
+void CMainFrame::scaleImage() {
+    CBitmapDoc* d;
+    CBitmapView* v;
+    if (!editReady(CMD_SCALE, d, v)) return;
+    const QSize s = v->imageSize();
+    const auto answer = prompts().scaleSize(s.width(), s.height());
+    if (answer && sizeFieldValid(answer->first) && sizeFieldValid(answer->second)) {
+        BusyScope busy(prompts());
+        d->scale(answer->first, answer->second, progress_.get());
+    }
+    v->clearSelection();
+    updateCommands();
+}
+
+void CMainFrame::resizeImage() {
+    CBitmapDoc* d;
+    CBitmapView* v;
+    if (!editReady(CMD_RESIZE, d, v)) return;
+    const QSize s = v->imageSize();
+    const auto answer =
+        prompts().resizeCanvas(ResizeChoice{s.width(), s.height(), imageDialogFlags().centreImage});
+    if (answer && sizeFieldValid(answer->width) && sizeFieldValid(answer->height)) {
+        imageDialogFlags().centreImage = answer->centre;
+        BusyScope busy(prompts());
+        d->resizeCanvas(answer->width, answer->height, answer->centre, progress_.get());
+    }
+    v->clearSelection();
+    updateCommands();
+}
+
+void CMainFrame::flipVertical() {
+    CBitmapDoc* d;
+    CBitmapView* v;
+    if (!editReady(CMD_FLIP_VERTICAL, d, v)) return;
+    const TxRect r = v->selection();
+    // A selection flips only itself, and only when no drag is under way.
+    if (!r.empty() && v->dragging()) return;
+    BusyScope busy(prompts());
+    d->flipVertical(r.empty() ? nullptr : &r, progress_.get());
+    updateCommands();
+}
+
+void CMainFrame::flipHorizontal() {
+    CBitmapDoc* d;
+    CBitmapView* v;
+    if (!editReady(CMD_FLIP_HORIZONTAL, d, v)) return;
+    const TxRect r = v->selection();
+    if (!r.empty() && v->dragging()) return;
+    BusyScope busy(prompts());
+    d->flipHorizontal(r.empty() ? nullptr : &r, progress_.get());
+    updateCommands();
+}
+
+void CMainFrame::flipIsometric() {
+    CBitmapDoc* d;
+    CBitmapView* v;
+    if (!editReady(CMD_FLIP_ISOMETRIC, d, v)) return;
+    {
+        BusyScope busy(prompts());
+        d->isoFlip(progress_.get());
+    }
+    v->clearSelection();
+    updateCommands();
+}
+
+void CMainFrame::selectAll() {
+    CBitmapDoc* d;
+    CBitmapView* v;
+    if (!editReady(CMD_SELECT_ALL, d, v)) return;
+    v->selectAll();
+    updateCommands();
+}
+
+void CMainFrame::showPositionList() {
+    positionWindow_->show();
+    positionWindow_->raise();
+    if (CBitmapDoc* d = activeDocument()) positionWindow_->attach(d);
+    viewStatusChanged();
+}
+
+void CMainFrame::arrangePositions() {
+    CBitmapDoc* d = positionWindow_->document();
+    if (!d) return;
+    d->arrange(prompts(), [this](Prompts& p) { return createDocument(p); });
+    updateCommands();
+}
+
+void CMainFrame::copyPositionsToClipboard() {
+    CBitmapDoc* d = positionWindow_->document();
+    if (!d || d->positions().empty()) return;
+    PosFormatSettings fs;
+    fs.load(settings());
+    ParsedFormat format;
+    try {
+        format = parseFormat(escapeFormat(fs.currentPreset().format));
+    } catch (const parse_error&) {
+        prompts().message("Parse failed - abort", MsgIcon::Warning, MsgButtons::Ok);
+        return;
+    }
+    int w = 1, h = 1;
+    if (d->frames()) d->frames()->currentSize(w, h);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::string text;
+    const int rc = generateCode(format, d->positions(), std::max(w, 1), std::max(h, 1),
+                                fs.options(), d->pathName().empty() ? d->title() : d->pathName(),
+                                local, text);
+    if (rc == CODEGEN_ITEM_FAILED) {
+        prompts().message("Exception raised - abort", MsgIcon::Warning, MsgButtons::Ok);
+        return;
+    }
+    if (rc != CODEGEN_OK) return;
+    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+    prompts().status("Generated Code to Clipboard");
+}
+
+void CMainFrame::animationMaster() {
+    CBitmapDoc* d;
+    CBitmapView* v;
+    if (!editReady(CBitmapDoc::CMD_ANIMMASTER, d, v)) return;
+    AnimMasterOptions o;
+    o.load(settings());
+    if (!prompts().animMasterOptions(o)) return;
+    o.save(settings());
+    d->animMaster(o.bufferType, o.colorKey, o.flags(), prompts(), progress_.get());
+    updateCommands();
+}
+
+void CMainFrame::fontTexture() {
+    FontPresetList list;
+    list.load(settings());
+    NamedFontPreset* selected = list.selected();
+    FontPreset preset = selected ? selected->preset : FontPreset::standard();
+    if (!prompts().fontTextureOptions(preset)) return;
+    CBitmapDoc::generateFontTexture(preset, prompts(),
+                                    [this](Prompts& p) { return createDocument(p); });
+    // The preset keeps the choices and the measured cells for the next run.
+    if (selected) {
+        selected->preset = preset;
+        list.save(settings());
+    }
+    updateCommands();
+}
+
+void CMainFrame::documentChanged(CBitmapDoc* doc, int hint) {
+    if (hint == HINT_FULL || hint == HINT_POSITIONS) positionWindow_->listChanged(doc);
+    if (doc == activeDocument()) viewStatusChanged();
+}
+
+void CMainFrame::documentClosing(CBitmapDoc* doc) { positionWindow_->documentClosing(doc); }
+
+void CMainFrame::viewStatusChanged() {
+    CBitmapView* v = activeView();
+    if (!v) {
+        sizePane_->clear();
+        selectionPane_->clear();
+        cursorPane_->clear();
+        return;
+    }
+    const QSize s = v->imageSize();
+    const TxRect& r = v->selection();
+    const QPoint p = v->cursorPos();
+    sizePane_->setText(QStringLiteral("Size=(%1x%2)").arg(s.width()).arg(s.height()));
+    selectionPane_->setText(QStringLiteral("Rect=(%1:%2-%3:%4) Size=(%5x%6)")
+                                .arg(r.left)
+                                .arg(r.top)
+                                .arg(r.right)
+                                .arg(r.bottom)
+                                .arg(r.width())
+                                .arg(r.height()));
+    cursorPane_->setText(QStringLiteral("%1:%2").arg(p.x(), 4, 10, QLatin1Char('0')).arg(p.y(), 4, 10, QLatin1Char('0')));
+    if (v->document() == positionWindow_->document())
+        positionWindow_->setCurrent(r, p.x(), p.y(), v->colourAt(p));
 }

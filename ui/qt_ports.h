@@ -22,6 +22,13 @@ public:
     std::optional<FileChoice> saveFile(const std::string& title, const std::string& filter,
                                        const std::string& initialPath, int filterIndex) override;
     bool exportTextureOptions(ExportTextureSettings& settings) override;
+    // Defined in ui/qt_dialogs.cpp.
+    std::optional<MaxSizeOptions> maxSize(const MaxSizeOptions& d) override;
+    std::optional<std::pair<int, int>> scaleSize(int width, int height) override;
+    std::optional<ResizeChoice> resizeCanvas(const ResizeChoice& d) override;
+    bool animMasterOptions(AnimMasterOptions& options) override;
+    bool fontTextureOptions(FontPreset& preset) override;
+    std::optional<std::string> renameItem(const std::string& name) override;
     void busy(bool on) override;
     void status(const std::string& text) override;
 

@@ -1,0 +1,255 @@
+// The option dialogs of the image operations and tools: "Scale", "Resize", "Set maximum values",
+// "AnimMaster - Optimizer V1.0", the font texture dialog and "Rename item". Each only fills its
+// answer; the commands themselves live in the document.
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "tools/animmaster/animmaster.h"
+#include "tools/fontwizard/font_preset.h"
+#include "ui/qt_ports.h"
+#include "view/size_dialogs.h"
+
+namespace {
+
+bool runForm(QDialog& dlg, QFormLayout* form) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Cancel"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dlg);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+QSpinBox* sizeSpin(int value) {
+    auto* s = new QSpinBox;
+    s->setRange(SIZE_FIELD_MIN, SIZE_FIELD_MAX);
+    s->setValue(std::clamp(value, SIZE_FIELD_MIN, SIZE_FIELD_MAX));
+    return s;
+}
+
+// Width, Height and "preserve aspect ratio" wired to the dialog model; the fields only show the
+// numbers the model computes.
+struct SizeFields {
+    SizeFields(QDialog& dlg, QFormLayout* form, int width, int height)
+        : model(width, height, imageDialogFlags().preserveAspect), w(sizeSpin(width)),
+          h(sizeSpin(height)),
+          preserve(new QCheckBox(QStringLiteral("preserve aspect ratio"))) {
+        preserve->setChecked(model.preserveAspect());
+        form->addRow(QStringLiteral("Width"), w);
+        form->addRow(QStringLiteral("Height"), h);
+        form->addRow(preserve);
+        QObject::connect(w, &QSpinBox::valueChanged, &dlg, [this](int v) {
+            if (busy) return;
+            model.editWidth(v);
+            show();
+        });
+        QObject::connect(h, &QSpinBox::valueChanged, &dlg, [this](int v) {
+            if (busy) return;
+            model.editHeight(v);
+            show();
+        });
+        QObject::connect(preserve, &QCheckBox::toggled, &dlg, [this](bool on) {
+            model.setPreserveAspect(on);
+            show();
+        });
+    }
+    void show() {
+        busy = true;
+        w->setValue(model.width());
+        h->setValue(model.height());
+        busy = false;
+    }
+    SizeDialogModel model;
+    QSpinBox* w;
+    QSpinBox* h;
+    QCheckBox* preserve;
+    bool busy = false;
+};
+
+} // namespace
+
+std::optional<MaxSizeOptions> QtPrompts::maxSize(const MaxSizeOptions& d) {
+    QDialog dlg(parent_);
+    dlg.setWindowTitle(QStringLiteral("Set maximum values"));
+    auto* w = new QSpinBox;
+    w->setRange(0, 65535);
+    w->setValue(std::clamp(d.width, 0, 65535));
+    auto* h = new QSpinBox;
+    h->setRange(0, 65535);
+    h->setValue(std::clamp(d.height, 0, 65535));
+    auto* autoW = new QCheckBox(QStringLiteral("automatic"));
+    auto* autoH = new QCheckBox(QStringLiteral("automatic"));
+    auto* method = new QComboBox;
+    method->addItems({QStringLiteral("Rows"), QStringLiteral("MaxRects")});
+    method->setCurrentIndex(d.method == 1 ? 1 : 0);
+    auto* padding = new QSpinBox;
+    padding->setRange(0, 65535);
+    padding->setValue(std::clamp(d.padding, 0, 65535));
+    // Ticking a box disables its field; padding applies to MaxRects only.
+    QObject::connect(autoW, &QCheckBox::toggled, w, &QWidget::setDisabled);
+    QObject::connect(autoH, &QCheckBox::toggled, h, &QWidget::setDisabled);
+    QObject::connect(method, &QComboBox::currentIndexChanged, padding,
+                     [padding](int i) { padding->setEnabled(i == 1); });
+    autoW->setChecked(d.autoWidth);
+    autoH->setChecked(d.autoHeight);
+    padding->setEnabled(method->currentIndex() == 1);
+    auto* rowW = new QHBoxLayout;
+    rowW->addWidget(w);
+    rowW->addWidget(autoW);
+    auto* rowH = new QHBoxLayout;
+    rowH->addWidget(h);
+    rowH->addWidget(autoH);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Width"), rowW);
+    form->addRow(QStringLiteral("Height"), rowH);
+    form->addRow(QStringLiteral("Method"), method);
+    form->addRow(QStringLiteral("Padding"), padding);
+    if (!runForm(dlg, form)) return std::nullopt;
+    MaxSizeOptions r;
+    r.width = w->value();
+    r.height = h->value();
+    r.autoWidth = autoW->isChecked();
+    r.autoHeight = autoH->isChecked();
+    r.method = method->currentIndex();
+    r.padding = padding->value();
+    return r;
+}
+
+std::optional<std::pair<int, int>> QtPrompts::scaleSize(int width, int height) {
+    QDialog dlg(parent_);
+    dlg.setWindowTitle(QStringLiteral("Scale"));
+    auto* form = new QFormLayout;
+    SizeFields fields(dlg, form, width, height);
+    if (!runForm(dlg, form) || !fields.model.valid()) return std::nullopt;
+    imageDialogFlags().preserveAspect = fields.model.preserveAspect();
+    return std::make_pair(fields.model.width(), fields.model.height());
+}
+
+std::optional<ResizeChoice> QtPrompts::resizeCanvas(const ResizeChoice& d) {
+    QDialog dlg(parent_);
+    dlg.setWindowTitle(QStringLiteral("Resize"));
+    auto* form = new QFormLayout;
+    SizeFields fields(dlg, form, d.width, d.height);
+    auto* centre = new QCheckBox(QStringLiteral("center image"));
+    centre->setChecked(d.centre);
+    form->addRow(centre);
+    if (!runForm(dlg, form) || !fields.model.valid()) return std::nullopt;
+    imageDialogFlags().preserveAspect = fields.model.preserveAspect();
+    return ResizeChoice{fields.model.width(), fields.model.height(), centre->isChecked()};
+}
+
+bool QtPrompts::animMasterOptions(AnimMasterOptions& o) {
+    QDialog dlg(parent_);
+    dlg.setWindowTitle(QStringLiteral("AnimMaster - Optimizer V1.0"));
+    auto* key = new QLineEdit(QString::fromStdString(animMasterKeyText(o.colorKey)));
+    key->setMaxLength(10);
+    auto* pick = new QPushButton(QStringLiteral("Color"));
+    QObject::connect(pick, &QPushButton::clicked, &dlg, [&dlg, key] {
+        const uint32_t k = animMasterParseKey(key->text().toStdString());
+        const QColor c = QColorDialog::getColor(QColor::fromRgb(k & 0xFFFFFFu), &dlg);
+        // Cancel leaves the text as it is.
+        if (c.isValid())
+            key->setText(QString::fromStdString(animMasterKeyText(c.rgb() & 0xFFFFFFu)));
+    });
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(key);
+    keyRow->addWidget(pick);
+    auto* type = new QComboBox;
+    type->addItems({QStringLiteral("Single buffer"), QStringLiteral("Double buffer"),
+                    QStringLiteral("Uni Buffer"), QStringLiteral("-do nothing-")});
+    type->setCurrentIndex(std::clamp(o.bufferType, 0, 3));
+    auto* unique = new QCheckBox(QStringLiteral("Set unique pixels to colorkey"));
+    unique->setChecked(o.cutoutUnique);
+    auto* alpha = new QCheckBox(QStringLiteral("Set zero alpha pixel to colorkey"));
+    alpha->setChecked(o.cutoutAlpha);
+    auto* keep = new QCheckBox(QStringLiteral("Do not affect the alpha channel"));
+    keep->setChecked(o.keepAlpha);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("ColorKey"), keyRow);
+    form->addRow(QStringLiteral("Buffertype"), type);
+    form->addRow(unique);
+    form->addRow(alpha);
+    form->addRow(keep);
+    if (!runForm(dlg, form)) return false;
+    o.colorKey = animMasterParseKey(key->text().toStdString());
+    o.bufferType = type->currentIndex();
+    o.cutoutUnique = unique->isChecked();
+    o.cutoutAlpha = alpha->isChecked();
+    o.keepAlpha = keep->isChecked();
+    return true;
+}
+
+bool QtPrompts::fontTextureOptions(FontPreset& p) {
+    QDialog dlg(parent_);
+    dlg.setWindowTitle(QStringLiteral("TexFont Wizard"));
+    auto* face = new QFontComboBox;
+    face->setFontFilters(QFontComboBox::ScalableFonts);
+    if (!p.fontName.empty()) face->setCurrentFont(QFont(QString::fromStdString(p.fontName)));
+    auto* style = new QComboBox;
+    style->addItems({QStringLiteral("Regular"), QStringLiteral("Bold"), QStringLiteral("Italic"),
+                     QStringLiteral("Bold Italic")});
+    style->setCurrentIndex(std::clamp(p.fontStyle, 0, 3));
+    auto* size = new QSpinBox;
+    size->setRange(1, 400);
+    size->setValue(std::clamp(p.fontSize, 1, 400));
+    auto* chars = new QComboBox;
+    chars->addItems({QStringLiteral("7-bit"), QStringLiteral("8-bit")});
+    chars->setCurrentIndex(p.char8 ? 1 : 0);
+    auto* antialias = new QComboBox;
+    antialias->addItems({QStringLiteral("none"), QStringLiteral("2x2"), QStringLiteral("4x4")});
+    antialias->setCurrentIndex(std::clamp(p.antialias, 0, 2));
+    auto* pitch = new QComboBox;
+    pitch->addItems({QStringLiteral("fixed"), QStringLiteral("variable")});
+    pitch->setCurrentIndex(p.pitch ? 1 : 0);
+    auto* texture = new QComboBox;
+    texture->addItems({QStringLiteral("256"), QStringLiteral("512")});
+    texture->setCurrentIndex(p.textureWidth ? 1 : 0);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Font"), face);
+    form->addRow(QStringLiteral("Style"), style);
+    form->addRow(QStringLiteral("Size"), size);
+    form->addRow(QStringLiteral("Characters"), chars);
+    form->addRow(QStringLiteral("Antialias"), antialias);
+    form->addRow(QStringLiteral("Pitch"), pitch);
+    form->addRow(QStringLiteral("Texture width"), texture);
+    if (!runForm(dlg, form)) return false;
+    const std::string name = face->currentFont().family().toStdString();
+    // A changed face or size makes the old measured cells meaningless.
+    if (name != p.fontName || size->value() != p.fontSize || style->currentIndex() != p.fontStyle) {
+        if (p.autoCell) {
+            p.cellWidth = 0;
+            p.cellHeight = 0;
+        }
+    }
+    p.fontName = name;
+    p.fontStyle = style->currentIndex();
+    p.fontSize = size->value();
+    p.char8 = chars->currentIndex();
+    p.antialias = antialias->currentIndex();
+    p.pitch = pitch->currentIndex();
+    p.textureWidth = texture->currentIndex();
+    return true;
+}
+
+std::optional<std::string> QtPrompts::renameItem(const std::string& name) {
+    QDialog dlg(parent_);
+    dlg.setWindowTitle(QStringLiteral("Rename item"));
+    auto* edit = new QLineEdit(QString::fromStdString(name));
+    edit->setMaxLength(128);
+    auto* form = new QFormLayout;
+    form->addRow(edit);
+    if (!runForm(dlg, form)) return std::nullopt;
+    return edit->text().toStdString();
+}
