@@ -1,0 +1,440 @@
+// The editor's commands driven through the main window: selection, the Edit and Selection menus,
+// the position list window and the tools that create documents.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMdiArea>
+
+#include "app/document.h"
+#include "app/scripted_prompts.h"
+#include "app/settings.h"
+#include "tools/animmaster/animmaster.h"
+#include "tools/codegen/pos_format_settings.h"
+#include "tools/fontwizard/font_preset.h"
+#include "ui/bitmap_view.h"
+#include "ui/main_window.h"
+#include "ui/position_list_window.h"
+#include "view/size_dialogs.h"
+
+namespace {
+
+void ensureApp() {
+    static int argc = 1;
+    static char name[] = "ui_tests";
+    static char* argv[] = {name, nullptr};
+    if (QApplication::instance()) return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    new QApplication(argc, argv);
+}
+
+// A window with memory settings and scripted answers.
+struct Editor {
+    Editor() {
+        ensureApp();
+        imageDialogFlags() = ImageDialogFlags{};
+        w.setPrompts(&prompts);
+        w.setSettings(&store);
+    }
+    // A new document of n frames, every pixel from fill(frame, x, y).
+    template <class Fill> CBitmapDoc* make(int width, int height, int n, Fill fill) {
+        prompts.newSizeAnswer = std::make_pair(width, height);
+        CBitmapDoc* d = w.createDocument(prompts);
+        EXPECT_NE(d, nullptr);
+        if (!d) return nullptr;
+        if (n > 1) d->frames()->addBlankFrames(width, height, n - 1);
+        for (int k = 0; k < n; ++k) {
+            uint32_t* px = d->frames()->frameAt(k)->pixels();
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) px[y * width + x] = fill(k, x, y);
+        }
+        d->updateAllViews(HINT_FULL);
+        return d;
+    }
+    uint32_t pixel(int x, int y, int frame = 0) {
+        const Frame* f = w.activeDocument()->frames()->frameAt(frame);
+        return f->pixels()[y * f->width() + x];
+    }
+    QSize size(int frame = 0) {
+        const Frame* f = w.activeDocument()->frames()->frameAt(frame);
+        return QSize(f->width(), f->height());
+    }
+    MemorySettingsStore store;
+    ScriptedPrompts prompts;
+    CMainFrame w;
+};
+
+uint32_t coord(int, int x, int y) { return 0xFF000000u | uint32_t(y) << 8 | uint32_t(x); }
+
+} // namespace
+
+TEST(EditorSelection, DragClampsAndKeepsTheStartPixel) {
+    Editor e;
+    e.make(40, 30, 1, coord);
+    CBitmapView* v = e.w.activeView();
+    ASSERT_NE(v, nullptr);
+    EXPECT_TRUE(v->selection().empty());
+    EXPECT_FALSE(e.w.commandEnabled(CMD_CROP));
+
+    // Dragging leftwards includes the start column; rightwards excludes the one under the mouse.
+    v->beginDrag(QPoint(10, 10));
+    EXPECT_TRUE(v->dragging());
+    EXPECT_TRUE(v->selection().empty());
+    v->dragTo(QPoint(4, 20));
+    v->endDrag();
+    EXPECT_EQ(v->selection(), (TxRect{4, 10, 11, 20}));
+    EXPECT_TRUE(e.w.commandEnabled(CMD_CROP));
+
+    // Beyond the picture the rectangle stops at its edges.
+    v->beginDrag(QPoint(30, 25));
+    v->dragTo(QPoint(90, -7));
+    v->endDrag();
+    EXPECT_EQ(v->selection(), (TxRect{30, 0, 40, 26}));
+    v->setSelection(TxRect{50, 50, -5, 12});
+    EXPECT_EQ(v->selection(), (TxRect{0, 12, 40, 30}));
+    v->setSelection(TxRect{45, 0, 60, 10});
+    EXPECT_TRUE(v->selection().empty());
+
+    e.w.selectAll();
+    EXPECT_EQ(v->selection(), (TxRect{0, 0, 40, 30}));
+
+    // Device to image pixels at zoom 4: a quarter pixel rounds down, a half pixel up.
+    v->setZoom(4);
+    EXPECT_EQ(v->imagePoint(QPoint(5, 6)), QPoint(1, 2));
+    EXPECT_EQ(v->imagePoint(QPoint(9, 0)), QPoint(2, 0));
+    EXPECT_EQ(v->colourAt(QPoint(3, 2)), 0x000203u);
+    EXPECT_EQ(v->colourAt(QPoint(40, 2)), 0u);
+}
+
+TEST(EditorSelection, CropUsesTheSelectionAndClearsIt) {
+    Editor e;
+    CBitmapDoc* d = e.make(40, 30, 2, [](int k, int x, int y) { return coord(k, x, y) + uint32_t(k); });
+    CBitmapView* v = e.w.activeView();
+    v->setSelection(TxRect{5, 6, 15, 10});
+    e.w.cropSelection();
+    EXPECT_EQ(e.size(0), QSize(10, 4));
+    EXPECT_EQ(e.size(1), QSize(10, 4));
+    EXPECT_EQ(e.pixel(0, 0), coord(0, 5, 6));
+    EXPECT_EQ(e.pixel(9, 3, 1), coord(1, 14, 9) + 1);
+    ASSERT_EQ(d->positions().count(), 1);
+    EXPECT_EQ(d->positions().at(0).name, "crop");
+    EXPECT_EQ(d->positions().at(0).rect, (TxRect{5, 6, 15, 10}));
+    EXPECT_TRUE(v->selection().empty());
+    EXPECT_EQ(v->imageSize(), QSize(10, 4));
+    // The position window follows the document: the new item is listed.
+    ASSERT_EQ(e.w.positionWindow()->panel().entries().size(), 1u);
+    EXPECT_EQ(e.w.positionWindow()->panel().entries()[0], "crop: 5:6-15:10  10x4");
+    // Nothing selected: Crop does nothing.
+    e.w.cropSelection();
+    EXPECT_EQ(e.size(0), QSize(10, 4));
+    e.w.undo();
+    EXPECT_EQ(e.size(0), QSize(40, 30));
+}
+
+TEST(EditorCommands, ScaleAndResizeTakeTheDialogAnswers) {
+    Editor e;
+    CBitmapDoc* d = e.make(200, 100, 1, [](int, int, int) { return 0xFF808080u; });
+    d->positions().append(TxRect{10, 10, 21, 31}, "a");
+    e.prompts.scaleAnswer = std::make_pair(100, 50);
+    e.w.scaleImage();
+    EXPECT_EQ(e.prompts.lastScaleDefaults, std::make_pair(200, 100));
+    EXPECT_EQ(e.size(), QSize(100, 50));
+    EXPECT_EQ(d->positions().at(0).rect, (TxRect{4, 4, 11, 16}));
+    EXPECT_EQ(e.pixel(50, 25), 0xFF808080u);
+    e.prompts.cancelScale = true;
+    e.w.scaleImage();
+    EXPECT_EQ(e.size(), QSize(100, 50));
+
+    // Resize centred: the old picture sits in the middle of a transparent canvas, and the
+    // centre choice is kept for the next dialog.
+    Editor r;
+    r.make(2, 2, 1, coord);
+    r.prompts.resizeAnswer = ResizeChoice{4, 6, true};
+    r.w.resizeImage();
+    EXPECT_EQ(r.prompts.lastResizeDefaults.width, 2);
+    EXPECT_EQ(r.prompts.lastResizeDefaults.height, 2);
+    EXPECT_FALSE(r.prompts.lastResizeDefaults.centre);
+    EXPECT_EQ(r.size(), QSize(4, 6));
+    EXPECT_EQ(r.pixel(0, 0), 0u);
+    EXPECT_EQ(r.pixel(1, 2), coord(0, 0, 0));
+    EXPECT_EQ(r.pixel(2, 3), coord(0, 1, 1));
+    EXPECT_EQ(r.pixel(3, 5), 0u);
+    EXPECT_TRUE(imageDialogFlags().centreImage);
+    r.prompts.resizeAnswer.reset();
+    r.w.resizeImage();
+    EXPECT_TRUE(r.prompts.lastResizeDefaults.centre);
+    EXPECT_EQ(r.size(), QSize(4, 6));
+}
+
+TEST(EditorCommands, FlipsTheSelectionOrTheWholeFrame) {
+    Editor e;
+    e.make(4, 3, 1, coord);
+    CBitmapView* v = e.w.activeView();
+    v->setSelection(TxRect{1, 0, 3, 2});
+    e.w.flipHorizontal();
+    EXPECT_EQ(e.pixel(0, 0), coord(0, 0, 0));
+    EXPECT_EQ(e.pixel(1, 0), coord(0, 2, 0));
+    EXPECT_EQ(e.pixel(2, 1), coord(0, 1, 1));
+    EXPECT_EQ(e.pixel(1, 2), coord(0, 1, 2)); // below the selection
+    EXPECT_EQ(e.pixel(3, 0), coord(0, 3, 0));
+    // While a drag is under way a selection is not flipped.
+    v->beginDrag(QPoint(0, 0));
+    v->dragTo(QPoint(2, 2));
+    e.w.flipVertical();
+    EXPECT_EQ(e.pixel(0, 0), coord(0, 0, 0));
+    v->endDrag();
+    v->clearSelection();
+    e.w.flipVertical();
+    EXPECT_EQ(e.pixel(0, 0), coord(0, 0, 2));
+    EXPECT_EQ(e.pixel(3, 2), coord(0, 3, 0));
+    EXPECT_EQ(e.pixel(1, 1), coord(0, 2, 1));
+}
+
+TEST(EditorCommands, AutoCropAndIsometricFlip) {
+    Editor e;
+    // An opaque sprite in a transparent border.
+    CBitmapDoc* d = e.make(10, 8, 1, [](int, int x, int y) {
+        return x >= 3 && x < 6 && y >= 2 && y < 7 ? 0xFF112233u : 0x00445566u;
+    });
+    e.w.activeView()->setSelection(TxRect{0, 0, 2, 2});
+    e.w.autoCrop();
+    EXPECT_EQ(e.size(), QSize(3, 5));
+    EXPECT_TRUE(e.w.activeView()->selection().empty());
+    ASSERT_EQ(d->positions().count(), 1);
+    EXPECT_EQ(d->positions().at(0).name, "autocrop");
+    EXPECT_EQ(d->positions().at(0).rect, (TxRect{3, 2, 6, 7}));
+    // Nothing left to crop: the message and no change.
+    e.w.autoCrop();
+    EXPECT_EQ(e.size(), QSize(3, 5));
+    ASSERT_FALSE(e.prompts.messages.empty());
+    EXPECT_EQ(e.prompts.messages.back(), "Autocrop failed");
+
+    Editor iso;
+    iso.make(4, 4, 1, [](int, int, int) { return 0xFFFFFFFFu; });
+    iso.w.flipIsometric();
+    // The 8 x 4 diamond, cropped to its opaque part: columns 1 to 7.
+    EXPECT_EQ(iso.size(), QSize(7, 4));
+    EXPECT_EQ(iso.pixel(3, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(iso.pixel(0, 0), 0u);
+    EXPECT_EQ(iso.pixel(0, 1), 0xFFFFFFFFu);
+}
+
+TEST(EditorCommands, DisabledWithoutFramesAndWhilePlaying) {
+    Editor e;
+    EXPECT_FALSE(e.w.commandEnabled(CMD_SCALE));
+    EXPECT_FALSE(e.w.commandEnabled(CMD_SELECT_ALL));
+    EXPECT_TRUE(e.w.commandEnabled(CMD_POSITION_LIST));
+    e.make(6, 4, 2, coord);
+    for (int id : std::initializer_list<int>{CMD_SCALE, CMD_RESIZE, CMD_FLIP_VERTICAL, CMD_FLIP_HORIZONTAL,
+                   CMD_FLIP_ISOMETRIC, CMD_AUTO_CROP, int(CBitmapDoc::CMD_ANIMMASTER)})
+        EXPECT_TRUE(e.w.commandEnabled(id)) << id;
+    e.w.runCommand(CMD_PLAY);
+    ASSERT_TRUE(e.w.activeDocument()->playing());
+    for (int id : std::initializer_list<int>{CMD_SCALE, CMD_RESIZE, CMD_FLIP_VERTICAL, CMD_FLIP_HORIZONTAL,
+                   CMD_FLIP_ISOMETRIC, CMD_AUTO_CROP, int(CBitmapDoc::CMD_ANIMMASTER)})
+        EXPECT_FALSE(e.w.commandEnabled(id)) << id;
+    // A command reached by its key anyway does nothing.
+    e.w.flipHorizontal();
+    e.w.scaleImage();
+    EXPECT_EQ(e.prompts.scaleDialogs, 0);
+    EXPECT_EQ(e.pixel(0, 0), coord(0, 0, 0));
+    EXPECT_EQ(e.w.activeDocument()->undoSnapshot(), nullptr);
+    e.w.runCommand(CMD_PLAY);
+    EXPECT_TRUE(e.w.commandEnabled(CMD_SCALE));
+}
+
+TEST(EditorPositionList, ButtonsEditTheListAndSelectInTheView) {
+    Editor e;
+    CBitmapDoc* d = e.make(64, 32, 1, coord);
+    CBitmapView* v = e.w.activeView();
+    e.w.showPositionList();
+    PositionListWindow* pw = e.w.positionWindow();
+    ASSERT_EQ(pw->document(), d);
+
+    v->setSelection(TxRect{0, 0, 16, 16});
+    pw->add();
+    v->setSelection(TxRect{16, 0, 48, 8});
+    pw->add();
+    pw->add(); // the same rectangle again is refused
+    ASSERT_EQ(d->positions().count(), 2);
+    EXPECT_EQ(pw->panel().entries()[1], ": 16:0-48:8  32x8");
+    EXPECT_EQ(pw->panel().corner2Text(), "48/8");
+
+    // Choosing an entry selects its rectangle in the view.
+    pw->selectRow(0);
+    EXPECT_EQ(v->selection(), (TxRect{0, 0, 16, 16}));
+    EXPECT_EQ(pw->panel().selection(), 0);
+
+    // Update takes the view's selection; rename through the dialog.
+    v->setSelection(TxRect{0, 0, 8, 8});
+    pw->selectRow(1);
+    v->setSelection(TxRect{20, 4, 30, 14});
+    pw->updateItem();
+    EXPECT_EQ(d->positions().at(1).rect, (TxRect{20, 4, 30, 14}));
+    e.prompts.renameAnswer = "hero";
+    pw->renameSelected();
+    EXPECT_EQ(d->positions().at(1).name, "hero");
+
+    // Up moves the selected item before its neighbour.
+    pw->moveItem(-1);
+    EXPECT_EQ(d->positions().at(0).name, "hero");
+    EXPECT_EQ(pw->panel().selection(), 0);
+
+    // Delete selects the successor and its rectangle.
+    pw->deleteItem();
+    ASSERT_EQ(d->positions().count(), 1);
+    EXPECT_EQ(v->selection(), (TxRect{0, 0, 16, 16}));
+
+    // Save without a file name writes nothing and says nothing.
+    pw->save();
+    EXPECT_TRUE(e.prompts.statusTexts.empty());
+
+    // Clear asks first; No keeps the items.
+    e.prompts.answers = {MsgResult::No};
+    pw->clear();
+    EXPECT_EQ(d->positions().count(), 1);
+    pw->clear();
+    EXPECT_EQ(e.prompts.messages.back(), "Clear all items?");
+    EXPECT_EQ(d->positions().count(), 0);
+    EXPECT_TRUE(pw->panel().entries().empty());
+
+    // Closing the document's window detaches the list.
+    e.w.activeDocument()->setModified(false);
+    e.w.findChild<QMdiArea*>()->closeAllSubWindows();
+    EXPECT_EQ(pw->document(), nullptr);
+}
+
+TEST(EditorPositionList, CopyToClipboardAndArrange) {
+    Editor e;
+    CBitmapDoc* d = e.make(64, 32, 1, coord);
+    e.w.showPositionList();
+    PositionListWindow* pw = e.w.positionWindow();
+    d->positions().append(TxRect{0, 0, 16, 8}, "one");
+    d->positions().append(TxRect{32, 16, 40, 32}, "two");
+    d->updateAllViews(HINT_POSITIONS);
+    ASSERT_EQ(pw->panel().entries().size(), 2u);
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+    e.w.copyPositionsToClipboard();
+    ASSERT_FALSE(e.prompts.statusTexts.empty());
+    EXPECT_EQ(e.prompts.statusTexts.back(), "Generated Code to Clipboard");
+    const QString text = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(text.contains(QStringLiteral("one"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("two"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("32"))) << text.toStdString();
+
+    // A broken stored preset: the message, and the clipboard keeps its text.
+    e.store.setInt("PosFormat", "nCnt", 1);
+    PosFormatSettings fs;
+    fs.presets.push_back({"broken", "\"%d\", nosuchname"});
+    fs.current = 1;
+    fs.store(e.store);
+    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+    e.w.copyPositionsToClipboard();
+    EXPECT_EQ(e.prompts.messages.back(), "Parse failed - abort");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("old"));
+
+    // Arrange packs the items into a new document of its own window.
+    e.prompts.maxSizeAnswer = MaxSizeOptions{0, 0, true, true, 0, 0};
+    e.w.arrangePositions();
+    ASSERT_EQ(e.w.documentCount(), 2);
+    CBitmapDoc* sheet = e.w.activeDocument();
+    ASSERT_NE(sheet, d);
+    ASSERT_EQ(sheet->positions().count(), 2);
+    EXPECT_EQ(d->positions().count(), 2);
+    const TxRect r = sheet->positions().at(0).rect;
+    const TxRect src = sheet->positions().at(0).source;
+    const Frame* f = sheet->frames()->currentFrame();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->pixels()[r.top * f->width() + r.left], coord(0, src.left, src.top));
+    // The window follows the new active document.
+    EXPECT_EQ(pw->document(), sheet);
+}
+
+namespace {
+
+struct ToolPrompts : ScriptedPrompts {
+    bool animMasterOptions(AnimMasterOptions& o) override {
+        seenKeep = o.keepAlpha;
+        o.colorKey = 0x00FF00FFu;
+        o.keepAlpha = false;
+        o.bufferType = AM_BUFFER_SINGLE;
+        return !cancelTool;
+    }
+    bool fontTextureOptions(FontPreset& p) override {
+        p.fontName = "DejaVu Sans";
+        p.fontSize = 12;
+        p.char8 = 0;
+        return !cancelTool;
+    }
+    bool cancelTool = false;
+    bool seenKeep = false;
+};
+
+} // namespace
+
+TEST(EditorTools, AnimationmasterKeysOutUnchangedPixelsAndKeepsItsSettings) {
+    ensureApp();
+    MemorySettingsStore store;
+    ToolPrompts prompts;
+    CMainFrame w;
+    w.setPrompts(&prompts);
+    w.setSettings(&store);
+    prompts.newSizeAnswer = std::make_pair(3, 2);
+    CBitmapDoc* d = w.createDocument(prompts);
+    ASSERT_NE(d, nullptr);
+    EXPECT_FALSE(w.commandEnabled(CBitmapDoc::CMD_ANIMMASTER)); // one frame only
+    d->frames()->addBlankFrames(3, 2, 1);
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 6; ++i) d->frames()->frameAt(k)->pixels()[i] = 0xFF102030u;
+    d->frames()->frameAt(1)->pixels()[4] = 0xFF405060u;
+    ASSERT_TRUE(w.commandEnabled(CBitmapDoc::CMD_ANIMMASTER));
+
+    prompts.cancelTool = true;
+    w.animationMaster();
+    EXPECT_EQ(d->frames()->frameAt(1)->pixels()[0], 0xFF102030u);
+    EXPECT_FALSE(store.contains(kAnimMasterSection, "keep_a"));
+
+    prompts.cancelTool = false;
+    w.animationMaster();
+    EXPECT_TRUE(prompts.seenKeep);
+    const uint32_t* f1 = d->frames()->frameAt(1)->pixels();
+    EXPECT_EQ(f1[0], 0x00FF00FFu);
+    EXPECT_EQ(f1[4], 0x00405060u);
+    EXPECT_EQ(d->frames()->frameAt(0)->pixels()[4], 0xFF102030u);
+    EXPECT_EQ(store.getInt(kAnimMasterSection, "keep_a", 1), 0);
+    EXPECT_EQ(store.getInt(kAnimMasterSection, "colorkey", 0), 0x00FF00FF);
+    // The next dialog starts from the saved values.
+    w.animationMaster();
+    EXPECT_FALSE(prompts.seenKeep);
+    w.undo();
+    EXPECT_EQ(d->frames()->frameAt(1)->pixels()[4], 0x00405060u);
+}
+
+TEST(EditorTools, FontTextureOpensANewDocument) {
+    ensureApp();
+    MemorySettingsStore store;
+    ToolPrompts prompts;
+    CMainFrame w;
+    w.setPrompts(&prompts);
+    w.setSettings(&store);
+    prompts.cancelTool = true;
+    w.fontTexture();
+    EXPECT_EQ(w.documentCount(), 0);
+    prompts.cancelTool = false;
+    w.fontTexture();
+    ASSERT_EQ(w.documentCount(), 1) << (prompts.messages.empty() ? "" : prompts.messages.back());
+    CBitmapDoc* d = w.activeDocument();
+    EXPECT_EQ(prompts.newSizeDialogs, 0); // the size came with the request
+    EXPECT_GT(d->positions().count(), 90);
+    EXPECT_EQ(w.shownImageSize().width(), 256);
+    EXPECT_EQ(w.positionWindow()->document(), d);
+    // The chosen face is kept in the selected preset.
+    FontPresetList list;
+    list.load(store);
+    ASSERT_NE(list.selected(), nullptr);
+    EXPECT_EQ(list.selected()->preset.fontName, "DejaVu Sans");
+    EXPECT_EQ(list.selected()->preset.fontSize, 12);
+}
+
