@@ -18,6 +18,9 @@ QApplication* app() {
     static char name[] = "ui_tests";
     static char* argv[] = {name, nullptr};
     static QApplication* a = [] {
+        // Another suite of this program may have made it already.
+        if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return existing;
         qputenv("QT_QPA_PLATFORM", "offscreen");
         return new QApplication(argc, argv);
     }();

@@ -30,9 +30,12 @@ void ensureApp() {
 }
 
 // A window with memory settings and scripted answers.
+struct AppGuard {
+    AppGuard() { ensureApp(); }
+};
+
 struct Editor {
     Editor() {
-        ensureApp();
         imageDialogFlags() = ImageDialogFlags{};
         w.setPrompts(&prompts);
         w.setSettings(&store);
@@ -60,6 +63,7 @@ struct Editor {
         const Frame* f = w.activeDocument()->frames()->frameAt(frame);
         return QSize(f->width(), f->height());
     }
+    AppGuard guard; // the application exists before the window
     MemorySettingsStore store;
     ScriptedPrompts prompts;
     CMainFrame w;
