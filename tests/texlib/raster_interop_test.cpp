@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -56,14 +57,22 @@ const Tools& tools() {
     return t;
 }
 
-// A fresh folder for this run's files.
+// A fresh folder for this run's files, removed when the program ends.
 const std::string& dir() {
-    static const std::string d = [] {
-        std::string templ = ::testing::TempDir() + "tarquil-interop-XXXXXX";
-        const char* made = ::mkdtemp(templ.data());
-        return std::string(made ? made : "/tmp") + "/";
-    }();
-    return d;
+    struct Folder {
+        std::string path = ::testing::TempDir();
+        bool made = false;
+        Folder() {
+            std::string templ = path + "tarquil-interop-XXXXXX";
+            made = ::mkdtemp(templ.data()) != nullptr;
+            if (made) path = templ + "/";
+        }
+        ~Folder() {
+            if (made) std::filesystem::remove_all(path);
+        }
+    };
+    static const Folder folder;
+    return folder.path;
 }
 
 std::string at(const std::string& name) {
