@@ -192,6 +192,8 @@ bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredForma
     }
     ctx.state.reset();
     ctx.fileType = type;
+    // Texts that earlier probes left behind do not describe a read that worked.
+    ctx.lastError.clear();
     if (preferredFormat == TX_PREFER_OWN || mip.format == TX_FMT_ARGB8888) return true;
 
     TxMip out;

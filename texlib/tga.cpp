@@ -38,6 +38,9 @@ bool tgaProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     TgaHeader hd{h[0], h[1], h[2], le16(h + 3), le16(h + 5), h[7], le16(h + 12), le16(h + 14),
                  h[16], h[17]};
     if (!s.skip(hd.idLength)) return fail(ctx, "Unexpected EOF.");
+    // Only "no map" and "map present" exist; anything else is another format's header (a PPM's
+    // "P6\n..." would otherwise pass for a run-length true-colour image).
+    if (hd.mapType > 1) return fail(ctx, "TGA Image: unsupported format", 0);
     if (hd.width == 0 || hd.height == 0) return fail(ctx, "TGA Image: width or height is 0.", 0);
     int format = 0;
     switch (hd.imageType) {

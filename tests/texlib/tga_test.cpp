@@ -146,6 +146,15 @@ TEST(Tga, BadInputFailsCleanly) {
     EXPECT_EQ(ctx.lastError, "TGA Image: Bad Color Map depth.");
     // An image-ID field longer than the file.
     EXPECT_TRUE(readPixels(tgaHeader(2, 1, 1, 32, 0).v, ctx).empty());
+    // A colour-map type other than 0 or 1 is no TGA (here the start of a binary PPM).
+    EXPECT_TRUE(readPixels(tgaHeader(10, 1, 1, 32, 0, 54).fill(8, 0).v, ctx).empty());
+    Bytes ppm;
+    ppm.str("P6\n2 1\n255\n").fill(6, 0x40);
+    auto ppmPixels = readPixels(ppm.v, ctx);
+    ASSERT_EQ(ppmPixels.size(), 2u) << ctx.lastError;
+    EXPECT_EQ(ctx.fileType, TX_TYPE_PPM);
+    EXPECT_EQ(ppmPixels[1], 0xFF404040u);
+    EXPECT_TRUE(ctx.lastError.empty());  // earlier probes' texts do not outlive a good read
     // Largest header sizes are read only when the bytes are there.
     EXPECT_TRUE(readPixels(tgaHeader(2, 65535, 65535, 32, 0).fill(64, 0).v, ctx).empty());
 }
