@@ -225,7 +225,14 @@ bool QtPrompts::fontTextureOptions(FontPreset& p) {
     form->addRow(QStringLiteral("Pitch"), pitch);
     form->addRow(QStringLiteral("Texture width"), texture);
     if (!runForm(dlg, form)) return false;
-    const std::string name = face->currentFont().family().toStdString();
+    // Qt tells equal family names of several foundries apart as "Family [foundry]", a name
+    // fontconfig does not know.
+    QString family = face->currentFont().family();
+    if (family.endsWith(QLatin1Char(']'))) {
+        const qsizetype open = family.lastIndexOf(QStringLiteral(" ["));
+        if (open > 0) family.truncate(open);
+    }
+    const std::string name = family.toStdString();
     // A changed face or size makes the old measured cells meaningless.
     if (name != p.fontName || size->value() != p.fontSize || style->currentIndex() != p.fontStyle) {
         if (p.autoCell) {
