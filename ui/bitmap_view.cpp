@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/document.h"
 
@@ -58,6 +59,10 @@ protected:
             view_->cursor_ = p;
             emit view_->selectionChanged();
         }
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton || view_->dragging_) return;
+        view_->selectAt(view_->imagePoint(e->position().toPoint()));
     }
     void mouseReleaseEvent(QMouseEvent* e) override {
         if (e->button() == Qt::LeftButton && view_->dragging_) {
@@ -179,11 +184,125 @@ uint32_t CBitmapView::colourAt(const QPoint& p) const {
     return f->pixels()[size_t(p.y()) * size_t(f->width()) + size_t(p.x())] & 0x00FFFFFFu;
 }
 
+bool CBitmapView::selectAt(const QPoint& p) {
+    const Frame* f = doc_->frames() ? doc_->frames()->currentFrame() : nullptr;
+    if (!f || !f->hasPixels()) return false;
+    const int w = f->width(), h = f->height();
+    if (p.x() < 0 || p.y() < 0 || p.x() >= w || p.y() >= h) return false;
+
+    // A listed rectangle wins; of several, the one whose centre is nearest, the first on ties.
+    const PositionList& list = doc_->positions();
+    int best = -1;
+    int64_t bestDistance = 0;
+    for (int i = 0; i < list.count(); ++i) {
+        const TxRect& r = list.at(i).rect;
+        if (p.x() < r.left || p.x() >= r.right || p.y() < r.top || p.y() >= r.bottom) continue;
+        const int64_t d = std::abs(int64_t(r.left + r.right) / 2 - p.x()) +
+                          std::abs(int64_t(r.top + r.bottom) / 2 - p.y());
+        if (best < 0 || d < bestDistance) {
+            best = i;
+            bestDistance = d;
+        }
+    }
+    if (best >= 0) {
+        setSelection(list.at(best).rect);
+        return true;
+    }
+
+    // Sprite search: pixels outside the picture read as 0.
+    const uint32_t* px = f->pixels();
+    auto at = [&](int x, int y) -> uint32_t {
+        return x < 0 || y < 0 || x >= w || y >= h ? 0u : px[size_t(y) * size_t(w) + size_t(x)];
+    };
+    const uint32_t a = at(p.x(), p.y());
+    // A boundary is a row or column segment of one value other than the clicked one.
+    auto rowBoundary = [&](int y, int x0, int x1) {
+        const uint32_t first = at(x0, y);
+        if (first == a) return false;
+        for (int x = x0 + 1; x < x1; ++x)
+            if (at(x, y) != first) return false;
+        return true;
+    };
+    auto columnBoundary = [&](int x, int y0, int y1) {
+        const uint32_t first = at(x, y0);
+        if (first == a) return false;
+        for (int y = y0 + 1; y < y1; ++y)
+            if (at(x, y) != first) return false;
+        return true;
+    };
+    int left = p.x() - 1, top = p.y() - 1, right = p.x() + 1, bottom = p.y() + 1;
+    int settledRounds = 0;
+    for (int round = 0; round < 256 && settledRounds < 4; ++round) {
+        bool settled = true;
+        int i = top;
+        if (i >= 0) {
+            while (i >= 0 && !rowBoundary(i, left, right)) --i;
+            if (i < 0) settled = false;
+        }
+        top = i + 1 < 0 ? 0 : i + 1;
+        i = right;
+        while (i < w && !columnBoundary(i, top, bottom)) ++i;
+        if (i >= w) settled = false;
+        right = std::min(i, w);
+        i = bottom;
+        while (i < h && !rowBoundary(i, left, right)) ++i;
+        if (i >= h) settled = false;
+        bottom = std::min(i, h);
+        i = left;
+        while (i >= 0 && !columnBoundary(i, top, bottom)) --i;
+        if (i < 0) settled = false;
+        left = i + 1 < 0 ? 0 : i + 1;
+        if (settled) ++settledRounds;
+    }
+    setSelection(TxRect{left, top, right, bottom});
+    return true;
+}
+
+bool CBitmapView::nudgeSelection(int key, bool shift, bool ctrl) {
+    if (selection_.empty() || dragging_) return false;
+    const QSize s = imageSize();
+    TxRect r = selection_;
+    // Shift grows towards the arrow, Ctrl shrinks from the far side, neither moves; nothing
+    // ever leaves the picture or gets narrower than one pixel.
+    auto lower = [&](int32_t& low, int32_t& high) {
+        if (low > 0 && shift) {
+            --low;
+        } else if (low > 0 && !ctrl) {
+            --low;
+            --high;
+        } else if (ctrl && low + 1 < high) {
+            --high;
+        }
+    };
+    auto raise = [&](int32_t& low, int32_t& high, int limit) {
+        if (high < limit && shift) {
+            ++high;
+        } else if (high < limit && !ctrl) {
+            ++low;
+            ++high;
+        } else if (ctrl && low < high - 1) {
+            ++low;
+        }
+    };
+    switch (key) {
+    case Qt::Key_Left: lower(r.left, r.right); break;
+    case Qt::Key_Up: lower(r.top, r.bottom); break;
+    case Qt::Key_Right: raise(r.left, r.right, s.width()); break;
+    case Qt::Key_Down: raise(r.top, r.bottom, s.height()); break;
+    default: return false;
+    }
+    setSelection(r);
+    return true;
+}
+
 void CBitmapView::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Escape) {
         dragging_ = false;
         clearSelection();
         return;
     }
+    if (nudgeSelection(e->key(), e->modifiers() & Qt::ShiftModifier,
+                       e->modifiers() & Qt::ControlModifier))
+        return;
     QScrollArea::keyPressEvent(e);
 }

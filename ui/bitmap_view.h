@@ -38,6 +38,13 @@ public:
     // The mouse position over the image and the colour there (0x00RRGGBB), for the status texts.
     QPoint cursorPos() const { return cursor_; }
     uint32_t colourAt(const QPoint& imagePos) const;
+    // Double click at an image point: the position item under it (the one whose centre is
+    // nearest), else the sprite around it, found by growing a rectangle until each edge meets a
+    // uniform row or column of another value. False when p is outside the picture.
+    bool selectAt(const QPoint& imagePos);
+    // Arrow keys on a selection: move it by a pixel, with Shift grow it towards the arrow, with
+    // Ctrl shrink it from the other side. False when the key does not act on the selection.
+    bool nudgeSelection(int key, bool shift, bool ctrl);
 
 signals:
     // The selection or the cursor position changed.

@@ -529,7 +529,7 @@ void CMainFrame::copyPositionsToClipboard() {
         return;
     }
     if (rc != CODEGEN_OK) return;
-    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+    QGuiApplication::clipboard()->setText(qtEightBitText(text));
     prompts().status("Generated Code to Clipboard");
 }
 

@@ -11,6 +11,7 @@
 
 #include "app/document.h"
 #include "ui/main_window.h"
+#include "ui/qt_ports.h"
 
 namespace {
 
@@ -193,10 +194,10 @@ void PositionListWindow::refresh() {
     const auto& entries = panel_.entries();
     bool same = list_->count() == int(entries.size());
     for (int i = 0; same && i < list_->count(); ++i)
-        same = list_->item(i)->text() == QString::fromStdString(entries[size_t(i)]);
+        same = list_->item(i)->text() == qtEightBitText(entries[size_t(i)]);
     if (!same) {
         list_->clear();
-        for (const std::string& e : entries) list_->addItem(QString::fromStdString(e));
+        for (const std::string& e : entries) list_->addItem(qtEightBitText(e));
     }
     list_->setCurrentRow(panel_.selection());
     corner1_->setText(QString::fromStdString(panel_.corner1Text()));

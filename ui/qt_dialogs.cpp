@@ -253,7 +253,7 @@ bool QtPrompts::fontTextureOptions(FontPreset& p) {
 std::optional<std::string> QtPrompts::renameItem(const std::string& name) {
     QDialog dlg(parent_);
     dlg.setWindowTitle(QStringLiteral("Rename item"));
-    auto* edit = new QLineEdit(QString::fromStdString(name));
+    auto* edit = new QLineEdit(qtEightBitText(name));
     edit->setMaxLength(128);
     auto* form = new QFormLayout;
     form->addRow(edit);

@@ -17,6 +17,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QStringDecoder>
 #include <QVBoxLayout>
 
 #include "app/export_settings.h"
@@ -155,6 +156,13 @@ std::optional<std::pair<int, int>> QtPrompts::newSize(int width, int height) {
     form->addRow(QStringLiteral("Height"), h);
     if (!runDialog(dlg, form)) return std::nullopt;
     return std::make_pair(w->value(), h->value());
+}
+
+QString qtEightBitText(const std::string& text) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString out = utf8.decode(QByteArrayView(text.data(), qsizetype(text.size())));
+    if (!utf8.hasError()) return out;
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
 QStringList qtFilterList(const std::string& filter) {

@@ -37,6 +37,10 @@ private:
     QStatusBar* status_;
 };
 
+// Text of the document side shown by Qt: UTF-8 when it is valid UTF-8, else the 8-bit code page
+// the older files use (font item names are single bytes of code page 1252).
+QString qtEightBitText(const std::string& text);
+
 // Turns "Name (*.a)|*.a|Other|*.b||" into Qt's "Name (*.a);;Other (*.b)" entries.
 QStringList qtFilterList(const std::string& filter);
 

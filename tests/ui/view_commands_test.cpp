@@ -16,6 +16,7 @@
 #include "ui/bitmap_view.h"
 #include "ui/main_window.h"
 #include "ui/position_list_window.h"
+#include "ui/qt_ports.h"
 #include "view/size_dialogs.h"
 
 namespace {
@@ -103,12 +104,61 @@ TEST(EditorSelection, DragClampsAndKeepsTheStartPixel) {
     e.w.selectAll();
     EXPECT_EQ(v->selection(), (TxRect{0, 0, 40, 30}));
 
+    // Arrow keys: move, grow with Shift, shrink with Ctrl, never beyond the picture.
+    v->setSelection(TxRect{0, 5, 1, 9});
+    EXPECT_TRUE(v->nudgeSelection(Qt::Key_Left, false, true)); // one pixel wide: stays
+    EXPECT_EQ(v->selection(), (TxRect{0, 5, 1, 9}));
+    v->nudgeSelection(Qt::Key_Left, true, false); // at the left edge: nothing
+    EXPECT_EQ(v->selection(), (TxRect{0, 5, 1, 9}));
+    v->nudgeSelection(Qt::Key_Right, false, false);
+    EXPECT_EQ(v->selection(), (TxRect{1, 5, 2, 9}));
+    v->nudgeSelection(Qt::Key_Left, true, false);
+    EXPECT_EQ(v->selection(), (TxRect{0, 5, 2, 9}));
+    v->nudgeSelection(Qt::Key_Down, true, false);
+    EXPECT_EQ(v->selection(), (TxRect{0, 5, 2, 10}));
+    v->nudgeSelection(Qt::Key_Up, false, true);
+    EXPECT_EQ(v->selection(), (TxRect{0, 5, 2, 9}));
+    v->nudgeSelection(Qt::Key_Right, false, true);
+    EXPECT_EQ(v->selection(), (TxRect{1, 5, 2, 9}));
+    v->setSelection(TxRect{38, 27, 40, 30});
+    v->nudgeSelection(Qt::Key_Right, false, false);
+    v->nudgeSelection(Qt::Key_Down, true, false);
+    EXPECT_EQ(v->selection(), (TxRect{38, 27, 40, 30}));
+    v->nudgeSelection(Qt::Key_Right, false, true); // at the right edge Ctrl still shrinks
+    EXPECT_EQ(v->selection(), (TxRect{39, 27, 40, 30}));
+    v->clearSelection();
+    EXPECT_FALSE(v->nudgeSelection(Qt::Key_Left, false, false)); // no selection: scrolls
+
     // Device to image pixels at zoom 4: a quarter pixel rounds down, a half pixel up.
     v->setZoom(4);
     EXPECT_EQ(v->imagePoint(QPoint(5, 6)), QPoint(1, 2));
     EXPECT_EQ(v->imagePoint(QPoint(9, 0)), QPoint(2, 0));
     EXPECT_EQ(v->colourAt(QPoint(3, 2)), 0x000203u);
     EXPECT_EQ(v->colourAt(QPoint(40, 2)), 0u);
+}
+
+TEST(EditorSelection, DoubleClickSelectsAnItemOrTheSpriteAround) {
+    Editor e;
+    CBitmapDoc* d = e.make(12, 10, 1, [](int, int x, int y) {
+        if (x == 5 && y == 4) return 0xFF00FF00u; // a detail inside the sprite
+        return x >= 3 && x < 7 && y >= 2 && y < 6 ? 0xFFFF0000u : 0xFF000000u;
+    });
+    CBitmapView* v = e.w.activeView();
+    EXPECT_TRUE(v->selectAt(QPoint(4, 3)));
+    EXPECT_EQ(v->selection(), (TxRect{3, 2, 7, 6}));
+    // The background itself grows to the picture's border.
+    EXPECT_TRUE(v->selectAt(QPoint(0, 0)));
+    EXPECT_EQ(v->selection(), (TxRect{0, 0, 12, 10}));
+    EXPECT_FALSE(v->selectAt(QPoint(12, 0)));
+    EXPECT_EQ(v->selection(), (TxRect{0, 0, 12, 10}));
+
+    // Listed rectangles come first; of two, the one whose centre is nearer.
+    d->positions().append(TxRect{0, 0, 10, 10}, "big");
+    d->positions().append(TxRect{6, 6, 12, 10}, "small");
+    v->selectAt(QPoint(8, 7));
+    EXPECT_EQ(v->selection(), (TxRect{6, 6, 12, 10}));
+    v->selectAt(QPoint(5, 5));
+    EXPECT_EQ(v->selection(), (TxRect{0, 0, 10, 10}));
 }
 
 TEST(EditorSelection, CropUsesTheSelectionAndClearsIt) {
@@ -316,8 +366,9 @@ TEST(EditorPositionList, CopyToClipboardAndArrange) {
     PositionListWindow* pw = e.w.positionWindow();
     d->positions().append(TxRect{0, 0, 16, 8}, "one");
     d->positions().append(TxRect{32, 16, 40, 32}, "two");
+    d->positions().append(TxRect{40, 0, 48, 8}, "\xF6"); // a font item name: code page 1252
     d->updateAllViews(HINT_POSITIONS);
-    ASSERT_EQ(pw->panel().entries().size(), 2u);
+    ASSERT_EQ(pw->panel().entries().size(), 3u);
 
     QGuiApplication::clipboard()->setText(QStringLiteral("old"));
     e.w.copyPositionsToClipboard();
@@ -327,6 +378,9 @@ TEST(EditorPositionList, CopyToClipboardAndArrange) {
     EXPECT_TRUE(text.contains(QStringLiteral("one"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("two"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("32"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromUtf8("\xC3\xB6"))) << text.toStdString();
+    EXPECT_EQ(qtEightBitText("\xC3\xB6"), QString(QChar(0xF6)));
+    EXPECT_EQ(qtEightBitText("a\xF6"), QStringLiteral("a") + QChar(0xF6));
 
     // A broken stored preset: the message, and the clipboard keeps its text.
     e.store.setInt("PosFormat", "nCnt", 1);
@@ -345,8 +399,8 @@ TEST(EditorPositionList, CopyToClipboardAndArrange) {
     ASSERT_EQ(e.w.documentCount(), 2);
     CBitmapDoc* sheet = e.w.activeDocument();
     ASSERT_NE(sheet, d);
-    ASSERT_EQ(sheet->positions().count(), 2);
-    EXPECT_EQ(d->positions().count(), 2);
+    ASSERT_EQ(sheet->positions().count(), 3);
+    EXPECT_EQ(d->positions().count(), 3);
     const TxRect r = sheet->positions().at(0).rect;
     const TxRect src = sheet->positions().at(0).source;
     const Frame* f = sheet->frames()->currentFrame();
