@@ -184,6 +184,9 @@ bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredForma
         txMipClear(mip);
         return false;
     }
+    // Texts that earlier probes left behind do not describe this read; the body's own stay (a
+    // reader may warn about a file it could still read).
+    ctx.lastError.clear();
     if (!reader->body(s, ctx, mip)) {
         if (ctx.lastError.empty()) ctx.lastError = "the file is damaged";
         txMipFree(mip);
@@ -192,8 +195,6 @@ bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredForma
     }
     ctx.state.reset();
     ctx.fileType = type;
-    // Texts that earlier probes left behind do not describe a read that worked.
-    ctx.lastError.clear();
     if (preferredFormat == TX_PREFER_OWN || mip.format == TX_FMT_ARGB8888) return true;
 
     TxMip out;
