@@ -104,6 +104,8 @@ public:
     virtual bool animMasterOptions(AnimMasterOptions& /*options*/) { return true; }
     // The font texture dialog: edits the preset in place; false when cancelled.
     virtual bool fontTextureOptions(FontPreset& /*preset*/) { return true; }
+    // "Create Mask": the bias of the 1-bit mask, 0..255, or nothing when cancelled.
+    virtual std::optional<int> maskBias(int bias) { return bias; }
     // "Rename item": the edited name, or nothing when cancelled.
     virtual std::optional<std::string> renameItem(const std::string& name) { return name; }
     // Wait cursor around long work.

@@ -72,6 +72,11 @@ public:
         if (cancelRename) return std::nullopt;
         return renameAnswer ? *renameAnswer : name;
     }
+    std::optional<int> maskBias(int bias) override {
+        ++maskBiasDialogs;
+        if (cancelMaskBias) return std::nullopt;
+        return maskBiasAnswer ? *maskBiasAnswer : bias;
+    }
     void busy(bool on) override { busyCalls += on ? 1 : 0; }
     void status(const std::string& text) override { statusTexts.push_back(text); }
 
@@ -91,6 +96,9 @@ public:
     ResizeChoice lastResizeDefaults;
     std::optional<std::string> renameAnswer;
     bool cancelScale = false, cancelResize = false, cancelRename = false;
+    std::optional<int> maskBiasAnswer;
+    bool cancelMaskBias = false;
+    int maskBiasDialogs = 0;
     int scaleDialogs = 0, resizeDialogs = 0, renameDialogs = 0;
     int maxSizeDialogs = 0;
     SequenceSaveOptions lastSaveDefaults;

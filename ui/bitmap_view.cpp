@@ -30,7 +30,19 @@ protected:
                          f->width() * 4, QImage::Format_ARGB32);
         p.setRenderHint(QPainter::SmoothPixmapTransform, false);
         const int z = view_->zoom_;
-        p.drawImage(QRect(0, 0, f->width() * z, f->height() * z), img);
+        if (view_->showMask_) {
+            // The mask as grey: it holds what the alpha holds.
+            QImage grey(f->width(), f->height(), QImage::Format_Grayscale8);
+            const uint32_t* px = f->pixels();
+            for (int y = 0; y < f->height(); ++y) {
+                uchar* line = grey.scanLine(y);
+                for (int x = 0; x < f->width(); ++x)
+                    line[x] = uchar(px[size_t(y) * size_t(f->width()) + size_t(x)] >> 24);
+            }
+            p.drawImage(QRect(0, 0, f->width() * z, f->height() * z), grey);
+        } else {
+            p.drawImage(QRect(0, 0, f->width() * z, f->height() * z), img);
+        }
         const TxRect& s = view_->selection_;
         if (!s.empty()) {
             // Inverting outline: visible on any picture.
@@ -49,6 +61,11 @@ protected:
         if (s.isEmpty() || d.x() < 0 || d.y() < 0 || d.x() >= s.width() || d.y() >= s.height())
             return;
         view_->setFocus();
+        if (view_->keyPick_) {
+            // The pixel under the mouse itself, not the nearest pixel corner.
+            view_->pickKeyAt(QPoint(d.x() / view_->zoom_, d.y() / view_->zoom_));
+            return;
+        }
         view_->beginDrag(view_->imagePoint(d));
     }
     void mouseMoveEvent(QMouseEvent* e) override {
@@ -184,6 +201,29 @@ uint32_t CBitmapView::colourAt(const QPoint& p) const {
     return f->pixels()[size_t(p.y()) * size_t(f->width()) + size_t(p.x())] & 0x00FFFFFFu;
 }
 
+void CBitmapView::refreshMask() { doc_->rebuildMask(mask_, 0); }
+
+void CBitmapView::setMaskShown(bool on) {
+    showMask_ = on;
+    canvas_->update();
+}
+
+void CBitmapView::beginKeyPick() {
+    dragging_ = false;
+    keyPick_ = true;
+    // The colours must be visible to pick one.
+    setMaskShown(false);
+    canvas_->setCursor(Qt::CrossCursor);
+}
+
+void CBitmapView::pickKeyAt(const QPoint& p) {
+    if (!keyPick_) return;
+    keyPick_ = false;
+    canvas_->unsetCursor();
+    setMaskShown(true);
+    emit keyColourPicked(colourAt(p));
+}
+
 bool CBitmapView::selectAt(const QPoint& p) {
     const Frame* f = doc_->frames() ? doc_->frames()->currentFrame() : nullptr;
     if (!f || !f->hasPixels()) return false;
@@ -297,6 +337,10 @@ bool CBitmapView::nudgeSelection(int key, bool shift, bool ctrl) {
 
 void CBitmapView::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Escape) {
+        if (keyPick_) {
+            keyPick_ = false;
+            canvas_->unsetCursor();
+        }
         dragging_ = false;
         clearSelection();
         return;

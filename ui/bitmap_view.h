@@ -4,6 +4,7 @@
 
 #include <QScrollArea>
 
+#include "app/image_buffer.h"
 #include "texlib/mip.h"
 
 class CBitmapDoc;
@@ -46,9 +47,23 @@ public:
     // Ctrl shrink it from the other side. False when the key does not act on the selection.
     bool nudgeSelection(int key, bool shift, bool ctrl);
 
+    // The mask surface of the mask commands; it mirrors the current frame's alpha.
+    ImageBuffer& mask() { return mask_; }
+    void refreshMask();
+    // Shows the mask (the alpha as grey) instead of the colours.
+    bool maskShown() const { return showMask_; }
+    void setMaskShown(bool on);
+    // "Pick key color": the next left click picks the key from the colours.
+    void beginKeyPick();
+    bool pickingKey() const { return keyPick_; }
+    // The click of a key pick at an image point (also reached by the mouse).
+    void pickKeyAt(const QPoint& imagePos);
+
 signals:
     // The selection or the cursor position changed.
     void selectionChanged();
+    // A key colour (0x00RRGGBB) was picked.
+    void keyColourPicked(uint32_t key);
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -62,4 +77,7 @@ private:
     TxRect selection_;
     QPoint dragStart_, cursor_;
     bool dragging_ = false;
+    ImageBuffer mask_;
+    bool showMask_ = false;
+    bool keyPick_ = false;
 };

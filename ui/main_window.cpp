@@ -146,6 +146,34 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
         if (auto* v = activeView()) v->setZoom(v->zoom() - 1);
     });
 
+    QMenu* mask = menuBar()->addMenu(QStringLiteral("&Mask"));
+    QMenu* create = mask->addMenu(QStringLiteral("Create mask"));
+    const struct {
+        int id;
+        const char* text;
+        const char* tip;
+    } maskCommands[] = {
+        {CMD_MASK_PICK_KEY, "Pick key color", "pickup the transparency color with left mouse button"},
+        {CMD_MASK_ONE_BIT, "1-bit alpha channel", "Digitize 8-bit alpha values to 1-bit mask"},
+        {CMD_MASK_EIGHT_BIT, "8-bit alpha channel", "copy the alpha channel to the mask"},
+        {CMD_MASK_INTENSITY, "Intensity", ""},
+        {CMD_MASK_BORDER, "1-Pixel Border",
+         "Creates alpha channel. 1px border Intensity, inside full, outside 0"},
+        {CMD_MASK_CLEAR, "&Clear", "Clears the mask"},
+        {CMD_MASK_INVERT, "&Invert", "Invert the mask"},
+    };
+    for (const auto& c : maskCommands) {
+        const int id = c.id;
+        QMenu* menu = id == CMD_MASK_CLEAR || id == CMD_MASK_INVERT ? mask : create;
+        QAction* a = add(menu, id, QString::fromLatin1(c.text), QKeySequence(),
+                         [this, id] { maskCommand(id); });
+        a->setStatusTip(QString::fromLatin1(c.tip));
+    }
+    view->addSeparator();
+    add(view, CMD_ALPHA, QStringLiteral("&Alpha\t    4"), QKeySequence(Qt::Key_4),
+        &CMainFrame::toggleAlpha)
+        ->setCheckable(true);
+
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     tools->addAction(QStringLiteral("&Position List"), this, &CMainFrame::showPositionList);
     tools->addAction(QStringLiteral("Texture Font Wizard"), this, &CMainFrame::fontTexture);
@@ -214,6 +242,13 @@ QMdiSubWindow* CMainFrame::addDocument(std::unique_ptr<CBitmapDoc> doc) {
     child->resize(640, 480);
     child->show();
     CBitmapView* view = child->view();
+    connect(view, &CBitmapView::keyColourPicked, this, [this, view](uint32_t key) {
+        CBitmapDoc* d = view->document();
+        view->refreshMask();
+        d->keyColour(view->mask(), key, progress_.get());
+        d->updateAllViews(HINT_FRAME);
+        updateCommands();
+    });
     connect(view, &CBitmapView::selectionChanged, this, [this, view] {
         if (view != activeView()) return;
         viewStatusChanged();
@@ -326,7 +361,10 @@ void CMainFrame::updateCommands() {
     for (auto& [id, action] : commandActions(this)) {
         if (id == CMD_NEW || id == CMD_OPEN) continue;
         action->setEnabled(commandEnabled(id));
-        if (action->isCheckable()) action->setChecked(d && d->isChecked(id));
+        if (id == CMD_ALPHA)
+            action->setChecked(activeView() && activeView()->maskShown());
+        else if (action->isCheckable())
+            action->setChecked(d && d->isChecked(id));
     }
     if (d)
         setWindowTitle(QString::fromStdString(d->title()) + QStringLiteral(" - Tarquil 1.25"));
@@ -363,7 +401,15 @@ bool CMainFrame::commandEnabled(int command) const {
         CBitmapView* v = activeView();
         return idle && v && !v->selection().empty();
     }
-    case CMD_SELECT_ALL: return hasFrame;
+    case CMD_SELECT_ALL:
+    case CMD_ALPHA:
+    case CMD_MASK_ONE_BIT:
+    case CMD_MASK_EIGHT_BIT:
+    case CMD_MASK_INTENSITY:
+    case CMD_MASK_BORDER: return hasFrame;
+    case CMD_MASK_PICK_KEY:
+    case CMD_MASK_CLEAR:
+    case CMD_MASK_INVERT: return idle;
     case CBitmapDoc::CMD_ANIMMASTER: return idle && d->isEnabled(command);
     default: return d->isEnabled(command);
     }
@@ -558,6 +604,48 @@ void CMainFrame::fontTexture() {
         selected->preset = preset;
         list.save(settings());
     }
+    updateCommands();
+}
+
+void CMainFrame::maskCommand(int command) {
+    CBitmapDoc* d;
+    CBitmapView* v;
+    if (!editReady(command, d, v)) return;
+    if (command == CMD_MASK_PICK_KEY) {
+        v->beginKeyPick();
+        prompts().status("pickup the transparency color with left mouse button");
+        updateCommands();
+        return;
+    }
+    // The surface mirrors the alpha as it is now; the command edits it and stores it back.
+    v->refreshMask();
+    v->setMaskShown(true);
+    if (command == CMD_MASK_ONE_BIT) {
+        // Cancel keeps the old bias, and the mask is made all the same.
+        const auto bias = prompts().maskBias(d->alphaBias);
+        const uint8_t b = bias ? uint8_t(std::clamp(*bias, 0, 255)) : d->alphaBias;
+        BusyScope busy(prompts());
+        d->maskOneBit(v->mask(), b);
+    } else {
+        BusyScope busy(prompts());
+        switch (command) {
+        case CMD_MASK_EIGHT_BIT: d->maskEightBit(v->mask()); break;
+        case CMD_MASK_INTENSITY: d->maskIntensity(v->mask()); break;
+        case CMD_MASK_BORDER: d->maskBorder(v->mask()); break;
+        case CMD_MASK_CLEAR: d->maskClear(v->mask()); break;
+        case CMD_MASK_INVERT: d->maskInvert(v->mask()); break;
+        default: break;
+        }
+    }
+    d->updateAllViews(HINT_FRAME);
+    updateCommands();
+}
+
+void CMainFrame::toggleAlpha() {
+    CBitmapDoc* d;
+    CBitmapView* v;
+    if (!editReady(CMD_ALPHA, d, v)) return;
+    v->setMaskShown(!v->maskShown());
     updateCommands();
 }
 

@@ -29,6 +29,14 @@ enum EditCommand : int {
     CMD_SELECT_ALL = 32804,
     CMD_FONT_WIZARD = 32805,
     CMD_POSITION_LIST = 32806,
+    CMD_ALPHA = 32771,
+    CMD_MASK_CLEAR = 252,
+    CMD_MASK_PICK_KEY = 253,
+    CMD_MASK_INVERT = 254,
+    CMD_MASK_ONE_BIT = 32799,
+    CMD_MASK_EIGHT_BIT = 32800,
+    CMD_MASK_INTENSITY = 32801,
+    CMD_MASK_BORDER = 32817,
 };
 
 class CMainFrame : public QMainWindow {
@@ -83,6 +91,9 @@ public slots:
     void copyPositionsToClipboard();
     void animationMaster();
     void fontTexture();
+    // The Mask menu (ids above) and View > Alpha.
+    void maskCommand(int command);
+    void toggleAlpha();
 
 protected:
     void closeEvent(QCloseEvent* e) override;

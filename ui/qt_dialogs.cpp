@@ -9,6 +9,7 @@
 #include <QFontComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -248,6 +249,19 @@ bool QtPrompts::fontTextureOptions(FontPreset& p) {
     p.pitch = pitch->currentIndex();
     p.textureWidth = texture->currentIndex();
     return true;
+}
+
+std::optional<int> QtPrompts::maskBias(int bias) {
+    QDialog dlg(parent_);
+    dlg.setWindowTitle(QStringLiteral("Create Mask"));
+    auto* value = new QSpinBox;
+    value->setRange(0, 255);
+    value->setValue(std::clamp(bias, 0, 255));
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Bias 0-255"), value);
+    form->addRow(new QLabel(QStringLiteral("Clear alpha bits below bias")));
+    if (!runForm(dlg, form)) return std::nullopt;
+    return value->value();
 }
 
 std::optional<std::string> QtPrompts::renameItem(const std::string& name) {

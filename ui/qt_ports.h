@@ -29,6 +29,7 @@ public:
     bool animMasterOptions(AnimMasterOptions& options) override;
     bool fontTextureOptions(FontPreset& preset) override;
     std::optional<std::string> renameItem(const std::string& name) override;
+    std::optional<int> maskBias(int bias) override;
     void busy(bool on) override;
     void status(const std::string& text) override;
 

@@ -496,3 +496,68 @@ TEST(EditorTools, FontTextureOpensANewDocument) {
     EXPECT_EQ(list.selected()->preset.fontSize, 12);
 }
 
+
+TEST(EditorMask, MaskCommandsWriteTheAlpha) {
+    Editor e;
+    e.make(4, 1, 1, [](int, int x, int) {
+        const uint32_t alpha[] = {127, 128, 255, 0};
+        return alpha[x] << 24 | 0xFF0000u; // pure red
+    });
+    CBitmapDoc* d = e.w.activeDocument();
+    CBitmapView* v = e.w.activeView();
+    e.prompts.maskBiasAnswer = 128;
+    e.w.maskCommand(CMD_MASK_ONE_BIT);
+    EXPECT_EQ(e.prompts.maskBiasDialogs, 1);
+    EXPECT_TRUE(v->maskShown());
+    EXPECT_EQ(e.pixel(0, 0), 0x00FF0000u);
+    EXPECT_EQ(e.pixel(1, 0), 0xFFFF0000u);
+    EXPECT_EQ(e.pixel(2, 0), 0xFFFF0000u);
+    EXPECT_EQ(d->alphaBias, 128);
+    // Cancelling the bias dialog still makes the mask, with the bias kept.
+    e.prompts.cancelMaskBias = true;
+    e.w.maskCommand(CMD_MASK_ONE_BIT);
+    EXPECT_EQ(d->alphaBias, 128);
+    EXPECT_EQ(e.pixel(1, 0), 0xFFFF0000u);
+
+    e.w.maskCommand(CMD_MASK_INTENSITY);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(e.pixel(x, 0), 77u << 24 | 0xFF0000u) << x;
+    e.w.maskCommand(CMD_MASK_CLEAR);
+    EXPECT_EQ(e.pixel(2, 0), 0x00FF0000u);
+    e.w.maskCommand(CMD_MASK_INVERT);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(e.pixel(x, 0), 0xFFFF0000u) << x;
+    e.w.undo();
+    EXPECT_EQ(e.pixel(2, 0), 0x00FF0000u);
+
+    e.w.toggleAlpha();
+    EXPECT_FALSE(v->maskShown());
+}
+
+TEST(EditorMask, PickedKeyColourIsTransparentInEveryFrame) {
+    Editor e;
+    e.make(3, 2, 3, [](int k, int x, int y) {
+        return x == k && y == 1 ? 0xFF0000FFu : 0xFF00FF00u; // green with one blue pixel
+    });
+    CBitmapView* v = e.w.activeView();
+    e.w.maskCommand(CMD_MASK_PICK_KEY);
+    ASSERT_TRUE(v->pickingKey());
+    EXPECT_EQ(e.prompts.statusTexts.back(), "pickup the transparency color with left mouse button");
+    v->pickKeyAt(QPoint(2, 0));
+    EXPECT_FALSE(v->pickingKey());
+    EXPECT_TRUE(v->maskShown());
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(e.pixel(k, 1, k), 0xFF0000FFu) << k;
+        EXPECT_EQ(e.pixel((k + 1) % 3, 1, k), 0x0000FF00u) << k;
+        EXPECT_EQ(e.pixel(0, 0, k), 0x0000FF00u) << k;
+    }
+    // One undo step for all frames.
+    e.w.undo();
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(e.pixel(0, 0, k), 0xFF00FF00u) << k;
+
+    // Not while the animation plays.
+    e.w.runCommand(CMD_PLAY);
+    EXPECT_FALSE(e.w.commandEnabled(CMD_MASK_PICK_KEY));
+    EXPECT_FALSE(e.w.commandEnabled(CMD_MASK_CLEAR));
+    EXPECT_TRUE(e.w.commandEnabled(CMD_MASK_INTENSITY));
+    e.w.maskCommand(CMD_MASK_CLEAR);
+    EXPECT_EQ(e.pixel(0, 0, 0), 0xFF00FF00u);
+}
