@@ -146,7 +146,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
         if (auto* v = activeView()) v->setZoom(v->zoom() - 1);
     });
 
-    QMenu* mask = menuBar()->addMenu(QStringLiteral("&Mask"));
+    // Beside Selection, as the editor has always shown it.
+    auto* mask = new QMenu(QStringLiteral("&Mask"), this);
+    menuBar()->insertMenu(anim->menuAction(), mask);
     QMenu* create = mask->addMenu(QStringLiteral("Create mask"));
     const struct {
         int id;
