@@ -71,6 +71,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override {
         const QPoint p = view_->imagePoint(e->position().toPoint());
         if (view_->dragging_ && (e->buttons() & Qt::LeftButton)) {
+            // Dragging past the visible part scrolls the picture along.
+            const QPoint d = e->position().toPoint();
+            view_->ensureVisible(d.x(), d.y(), 12, 12);
             view_->dragTo(p);
         } else {
             view_->cursor_ = p;

@@ -6,6 +6,9 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <fstream>
 
 #include "app/document.h"
 #include "app/scripted_prompts.h"
@@ -135,6 +138,44 @@ TEST(EditorSelection, DragClampsAndKeepsTheStartPixel) {
     EXPECT_EQ(v->imagePoint(QPoint(9, 0)), QPoint(2, 0));
     EXPECT_EQ(v->colourAt(QPoint(3, 2)), 0x000203u);
     EXPECT_EQ(v->colourAt(QPoint(40, 2)), 0u);
+}
+
+namespace {
+
+void sendMouse(QWidget* canvas, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
+    QMouseEvent ev(type, QPointF(pos), canvas->mapToGlobal(QPointF(pos)), Qt::LeftButton,
+                   buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas, &ev);
+}
+
+} // namespace
+
+TEST(EditorSelection, MouseDragAndKeyPickThroughEvents) {
+    Editor e;
+    e.make(40, 30, 1, coord);
+    CBitmapView* v = e.w.activeView();
+    v->setZoom(2);
+    QWidget* canvas = v->widget();
+    ASSERT_NE(canvas, nullptr);
+    // Device (20, 20) is image (10, 10); (8, 40) is (4, 20).
+    sendMouse(canvas, QEvent::MouseButtonPress, QPoint(20, 20), Qt::LeftButton);
+    sendMouse(canvas, QEvent::MouseMove, QPoint(8, 40), Qt::LeftButton);
+    sendMouse(canvas, QEvent::MouseButtonRelease, QPoint(8, 40), Qt::NoButton);
+    EXPECT_FALSE(v->dragging());
+    EXPECT_EQ(v->selection(), (TxRect{4, 10, 11, 20}));
+    // A press outside the picture starts nothing and keeps the selection.
+    sendMouse(canvas, QEvent::MouseButtonPress, QPoint(85, 10), Qt::LeftButton);
+    EXPECT_FALSE(v->dragging());
+    EXPECT_EQ(v->selection(), (TxRect{4, 10, 11, 20}));
+    sendMouse(canvas, QEvent::MouseButtonRelease, QPoint(85, 10), Qt::NoButton);
+
+    // A key pick takes the pixel under the mouse (device 7 lies in image pixel 3).
+    e.w.maskCommand(CMD_MASK_PICK_KEY);
+    sendMouse(canvas, QEvent::MouseButtonPress, QPoint(7, 5), Qt::LeftButton);
+    sendMouse(canvas, QEvent::MouseButtonRelease, QPoint(7, 5), Qt::NoButton);
+    EXPECT_FALSE(v->pickingKey());
+    EXPECT_EQ(e.pixel(3, 2), coord(0, 3, 2) & 0x00FFFFFFu);
+    EXPECT_EQ(e.pixel(4, 2), coord(0, 4, 2));
 }
 
 TEST(EditorSelection, DoubleClickSelectsAnItemOrTheSpriteAround) {
@@ -340,9 +381,19 @@ TEST(EditorPositionList, ButtonsEditTheListAndSelectInTheView) {
     ASSERT_EQ(d->positions().count(), 1);
     EXPECT_EQ(v->selection(), (TxRect{0, 0, 16, 16}));
 
-    // Save without a file name writes nothing and says nothing.
+    // Save without a file name writes nothing and says nothing; with one it writes the list.
     pw->save();
     EXPECT_TRUE(e.prompts.statusTexts.empty());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string image = dir.filePath(QStringLiteral("sheet.tga")).toStdString();
+    d->setPathName(image);
+    pw->save();
+    ASSERT_FALSE(e.prompts.statusTexts.empty());
+    EXPECT_EQ(e.prompts.statusTexts.back(), "Positionlist saved");
+    std::ifstream text(image + "_pos.txt", std::ios::binary);
+    const std::string line((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(line, "0,0,16,16:\r\n");
 
     // Clear asks first; No keeps the items.
     e.prompts.answers = {MsgResult::No};
