@@ -145,6 +145,11 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     view->addAction(QStringLiteral("Zoom out"), QKeySequence(Qt::Key_N), this, [this] {
         if (auto* v = activeView()) v->setZoom(v->zoom() - 1);
     });
+    QMenu* zoom = view->addMenu(QStringLiteral("&Zoom"));
+    for (int z = 1; z <= 4; ++z)
+        zoom->addAction(QStringLiteral("&%1x").arg(z), this, [this, z] {
+            if (auto* v = activeView()) v->setZoom(z);
+        });
 
     // Beside Selection, as the editor has always shown it.
     auto* mask = new QMenu(QStringLiteral("&Mask"), this);
