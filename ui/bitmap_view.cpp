@@ -74,7 +74,7 @@ protected:
             // Dragging past the visible part scrolls the picture along.
             const QPoint d = e->position().toPoint();
             view_->ensureVisible(d.x(), d.y(), 12, 12);
-            view_->dragTo(p);
+            view_->dragTo(p, e->modifiers() & Qt::ShiftModifier);
         } else {
             view_->cursor_ = p;
             emit view_->selectionChanged();
@@ -86,7 +86,8 @@ protected:
     }
     void mouseReleaseEvent(QMouseEvent* e) override {
         if (e->button() == Qt::LeftButton && view_->dragging_) {
-            view_->dragTo(view_->imagePoint(e->position().toPoint()));
+            view_->dragTo(view_->imagePoint(e->position().toPoint()),
+                          e->modifiers() & Qt::ShiftModifier);
             view_->endDrag();
         }
     }
@@ -172,7 +173,12 @@ void CBitmapView::beginDrag(const QPoint& p) {
     emit selectionChanged();
 }
 
-void CBitmapView::dragTo(const QPoint& p) {
+void CBitmapView::setFrameSize(int width, int height) {
+    frameWidth_ = std::max(1, width);
+    frameHeight_ = std::max(1, height);
+}
+
+void CBitmapView::dragTo(const QPoint& p, bool frames) {
     if (!dragging_) return;
     TxRect r;
     if (p.x() < dragStart_.x()) {
@@ -188,6 +194,18 @@ void CBitmapView::dragTo(const QPoint& p) {
     } else {
         r.top = dragStart_.y();
         r.bottom = p.y();
+    }
+    if (frames) {
+        const int w = std::max(1, r.width() / frameWidth_) * frameWidth_;
+        const int h = std::max(1, r.height() / frameHeight_) * frameHeight_;
+        if (p.x() < dragStart_.x())
+            r.left = r.right - w;
+        else
+            r.right = r.left + w;
+        if (p.y() < dragStart_.y())
+            r.top = r.bottom - h;
+        else
+            r.bottom = r.top + h;
     }
     cursor_ = p;
     setSelection(r);

@@ -34,7 +34,11 @@ public:
     // The rubber band as the mouse makes it: press at p starts it, moves and the release extend
     // it; the start column/row is kept inside the rectangle whichever way the mouse goes.
     void beginDrag(const QPoint& imagePos);
-    void dragTo(const QPoint& imagePos);
+    // With `frames` (Shift held) the size becomes a whole number of frames, at least one; the
+    // edge at the start point stays.
+    void dragTo(const QPoint& imagePos, bool frames = false);
+    // The frame size of Shift drags (the preferences' "Frame" width and height).
+    void setFrameSize(int width, int height);
     void endDrag();
     // The mouse position over the image and the colour there (0x00RRGGBB), for the status texts.
     QPoint cursorPos() const { return cursor_; }
@@ -77,6 +81,7 @@ private:
     TxRect selection_;
     QPoint dragStart_, cursor_;
     bool dragging_ = false;
+    int frameWidth_ = 32, frameHeight_ = 32;
     ImageBuffer mask_;
     bool showMask_ = false;
     bool keyPick_ = false;

@@ -249,6 +249,8 @@ QMdiSubWindow* CMainFrame::addDocument(std::unique_ptr<CBitmapDoc> doc) {
     child->resize(640, 480);
     child->show();
     CBitmapView* view = child->view();
+    view->setFrameSize(settings().getInt("Frame", "width", 32),
+                       settings().getInt("Frame", "height", 32));
     connect(view, &CBitmapView::keyColourPicked, this, [this, view](uint32_t key) {
         CBitmapDoc* d = view->document();
         view->refreshMask();

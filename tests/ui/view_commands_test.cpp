@@ -107,6 +107,17 @@ TEST(EditorSelection, DragClampsAndKeepsTheStartPixel) {
     e.w.selectAll();
     EXPECT_EQ(v->selection(), (TxRect{0, 0, 40, 30}));
 
+    // Shift drags whole frames: at least one, the start edge kept, clipped to the picture.
+    v->setFrameSize(16, 8);
+    v->beginDrag(QPoint(2, 3));
+    v->dragTo(QPoint(30, 5), true);
+    v->endDrag();
+    EXPECT_EQ(v->selection(), (TxRect{2, 3, 18, 11}));
+    v->beginDrag(QPoint(39, 29));
+    v->dragTo(QPoint(1, 20), true);
+    v->endDrag();
+    EXPECT_EQ(v->selection(), (TxRect{8, 22, 40, 30}));
+
     // Arrow keys: move, grow with Shift, shrink with Ctrl, never beyond the picture.
     v->setSelection(TxRect{0, 5, 1, 9});
     EXPECT_TRUE(v->nudgeSelection(Qt::Key_Left, false, true)); // one pixel wide: stays
