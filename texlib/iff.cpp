@@ -140,7 +140,8 @@ bool iffBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     const size_t colours = info.cmapLength / 3 < 256 ? info.cmapLength / 3 : 256;
     for (size_t i = 0; i < colours; ++i) {
         const uint8_t* c = d + info.cmapOffset + 3 * i;
-        mip.pal[i] = (uint32_t(c[0]) << 16) | (uint32_t(c[1]) << 8) | c[2];
+        // Opaque: a picture's colours must stay visible once saved with alpha (PNG, TGA).
+        mip.pal[i] = 0xFF000000u | (uint32_t(c[0]) << 16) | (uint32_t(c[1]) << 8) | c[2];
     }
 
     const size_t width = size_t(mip.width);

@@ -94,9 +94,10 @@ bool psdBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
         // A shorter table leaves the missing components 0.
         uint8_t planes[768] = {};
         if (!s.readExact(planes, modeDataLen)) return fail(ctx, "Unexpected end of file.");
+        // Opaque: indexed pictures have no alpha, and alpha 0 would hide them once saved.
         for (int i = 0; i < 256; ++i)
-            mip.pal[i] = (uint32_t(planes[i]) << 16) | (uint32_t(planes[256 + i]) << 8) |
-                         planes[512 + i];
+            mip.pal[i] = 0xFF000000u | (uint32_t(planes[i]) << 16) |
+                         (uint32_t(planes[256 + i]) << 8) | planes[512 + i];
     } else if (modeDataLen != 0) {
         return fail(ctx, "Invalid colormodedatablock.");
     }

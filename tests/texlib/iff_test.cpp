@@ -81,12 +81,12 @@ TEST(Iff, IlbmFivePlanesWidthTwentyReadsFourBytesPerLine) {
     EXPECT_EQ(mip.format, TX_FMT_P8);
     EXPECT_EQ(texels(mip), idx);
     // Palette entries are 0x00RRGGBB; entries past the map stay 0.
-    EXPECT_EQ(mip.pal[3], 0x000306FCu);
+    EXPECT_EQ(mip.pal[3], 0xFF0306FCu);
     EXPECT_EQ(mip.pal[32], 0u);
     TxReadContext ctx2;
     auto px = readPixels(b.v, ctx2);
     ASSERT_EQ(px.size(), idx.size());
-    EXPECT_EQ(px[1], 0x00070EF8u);
+    EXPECT_EQ(px[1], 0xFF070EF8u);
 }
 
 TEST(Iff, ByteRun1RowsNoOpAndOverrun) {
@@ -162,7 +162,7 @@ TEST(Iff, LargeColourMapsPushTheBodyFarIntoTheFile) {
     TxReadContext ctx;
     ASSERT_TRUE(readOwn(b, mip, ctx)) << ctx.lastError;
     EXPECT_EQ(texels(mip)[9], 251);
-    EXPECT_EQ(mip.pal[255], 0x00FFFE00u);
+    EXPECT_EQ(mip.pal[255], 0xFFFFFE00u);
 
     // A map of 300 colours stores 256; indices past a short map give colour 0.
     Bytes c = form("ILBM", {chunk("BMHD", bmhd(8, 1, 2, 0)), chunk("CMAP", cmap(300)),
@@ -170,13 +170,13 @@ TEST(Iff, LargeColourMapsPushTheBodyFarIntoTheFile) {
     TxMip m2;
     TxReadContext ctx2;
     ASSERT_TRUE(readOwn(c, m2, ctx2)) << ctx2.lastError;
-    EXPECT_EQ(m2.pal[255], 0x00FFFE00u);
+    EXPECT_EQ(m2.pal[255], 0xFFFFFE00u);
     Bytes d = form("ILBM", {chunk("BMHD", bmhd(2, 1, 2, 0)), chunk("CMAP", cmap(2)),
                             chunk("BODY", {0xC0, 0, 0x40, 0})});
     TxReadContext ctx3;
     auto px = readPixels(d.v, ctx3);
     ASSERT_EQ(px.size(), 2u) << ctx3.lastError;
-    EXPECT_EQ(px[0], 0x000102FEu);  // index 1
+    EXPECT_EQ(px[0], 0xFF0102FEu);  // index 1
     EXPECT_EQ(px[1], 0u);           // index 3, beyond the two colours
 }
 
@@ -197,7 +197,7 @@ TEST(Iff, LengthsBeyondTheFileAreBounded) {
     TxMip m2;
     TxReadContext ctx2;
     ASSERT_TRUE(readOwn(c, m2, ctx2)) << ctx2.lastError;
-    EXPECT_EQ(m2.pal[0], 0x00010203u);
+    EXPECT_EQ(m2.pal[0], 0xFF010203u);
     EXPECT_EQ(m2.pal[1], 0u);
 }
 

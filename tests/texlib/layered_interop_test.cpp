@@ -136,8 +136,9 @@ size_t mismatches(const std::vector<uint32_t>& ours, const std::vector<uint32_t>
     return bad;
 }
 
-std::vector<uint32_t> rgbOnly(std::vector<uint32_t> px) {
-    for (auto& p : px) p &= 0x00FFFFFFu;
+// Palette pictures read opaque.
+std::vector<uint32_t> opaque(std::vector<uint32_t> px) {
+    for (auto& p : px) p |= 0xFF000000u;
     return px;
 }
 
@@ -287,7 +288,7 @@ TEST(LayeredInterop, PsdFromImageMagick) {
         // merged image blends the colours, so the source is the reference here).
         EXPECT_EQ(mismatches(d.px, rgba), 0u) << compress;
     }
-    // Indexed colour: the palette's colours, alpha 0 as for every palette image without alpha.
+    // Indexed colour: the palette's colours, opaque.
     const auto few = picture(w, h, 77);
     const std::string small = writePpm("psd_few.ppm", w, h, few);
     for (const char* compress : {"None", "RLE"}) {
@@ -299,7 +300,7 @@ TEST(LayeredInterop, PsdFromImageMagick) {
         EXPECT_EQ(mip.format, TX_FMT_P8) << compress;
         const Decoded d = decode(psd);
         ASSERT_TRUE(d.ok);
-        EXPECT_EQ(d.px, rgbOnly(few)) << compress;
+        EXPECT_EQ(d.px, opaque(few)) << compress;
     }
 }
 
@@ -323,7 +324,7 @@ TEST(LayeredInterop, IlbmFromNetpbm) {
         EXPECT_EQ(mip.format, TX_FMT_P8);
         const Decoded d = decode(iff);
         ASSERT_TRUE(d.ok);
-        EXPECT_EQ(d.px, rgbOnly(src)) << c.colours << " colours" << c.opts;
+        EXPECT_EQ(d.px, opaque(src)) << c.colours << " colours" << c.opts;
     }
     // More colours than a map can hold: netpbm writes a deep (24-plane) picture without a map,
     // which is refused cleanly.

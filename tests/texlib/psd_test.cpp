@@ -62,8 +62,8 @@ TEST(Psd, IndexedRawAndPackBitsUseThePlanarPalette) {
     ASSERT_TRUE(txMipRead(mip, "x.psd", s, TX_PREFER_OWN, ctx)) << ctx.lastError;
     EXPECT_EQ(ctx.fileType, TX_TYPE_PSD);
     EXPECT_EQ(mip.format, TX_FMT_P8);
-    EXPECT_EQ(mip.pal[1], 0x0001FE03u);
-    EXPECT_EQ(mip.pal[255], 0x00FF00FDu);  // 255 * 3 keeps its low byte
+    EXPECT_EQ(mip.pal[1], 0xFF01FE03u);
+    EXPECT_EQ(mip.pal[255], 0xFFFF00FDu);  // 255 * 3 keeps its low byte
     EXPECT_EQ(std::vector<uint8_t>(mip.data[0], mip.data[0] + 6),
               (std::vector<uint8_t>{0, 1, 2, 253, 254, 255}));
 
@@ -86,7 +86,7 @@ TEST(Psd, IndexedRawAndPackBitsUseThePlanarPalette) {
     TxReadContext ctx3;
     auto px = readPixels(d.v, ctx3);
     ASSERT_EQ(px.size(), 1u) << ctx3.lastError;
-    EXPECT_EQ(px[0], 0x00140000u);  // red of entry 1 is 20, green and blue tables absent
+    EXPECT_EQ(px[0], 0xFF140000u);  // red of entry 1 is 20, green and blue tables absent
 }
 
 TEST(Psd, RgbPlanesWithAndWithoutAlpha) {
