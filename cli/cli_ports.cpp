@@ -1,9 +1,11 @@
 #include "cli/cli_ports.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "app/settings.h"
+#include "texlib/read.h"
 #include "cli/cli.h"
 
 MsgResult CliPrompts::message(const std::string& text, MsgIcon, MsgButtons buttons) {
@@ -51,4 +53,23 @@ void CliProgress::print() {
 SettingsStore& cliSettings() {
     static IniSettingsStore store(IniSettingsStore::defaultPath());
     return store;
+}
+
+std::string cliLowerExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+int cliWritableTypeForPath(const std::string& path) {
+    const std::string ext = cliLowerExtension(path);
+    if (ext == "tga") return TX_TYPE_TGA;
+    if (ext == "png") return TX_TYPE_PNG;
+    if (ext == "bmp") return TX_TYPE_BMP;
+    if (ext == "pcx") return TX_TYPE_PCX;
+    if (ext == "spr") return TX_TYPE_SPR;
+    return 0;
 }

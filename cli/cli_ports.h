@@ -40,3 +40,8 @@ private:
 
 // The settings file the editor writes (its values are the defaults of the commands).
 SettingsStore& cliSettings();
+
+// A path's extension in lower case without its dot ("" when there is none).
+std::string cliLowerExtension(const std::string& path);
+// The writable file type that a path's extension names (.tga .png .bmp .pcx .spr), or 0.
+int cliWritableTypeForPath(const std::string& path);

@@ -17,19 +17,6 @@
 
 namespace {
 
-int typeForExtension(const std::string& path) {
-    NumberedPath p(path);
-    std::string ext = p.extension;
-    for (char& ch : ext)
-        ch = char(std::tolower(static_cast<unsigned char>(ch)));
-    if (ext == ".tga") return TX_TYPE_TGA;
-    if (ext == ".png") return TX_TYPE_PNG;
-    if (ext == ".bmp") return TX_TYPE_BMP;
-    if (ext == ".pcx") return TX_TYPE_PCX;
-    if (ext == ".spr") return TX_TYPE_SPR;
-    return 0;
-}
-
 // Appends the frames of `from` to `to` (deep copies, as the document's copies are).
 bool appendFrames(FrameSequence& to, const FrameSequence& from) {
     for (int i = 0; i < from.count(); ++i) {
@@ -98,7 +85,7 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
         return usage("expected one or more IN (see tarquil-cli animmaster --help)");
     const auto out = args.value("--output");
     if (!out) return usage("give the output with -o OUT");
-    const int outType = typeForExtension(*out);
+    const int outType = cliWritableTypeForPath(*out);
     if (!isWritableType(outType))
         return usage("cannot write '" + *out + "'; use .tga, .png, .bmp, .pcx or .spr");
     for (const char* pair : {"unique", "transparent", "keep-alpha"})

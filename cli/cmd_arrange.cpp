@@ -50,21 +50,6 @@ bool parseSide(const std::string& text, int& side) {
     return true;
 }
 
-int typeForExtension(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char ch) { return char(std::tolower(ch)); });
-    if (ext == "tga") return TX_TYPE_TGA;
-    if (ext == "png") return TX_TYPE_PNG;
-    if (ext == "bmp") return TX_TYPE_BMP;
-    if (ext == "pcx") return TX_TYPE_PCX;
-    if (ext == "spr") return TX_TYPE_SPR;
-    return 0;
-}
-
 void printHelp() {
     std::printf(
         "usage: tarquil-cli arrange IMAGE -o SHEET [--max WxH|auto] [--method rows|maxrects]\n"
@@ -111,7 +96,7 @@ int cmdArrange(const std::vector<std::string>& argv) {
         return usage("expected one IMAGE (see tarquil-cli arrange --help)");
     const auto out = args.value("--output");
     if (!out) return usage("give the sheet to write with -o SHEET");
-    const int outType = typeForExtension(*out);
+    const int outType = cliWritableTypeForPath(*out);
     if (!isWritableType(outType))
         return usage("cannot write '" + *out + "'; use .tga, .png, .bmp, .pcx or .spr");
 

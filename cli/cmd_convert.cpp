@@ -17,25 +17,6 @@
 
 namespace {
 
-std::string lowerExtension(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return ext;
-}
-
-int typeForExtension(const std::string& ext) {
-    if (ext == "tga") return TX_TYPE_TGA;
-    if (ext == "png") return TX_TYPE_PNG;
-    if (ext == "bmp") return TX_TYPE_BMP;
-    if (ext == "pcx") return TX_TYPE_PCX;
-    if (ext == "spr") return TX_TYPE_SPR;
-    return 0;
-}
-
 const char* kHelp =
     "usage: tarquil-cli convert IN OUT [options]\n\n"
     "Reads any supported image and writes it in the format named by OUT's extension:\n"
@@ -80,8 +61,8 @@ int cmdConvert(const std::vector<std::string>& argv) {
     }
     const std::string& in = args.positional()[0];
     const std::string& out = args.positional()[1];
-    const std::string ext = lowerExtension(out);
-    const int type = typeForExtension(ext);
+    const std::string ext = cliLowerExtension(out);
+    const int type = cliWritableTypeForPath(out);
     if (!type) {
         cliError("convert: cannot write '." + ext + "' files; supported: .tga .png .bmp .pcx .spr");
         return CLI_USAGE;

@@ -83,21 +83,6 @@ bool parseKey(const std::string& text, uint32_t& key) {
     return true;
 }
 
-int typeForExtension(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char ch) { return char(std::tolower(ch)); });
-    if (ext == "tga") return TX_TYPE_TGA;
-    if (ext == "png") return TX_TYPE_PNG;
-    if (ext == "bmp") return TX_TYPE_BMP;
-    if (ext == "pcx") return TX_TYPE_PCX;
-    if (ext == "spr") return TX_TYPE_SPR;
-    return 0;
-}
-
 // False with err set for a bad value; `isStep` tells steps from the other options.
 bool parseStep(const std::string& opt, const std::string& value, Step& s, bool& isStep,
                std::string& err) {
@@ -249,7 +234,7 @@ int cmdEdit(const std::vector<std::string>& argv) {
     }
     const std::string& in = args.positional()[0];
     const std::string& out = args.positional()[1];
-    const int outType = typeForExtension(out);
+    const int outType = cliWritableTypeForPath(out);
     if (!isWritableType(outType)) {
         cliError("edit: cannot write '" + out + "'; use .tga, .png, .bmp, .pcx or .spr");
         return CLI_USAGE;

@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "cli/cli_ports.h"
 #include "texlib/read.h"
 #include "texlib/stream.h"
 #include "tools/fontwizard/char_select.h"
@@ -28,15 +29,6 @@ public:
     }
     std::optional<std::pair<int, int>> newSize(int, int) override { return std::nullopt; }
 };
-
-std::string extensionOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 std::string withExtension(const std::string& path, const std::string& ext) {
     const size_t slash = path.find_last_of('/');
@@ -174,7 +166,7 @@ int cmdFont(const std::vector<std::string>& argv) {
         cliError("font: give the output file with -o OUT.tga (see tarquil-cli font --help)");
         return CLI_USAGE;
     }
-    const std::string ext = extensionOf(*out);
+    const std::string ext = cliLowerExtension(*out);
     const int fileType = ext == "tga" ? TX_TYPE_TGA : ext == "png" ? TX_TYPE_PNG : 0;
     if (!fileType) {
         cliError(ext.empty() ? "font: " + *out + " needs the extension .tga or .png"
