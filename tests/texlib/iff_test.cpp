@@ -80,7 +80,7 @@ TEST(Iff, IlbmFivePlanesWidthTwentyReadsFourBytesPerLine) {
     EXPECT_EQ(ctx.fileType, TX_TYPE_IFF);
     EXPECT_EQ(mip.format, TX_FMT_P8);
     EXPECT_EQ(texels(mip), idx);
-    // Palette entries are 0x00RRGGBB; entries past the map stay 0.
+    // Palette entries are opaque 0xFFRRGGBB; entries past the map stay 0.
     EXPECT_EQ(mip.pal[3], 0xFF0306FCu);
     EXPECT_EQ(mip.pal[32], 0u);
     TxReadContext ctx2;
