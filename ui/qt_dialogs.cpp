@@ -22,17 +22,6 @@
 
 namespace {
 
-bool runForm(QDialog& dlg, QFormLayout* form) {
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Cancel"));
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&dlg);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    return dlg.exec() == QDialog::Accepted;
-}
-
 QSpinBox* sizeSpin(int value) {
     auto* s = new QSpinBox;
     s->setRange(SIZE_FIELD_MIN, SIZE_FIELD_MAX);
@@ -117,7 +106,7 @@ std::optional<MaxSizeOptions> QtPrompts::maxSize(const MaxSizeOptions& d) {
     form->addRow(QStringLiteral("Height"), rowH);
     form->addRow(QStringLiteral("Method"), method);
     form->addRow(QStringLiteral("Padding"), padding);
-    if (!runForm(dlg, form)) return std::nullopt;
+    if (!runFormDialog(dlg, form)) return std::nullopt;
     MaxSizeOptions r;
     r.width = w->value();
     r.height = h->value();
@@ -133,7 +122,7 @@ std::optional<std::pair<int, int>> QtPrompts::scaleSize(int width, int height) {
     dlg.setWindowTitle(QStringLiteral("Scale"));
     auto* form = new QFormLayout;
     SizeFields fields(dlg, form, width, height);
-    if (!runForm(dlg, form) || !fields.model.valid()) return std::nullopt;
+    if (!runFormDialog(dlg, form) || !fields.model.valid()) return std::nullopt;
     imageDialogFlags().preserveAspect = fields.model.preserveAspect();
     return std::make_pair(fields.model.width(), fields.model.height());
 }
@@ -146,7 +135,7 @@ std::optional<ResizeChoice> QtPrompts::resizeCanvas(const ResizeChoice& d) {
     auto* centre = new QCheckBox(QStringLiteral("center image"));
     centre->setChecked(d.centre);
     form->addRow(centre);
-    if (!runForm(dlg, form) || !fields.model.valid()) return std::nullopt;
+    if (!runFormDialog(dlg, form) || !fields.model.valid()) return std::nullopt;
     imageDialogFlags().preserveAspect = fields.model.preserveAspect();
     return ResizeChoice{fields.model.width(), fields.model.height(), centre->isChecked()};
 }
@@ -183,7 +172,7 @@ bool QtPrompts::animMasterOptions(AnimMasterOptions& o) {
     form->addRow(unique);
     form->addRow(alpha);
     form->addRow(keep);
-    if (!runForm(dlg, form)) return false;
+    if (!runFormDialog(dlg, form)) return false;
     o.colorKey = animMasterParseKey(key->text().toStdString());
     o.bufferType = type->currentIndex();
     o.cutoutUnique = unique->isChecked();
@@ -225,7 +214,7 @@ bool QtPrompts::fontTextureOptions(FontPreset& p) {
     form->addRow(QStringLiteral("Antialias"), antialias);
     form->addRow(QStringLiteral("Pitch"), pitch);
     form->addRow(QStringLiteral("Texture width"), texture);
-    if (!runForm(dlg, form)) return false;
+    if (!runFormDialog(dlg, form)) return false;
     // Qt tells equal family names of several foundries apart as "Family [foundry]", a name
     // fontconfig does not know.
     QString family = face->currentFont().family();
@@ -260,7 +249,7 @@ std::optional<int> QtPrompts::maskBias(int bias) {
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Bias 0-255"), value);
     form->addRow(new QLabel(QStringLiteral("Clear alpha bits below bias")));
-    if (!runForm(dlg, form)) return std::nullopt;
+    if (!runFormDialog(dlg, form)) return std::nullopt;
     return value->value();
 }
 
@@ -271,6 +260,6 @@ std::optional<std::string> QtPrompts::renameItem(const std::string& name) {
     edit->setMaxLength(128);
     auto* form = new QFormLayout;
     form->addRow(edit);
-    if (!runForm(dlg, form)) return std::nullopt;
+    if (!runFormDialog(dlg, form)) return std::nullopt;
     return edit->text().toStdString();
 }

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -52,11 +53,9 @@ MsgResult QtPrompts::message(const std::string& text, MsgIcon icon, MsgButtons b
     }
 }
 
-namespace {
-
-// Puts the form above OK and Cancel and runs the dialog; true on OK.
-bool runDialog(QDialog& dlg, QFormLayout* form) {
+bool runFormDialog(QDialog& dlg, QFormLayout* form) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Cancel"));
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
     auto* layout = new QVBoxLayout(&dlg);
@@ -64,6 +63,8 @@ bool runDialog(QDialog& dlg, QFormLayout* form) {
     layout->addWidget(buttons);
     return dlg.exec() == QDialog::Accepted;
 }
+
+namespace {
 
 QSpinBox* spin(int min, int max, int value) {
     auto* s = new QSpinBox;
@@ -96,7 +97,7 @@ std::optional<SequenceLoadOptions> QtPrompts::sequenceLoadOptions(const Sequence
     form->addRow(range);
     form->addRow(QStringLiteral("Load N Frames:"), frames);
     form->addRow(QStringLiteral("Every Nth Frame:"), every);
-    if (!runDialog(dlg, form)) return std::nullopt;
+    if (!runFormDialog(dlg, form)) return std::nullopt;
     SequenceLoadOptions o;
     o.mode = single->isChecked() ? 0 : range->isChecked() ? 2 : 1;
     o.frames = frames->value();
@@ -135,7 +136,7 @@ std::optional<SequenceSaveOptions> QtPrompts::sequenceSaveOptions(const Sequence
     form->addRow(all);
     form->addRow(range);
     form->addRow(single);
-    if (!runDialog(dlg, form)) return std::nullopt;
+    if (!runFormDialog(dlg, form)) return std::nullopt;
     SequenceSaveOptions o;
     o.increment = increment->value();
     o.firstNumber = first->value();
@@ -154,7 +155,7 @@ std::optional<std::pair<int, int>> QtPrompts::newSize(int width, int height) {
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Width"), w);
     form->addRow(QStringLiteral("Height"), h);
-    if (!runDialog(dlg, form)) return std::nullopt;
+    if (!runFormDialog(dlg, form)) return std::nullopt;
     return std::make_pair(w->value(), h->value());
 }
 
@@ -274,7 +275,7 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     form->addRow(comment);
     form->addRow(commentText);
     form->addRow(save);
-    if (!runDialog(dlg, form)) return false;
+    if (!runFormDialog(dlg, form)) return false;
     s.format = format->currentIndex();
     s.mipmap = mipmap->currentIndex();
     s.resample = resample->currentIndex();

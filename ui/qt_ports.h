@@ -7,6 +7,8 @@
 
 #include "app/ports.h"
 
+class QDialog;
+class QFormLayout;
 class QProgressBar;
 class QStatusBar;
 class QWidget;
@@ -41,6 +43,9 @@ private:
 // Text of the document side shown by Qt: UTF-8 when it is valid UTF-8, else the 8-bit code page
 // the older files use (font item names are single bytes of code page 1252).
 QString qtEightBitText(const std::string& text);
+
+// Puts the form above OK and Cancel and runs the dialog; true on OK.
+bool runFormDialog(QDialog& dlg, QFormLayout* form);
 
 // Turns "Name (*.a)|*.a|Other|*.b||" into Qt's "Name (*.a);;Other (*.b)" entries.
 QStringList qtFilterList(const std::string& filter);
