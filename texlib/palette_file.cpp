@@ -181,8 +181,10 @@ bool paletteProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     if (res.status != TX_PAL_OK) return false;
     PaletteTable table;
     // Every kind ends up as 0xAARRGGBB, the layout of a p8 record's palette, so the swatches show
-    // the file's colours whatever the file kind.
-    for (int i = 0; i < 256; ++i) table.argb[size_t(i)] = txColorRefToArgb(entries[i]);
+    // the file's colours whatever the file kind; opaque, as swatches are there to be seen (a RIFF
+    // entry's flags byte is no alpha).
+    for (int i = 0; i < 256; ++i)
+        table.argb[size_t(i)] = 0xFF000000u | (txColorRefToArgb(entries[i]) & 0xFFFFFFu);
     mip.format = TX_FMT_P8;
     mip.width = 16;
     mip.height = 16;

@@ -169,8 +169,8 @@ TEST(PaletteFile, SwatchImageOfType519) {
     EXPECT_EQ(ctx.fileType, TX_TYPE_PALETTE);
     EXPECT_EQ(w, 16);
     EXPECT_EQ(h, 16);
-    EXPECT_EQ(px[0], 0x000040FFu);   // red 0, green 0x40, blue 255
-    EXPECT_EQ(px[17], 0x001140EEu);  // row 1, column 1
+    EXPECT_EQ(px[0], 0xFF0040FFu);   // red 0, green 0x40, blue 255
+    EXPECT_EQ(px[17], 0xFF1140EEu);  // row 1, column 1
     TxMip own;
     TxReadContext ctx2;
     TxStream s(act.data(), act.size());
@@ -179,17 +179,17 @@ TEST(PaletteFile, SwatchImageOfType519) {
     EXPECT_EQ(own.size, 256);
     EXPECT_EQ(own.data[0][17], 17);
 
-    // Text and RIFF palettes show their own colours (red stays red) and their flags byte.
+    // Text and RIFF palettes show their own colours (red stays red), opaque.
     TxReadContext ctx3;
     px = readPixels(text("JASC-PAL\n0100\n2\n255 0 0\n0 0 255\n"), ctx3);
     ASSERT_EQ(px.size(), 256u);
-    EXPECT_EQ(px[0], 0x00FF0000u);
-    EXPECT_EQ(px[1], 0x000000FFu);
-    EXPECT_EQ(px[2], 0u);
+    EXPECT_EQ(px[0], 0xFFFF0000u);
+    EXPECT_EQ(px[1], 0xFF0000FFu);
+    EXPECT_EQ(px[2], 0xFF000000u);  // swatches are opaque
     TxReadContext ctx4;
     px = readPixels(riff(1040, 256).v, ctx4);
     ASSERT_EQ(px.size(), 256u);
-    EXPECT_EQ(px[1], 0x0401FE00u);
+    EXPECT_EQ(px[1], 0xFF01FE00u);
 
     // A text palette with a bad line is no swatch at all; a bitmap is never read as one.
     TxReadContext ctx5, ctx6, ctx7;
