@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include "cli/cli_ports.h"
 #include "texlib/read.h"
+#include "tools/palette/palette_load.h"
 
 const std::vector<CliCommand>& cliCommands() {
     static const std::vector<CliCommand> commands = {
@@ -62,8 +64,13 @@ int cliRun(const std::vector<std::string>& args) {
         printHelp();
         return CLI_OK;
     }
-    for (const auto& c : cliCommands())
-        if (args[0] == c.name) return c.run(std::vector<std::string>(args.begin() + 1, args.end()));
+    for (const auto& c : cliCommands()) {
+        if (args[0] != c.name) continue;
+        // Lumps are drawn with the editor's current palette ("palfile"), as in the editor.
+        CliPrompts prompts(c.name);
+        loadStartupPalette(cliSettings(), prompts);
+        return c.run(std::vector<std::string>(args.begin() + 1, args.end()));
+    }
     cliError("unknown command '" + args[0] + "' (see tarquil-cli --help)");
     return CLI_USAGE;
 }

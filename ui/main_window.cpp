@@ -21,6 +21,7 @@
 #include "tools/codegen/code_generator.h"
 #include "tools/codegen/pos_format_settings.h"
 #include "tools/fontwizard/font_preset.h"
+#include "tools/palette/palette_load.h"
 #include "ui/bitmap_view.h"
 #include "ui/position_list_window.h"
 #include "ui/qt_ports.h"
@@ -82,6 +83,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     ownPrompts_ = std::make_unique<QtPrompts>(this, statusBar());
     progress_ = std::make_unique<QtProgress>(statusBar());
     settings_ = std::make_unique<QtSettingsStore>();
+    // The palette chosen in the palette options ("palfile") is the current palette from the start.
+    loadStartupPalette(*settings_, prompts());
 
     auto& actions = commandActions(this);
     auto add = [&](QMenu* menu, int id, const QString& text, QKeySequence key, auto slot) {

@@ -39,5 +39,13 @@ cmp -s <("$cli" convert "$s/walk_002.tga" "$dir/ref.tga" && cat "$dir/ref.tga") 
 "$cli" convert "$s/walk_000.tga" "$dir/nodir/x.tga" 2>"$dir/err.txt"; check $? 1 "unwritable target"
 grep -q 'nodir/x.tga: No such file' "$dir/err.txt"; check $? 0 "write error names file and reason"
 "$cli" --help >/dev/null; check $? 0 "help"
+# Lumps are drawn with the editor's palette file ("palfile" in the shared settings).
+mkdir -p "$dir/cfg/BrightvaleWorks"
+printf 'JASC-PAL\n0100\n2\n255 0 0\n0 0 255\n' > "$dir/p.pal"
+printf '[Settings]\npalfile=%s\n' "$dir/p.pal" > "$dir/cfg/BrightvaleWorks/Tarquil Studio 1.0.conf"
+printf '\002\000\000\000\001\000\000\000\000\001' > "$dir/a.lmp"
+XDG_CONFIG_HOME="$dir/cfg" "$cli" convert "$dir/a.lmp" "$dir/lmp.tga" --compression none; check $? 0 "lump with palfile"
+[ "$(od -An -tx1 -j18 -N8 "$dir/lmp.tga" | tr -d ' \n')" = "0000ffffff0000ff" ]; check $? 0 "lump colours from the palette"
+
 echo "$pass passed, $fail failed"
 [ "$fail" = 0 ]
