@@ -367,13 +367,21 @@ int finish(TxFileWriter& f, std::string* error) {
 
 } // namespace
 
-bool txIndexImage(int width, int height, const uint32_t* texels, uint8_t* indices,
-                  uint32_t* palette, const uint32_t* fixedPalette) {
+bool txIndexImage(int width, int height, const uint32_t* texels, std::vector<uint8_t>& indices,
+                  uint32_t* palette, const uint32_t* fixedPalette, std::string* error) {
     TxMip src, dst;
-    if (!txMipInit(src, width, height, 1, TX_FMT_ARGB8888) ||
-        !txMipInit(dst, width, height, 1, TX_FMT_P8))
-        return false;
     const size_t n = size_t(width) * size_t(height);
+    bool ok = txMipInit(src, width, height, 1, TX_FMT_ARGB8888) &&
+              txMipInit(dst, width, height, 1, TX_FMT_P8);
+    try {
+        if (ok) indices.resize(n);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        if (error) *error = "out of memory";
+        return false;
+    }
     std::memcpy(src.data[0], texels, n * 4);
     if (fixedPalette) {
         for (int k = 0; k < 256; ++k)
@@ -384,7 +392,7 @@ bool txIndexImage(int width, int height, const uint32_t* texels, uint8_t* indice
         for (int k = 0; k < 256; ++k)
             palette[k] = dst.pal[k] & 0xFFFFFFu;
     }
-    std::memcpy(indices, dst.data[0], n);
+    std::memcpy(indices.data(), dst.data[0], n);
     return true;
 }
 
@@ -426,21 +434,12 @@ int txWriteBMP(const std::string& path, int width, int height, const uint32_t* t
         if (error) *error = "no image to write";
         return TX_BMP_NO_IMAGE;
     }
-    const size_t texelCount = size_t(width) * size_t(height);
     if (depth != TX_BMP_DEPTH_24) {
         std::vector<uint8_t> indices;
         uint32_t pal[256] = {};
-        try {
-            indices.resize(texelCount);
-        } catch (const std::bad_alloc&) {
-            if (error) *error = "out of memory";
+        if (!txIndexImage(width, height, texels, indices, pal,
+                          depth == TX_BMP_DEPTH_8_GIVEN ? palette : nullptr, error))
             return TX_BMP_NO_MEMORY;
-        }
-        if (!txIndexImage(width, height, texels, indices.data(), pal,
-                          depth == TX_BMP_DEPTH_8_GIVEN ? palette : nullptr)) {
-            if (error) *error = "out of memory";
-            return TX_BMP_NO_MEMORY;
-        }
         return txWriteBMPIndexed(path, width, height, indices.data(), pal, error);
     }
 

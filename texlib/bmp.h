@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "texlib/read.h"
 
@@ -36,9 +37,11 @@ int txWriteBMP(const std::string& path, int width, int height, const uint32_t* t
 
 // Reduces argb8888 texels to at most 256 colours: by median cut without dithering (the quantiser's
 // p8 conversion), or, with `fixedPalette` (256 words 0x00RRGGBB), to the nearest of its entries.
-// Gives one index per texel and the 256 palette words 0x00RRGGBB. False when out of memory.
-bool txIndexImage(int width, int height, const uint32_t* texels, uint8_t* indices,
-                  uint32_t* palette, const uint32_t* fixedPalette = nullptr);
+// Fills `indices` with one index per texel and `palette` with 256 words 0x00RRGGBB. False (with
+// `error` set) when out of memory.
+bool txIndexImage(int width, int height, const uint32_t* texels, std::vector<uint8_t>& indices,
+                  uint32_t* palette, const uint32_t* fixedPalette = nullptr,
+                  std::string* error = nullptr);
 
 // Writes an 8-bit BMP from palette indices (top row first) and 256 palette words 0x00RRGGBB.
 int txWriteBMPIndexed(const std::string& path, int width, int height, const uint8_t* indices,

@@ -235,15 +235,6 @@ int txWritePCX(const std::string& path, int width, int height, const uint32_t* t
     }
     std::vector<uint8_t> indices;
     uint32_t pal[256] = {};
-    try {
-        indices.resize(size_t(width) * size_t(height));
-    } catch (const std::bad_alloc&) {
-        if (error) *error = "out of memory";
-        return TX_PCX_NO_MEMORY;
-    }
-    if (!txIndexImage(width, height, texels, indices.data(), pal)) {
-        if (error) *error = "out of memory";
-        return TX_PCX_NO_MEMORY;
-    }
+    if (!txIndexImage(width, height, texels, indices, pal, nullptr, error)) return TX_PCX_NO_MEMORY;
     return txWritePCXIndexed(path, width, height, indices.data(), pal, error);
 }

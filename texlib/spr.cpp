@@ -125,15 +125,6 @@ int txWriteSPR(const std::string& path, int width, int height, const uint32_t* t
     if (int rc = checkSizes(width, height, frames, error)) return rc;
     std::vector<uint8_t> indices;
     uint32_t pal[256] = {};
-    try {
-        indices.resize(size_t(width) * size_t(height));
-    } catch (const std::bad_alloc&) {
-        if (error) *error = "out of memory";
-        return TX_SPR_NO_MEMORY;
-    }
-    if (!txIndexImage(width, height, texels, indices.data(), pal)) {
-        if (error) *error = "out of memory";
-        return TX_SPR_NO_MEMORY;
-    }
+    if (!txIndexImage(width, height, texels, indices, pal, nullptr, error)) return TX_SPR_NO_MEMORY;
     return txWriteSPRIndexed(path, width, height, indices.data(), pal, frames, error);
 }
