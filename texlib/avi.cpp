@@ -1,17 +1,117 @@
 #include "texlib/avi.h"
 
+#include <dlfcn.h>
+
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <type_traits>
 
+// Only the declarations and types are taken from FFmpeg's headers; the libraries themselves are
+// opened on the first AVI read, so that every other command starts without loading them and
+// their hundred-odd dependencies.
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/version.h>
 #include <libavformat/avformat.h>
+#include <libavformat/version.h>
 #include <libavutil/log.h>
+#include <libavutil/version.h>
 #include <libswscale/swscale.h>
+#include <libswscale/version.h>
+}
+
+#define TX_FF_AVUTIL(X)                                                                            \
+    X(av_malloc) X(av_free) X(av_freep) X(av_mallocz) X(av_frame_alloc) X(av_frame_free)           \
+    X(av_frame_unref) X(av_log_set_level)
+#define TX_FF_SWSCALE(X) X(sws_getCachedContext) X(sws_scale) X(sws_freeContext)
+#define TX_FF_AVCODEC(X)                                                                           \
+    X(avcodec_find_decoder) X(avcodec_alloc_context3) X(avcodec_parameters_to_context)             \
+    X(avcodec_open2) X(avcodec_free_context) X(avcodec_receive_frame) X(avcodec_send_packet)       \
+    X(av_packet_alloc) X(av_packet_free) X(av_packet_unref)
+#define TX_FF_AVFORMAT(X)                                                                          \
+    X(avformat_close_input) X(avio_context_free) X(avio_alloc_context) X(avformat_alloc_context)   \
+    X(avformat_open_input) X(av_find_input_format) X(avformat_find_stream_info) X(av_read_frame)
+
+// The FFmpeg entry points the reader uses, resolved from the libraries opened at run time.
+struct TxFfmpegApi {
+#define TX_FF_MEMBER(name) decltype(&::name) name = nullptr;
+    TX_FF_AVUTIL(TX_FF_MEMBER) TX_FF_SWSCALE(TX_FF_MEMBER) TX_FF_AVCODEC(TX_FF_MEMBER)
+        TX_FF_AVFORMAT(TX_FF_MEMBER)
+#undef TX_FF_MEMBER
+};
+
+const char* const kTxFfmpegSonames[4] = {
+    "libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR),
+    "libswscale.so." AV_STRINGIFY(LIBSWSCALE_VERSION_MAJOR),
+    "libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR),
+    "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR),
+};
+
+namespace {
+
+bool loadFfmpeg(const char* const sonames[4], TxFfmpegApi& api, std::string* error) {
+    auto why = [&](const std::string& text) {
+        if (error) *error = text;
+        return false;
+    };
+    void* libs[4] = {};
+    for (int k = 0; k < 4; ++k) {
+        // Kept open for the rest of the process: decoders may be used again by the next read.
+        libs[k] = ::dlopen(sonames[k], RTLD_NOW | RTLD_LOCAL);
+        if (!libs[k]) {
+            const char* e = ::dlerror();
+            return why(e ? e : std::string(sonames[k]) + ": cannot be loaded");
+        }
+    }
+    bool ok = true;
+    std::string missing;
+    auto resolve = [&](void* lib, const char* name, auto& slot) {
+        void* f = ::dlsym(lib, name);
+        if (!f) {
+            ok = false;
+            if (missing.empty()) missing = name;
+            return;
+        }
+        slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(f);
+    };
+#define TX_FF_RESOLVE_0(name) resolve(libs[0], #name, api.name);
+#define TX_FF_RESOLVE_1(name) resolve(libs[1], #name, api.name);
+#define TX_FF_RESOLVE_2(name) resolve(libs[2], #name, api.name);
+#define TX_FF_RESOLVE_3(name) resolve(libs[3], #name, api.name);
+    TX_FF_AVUTIL(TX_FF_RESOLVE_0)
+    TX_FF_SWSCALE(TX_FF_RESOLVE_1)
+    TX_FF_AVCODEC(TX_FF_RESOLVE_2)
+    TX_FF_AVFORMAT(TX_FF_RESOLVE_3)
+    if (!ok) return why(std::string("FFmpeg has no function ") + missing);
+    return true;
+}
+
+} // namespace
+
+bool txAviFfmpegLoadable(const char* const sonames[4], std::string* error) {
+    TxFfmpegApi api;
+    return loadFfmpeg(sonames, api, error);
 }
 
 namespace {
+
+// Set once, by the first AVI probe, when the libraries could be loaded.
+const TxFfmpegApi* ff = nullptr;
+std::string ffError;
+
+bool ffmpegReady() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        static TxFfmpegApi api;
+        if (loadFfmpeg(kTxFfmpegSonames, api, &ffError)) {
+            api.av_log_set_level(AV_LOG_QUIET);
+            ff = &api;
+        }
+    });
+    return ff != nullptr;
+}
 
 // FFmpeg reads the file from the bytes already in memory.
 struct MemSource {
@@ -69,19 +169,19 @@ struct AviStream {
     ~AviStream() { closeAll(); }
 
     void closeDemuxer() {
-        avformat_close_input(&fmt);
+        ff->avformat_close_input(&fmt);
         if (io) {
-            av_freep(&io->buffer);
-            avio_context_free(&io);
+            ff->av_freep(&io->buffer);
+            ff->avio_context_free(&io);
         }
     }
     void closeAll() {
-        sws_freeContext(sws);
+        ff->sws_freeContext(sws);
         sws = nullptr;
-        av_freep(&staging);
-        av_frame_free(&frame);
-        av_packet_free(&pkt);
-        avcodec_free_context(&dec);
+        ff->av_freep(&staging);
+        ff->av_frame_free(&frame);
+        ff->av_packet_free(&pkt);
+        ff->avcodec_free_context(&dec);
         closeDemuxer();
     }
 
@@ -90,18 +190,18 @@ struct AviStream {
         closeDemuxer();
         src.pos = 0;
         const int bufSize = 32768;
-        auto* buf = static_cast<uint8_t*>(av_malloc(bufSize));
+        auto* buf = static_cast<uint8_t*>(ff->av_malloc(bufSize));
         if (!buf) return false;
-        io = avio_alloc_context(buf, bufSize, 0, &src, readPacket, nullptr, seekMem);
+        io = ff->avio_alloc_context(buf, bufSize, 0, &src, readPacket, nullptr, seekMem);
         if (!io) {
-            av_free(buf);
+            ff->av_free(buf);
             return false;
         }
-        fmt = avformat_alloc_context();
+        fmt = ff->avformat_alloc_context();
         if (!fmt) return false;
         fmt->pb = io;
         fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
-        if (avformat_open_input(&fmt, nullptr, av_find_input_format("avi"), nullptr) < 0) {
+        if (ff->avformat_open_input(&fmt, nullptr, ff->av_find_input_format("avi"), nullptr) < 0) {
             fmt = nullptr; // freed by avformat_open_input
             return false;
         }
@@ -116,11 +216,6 @@ struct AviStream {
     }
 };
 
-void quietFfmpeg() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
-}
-
 bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
     txReportError(ctx, msg, fatal);
     return false;
@@ -129,14 +224,18 @@ bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
 } // namespace
 
 bool aviProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
-    quietFfmpeg();
+    if (!ffmpegReady()) {
+        const std::string text = "AVI file: FFmpeg is needed to read AVI files and could not be "
+                                 "loaded (" + ffError + ").";
+        return fail(ctx, text.c_str());
+    }
     auto a = std::make_shared<AviStream>();
     a->src.data = s.data();
     a->src.size = s.size();
     if (!a->openDemuxer()) return fail(ctx, "AVI file: cannot open the video stream.", 0);
     AVStream* st = a->fmt->streams[a->stream];
     if (st->codecpar->width <= 0 || st->codecpar->height <= 0) {
-        if (avformat_find_stream_info(a->fmt, nullptr) < 0 || st->codecpar->width <= 0 ||
+        if (ff->avformat_find_stream_info(a->fmt, nullptr) < 0 || st->codecpar->width <= 0 ||
             st->codecpar->height <= 0)
             return fail(ctx, "AVI file: width or height is 0.", 0);
     }
@@ -144,13 +243,13 @@ bool aviProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     if (frames <= 0) {
         // No frame count in the header: count the stream's packets, then start again.
         frames = 0;
-        AVPacket* pkt = av_packet_alloc();
+        AVPacket* pkt = ff->av_packet_alloc();
         if (!pkt) return fail(ctx, "Out of memory");
-        while (frames < TX_AVI_MAX_FRAMES && av_read_frame(a->fmt, pkt) >= 0) {
+        while (frames < TX_AVI_MAX_FRAMES && ff->av_read_frame(a->fmt, pkt) >= 0) {
             if (pkt->stream_index == a->stream) ++frames;
-            av_packet_unref(pkt);
+            ff->av_packet_unref(pkt);
         }
-        av_packet_free(&pkt);
+        ff->av_packet_free(&pkt);
         if (!a->openDemuxer()) return fail(ctx, "AVI file: cannot open the video stream.", 0);
         st = a->fmt->streams[a->stream];
     }
@@ -162,14 +261,14 @@ bool aviProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     if (!txSizeAllowed(a->width, int64_t(a->height) * a->frames))
         return fail(ctx, "AVI file: image is too large.", 0);
 
-    const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+    const AVCodec* codec = ff->avcodec_find_decoder(st->codecpar->codec_id);
     if (!codec) return fail(ctx, "AVI file: no decoder for the video codec.", 0);
-    a->dec = avcodec_alloc_context3(codec);
-    a->frame = av_frame_alloc();
-    a->pkt = av_packet_alloc();
+    a->dec = ff->avcodec_alloc_context3(codec);
+    a->frame = ff->av_frame_alloc();
+    a->pkt = ff->av_packet_alloc();
     if (!a->dec || !a->frame || !a->pkt) return fail(ctx, "Out of memory");
-    if (avcodec_parameters_to_context(a->dec, st->codecpar) < 0 ||
-        avcodec_open2(a->dec, codec, nullptr) < 0)
+    if (ff->avcodec_parameters_to_context(a->dec, st->codecpar) < 0 ||
+        ff->avcodec_open2(a->dec, codec, nullptr) < 0)
         return fail(ctx, "AVI file: cannot open the video decoder.", 0);
 
     ctx.frameCount = a->frames;
@@ -188,7 +287,7 @@ namespace {
 bool storeFrame(AviStream& a, uint8_t* slice) {
     const AVFrame* f = a.frame;
     if (f->width <= 0 || f->height <= 0 || f->format < 0) return false;
-    a.sws = sws_getCachedContext(a.sws, f->width, f->height, AVPixelFormat(f->format), a.width,
+    a.sws = ff->sws_getCachedContext(a.sws, f->width, f->height, AVPixelFormat(f->format), a.width,
                                  a.height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!a.sws) return false;
     // The scaler's vector code writes whole blocks, so it gets a padded buffer of its own.
@@ -196,12 +295,12 @@ bool storeFrame(AviStream& a, uint8_t* slice) {
     if (!a.staging) {
         a.stagingPitch = int((rowBytes + 63) & ~size_t(63));
         a.staging =
-            static_cast<uint8_t*>(av_mallocz(size_t(a.stagingPitch) * size_t(a.height) + 256));
+            static_cast<uint8_t*>(ff->av_mallocz(size_t(a.stagingPitch) * size_t(a.height) + 256));
         if (!a.staging) return false;
     }
     uint8_t* dst[4] = {a.staging, nullptr, nullptr, nullptr};
     int dstStride[4] = {a.stagingPitch, 0, 0, 0};
-    if (sws_scale(a.sws, f->data, f->linesize, 0, f->height, dst, dstStride) <= 0) return false;
+    if (ff->sws_scale(a.sws, f->data, f->linesize, 0, f->height, dst, dstStride) <= 0) return false;
     for (int y = 0; y < a.height; ++y)
         std::memcpy(slice + size_t(y) * rowBytes, a.staging + size_t(y) * size_t(a.stagingPitch),
                     rowBytes);
@@ -222,22 +321,22 @@ bool aviBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     int got = 0;
     bool flushed = false;
     while (got < a->frames) {
-        const int r = avcodec_receive_frame(a->dec, a->frame);
+        const int r = ff->avcodec_receive_frame(a->dec, a->frame);
         if (r == 0) {
             if (storeFrame(*a, mip.data[0] + size_t(got) * slice)) ++got;
-            av_frame_unref(a->frame);
+            ff->av_frame_unref(a->frame);
             continue;
         }
         if (r != AVERROR(EAGAIN) || flushed) break;
-        if (av_read_frame(a->fmt, a->pkt) < 0) {
+        if (ff->av_read_frame(a->fmt, a->pkt) < 0) {
             // End of the file: drain the frames the decoder still holds.
-            avcodec_send_packet(a->dec, nullptr);
+            ff->avcodec_send_packet(a->dec, nullptr);
             flushed = true;
             continue;
         }
         // A packet the decoder refuses is skipped; the next one may decode.
-        if (a->pkt->stream_index == a->stream) avcodec_send_packet(a->dec, a->pkt);
-        av_packet_unref(a->pkt);
+        if (a->pkt->stream_index == a->stream) ff->avcodec_send_packet(a->dec, a->pkt);
+        ff->av_packet_unref(a->pkt);
     }
     if (got == 0) return fail(ctx, "AVI file: no frame could be decoded.");
     // Frames the file promised but did not deliver stay transparent black.

@@ -158,3 +158,12 @@ TEST(Avi, MissingFramesEndTheReadEarlyAndCorruptFilesFail) {
     EXPECT_FALSE(readOwn(huge.build(), mip, ctx));
     EXPECT_EQ(ctx.lastError, "AVI file: image is too large.");
 }
+
+TEST(Avi, FfmpegIsLoadedAtRunTimeAndAMissingLibraryIsNamed) {
+    std::string error;
+    EXPECT_TRUE(txAviFfmpegLoadable(kTxFfmpegSonames, &error)) << error;
+    const char* const missing[4] = {kTxFfmpegSonames[0], kTxFfmpegSonames[1],
+                                    "libavcodec-not-here.so.0", kTxFfmpegSonames[3]};
+    EXPECT_FALSE(txAviFfmpegLoadable(missing, &error));
+    EXPECT_NE(error.find("libavcodec-not-here.so.0"), std::string::npos) << error;
+}
