@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
+#include <map>
+#include <thread>
 
 #include "app/frame_writers.h"
 #include "app/numbered_path.h"
@@ -10,6 +13,7 @@
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/cli_ports.h"
+#include "cli/convert_batch.h"
 #include "texlib/bmp.h"
 #include "texlib/read.h"
 #include "texlib/tga.h"
@@ -18,7 +22,8 @@
 namespace {
 
 const char* kHelp =
-    "usage: tarquil-cli convert IN OUT [options]\n\n"
+    "usage: tarquil-cli convert IN OUT [options]\n"
+    "       tarquil-cli convert IN... --out-dir DIR --to EXT [-j N] [options]\n\n"
     "Reads any supported image and writes it in the format named by OUT's extension:\n"
     "  .tga  32-bit TGA     .png  32-bit PNG     .bmp  24-bit or 8-bit BMP\n"
     "  .pcx  8-bit PCX      .spr  8-bit multi-frame sprite\n\n"
@@ -35,16 +40,106 @@ const char* kHelp =
     "  --start N               first number of the series (default: OUT's number, else 0)\n"
     "  --increment N           number step of the series (default 1)\n"
     "  --strip                 write all frames as one image, one above the other, with its\n"
-    "                          position file (OUT_pos.txt, items \"Frame 1\", \"Frame 2\", ...)\n";
+    "                          position file (OUT_pos.txt, items \"Frame 1\", \"Frame 2\", ...)\n"
+    "  --out-dir DIR           convert every IN to DIR/NAME.EXT (DIR is created when missing);\n"
+    "                          a file that fails is reported and the others go on; exit 1 when\n"
+    "                          any failed\n"
+    "  --to tga|png|bmp|pcx|spr  the format of the files written with --out-dir\n"
+    "  -j, --jobs N            files converted at the same time (default: the number of cores)\n";
+
+// --compression and --bmp-depth, with the editor's TGA setting as the default.
+bool writerOptions(const CliArgs& args, int& mode, int& bmpDepth) {
+    mode = cliSettings().getInt("Settings", "CompressTGA", TX_TGA_RLE);
+    if (auto c = args.value("--compression")) {
+        if (*c == "none") mode = TX_TGA_NONE;
+        else if (*c == "normal") mode = TX_TGA_RLE;
+        else if (*c == "scanline") mode = TX_TGA_RLE_ROWS;
+        else {
+            cliError("convert: --compression must be none, normal or scanline, not '" + *c + "'");
+            return false;
+        }
+    }
+    bmpDepth = TX_BMP_DEPTH_24;
+    if (auto d = args.value("--bmp-depth")) {
+        if (*d == "24") bmpDepth = TX_BMP_DEPTH_24;
+        else if (*d == "8") bmpDepth = TX_BMP_DEPTH_8;
+        else {
+            cliError("convert: --bmp-depth must be 24 or 8, not '" + *d + "'");
+            return false;
+        }
+    }
+    return true;
+}
+
+// Batch form: every positional argument is an input.
+int convertMany(const CliArgs& args) {
+    for (const char* o : {"--frames", "--every", "--frame", "--series", "--strip", "--start",
+                          "--increment"}) {
+        if (args.has(o)) {
+            cliError(std::string("convert: ") + o + " cannot be used with --out-dir");
+            return CLI_USAGE;
+        }
+    }
+    const auto dir = args.value("--out-dir");
+    const auto to = args.value("--to");
+    if (!dir || dir->empty() || !to) {
+        cliError("convert: --out-dir DIR and --to EXT go together (see tarquil-cli convert --help)");
+        return CLI_USAGE;
+    }
+    if (args.positional().empty()) {
+        cliError("convert: no input files");
+        return CLI_USAGE;
+    }
+    ConvertBatchJob job;
+    job.extension = *to;
+    if (!job.extension.empty() && job.extension[0] == '.') job.extension.erase(0, 1);
+    for (char& c : job.extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    job.fileType = cliWritableTypeForPath("x." + job.extension);
+    if (!job.fileType) {
+        cliError("convert: --to must be tga, png, bmp, pcx or spr, not '" + *to + "'");
+        return CLI_USAGE;
+    }
+    long jobs = long(std::thread::hardware_concurrency());
+    if (jobs < 1) jobs = 1;
+    if (auto j = args.value("--jobs"); j && !cliParseInt(*j, 1, 256, jobs)) {
+        cliError("convert: --jobs must be a number from 1 to 256, not '" + *j + "'");
+        return CLI_USAGE;
+    }
+    int mode = 0, bmpDepth = 0;
+    if (!writerOptions(args, mode, bmpDepth)) return CLI_USAGE;
+    job.inputs = args.positional();
+    job.outDir = *dir;
+    job.threads = int(jobs);
+    job.showProgress = cliStderrIsTerminal();
+    // Two inputs of the same name would overwrite each other's result.
+    std::map<std::string, std::string> targets;
+    for (const auto& in : job.inputs) {
+        const std::string t = convertBatchTarget(in, job.outDir, job.extension);
+        auto [it, added] = targets.emplace(t, in);
+        if (!added) {
+            cliError("convert: " + it->second + " and " + in + " would both be written to " + t);
+            return CLI_USAGE;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(job.outDir, ec);
+    if (ec || !std::filesystem::is_directory(job.outDir)) {
+        cliError(job.outDir + ": " + (ec ? ec.message() : std::string("is not a directory")));
+        return CLI_FILE_ERROR;
+    }
+    txSetTgaCompressionMode(mode);
+    bmpWriteSettings().depth = bmpDepth;
+    return convertBatch(job) ? CLI_FILE_ERROR : CLI_OK;
+}
 
 } // namespace
 
 int cmdConvert(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.valued = {"--compression", "--bmp-depth", "--frames", "--every", "--frame", "--start",
-                   "--increment"};
+                   "--increment", "--out-dir", "--to", "--jobs"};
     spec.flags = {"--help", "--series", "--strip"};
-    spec.aliases = {{"-h", "--help"}};
+    spec.aliases = {{"-h", "--help"}, {"-j", "--jobs"}};
     CliArgs args;
     std::string err;
     if (!args.parse(argv, spec, err)) {
@@ -55,6 +150,7 @@ int cmdConvert(const std::vector<std::string>& argv) {
         std::printf("%s", kHelp);
         return CLI_OK;
     }
+    if (args.has("--out-dir") || args.has("--to") || args.has("--jobs")) return convertMany(args);
     if (args.positional().size() != 2) {
         cliError("convert: expected IN and OUT (see tarquil-cli convert --help)");
         return CLI_USAGE;
@@ -69,25 +165,8 @@ int cmdConvert(const std::vector<std::string>& argv) {
     }
 
     // Every option is checked before anything is read or written.
-    int mode = cliSettings().getInt("Settings", "CompressTGA", TX_TGA_RLE);
-    if (auto c = args.value("--compression")) {
-        if (*c == "none") mode = TX_TGA_NONE;
-        else if (*c == "normal") mode = TX_TGA_RLE;
-        else if (*c == "scanline") mode = TX_TGA_RLE_ROWS;
-        else {
-            cliError("convert: --compression must be none, normal or scanline, not '" + *c + "'");
-            return CLI_USAGE;
-        }
-    }
-    int bmpDepth = TX_BMP_DEPTH_24;
-    if (auto d = args.value("--bmp-depth")) {
-        if (*d == "24") bmpDepth = TX_BMP_DEPTH_24;
-        else if (*d == "8") bmpDepth = TX_BMP_DEPTH_8;
-        else {
-            cliError("convert: --bmp-depth must be 24 or 8, not '" + *d + "'");
-            return CLI_USAGE;
-        }
-    }
+    int mode = 0, bmpDepth = 0;
+    if (!writerOptions(args, mode, bmpDepth)) return CLI_USAGE;
     auto intOption = [&](const char* name, long min, long max, long& v) {
         auto text = args.value(name);
         if (!text) return true;

@@ -1,0 +1,24 @@
+// tarquil-cli convert IN... --out-dir DIR --to EXT [-j N]: many files in one process, on several
+// threads, each file succeeding or failing on its own.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ConvertBatchJob {
+    std::vector<std::string> inputs;
+    std::string outDir;
+    std::string extension;  // lower case, without the dot
+    int fileType = 0;       // the writable type the extension names
+    int threads = 1;
+    bool showProgress = false;
+};
+
+// Output path of one input: DIR/<input's name without its extension>.<ext>.
+std::string convertBatchTarget(const std::string& input, const std::string& outDir,
+                               const std::string& extension);
+
+// Converts every input; messages for the files that fail go to stderr as they happen. Returns the
+// number of files that failed. The TGA and BMP writer settings must be set before the call: they
+// are shared by all threads and only read here.
+int convertBatch(const ConvertBatchJob& job);
