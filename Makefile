@@ -7,7 +7,7 @@ FUZZ_TIME  ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN   = cmake -G Ninja -Wno-dev
 
-.PHONY: all setup build run test check-asan bench fuzz clean sample
+.PHONY: all setup build run test check-layers check-asan bench fuzz clean sample
 
 all: build
 
@@ -26,7 +26,10 @@ sample: build
 run: sample
 	@scripts/run-editor $(BUILD)/tarquil samples/walk_000.tga
 
-test: build
+check-layers:
+	@scripts/check-layers
+
+test: check-layers build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 check-asan: setup

@@ -8,8 +8,8 @@
 #include <ctime>
 #include <string>
 
+#include "model/position_files.h"
 #include "tools/codegen/code_generator.h"
-#include "tools/poslist/position_files.h"
 
 namespace {
 

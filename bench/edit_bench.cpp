@@ -8,10 +8,10 @@
 #include <cstring>
 #include <memory>
 
-#include "app/frame_sequence.h"
-#include "app/image_buffer.h"
-#include "view/image_ops.h"
-#include "view/mask_ops.h"
+#include "edit/image_ops.h"
+#include "edit/mask_ops.h"
+#include "model/frame_sequence.h"
+#include "model/image_buffer.h"
 
 namespace {
 

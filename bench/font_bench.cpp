@@ -9,8 +9,8 @@
 #define STB_TRUETYPE_IMPLEMENTATION
 #include <stb_truetype.h>
 
-#include "app/document.h"
-#include "app/scripted_prompts.h"
+#include "document/document.h"
+#include "model/scripted_prompts.h"
 #include "texlib/stream.h"
 #include "tools/fontwizard/char_select.h"
 #include "tools/fontwizard/font_generator.h"

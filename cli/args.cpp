@@ -1,7 +1,10 @@
 #include "cli/args.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+
+#include "cli/cli.h"
 
 bool CliArgs::parse(const std::vector<std::string>& argv, const CliOptionSpec& spec,
                     std::string& error) {
@@ -80,4 +83,29 @@ bool cliParseInt(const std::string& text, long min, long max, long& out) {
     if (errno || *end || v < min || v > max) return false;
     out = v;
     return true;
+}
+
+std::optional<int> cliParseCommand(const char* command, const std::vector<std::string>& argv,
+                                   CliOptionSpec spec, const std::function<void()>& printHelp,
+                                   CliArgs& args) {
+    spec.flags.insert("--help");
+    spec.aliases.emplace("-h", "--help");
+    std::string err;
+    if (!args.parse(argv, spec, err)) return cliUsage(command, err);
+    if (args.has("--help")) {
+        printHelp();
+        return CLI_OK;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> cliParseCommand(const char* command, const std::vector<std::string>& argv,
+                                   CliOptionSpec spec, const char* helpText, CliArgs& args) {
+    return cliParseCommand(command, argv, std::move(spec),
+                           [helpText] { std::fputs(helpText, stdout); }, args);
+}
+
+int cliUsage(const char* command, const std::string& text) {
+    cliError(std::string(command) + ": " + text);
+    return CLI_USAGE;
 }

@@ -2,6 +2,7 @@
 // file names; "--name value", "--name=value" and "-o value" are all accepted.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -34,3 +35,14 @@ private:
 
 // Strict integer parsing for option values; false on junk or out of range.
 bool cliParseInt(const std::string& text, long min, long max, long& out);
+
+// The start every command shares: adds --help/-h to `spec`, parses, and prints the help for
+// --help. Returns the exit status when the command ends there (bad options: 2, --help: 0),
+// or nothing when the command goes on with `args`.
+std::optional<int> cliParseCommand(const char* command, const std::vector<std::string>& argv,
+                                   CliOptionSpec spec, const std::function<void()>& printHelp,
+                                   CliArgs& args);
+std::optional<int> cliParseCommand(const char* command, const std::vector<std::string>& argv,
+                                   CliOptionSpec spec, const char* helpText, CliArgs& args);
+// Reports "COMMAND: text" and gives the bad-usage status.
+int cliUsage(const char* command, const std::string& text);

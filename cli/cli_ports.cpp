@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cstdio>
 
-#include "app/settings.h"
-#include "texlib/read.h"
 #include "cli/cli.h"
+#include "model/settings.h"
+#include "texlib/read.h"
 
 MsgResult CliPrompts::message(const std::string& text, MsgIcon, MsgButtons buttons) {
     ++messages;

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/ports.h"
+#include "model/ports.h"
 
 class CliPrompts : public Prompts {
 public:

@@ -4,16 +4,16 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/document.h"
-#include "app/frame_writers.h"
-#include "app/numbered_path.h"
-#include "app/sequence_io.h"
-#include "app/settings.h"
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/cli_ports.h"
+#include "document/document.h"
+#include "model/app_palette.h"
+#include "model/frame_writers.h"
+#include "model/numbered_path.h"
+#include "model/sequence_io.h"
+#include "model/settings.h"
 #include "tools/animmaster/animmaster.h"
-#include "tools/palette/app_palette.h"
 
 namespace {
 
@@ -65,22 +65,11 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.valued = {"--buffer", "--key", "--output"};
     spec.flags = {"--unique",     "--no-unique",     "--transparent",   "--no-transparent",
-                  "--keep-alpha", "--no-keep-alpha", "--save-settings", "--help"};
-    spec.aliases = {{"-h", "--help"}, {"-o", "--output"}};
+                  "--keep-alpha", "--no-keep-alpha", "--save-settings"};
+    spec.aliases = {{"-o", "--output"}};
     CliArgs args;
-    std::string err;
-    if (!args.parse(argv, spec, err)) {
-        cliError("animmaster: " + err);
-        return CLI_USAGE;
-    }
-    if (args.has("--help")) {
-        printHelp();
-        return CLI_OK;
-    }
-    auto usage = [](const std::string& text) {
-        cliError("animmaster: " + text);
-        return int(CLI_USAGE);
-    };
+    if (auto status = cliParseCommand("animmaster", argv, spec, printHelp, args)) return *status;
+    auto usage = [](const std::string& text) { return cliUsage("animmaster", text); };
     if (args.positional().empty())
         return usage("expected one or more IN (see tarquil-cli animmaster --help)");
     const auto out = args.value("--output");

@@ -5,15 +5,15 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/document.h"
-#include "app/frame_writers.h"
-#include "app/sequence_io.h"
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/cli_ports.h"
-#include "tools/palette/app_palette.h"
+#include "document/document.h"
+#include "model/app_palette.h"
+#include "model/frame_writers.h"
+#include "model/position_files.h"
+#include "model/sequence_io.h"
 #include "tools/poslist/arrange.h"
-#include "tools/poslist/position_files.h"
 
 namespace {
 
@@ -76,22 +76,11 @@ void printHelp() {
 int cmdArrange(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.valued = {"--max", "--method", "--padding", "--output"};
-    spec.flags = {"--json", "--help"};
-    spec.aliases = {{"-h", "--help"}, {"-o", "--output"}};
+    spec.flags = {"--json"};
+    spec.aliases = {{"-o", "--output"}};
     CliArgs args;
-    std::string err;
-    if (!args.parse(argv, spec, err)) {
-        cliError("arrange: " + err);
-        return CLI_USAGE;
-    }
-    if (args.has("--help")) {
-        printHelp();
-        return CLI_OK;
-    }
-    auto usage = [](const std::string& text) {
-        cliError("arrange: " + text);
-        return int(CLI_USAGE);
-    };
+    if (auto status = cliParseCommand("arrange", argv, spec, printHelp, args)) return *status;
+    auto usage = [](const std::string& text) { return cliUsage("arrange", text); };
     if (args.positional().size() != 1)
         return usage("expected one IMAGE (see tarquil-cli arrange --help)");
     const auto out = args.value("--output");

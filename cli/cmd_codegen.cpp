@@ -2,10 +2,10 @@
 #include <ctime>
 #include <filesystem>
 
-#include "app/settings.h"
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/cmd_poslist.h"
+#include "model/settings.h"
 #include "texlib/stream.h"
 #include "tools/codegen/code_generator.h"
 #include "tools/codegen/pos_format_settings.h"
@@ -29,15 +29,10 @@ bool parseSort(const std::string& v, int& sort) {
 int cmdCodegen(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.valued = {"--format", "--preset", "--sort", "--out"};
-    spec.flags = {"--comment", "--braces", "--help"};
-    spec.aliases = {{"-h", "--help"}, {"-o", "--out"}};
+    spec.flags = {"--comment", "--braces"};
+    spec.aliases = {{"-o", "--out"}};
     CliArgs args;
-    std::string err;
-    if (!args.parse(argv, spec, err)) {
-        cliError("codegen: " + err);
-        return CLI_USAGE;
-    }
-    if (args.has("--help")) {
+    if (auto status = cliParseCommand("codegen", argv, spec, [] {
         std::printf(
             "usage: tarquil-cli codegen IMAGE [--format TEXT | --preset NAME] [--sort MODE]\n"
             "                          [--comment] [--braces] [--out FILE]\n\n"
@@ -59,8 +54,7 @@ int cmdCodegen(const std::vector<std::string>& argv) {
             "  -o, --out FILE write to FILE instead of standard output\n\n"
             "Without --format or --preset the editor's selected preset is used, and without\n"
             "--sort its sort mode. A format string the parser refuses exits with status 2.\n");
-        return CLI_OK;
-    }
+    }, args)) return *status;
     if (args.positional().size() != 1) {
         cliError("codegen: give exactly one IMAGE (see tarquil-cli codegen --help)");
         return CLI_USAGE;

@@ -7,17 +7,17 @@
 #include <map>
 #include <thread>
 
-#include "app/frame_writers.h"
-#include "app/numbered_path.h"
-#include "app/sequence_io.h"
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/cli_ports.h"
 #include "cli/convert_batch.h"
+#include "model/app_palette.h"
+#include "model/frame_writers.h"
+#include "model/numbered_path.h"
+#include "model/sequence_io.h"
 #include "texlib/bmp.h"
 #include "texlib/read.h"
 #include "texlib/tga.h"
-#include "tools/palette/app_palette.h"
 
 namespace {
 
@@ -138,18 +138,10 @@ int cmdConvert(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.valued = {"--compression", "--bmp-depth", "--frames", "--every", "--frame", "--start",
                    "--increment", "--out-dir", "--to", "--jobs"};
-    spec.flags = {"--help", "--series", "--strip"};
-    spec.aliases = {{"-h", "--help"}, {"-j", "--jobs"}};
+    spec.flags = {"--series", "--strip"};
+    spec.aliases = {{"-j", "--jobs"}};
     CliArgs args;
-    std::string err;
-    if (!args.parse(argv, spec, err)) {
-        cliError("convert: " + err);
-        return CLI_USAGE;
-    }
-    if (args.has("--help")) {
-        std::printf("%s", kHelp);
-        return CLI_OK;
-    }
+    if (auto status = cliParseCommand("convert", argv, spec, kHelp, args)) return *status;
     if (args.has("--out-dir") || args.has("--to") || args.has("--jobs")) return convertMany(args);
     if (args.positional().size() != 2) {
         cliError("convert: expected IN and OUT (see tarquil-cli convert --help)");

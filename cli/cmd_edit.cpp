@@ -5,19 +5,19 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/frame_writers.h"
-#include "app/image_buffer.h"
-#include "app/numbered_path.h"
-#include "app/sequence_io.h"
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/cli_ports.h"
+#include "edit/image_ops.h"
+#include "edit/mask_ops.h"
+#include "edit/size_dialogs.h"
+#include "model/app_palette.h"
+#include "model/frame_writers.h"
+#include "model/image_buffer.h"
+#include "model/numbered_path.h"
+#include "model/sequence_io.h"
 #include "texlib/read.h"
 #include "texlib/tga.h"
-#include "tools/palette/app_palette.h"
-#include "view/image_ops.h"
-#include "view/mask_ops.h"
-#include "view/size_dialogs.h"
 
 namespace {
 
@@ -216,18 +216,10 @@ void printHelp() {
 int cmdEdit(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.valued = {"--crop", "--scale", "--canvas", "--flip", "--key-colour", "--alpha-from"};
-    spec.flags = {"--autocrop", "--iso", "--invert-alpha", "--center", "--strip", "--help"};
-    spec.aliases = {{"-h", "--help"}, {"--key-color", "--key-colour"}, {"--centre", "--center"}};
+    spec.flags = {"--autocrop", "--iso", "--invert-alpha", "--center", "--strip"};
+    spec.aliases = {{"--key-color", "--key-colour"}, {"--centre", "--center"}};
     CliArgs args;
-    std::string err;
-    if (!args.parse(argv, spec, err)) {
-        cliError("edit: " + err);
-        return CLI_USAGE;
-    }
-    if (args.has("--help")) {
-        printHelp();
-        return CLI_OK;
-    }
+    if (auto status = cliParseCommand("edit", argv, spec, printHelp, args)) return *status;
     if (args.positional().size() != 2) {
         cliError("edit: expected IN and OUT (see tarquil-cli edit --help)");
         return CLI_USAGE;
@@ -240,6 +232,7 @@ int cmdEdit(const std::vector<std::string>& argv) {
         return CLI_USAGE;
     }
     std::vector<Step> steps;
+    std::string err;
     for (const auto& [opt, value] : args.ordered()) {
         Step s{StepKind::AutoCrop, "", 0, 0, 0, 0};
         bool isStep = false;

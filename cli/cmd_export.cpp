@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/export_settings.h"
-#include "app/settings.h"
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "model/export_settings.h"
+#include "model/settings.h"
 #include "texlib/read.h"
 
 namespace {
@@ -55,10 +55,7 @@ bool parseSize(const std::string& text, char sep, long& a, long& b) {
            cliParseInt(text.substr(at + 1), 1, TX_MAX_SIDE, b);
 }
 
-int usage(const std::string& text) {
-    cliError("export: " + text);
-    return CLI_USAGE;
-}
+int usage(const std::string& text) { return cliUsage("export", text); }
 
 } // namespace
 
@@ -66,15 +63,9 @@ int cmdExport(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.valued = {"--format", "--dither", "--ncc", "--mipmap", "--resample", "--aspect",
                    "--comment", "--output", "--frame"};
-    spec.flags = {"--help", "--swap", "--no-swap", "--save-settings"};
-    spec.aliases = {{"-h", "--help"}};
+    spec.flags = {"--swap", "--no-swap", "--save-settings"};
     CliArgs args;
-    std::string err;
-    if (!args.parse(argv, spec, err)) return usage(err);
-    if (args.has("--help")) {
-        printHelp();
-        return CLI_OK;
-    }
+    if (auto status = cliParseCommand("export", argv, spec, printHelp, args)) return *status;
     if (args.positional().size() != 2)
         return usage("expected IN and OUT (see tarquil-cli export --help)");
 

@@ -1,19 +1,19 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/document.h"
-#include "app/frame_writers.h"
-#include "app/settings.h"
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "cli/cli_ports.h"
+#include "document/document.h"
+#include "model/frame_writers.h"
+#include "model/position_files.h"
+#include "model/settings.h"
 #include "texlib/read.h"
 #include "texlib/stream.h"
 #include "tools/fontwizard/char_select.h"
 #include "tools/fontwizard/font_face.h"
 #include "tools/fontwizard/font_generator.h"
 #include "tools/fontwizard/font_preset.h"
-#include "tools/poslist/position_files.h"
 
 namespace {
 
@@ -131,18 +131,10 @@ int cmdFont(const std::vector<std::string>& argv) {
     spec.valued = {"--face",   "--size",   "--style",  "--chars",  "--filter",
                    "--user-chars", "--pitch", "--cell", "--margin", "--origin",
                    "--antialias", "--width", "--preset", "--output"};
-    spec.flags = {"--fnt", "--list", "--json", "--save-settings", "--no-settings", "--help"};
-    spec.aliases = {{"-h", "--help"}, {"-o", "--output"}};
+    spec.flags = {"--fnt", "--list", "--json", "--save-settings", "--no-settings"};
+    spec.aliases = {{"-o", "--output"}};
     CliArgs args;
-    std::string err;
-    if (!args.parse(argv, spec, err)) {
-        cliError("font: " + err);
-        return CLI_USAGE;
-    }
-    if (args.has("--help")) {
-        printHelp();
-        return CLI_OK;
-    }
+    if (auto status = cliParseCommand("font", argv, spec, printHelp, args)) return *status;
     const bool json = args.has("--json");
     if (!args.positional().empty()) {
         cliError("font: unexpected argument '" + args.positional()[0] +

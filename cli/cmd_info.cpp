@@ -6,20 +6,13 @@
 
 int cmdInfo(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
-    spec.flags = {"--json", "--help"};
-    spec.aliases = {{"-h", "--help"}};
+    spec.flags = {"--json"};
     CliArgs args;
-    std::string err;
-    if (!args.parse(argv, spec, err)) {
-        cliError("info: " + err);
-        return CLI_USAGE;
-    }
-    if (args.has("--help")) {
+    if (auto status = cliParseCommand("info", argv, spec, [] {
         std::printf("usage: tarquil-cli info FILE... [--json]\n\n"
                     "Prints for each file the detected type code and name, the size, the file's own\n"
                     "pixel format, the number of mipmap levels and the number of frames.\n");
-        return CLI_OK;
-    }
+    }, args)) return *status;
     if (args.positional().empty()) {
         cliError("info: no file given (see tarquil-cli info --help)");
         return CLI_USAGE;

@@ -21,22 +21,15 @@ const char* kindName(TxPaletteKind kind) {
 
 int cmdPalette(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
-    spec.flags = {"--json", "--help"};
-    spec.aliases = {{"-h", "--help"}};
+    spec.flags = {"--json"};
     CliArgs args;
-    std::string err;
-    if (!args.parse(argv, spec, err)) {
-        cliError("palette: " + err);
-        return CLI_USAGE;
-    }
-    if (args.has("--help")) {
+    if (auto status = cliParseCommand("palette", argv, spec, [] {
         std::printf("usage: tarquil-cli palette FILE [--json]\n\n"
                     "Reads a palette file (JASC-PAL, GIMP palette, RIFF PAL, the colour table of an\n"
                     "8-bit .bmp file, or a raw 768- or 772-byte table) and prints its 256 entries,\n"
                     "one a line: index, red, green, blue and the colour as #rrggbb. Entries the file\n"
                     "does not set are 0. Text palette components outside 0..255 are clamped.\n");
-        return CLI_OK;
-    }
+    }, args)) return *status;
     if (args.positional().size() != 1) {
         cliError("palette: give exactly one FILE (see tarquil-cli palette --help)");
         return CLI_USAGE;

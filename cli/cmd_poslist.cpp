@@ -29,15 +29,9 @@ int cliLoadImagePositions(const std::string& command, const std::string& image,
 
 int cmdPoslist(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
-    spec.flags = {"--json", "--help"};
-    spec.aliases = {{"-h", "--help"}};
+    spec.flags = {"--json"};
     CliArgs args;
-    std::string err;
-    if (!args.parse(argv, spec, err)) {
-        cliError("poslist: " + err);
-        return CLI_USAGE;
-    }
-    if (args.has("--help")) {
+    if (auto status = cliParseCommand("poslist", argv, spec, [] {
         std::printf(
             "usage: tarquil-cli poslist IMAGE [--json]\n\n"
             "Lists the named rectangles of IMAGE's position list, read as the editor reads it:\n"
@@ -46,8 +40,7 @@ int cmdPoslist(const std::vector<std::string>& argv) {
             "and clipped to the image (one frame of a multi-frame file); empty ones are dropped.\n"
             "Each line shows name: x1:y1-x2:y2  widthxheight (right and bottom exclusive).\n"
             "--json prints the image, the file read and the items as a JSON object.\n");
-        return CLI_OK;
-    }
+    }, args)) return *status;
     if (args.positional().size() != 1) {
         cliError("poslist: give exactly one IMAGE (see tarquil-cli poslist --help)");
         return CLI_USAGE;

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "tools/poslist/position_files.h"
-#include "tools/poslist/position_list.h"
+#include "model/position_files.h"
+#include "model/position_list.h"
 
 struct CliImagePositions {
     int width = 0; // frame size: multi-frame files count one frame

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/frame_sequence.h"
-#include "app/frame_writers.h"
+#include "model/frame_sequence.h"
+#include "model/frame_writers.h"
 #include "cli/cli.h"
 #include "tools/palette/app_palette.h"
 

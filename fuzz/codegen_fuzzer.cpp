@@ -9,8 +9,8 @@
 #include <ctime>
 #include <string>
 
+#include "model/position_files.h"
 #include "tools/codegen/code_generator.h"
-#include "tools/poslist/position_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* text = reinterpret_cast<const char*>(data);

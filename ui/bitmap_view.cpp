@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/document.h"
+#include "document/document.h"
 
 class CBitmapView::Canvas : public QWidget {
 public:

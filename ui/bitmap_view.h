@@ -4,7 +4,7 @@
 
 #include <QScrollArea>
 
-#include "app/image_buffer.h"
+#include "model/image_buffer.h"
 #include "texlib/mip.h"
 
 class CBitmapDoc;

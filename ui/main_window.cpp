@@ -16,7 +16,8 @@
 #include <ctime>
 #include <map>
 
-#include "app/document.h"
+#include "document/document.h"
+#include "edit/size_dialogs.h"
 #include "tools/animmaster/animmaster.h"
 #include "tools/codegen/code_generator.h"
 #include "tools/codegen/pos_format_settings.h"
@@ -25,7 +26,6 @@
 #include "ui/bitmap_view.h"
 #include "ui/position_list_window.h"
 #include "ui/qt_ports.h"
-#include "view/size_dialogs.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <memory>
 
-#include "app/ports.h"
+#include "model/ports.h"
 
 class CBitmapDoc;
 class CBitmapView;

@@ -9,7 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/document.h"
+#include "document/document.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"
 

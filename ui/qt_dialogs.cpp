@@ -15,10 +15,10 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "edit/size_dialogs.h"
 #include "tools/animmaster/animmaster.h"
 #include "tools/fontwizard/font_preset.h"
 #include "ui/qt_ports.h"
-#include "view/size_dialogs.h"
 
 namespace {
 

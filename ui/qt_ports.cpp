@@ -21,7 +21,7 @@
 #include <QStringDecoder>
 #include <QVBoxLayout>
 
-#include "app/export_settings.h"
+#include "model/export_settings.h"
 
 MsgResult QtPrompts::message(const std::string& text, MsgIcon icon, MsgButtons buttons) {
     QMessageBox box(parent_);

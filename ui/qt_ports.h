@@ -5,7 +5,7 @@
 #include <QSettings>
 #include <QString>
 
-#include "app/ports.h"
+#include "model/ports.h"
 
 class QDialog;
 class QFormLayout;

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/export_settings.h"
-#include "app/settings.h"
 #include "cli/cli.h"
+#include "model/export_settings.h"
+#include "model/settings.h"
 #include "texlib/read.h"
 #include "texlib/tga.h"
 

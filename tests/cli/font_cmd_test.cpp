@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
 #include "cli/cli.h"
+#include "model/settings.h"
 #include "texlib/read.h"
 #include "tools/fontwizard/font_face.h"
 

@@ -10,28 +10,10 @@
 #include "texlib/convert.h"
 #include "texlib/ncc.h"
 #include "texlib/quantize.h"
+#include "tests/texlib/test_util.h"
 #include "texlib/read.h"
 
 namespace {
-
-std::vector<std::string> gErrors;
-void recordError(const char* msg, int) { gErrors.emplace_back(msg); }
-
-struct ErrorCapture {
-    TxErrorCallback old;
-    ErrorCapture() : old(TxReadError) {
-        gErrors.clear();
-        TxReadError = recordError;
-    }
-    ~ErrorCapture() { TxReadError = old; }
-};
-
-TxMip image(int w, int h, const std::vector<uint32_t>& px, int depth = 1) {
-    TxMip m;
-    EXPECT_TRUE(txMipInit(m, w, h, depth, TX_FMT_ARGB8888));
-    std::memcpy(m.data[0], px.data(), px.size() * 4);
-    return m;
-}
 
 TxMip quantize(const TxMip& src, int format, int dither, int ncc = TX_NCC_STATISTIC) {
     TxMip dst;

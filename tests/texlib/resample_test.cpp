@@ -6,29 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/texlib/test_util.h"
 #include "texlib/read.h"
 #include "texlib/resample.h"
 
 namespace {
-
-std::vector<std::string> gErrors;
-void recordError(const char* msg, int) { gErrors.emplace_back(msg); }
-
-struct ErrorCapture {
-    TxErrorCallback old;
-    ErrorCapture() : old(TxReadError) {
-        gErrors.clear();
-        TxReadError = recordError;
-    }
-    ~ErrorCapture() { TxReadError = old; }
-};
-
-TxMip image(int w, int h, const std::vector<uint32_t>& px, int depth = 1) {
-    TxMip m;
-    EXPECT_TRUE(txMipInit(m, w, h, depth, TX_FMT_ARGB8888));
-    std::memcpy(m.data[0], px.data(), std::min(px.size() * 4, size_t(m.size)));
-    return m;
-}
 
 std::vector<uint32_t> resized(const TxMip& src, int w, int h) {
     TxMip dst;

@@ -1,7 +1,9 @@
 // Helpers shared by the codec tests: byte builders and reading from memory.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,4 +45,24 @@ inline std::vector<uint32_t> readPixels(const std::vector<uint8_t>& bytes, TxRea
 
 inline std::string tempPath(const std::string& name) {
     return std::string(::testing::TempDir()) + name;
+}
+
+// Collects the texts the codec reports through TxReadError while it lives.
+inline std::vector<std::string> gErrors;
+inline void recordError(const char* msg, int) { gErrors.emplace_back(msg); }
+struct ErrorCapture {
+    TxErrorCallback old;
+    ErrorCapture() : old(TxReadError) {
+        gErrors.clear();
+        TxReadError = recordError;
+    }
+    ~ErrorCapture() { TxReadError = old; }
+};
+
+// An argb8888 record of w x h with `depth` levels, its first level filled from `px`.
+inline TxMip image(int w, int h, const std::vector<uint32_t>& px, int depth = 1) {
+    TxMip m;
+    EXPECT_TRUE(txMipInit(m, w, h, depth, TX_FMT_ARGB8888));
+    std::memcpy(m.data[0], px.data(), std::min(px.size() * 4, size_t(m.size)));
+    return m;
 }

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/settings.h"
+#include "model/settings.h"
 #include "tools/animmaster/animmaster.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
+#include "model/settings.h"
 #include "tools/fontwizard/char_select.h"
 #include "tools/fontwizard/font_preset.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/scripted_prompts.h"
-#include "app/settings.h"
-#include "tools/palette/app_palette.h"
+#include "model/app_palette.h"
+#include "model/scripted_prompts.h"
+#include "model/settings.h"
 #include "tools/palette/palette_load.h"
 
 namespace {

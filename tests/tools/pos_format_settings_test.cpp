@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "model/settings.h"
 #include "tools/codegen/pos_format_settings.h"
 
 TEST(PosFormatSettings, DefaultsWhenNothingIsStored) {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "tools/poslist/position_files.h"
+#include "model/position_files.h"
 #include "tools/poslist/position_panel.h"
 
 namespace {

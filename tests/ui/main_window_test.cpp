@@ -4,9 +4,9 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "app/document.h"
-#include "app/scripted_prompts.h"
-#include "app/settings.h"
+#include "document/document.h"
+#include "model/scripted_prompts.h"
+#include "model/settings.h"
 #include "texlib/tga.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"

@@ -10,9 +10,10 @@
 #include <QTemporaryDir>
 #include <fstream>
 
-#include "app/document.h"
-#include "app/scripted_prompts.h"
-#include "app/settings.h"
+#include "document/document.h"
+#include "edit/size_dialogs.h"
+#include "model/scripted_prompts.h"
+#include "model/settings.h"
 #include "tools/animmaster/animmaster.h"
 #include "tools/codegen/pos_format_settings.h"
 #include "tools/fontwizard/font_preset.h"
@@ -20,7 +21,6 @@
 #include "ui/main_window.h"
 #include "ui/position_list_window.h"
 #include "ui/qt_ports.h"
-#include "view/size_dialogs.h"
 
 namespace {
 

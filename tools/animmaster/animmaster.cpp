@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "model/settings_fields.h"
+
 namespace {
 
 constexpr uint32_t kAlpha = 0xFF000000u;
@@ -64,20 +66,26 @@ int AnimMasterOptions::flags() const {
            (keepAlpha ? AM_KEEP_ALPHA : 0);
 }
 
+namespace {
+
+using Field = SettingsField<AnimMasterOptions>;
+const Field kFields[] = {
+    {"colorkey", nullptr, nullptr, nullptr, &AnimMasterOptions::colorKey},
+    {"type", &AnimMasterOptions::bufferType},
+    {"cutout_u", nullptr, nullptr, &AnimMasterOptions::cutoutUnique},
+    {"cutout_a", nullptr, nullptr, &AnimMasterOptions::cutoutAlpha},
+    {"keep_a", nullptr, nullptr, &AnimMasterOptions::keepAlpha},
+};
+
+} // namespace
+
 void AnimMasterOptions::load(const SettingsStore& store) {
-    colorKey = uint32_t(store.getInt(kAnimMasterSection, "colorkey", 0));
-    bufferType = store.getInt(kAnimMasterSection, "type", AM_BUFFER_SINGLE);
-    cutoutUnique = store.getInt(kAnimMasterSection, "cutout_u", 0) != 0;
-    cutoutAlpha = store.getInt(kAnimMasterSection, "cutout_a", 0) != 0;
-    keepAlpha = store.getInt(kAnimMasterSection, "keep_a", 1) != 0;
+    *this = AnimMasterOptions{};
+    loadSettingsFields(store, kAnimMasterSection, kFields, *this);
 }
 
 void AnimMasterOptions::save(SettingsStore& store) const {
-    store.setInt(kAnimMasterSection, "colorkey", int(int32_t(colorKey)));
-    store.setInt(kAnimMasterSection, "type", bufferType);
-    store.setInt(kAnimMasterSection, "cutout_u", cutoutUnique ? 1 : 0);
-    store.setInt(kAnimMasterSection, "cutout_a", cutoutAlpha ? 1 : 0);
-    store.setInt(kAnimMasterSection, "keep_a", keepAlpha ? 1 : 0);
+    saveSettingsFields(store, kAnimMasterSection, kFields, *this);
 }
 
 std::string animMasterKeyText(uint32_t key) {

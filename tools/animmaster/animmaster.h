@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/frame_sequence.h"
-#include "app/ports.h"
+#include "model/frame_sequence.h"
+#include "model/ports.h"
 
 // Which frame each frame is compared with ("Buffertype").
 enum AnimMasterBuffer : int {

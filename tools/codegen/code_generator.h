@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "model/position_list.h"
 #include "tools/codegen/format_string.h"
-#include "tools/poslist/position_list.h"
 
 // Title named in the generated comment header.
 extern const char* const kCodegenTitle;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "model/preset_names.h"
+
 const char* const kPosFormatSection = "PosFormat";
 
 namespace {
@@ -12,12 +14,6 @@ constexpr int kMaxPresets = 1024;
 
 std::string key(int k, const char* what) {
     return std::to_string(k) + " " + what;
-}
-
-std::string lower(std::string s) {
-    for (char& c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 } // namespace
@@ -85,12 +81,7 @@ const PosFormatPreset& PosFormatSettings::currentPreset() const {
 }
 
 int PosFormatSettings::findPreset(const std::string& name) const {
-    for (size_t k = 0; k < presets.size(); ++k)
-        if (presets[k].name == name) return int(k);
-    const std::string l = lower(name);
-    for (size_t k = 0; k < presets.size(); ++k)
-        if (lower(presets[k].name) == l) return int(k);
-    return -1;
+    return findPresetByName(presets, name);
 }
 
 bool PosFormatSettings::addPreset(const std::string& name) {
@@ -113,9 +104,7 @@ bool PosFormatSettings::deletePreset(int index, std::string* message) {
 
 bool PosFormatSettings::renamePreset(int index, const std::string& typed) {
     if (typed.empty() || index < 0 || index >= int(presets.size())) return false;
-    const std::string l = lower(typed);
-    for (const PosFormatPreset& p : presets)
-        if (lower(p.name).compare(0, l.size(), l) == 0) return false;
+    if (presetNameClashes(presets, typed)) return false;
     presets[size_t(index)].name = typed;
     return true;
 }

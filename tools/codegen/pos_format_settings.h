@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ports.h"
+#include "model/ports.h"
 #include "tools/codegen/code_generator.h"
 
 extern const char* const kPosFormatSection;

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "model/position_list.h"
 #include "texlib/mip.h"
 #include "tools/fontwizard/font_face.h"
 #include "tools/fontwizard/font_preset.h"
-#include "tools/poslist/position_list.h"
 
 extern const char* const kFontMsgFixedCell;    // "invalid cell size!\nTry to use other settings"
 extern const char* const kFontMsgInvalidCell;  // "Error, invalid cellsize. Try other options"

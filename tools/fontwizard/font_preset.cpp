@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "model/preset_names.h"
 #include "tools/fontwizard/char_select.h"
 
 const char* const kFontWizardSection = "FontWizard";
@@ -13,11 +14,6 @@ namespace {
 constexpr int kMaxPresets = 1024;
 
 std::string presetSection(int k) { return std::string(kFontWizardSection) + "\\Preset" + std::to_string(k); }
-
-std::string lower(std::string s) {
-    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 bool onlyCopyCounter(const std::string& s) {
     return std::all_of(s.begin(), s.end(), [](char c) {
@@ -146,12 +142,7 @@ const NamedFontPreset* FontPresetList::selected() const {
 }
 
 int FontPresetList::find(const std::string& name) const {
-    for (size_t k = 0; k < presets.size(); ++k)
-        if (presets[k].name == name) return int(k);
-    const std::string l = lower(name);
-    for (size_t k = 0; k < presets.size(); ++k)
-        if (lower(presets[k].name) == l) return int(k);
-    return -1;
+    return findPresetByName(presets, name);
 }
 
 std::string FontPresetList::baseName(const std::string& name) {
@@ -193,9 +184,7 @@ bool FontPresetList::removeSelected(std::string* message) {
 bool FontPresetList::renameSelected(const std::string& typed) {
     NamedFontPreset* sel = selected();
     if (!sel || typed.empty()) return false;
-    const std::string l = lower(typed);
-    for (const NamedFontPreset& p : presets)
-        if (lower(p.name).compare(0, l.size(), l) == 0) return false;
+    if (presetNameClashes(presets, typed)) return false;
     sel->name = typed;
     return true;
 }

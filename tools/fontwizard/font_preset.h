@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ports.h"
+#include "model/ports.h"
 
 extern const char* const kFontWizardSection;
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <utility>
 
-#include "app/ports.h"
+#include "model/app_palette.h"
+#include "model/ports.h"
 #include "texlib/palette_file.h"
-#include "tools/palette/app_palette.h"
 
 struct PaletteFileResult {
     bool opened = false;   // false: the file could not be read at all

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/frame_sequence.h"
-#include "tools/poslist/position_list.h"
+#include "model/frame_sequence.h"
+#include "model/position_list.h"
 
 enum ArrangeMethod : int {
     ARRANGE_ROWS = 0,     // the row packer (the default)

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "tools/poslist/position_files.h"
+#include "model/position_files.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ports.h"
+#include "model/ports.h"
+#include "model/position_list.h"
 #include "texlib/mip.h"
-#include "tools/poslist/position_list.h"
 
 class PositionListPanel {
   public:

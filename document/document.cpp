@@ -1,0 +1,368 @@
+#include "document/document.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <new>
+#include <system_error>
+#include <unistd.h>
+
+#include "model/app_palette.h"
+#include "model/frame_writers.h"
+#include "model/position_files.h"
+#include "model/sequence_io.h"
+#include "texlib/read.h"
+
+namespace {
+
+uint16_t gSerialCounter = 1;
+
+std::string withArg(const char* fmt, const std::string& arg) {
+    std::string out = fmt;
+    const size_t at = out.find("%s");
+    if (at != std::string::npos) out.replace(at, 2, arg);
+    return out;
+}
+
+bool fileExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+const char* const kSaveAsFilter =
+    "TGA 32Bit (*.tga)|*.tga|PNG 32Bit (*.png)|*.png|BMP 24Bit (*.bmp)|*.bmp|BMP 8Bit "
+    "(*.bmp)|*.bmp|PCX 8Bit  (*.pcx)|*.pcx|SPR 8Bit  (*.spr)|*.spr||";
+
+// The types that Save can write in place, with the filter of the framework's save dialog.
+const char* const kDocumentTypesFilter =
+    "TGA 24/32Bit (*.tga)|*.tga|Windows Bitmap (*.bmp)|*.bmp|PCX Bitmap Files (*.pcx)|*.pcx|"
+    "PNG Bitmap Files (*.png)|*.png|Promotion Sprite (*.spr)|*.spr||";
+
+std::string replaceExtension(const std::string& path, const char* ext) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        return path.substr(0, dot) + ext;
+    return path + ext;
+}
+
+} // namespace
+
+PendingNewDocument& pendingNewDocument() {
+    static PendingNewDocument pending;
+    return pending;
+}
+
+uint16_t nextDocumentSerial() { return gSerialCounter; }
+
+DocumentSettings& documentSettings() {
+    static DocumentSettings settings;
+    return settings;
+}
+
+CBitmapDoc::CBitmapDoc() : serial_(gSerialCounter++) {}
+
+CBitmapDoc::~CBitmapDoc() = default;
+
+void CBitmapDoc::setModified(bool m) { modified_ = m; }
+
+void CBitmapDoc::setPathName(const std::string& path) {
+    pathName_ = path;
+    const size_t slash = path.find_last_of('/');
+    title_ = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void CBitmapDoc::rebuildTitle() {
+    if (!frames_) return;
+    title_ = frameTitle(title_, frames_->currentIndex(), frames_->count());
+}
+
+void CBitmapDoc::updateAllViews(int hint, const TxRect* rect) {
+    if (onUpdate) onUpdate(hint, rect);
+}
+
+void CBitmapDoc::deleteContents() {
+    frames_.reset();
+    undo_.reset();
+    redo_.reset();
+    saved_ = nullptr;
+    modified_ = false;
+}
+
+void CBitmapDoc::setFrames(std::unique_ptr<FrameSequence> frames) {
+    if (saved_ == frames_.get()) saved_ = nullptr;
+    frames_ = std::move(frames);
+}
+
+bool CBitmapDoc::onNewDocument(Prompts& prompts) {
+    deleteContents();
+    auto seq = std::unique_ptr<FrameSequence>(new (std::nothrow) FrameSequence());
+    if (!seq) return false;
+    int w = 0, h = 0;
+    PendingNewDocument& pending = pendingNewDocument();
+    if (pending.serial != 0 && pending.serial == serial_) {
+        w = pending.width;
+        h = pending.height;
+        pending.serial = 0;
+    } else {
+        DocumentSettings& s = documentSettings();
+        int askW = s.lastNewWidth, askH = s.lastNewHeight;
+        for (;;) {
+            auto answer = prompts.newSize(askW, askH);
+            if (!answer) return false;
+            w = answer->first;
+            h = answer->second;
+            if (w >= 1 && w <= 65535 && h >= 1 && h <= 65535) break;
+            prompts.message("Please enter an integer between 1 and 65535.", MsgIcon::Warning,
+                            MsgButtons::Ok);
+            askW = w;
+            askH = h;
+        }
+        s.lastNewWidth = w;
+        s.lastNewHeight = h;
+    }
+    if (seq->addBlankFrames(w, h, 1) != FE_OK) {
+        prompts.message("Out of Memory", MsgIcon::Error, MsgButtons::Ok);
+        return false;
+    }
+    frames_ = std::move(seq);
+    markSaved();
+    modified_ = false;
+    return true;
+}
+
+bool CBitmapDoc::onOpenDocument(const std::string& path, Prompts& prompts) {
+    path_.setFromPath(path);
+    if (!fileExists(path)) {
+        prompts.message(withArg("File %s not found", path), MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    prompts.busy(true);
+    deleteContents();
+    auto seq = std::unique_ptr<FrameSequence>(new (std::nothrow) FrameSequence());
+    if (!seq) {
+        prompts.message("Out of Memory", MsgIcon::Error, MsgButtons::Ok);
+        prompts.busy(false);
+        return false;
+    }
+    if (loadSequence(*seq, path, prompts, palette ? palette : appPalette().argb()) != SEQ_OK) {
+        prompts.message(withArg("Unrecogniced file format\nFile: %s", path), MsgIcon::Warning,
+                        MsgButtons::Ok);
+        prompts.busy(false);
+        return false;
+    }
+    frames_ = std::move(seq);
+    setPathName(path);
+    rebuildTitle();
+    modified_ = false;
+    markSaved();
+    readPositions();
+    prompts.busy(false);
+    updateAllViews(HINT_FULL);
+    return true;
+}
+
+void CBitmapDoc::readPositions() {
+    int w = 1, h = 1;
+    if (frames_) frames_->currentSize(w, h);
+    loadPositions(positions_, pathName_, w, h);
+}
+
+bool CBitmapDoc::onSaveDocument(const std::string& path, Prompts& prompts, Progress* progress) {
+    if (!frames_) return false;
+    const int type = frames_->fileType();
+    // A type without a writer would write nothing; ask for a writable format instead.
+    if (!isWritableType(type)) return saveAs(prompts, progress);
+    prompts.busy(true);
+    const int r = saveSequence(*frames_, path, type, prompts, progress);
+    prompts.busy(false);
+    if (r != SEQ_OK) return false;  // reported by the writer; the document stays modified
+    modified_ = false;
+    setPathName(path);
+    path_.setFromPath(path);
+    maskModified = false;
+    markSaved();
+    rebuildTitle();
+    return true;
+}
+
+bool CBitmapDoc::save(Prompts& prompts, Progress* progress) {
+    if (!frames_) return false;
+    const bool writable = ::access(pathName_.c_str(), W_OK) == 0;
+    if (pathName_.empty() || !fileExists(pathName_) || !writable) {
+        auto choice = prompts.saveFile("Save As", kDocumentTypesFilter,
+                                       pathName_.empty() ? title_ : pathName_, 1);
+        if (!choice) return false;
+        return onSaveDocument(choice->path, prompts, progress);
+    }
+    return onSaveDocument(pathName_, prompts, progress);
+}
+
+bool CBitmapDoc::saveAs(Prompts& prompts, Progress* progress) {
+    if (!frames_) return false;
+    const int type = frames_->fileType();
+    int index = 0;
+    switch (type) {
+    case TX_TYPE_TGA: index = 1; break;
+    case TX_TYPE_PNG: index = 2; break;
+    case TX_TYPE_BMP: index = 3; break;
+    case TX_TYPE_PCX: index = 5; break;
+    case TX_TYPE_SPR: index = 6; break;
+    default: index = 1;
+    }
+    std::string base = path_.directory + path_.name;
+    if (!documentSettings().saveDir.empty() && path_.directory.empty())
+        base = documentSettings().saveDir + "/" + path_.name;
+    auto choice = prompts.saveFile("Save As", kSaveAsFilter, base, index);
+    if (!choice) return false;
+    static const struct {
+        const char* ext;
+        int type;
+    } kEntries[6] = {{".tga", TX_TYPE_TGA}, {".png", TX_TYPE_PNG}, {".bmp", TX_TYPE_BMP},
+                     {".bmp", TX_TYPE_BMP}, {".pcx", TX_TYPE_PCX}, {".spr", TX_TYPE_SPR}};
+    const int entry = choice->filterIndex >= 1 && choice->filterIndex <= 6 ? choice->filterIndex : 1;
+    const std::string target = replaceExtension(choice->path, kEntries[entry - 1].ext);
+    const int newType = kEntries[entry - 1].type;
+
+    prompts.busy(true);
+    int r;
+    if (entry == 4) {
+        BmpWriteSettings& bmp = bmpWriteSettings();
+        const int oldDepth = bmp.depth;
+        auto pal = prompts.paletteOptions();
+        if (pal && pal->useFixedPalette) {
+            bmp.depth = 9;
+            std::copy(std::begin(pal->palette), std::end(pal->palette), bmp.fixedPalette);
+        } else {
+            bmp.depth = 8;
+        }
+        r = saveSequence(*frames_, target, newType, prompts, progress);
+        bmp.depth = oldDepth;
+    } else {
+        r = saveSequence(*frames_, target, newType, prompts, progress);
+    }
+    if (r != SEQ_OK) {
+        prompts.busy(false);
+        return false;  // reported; path, type and modified flag stay as they were
+    }
+    if (Frame* first = frames_->firstFrame()) first->fileType = newType;
+    savePositionFiles(positions_, pathName_);
+    setPathName(target);
+    path_.setFromPath(target);
+    modified_ = false;
+    maskModified = false;
+    markSaved();
+    savePositionFiles(positions_, target);
+    rebuildTitle();
+    prompts.busy(false);
+    return true;
+}
+
+void CBitmapDoc::takeSnapshot() {
+    if (!frames_) return;
+    const bool savedWasCurrent = saved_ == frames_.get();
+    if (saved_ == undo_.get() || saved_ == redo_.get()) saved_ = nullptr;
+    undo_.reset();
+    redo_.reset();
+    auto copy = std::unique_ptr<FrameSequence>(new (std::nothrow) FrameSequence(*frames_));
+    // An incomplete copy (memory ran out) is no undo state: undo stays disabled.
+    if (copy && copy->count() == frames_->count()) undo_ = std::move(copy);
+    // The saved content now lives on in the copy; the live sequence is about to change.
+    saved_ = savedWasCurrent ? undo_.get() : saved_;
+    modified_ = true;
+}
+
+void CBitmapDoc::discardSnapshots() {
+    if (saved_ == undo_.get() || saved_ == redo_.get()) saved_ = nullptr;
+    undo_.reset();
+    redo_.reset();
+}
+
+void CBitmapDoc::changedWithoutSnapshot() {
+    if (saved_ == frames_.get()) saved_ = nullptr;
+    modified_ = true;
+}
+
+void CBitmapDoc::undo() {
+    if (!undo_) return;
+    if (saved_ == redo_.get()) saved_ = nullptr;
+    redo_ = std::move(frames_);
+    frames_ = std::move(undo_);
+    modified_ = frames_.get() != saved_;
+    rebuildTitle();
+    updateAllViews(HINT_FULL);
+}
+
+void CBitmapDoc::redo() {
+    if (redo_) {
+        if (saved_ == undo_.get()) saved_ = nullptr;
+        undo_ = std::move(frames_);
+        frames_ = std::move(redo_);
+        rebuildTitle();
+    }
+    modified_ = frames_.get() != saved_;
+    updateAllViews(HINT_FULL);
+}
+
+void CBitmapDoc::firstFrame() {
+    if (!frames_) return;
+    frames_->goFirst();
+    rebuildTitle();
+    updateAllViews(HINT_FRAME);
+}
+
+void CBitmapDoc::lastFrame() {
+    if (!frames_) return;
+    frames_->goLast();
+    rebuildTitle();
+    updateAllViews(HINT_FRAME);
+}
+
+void CBitmapDoc::nextFrame() {
+    if (!frames_) return;
+    frames_->goNext();
+    rebuildTitle();
+    updateAllViews(HINT_FRAME);
+}
+
+void CBitmapDoc::previousFrame() {
+    if (!frames_) return;
+    frames_->goPrevious();
+    rebuildTitle();
+    updateAllViews(HINT_FRAME);
+}
+
+void CBitmapDoc::togglePlay() {
+    play_.playing = !play_.playing;
+    updateAllViews(play_.playing ? HINT_FRAME : HINT_FULL);
+}
+
+void CBitmapDoc::animationTick() {
+    if (!frames_) return;
+    if (play_.tick(*frames_)) rebuildTitle();
+}
+
+bool CBitmapDoc::isEnabled(int command) {
+    const FrameSequence* s = frames_.get();
+    const bool idle = s && !play_.playing;
+    switch (command) {
+    case CMD_FIRST_FRAME: return idle && s->currentIndex() != 0;
+    case CMD_LAST_FRAME: return idle && s->count() != s->currentIndex() + 1;
+    case CMD_NEXT_FRAME: return idle && s->currentIndex() < s->count() - 1;
+    case CMD_PREVIOUS_FRAME: return idle && s->currentIndex() > 0;
+    case CMD_PLAY:
+        if (s) play_.syncIdle(*s);
+        return s && s->count() >= 2;
+    case CMD_SAVE: {
+        const int t = s ? s->fileType() : 0;
+        return s && (t == TX_TYPE_BMP || t == TX_TYPE_PNG || t == TX_TYPE_TGA);
+    }
+    case CMD_SAVE_AS:
+    case CMD_EXPORT: return true;
+    case CMD_UNDO: return undo_ != nullptr;
+    case CMD_ANIMMASTER: return toolEnabled(command);
+    case CMD_REDO: return redo_ != nullptr;
+    default: return true;
+    }
+}
+
+bool CBitmapDoc::isChecked(int command) const { return command == CMD_PLAY && play_.playing; }

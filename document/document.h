@@ -1,0 +1,219 @@
+// The document: one open image or animation with its position list, path, one-level undo and
+// redo, and the commands that create, open, save, save under a new name and export it. Free of
+// any platform: every question goes through Prompts, and views learn of changes through hints.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "model/frame_sequence.h"
+#include "model/numbered_path.h"
+#include "model/ports.h"
+#include "model/position_list.h"
+
+// Command identifiers of the menus and tool bars.
+enum DocCommand : int {
+    CMD_NEW = 57600,
+    CMD_OPEN = 57601,
+    CMD_SAVE = 57603,
+    CMD_SAVE_AS = 57604,
+    CMD_UNDO = 57643,
+    CMD_REDO = 57644,
+    CMD_FIRST_FRAME = 32772,
+    CMD_LAST_FRAME = 32773,
+    CMD_NEXT_FRAME = 32774,
+    CMD_PREVIOUS_FRAME = 32775,
+    CMD_PLAY = 32776,
+    CMD_EXPORT = 32789,
+};
+
+// Update hints sent to the views.
+enum DocHint : int {
+    HINT_FRAME = 0,       // the current frame or its pixels changed
+    HINT_FULL = -1,       // size or content changed: full refresh
+    HINT_SELECT = -2,     // select the rectangle that comes with the hint
+    HINT_POSITIONS = -3,  // only the position list changed
+};
+
+// The process-wide request that gives the next new document its size without asking.
+struct PendingNewDocument {
+    uint16_t serial = 0;
+    int width = 0;
+    int height = 0;
+};
+PendingNewDocument& pendingNewDocument();
+// The serial number the next document object will receive.
+uint16_t nextDocumentSerial();
+
+// Values the document keeps between commands (loaded from and saved to the settings by the
+// application): the last "New size" and the folders of the file dialogs.
+struct DocumentSettings {
+    int lastNewWidth = 512;
+    int lastNewHeight = 512;
+    std::string saveDir;
+};
+DocumentSettings& documentSettings();
+
+struct FontPreset;
+struct FontLayout;
+
+class CBitmapDoc {
+public:
+    CBitmapDoc();
+    ~CBitmapDoc();
+    CBitmapDoc(const CBitmapDoc&) = delete;
+    CBitmapDoc& operator=(const CBitmapDoc&) = delete;
+
+    uint16_t serial() const { return serial_; }
+
+    // Framework operations.
+    void deleteContents();
+    bool onNewDocument(Prompts& prompts);
+    bool onOpenDocument(const std::string& path, Prompts& prompts);
+    // Writes the document in its type. A type without a writer offers Save As instead; a failed
+    // write is reported and leaves the document modified. True when the document was written.
+    bool onSaveDocument(const std::string& path, Prompts& prompts, Progress* progress = nullptr);
+
+    // Commands.
+    bool save(Prompts& prompts, Progress* progress = nullptr);
+    bool saveAs(Prompts& prompts, Progress* progress = nullptr);
+    void undo();
+    void redo();
+    void firstFrame();
+    void lastFrame();
+    void nextFrame();
+    void previousFrame();
+    void togglePlay();
+    // The view's animation tick (every second 83 ms timer event).
+    void animationTick();
+
+    bool isEnabled(int command);
+    bool isChecked(int command) const;
+
+    // Image operations and masks (defined in app/document_edit.cpp).
+    // -- begin image operations --
+    // Geometric edits of every frame. Each takes the undo snapshot first (the flips excepted),
+    // marks the document modified and updates the views (hint -1; flips 0). A frame that fails
+    // stops the loop without a message; the result is that frame's code, 0 when all went well.
+    // Crop to rect (normalised, clipped to each frame) and append the position item "crop".
+    int crop(const TxRect& rect, Progress* progress = nullptr);
+    // Crop to the content found by auto crop's search, appending "autocrop"; when nothing is
+    // found "Autocrop failed" is shown and nothing changes.
+    int autoCrop(Prompts& prompts, Progress* progress = nullptr);
+    // Resample to width x height (1..65535) and rescale the position items.
+    int scale(int width, int height, Progress* progress = nullptr);
+    // New canvas of width x height (1..65535), the picture at the top left or centred.
+    int resizeCanvas(int width, int height, bool centre, Progress* progress = nullptr);
+    // Mirror left-right / top-bottom, the whole frames or only rect.
+    int flipHorizontal(const TxRect* rect = nullptr, Progress* progress = nullptr);
+    int flipVertical(const TxRect* rect = nullptr, Progress* progress = nullptr);
+    // Project onto the isometric diamond and crop to the content.
+    int isoFlip(Progress* progress = nullptr);
+
+    // Mask commands on the view's mask surface. Each builds or edits the surface for the current
+    // frame, sets maskModified and writes the surface into the frame's alpha channel after an
+    // undo snapshot. False when there is no current frame (or, for clear, invert and key colour,
+    // while the animation plays); then neither surface nor frame changes.
+    // Alpha = the surface's mask values (no view update: the showing view has the mask already).
+    bool writeMaskToAlpha(const ImageBuffer& mask);
+    // Rebuilds the surface from the current frame (kinds of view/mask_ops.h; 1 uses alphaBias).
+    bool rebuildMask(ImageBuffer& mask, int kind) const;
+    // "1-bit alpha channel": keeps `bias` as the document's bias.
+    bool maskOneBit(ImageBuffer& mask, uint8_t bias);
+    bool maskEightBit(ImageBuffer& mask);
+    bool maskIntensity(ImageBuffer& mask);
+    bool maskBorder(ImageBuffer& mask);
+    bool maskClear(ImageBuffer& mask);
+    bool maskInvert(ImageBuffer& mask);
+    // The picked key colour: with several frames every frame's alpha (one undo step, hint -1),
+    // with one the mask of the current frame.
+    bool keyColour(ImageBuffer& mask, uint32_t key, Progress* progress = nullptr);
+    // -- end image operations --
+
+    // Texture export (defined in app/document_export.cpp).
+    // -- begin export --
+    // The export command: options from the "Export 3df Texture" dialog (its settings in `store`),
+    // then a file name; shows "Export failed" or the status "Texture export OK". Returns the
+    // writer's result (-1 when cancelled). The document itself does not change.
+    int exportTexture(Prompts& prompts, SettingsStore& store);
+    // -- end export --
+
+    // Tools that change or create documents (defined in app/document_tools.cpp).
+    // -- begin tools --
+    // Tools, "&Animationmaster".
+    static constexpr int CMD_ANIMMASTER = 32814;
+    // Makes a new document the way the framework's New does (its onNewDocument picks up the
+    // pending request) and returns it, or null; the framework owns what it returns.
+    using NewDocumentFactory = std::function<CBitmapDoc*(Prompts&)>;
+    // "Arrange" of the position list window: asks "Set maximum values", packs the listed
+    // rectangles of the current frame into a new document of the packed size with the items at
+    // their new places (old places as source rectangles). This document is not changed. Null when
+    // the list is empty, on cancel, or on failure (the message has been shown).
+    CBitmapDoc* arrange(Prompts& prompts, const NewDocumentFactory& newDocument);
+    // The AnimMaster optimiser over every frame, after an undo snapshot. Returns its result code
+    // (0, 265 without frames, 489 when the buffer type made no difference pass).
+    int animMaster(int bufferType, uint32_t key, int flags, Prompts& prompts,
+                   Progress* progress = nullptr);
+    // Whether a tool command can run: AnimMaster needs more than one frame.
+    bool toolEnabled(int command) const;
+    // Font texture (app/document_font.cpp): renders the preset's characters into a new document
+    // made through the pending request, with one position item per character and no undo. The
+    // measured cell size goes back into `preset` where its cell size is 0. Null after a reported
+    // failure; `layout`, when given, receives the glyph metrics and kerning (font descriptors).
+    static CBitmapDoc* generateFontTexture(
+        FontPreset& preset, Prompts& prompts,
+        const std::function<CBitmapDoc*(Prompts&)>& newDocument, FontLayout* layout = nullptr);
+    // -- end tools --
+
+    // Undo support for edits: copy the sequence before changing it.
+    void takeSnapshot();
+    void discardSnapshots();
+    // An edit that changed the frames without a snapshot (mirror, flip).
+    void changedWithoutSnapshot();
+
+    bool isModified() const { return modified_; }
+    void setModified(bool m);
+    const std::string& title() const { return title_; }
+    void setTitle(const std::string& t) { title_ = t; }
+    const std::string& pathName() const { return pathName_; }
+    void setPathName(const std::string& path);
+    void rebuildTitle();
+
+    FrameSequence* frames() { return frames_.get(); }
+    const FrameSequence* frames() const { return frames_.get(); }
+    const FrameSequence* undoSnapshot() const { return undo_.get(); }
+    const FrameSequence* redoSnapshot() const { return redo_.get(); }
+    // Replaces the content (tools that build a document for their own content).
+    void setFrames(std::unique_ptr<FrameSequence> frames);
+
+    PositionList& positions() { return positions_; }
+    const PositionList& positions() const { return positions_; }
+    NumberedPath& path() { return path_; }
+    bool playing() const { return play_.playing; }
+    uint8_t alphaBias = 255;
+    bool maskModified = false;
+
+    // Every update of the views goes through here; the GUI connects its views.
+    std::function<void(int hint, const TxRect* rect)> onUpdate;
+    void updateAllViews(int hint, const TxRect* rect = nullptr);
+    // Reads the position files of the current path into the (empty) list.
+    void readPositions();
+    // The palette for readers that need one (LMP); null means the application palette.
+    const uint32_t* palette = nullptr;
+
+private:
+    // The sequence as last opened or saved, wherever it now lives (current, undo or redo); the
+    // document is unmodified only while that one is current.
+    void markSaved() { saved_ = frames_.get(); }
+
+    uint16_t serial_;
+    PositionList positions_;
+    NumberedPath path_;
+    PlayMode play_;
+    std::unique_ptr<FrameSequence> frames_, undo_, redo_;
+    const FrameSequence* saved_ = nullptr;
+    bool modified_ = false;
+    std::string title_, pathName_;
+};

@@ -1,0 +1,59 @@
+#include "model/frame_writers.h"
+
+#include "texlib/bmp.h"
+#include "texlib/pcx.h"
+#include "texlib/png.h"
+#include "texlib/read.h"
+#include "texlib/spr.h"
+#include "texlib/tga.h"
+
+BmpWriteSettings& bmpWriteSettings() {
+    static BmpWriteSettings settings;
+    return settings;
+}
+
+bool isWritableType(int t) {
+    return t == TX_TYPE_BMP || t == TX_TYPE_PCX || t == TX_TYPE_PNG || t == TX_TYPE_TGA ||
+           t == TX_TYPE_SPR;
+}
+
+const char* forcedExtension(int t) {
+    switch (t) {
+    case TX_TYPE_TGA: return ".tga";
+    case TX_TYPE_BMP: return ".bmp";
+    case TX_TYPE_PNG: return ".png";
+    case TX_TYPE_SPR: return ".spr";
+    default: return "";
+    }
+}
+
+int writeImageAs(const TxMip& image, int fileType, const std::string& path, int frameCount,
+                 std::string* error) {
+    if (!image.data[0] || image.format != TX_FMT_ARGB8888) {
+        if (error) *error = "no image to write";
+        return 2;
+    }
+    const auto* px = reinterpret_cast<const uint32_t*>(image.data[0]);
+    switch (fileType) {
+    case TX_TYPE_TGA:
+        return txWriteTGA(path, image.width, image.height, px, txTgaCompressionMode(), error);
+    case TX_TYPE_BMP: {
+        const BmpWriteSettings& bmp = bmpWriteSettings();
+        return txWriteBMP(path, image.width, image.height, px, bmp.depth,
+                          bmp.depth == TX_BMP_DEPTH_8_GIVEN ? bmp.fixedPalette : nullptr, error);
+    }
+    case TX_TYPE_PCX: return txWritePCX(path, image.width, image.height, px, error);
+    case TX_TYPE_PNG: return txWritePNG(path, image.width, image.height, px, error);
+    case TX_TYPE_SPR:
+        return txWriteSPR(path, image.width, image.height, px, frameCount < 1 ? 1 : frameCount,
+                          error);
+    default:
+        if (error) *error = "this file type cannot be written";
+        return FRAME_WRITE_NO_WRITER;
+    }
+}
+
+int writeFrameAs(const Frame& frame, int fileType, const std::string& path, int frameCount,
+                 std::string* error) {
+    return writeImageAs(frame.mip(), fileType, path, frameCount, error);
+}

@@ -1,0 +1,30 @@
+// Writing one frame in one of the writable file types, and the settings those writers share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/frame_sequence.h"
+
+// The BMP depth setting: 24 (true colour), 8 (palette made from the image) or 9 (8-bit with the
+// fixed palette below, chosen in the palette options, as 0x00RRGGBB words).
+struct BmpWriteSettings {
+    int depth = 24;
+    uint32_t fixedPalette[256] = {};
+};
+BmpWriteSettings& bmpWriteSettings();
+
+// True for the types that have a writer: 258 BMP, 260 PCX, 265 PNG, 512 TGA, 514 SPR.
+bool isWritableType(int fileType);
+// The extension the sequence writer forces for a type ("" keeps the given one).
+const char* forcedExtension(int fileType);
+
+constexpr int FRAME_WRITE_NO_WRITER = -1;
+
+// Writes pixels as the given type. `frameCount` is the number of frames stacked in the image
+// (used by the SPR writer). 0 on success, the writer's code otherwise (FRAME_WRITE_NO_WRITER when
+// the type has no writer); `error` receives the reason.
+int writeImageAs(const TxMip& image, int fileType, const std::string& path, int frameCount,
+                 std::string* error = nullptr);
+int writeFrameAs(const Frame& frame, int fileType, const std::string& path, int frameCount = 1,
+                 std::string* error = nullptr);
