@@ -9,7 +9,7 @@
 #include "model/frame_sequence.h"
 #include "model/frame_writers.h"
 #include "cli/cli.h"
-#include "tools/palette/app_palette.h"
+#include "model/app_palette.h"
 
 std::string convertBatchTarget(const std::string& input, const std::string& outDir,
                                const std::string& extension) {
