@@ -80,7 +80,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     mdi_ = new QMdiArea(this);
     setCentralWidget(mdi_);
     statusBar()->showMessage(QStringLiteral("Ready"));
-    ownPrompts_ = std::make_unique<QtPrompts>(this, statusBar());
+    auto qtPrompts = std::make_unique<QtPrompts>(this, statusBar());
+    qtPrompts->setSettingsSource([this]() -> SettingsStore& { return settings(); });
+    ownPrompts_ = std::move(qtPrompts);
     progress_ = std::make_unique<QtProgress>(statusBar());
     settings_ = std::make_unique<QtSettingsStore>();
     // The palette chosen in the palette options ("palfile") is the current palette from the start.

@@ -2,7 +2,6 @@
 // "AnimMaster - Optimizer V1.0", the font texture dialog and "Rename item". Each only fills its
 // answer; the commands themselves live in the document.
 #include <QCheckBox>
-#include <QColorDialog>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -16,8 +15,10 @@
 #include <QVBoxLayout>
 
 #include "edit/size_dialogs.h"
+#include "model/custom_colours.h"
 #include "tools/animmaster/animmaster.h"
 #include "tools/fontwizard/font_preset.h"
+#include "ui/colour_chooser.h"
 #include "ui/qt_ports.h"
 
 namespace {
@@ -146,12 +147,12 @@ bool QtPrompts::animMasterOptions(AnimMasterOptions& o) {
     auto* key = new QLineEdit(QString::fromStdString(animMasterKeyText(o.colorKey)));
     key->setMaxLength(10);
     auto* pick = new QPushButton(QStringLiteral("Color"));
-    QObject::connect(pick, &QPushButton::clicked, &dlg, [&dlg, key] {
+    QObject::connect(pick, &QPushButton::clicked, &dlg, [this, &dlg, key] {
         const uint32_t k = animMasterParseKey(key->text().toStdString());
-        const QColor c = QColorDialog::getColor(QColor::fromRgb(k & 0xFFFFFFu), &dlg);
-        // Cancel leaves the text as it is.
-        if (c.isValid())
-            key->setText(QString::fromStdString(animMasterKeyText(c.rgb() & 0xFFFFFFu)));
+        // The key is a pixel word (0x00RRGGBB), the dialog speaks Windows colour values; Cancel
+        // leaves the text as it is.
+        if (const auto c = chooseColour(&dlg, settings(), rgbToColourRef(k & 0xFFFFFFu)))
+            key->setText(QString::fromStdString(animMasterKeyText(colourRefToRgb(*c))));
     });
     auto* keyRow = new QHBoxLayout;
     keyRow->addWidget(key);

@@ -292,6 +292,12 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     return true;
 }
 
+SettingsStore& QtPrompts::settings() {
+    if (settingsSource_) return settingsSource_();
+    static QtSettingsStore store;
+    return store;
+}
+
 void QtPrompts::busy(bool on) {
     if (on)
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);

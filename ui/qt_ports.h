@@ -4,6 +4,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <functional>
 
 #include "model/ports.h"
 
@@ -35,9 +36,17 @@ public:
     void busy(bool on) override;
     void status(const std::string& text) override;
 
+    // Where the dialogs keep what they remember (the colour dialog's custom colours); without
+    // a source they use the editor's settings file.
+    void setSettingsSource(std::function<SettingsStore&()> source) {
+        settingsSource_ = std::move(source);
+    }
+    SettingsStore& settings();
+
 private:
     QWidget* parent_;
     QStatusBar* status_;
+    std::function<SettingsStore&()> settingsSource_;
 };
 
 // Text of the document side shown by Qt: UTF-8 when it is valid UTF-8, else the 8-bit code page
