@@ -1,88 +1,102 @@
-// The document window's view: draws the current frame at a zoom of 1 to 8 over a chequer board
-// that shows transparency, and keeps the rectangle selection made with the mouse.
+// The document window's view widget: mouse, keys, timers and scrolling go into the ViewState,
+// and the picture it renders is painted as it is. The rules themselves live in view/.
 #pragma once
 
-#include <QScrollArea>
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QPoint>
+#include <QSize>
 
 #include "model/image_buffer.h"
 #include "texlib/mip.h"
+#include "view/view_state.h"
 
 class CBitmapDoc;
+class QMdiSubWindow;
+class QTimer;
 
-class CBitmapView : public QScrollArea {
+class CBitmapView : public QAbstractScrollArea, private ViewHost {
     Q_OBJECT
 public:
     explicit CBitmapView(CBitmapDoc* doc, QWidget* parent = nullptr);
-    CBitmapDoc* document() const { return doc_; }
-    int zoom() const { return zoom_; }
-    void setZoom(int zoom);
+    ~CBitmapView() override;
+
+    ViewState& state() { return state_; }
+    const ViewState& state() const { return state_; }
+    CBitmapDoc* document() const { return state_.document(); }
+    int zoom() const { return state_.zoom(); }
+    void setZoom(int zoom) { state_.setZoom(zoom); }
     // The size of the image as shown at 1:1 (empty without a frame).
     QSize imageSize() const;
     // Refresh after a document change; hint as the document sends it (HINT_SELECT with rect).
     void onUpdate(int hint, const TxRect* rect = nullptr);
+    void setPreferences(const ViewPreferences& prefs);
 
-    // The selection in image pixels (right and bottom exclusive); empty means none.
-    const TxRect& selection() const { return selection_; }
-    // Normalised and clipped to the image; an empty result clears the selection.
-    void setSelection(const TxRect& r);
-    void clearSelection() { setSelection(TxRect{}); }
-    void selectAll();
-    // True while the mouse drags a rubber band.
-    bool dragging() const { return dragging_; }
-    // Image pixel under a point of the canvas (device position divided by the zoom, rounded).
-    QPoint imagePoint(const QPoint& canvasPos) const;
-    // The rubber band as the mouse makes it: press at p starts it, moves and the release extend
-    // it; the start column/row is kept inside the rectangle whichever way the mouse goes.
-    void beginDrag(const QPoint& imagePos);
-    // With `frames` (Shift held) the size becomes a whole number of frames, at least one; the
-    // edge at the start point stays.
-    void dragTo(const QPoint& imagePos, bool frames = false);
-    // The frame size of Shift drags (the preferences' "Frame" width and height).
-    void setFrameSize(int width, int height);
-    void endDrag();
-    // The mouse position over the image and the colour there (0x00RRGGBB), for the status texts.
-    QPoint cursorPos() const { return cursor_; }
+    const TxRect& selection() const { return state_.selection(); }
+    void setSelection(const TxRect& r) { state_.setSelection(r); }
+    void clearSelection() { state_.clearSelection(); }
+    void selectAll() { state_.selectAll(); }
+    bool dragging() const { return state_.dragging(); }
+    void setFrameSize(int width, int height) { state_.setFrameSize(width, height); }
+    QPoint cursorPos() const { return QPoint(state_.cursorPos().x, state_.cursorPos().y); }
     uint32_t colourAt(const QPoint& imagePos) const;
-    // Double click at an image point: the position item under it (the one whose centre is
-    // nearest), else the sprite around it, found by growing a rectangle until each edge meets a
-    // uniform row or column of another value. False when p is outside the picture.
-    bool selectAt(const QPoint& imagePos);
-    // Arrow keys on a selection: move it by a pixel, with Shift grow it towards the arrow, with
-    // Ctrl shrink it from the other side. False when the key does not act on the selection.
-    bool nudgeSelection(int key, bool shift, bool ctrl);
 
     // The mask surface of the mask commands; it mirrors the current frame's alpha.
-    ImageBuffer& mask() { return mask_; }
+    ImageBuffer& mask() { return state_.mask(); }
     void refreshMask();
-    // Shows the mask (the alpha as grey) instead of the colours.
-    bool maskShown() const { return showMask_; }
-    void setMaskShown(bool on);
-    // "Pick key color": the next left click picks the key from the colours.
-    void beginKeyPick();
-    bool pickingKey() const { return keyPick_; }
-    // The click of a key pick at an image point (also reached by the mouse).
-    void pickKeyAt(const QPoint& imagePos);
+    bool maskShown() const { return state_.maskShown(); }
+    void setMaskShown(bool on) { state_.setMaskShown(on); }
+    void beginKeyPick() { state_.beginKeyPick(); }
+    bool pickingKey() const { return state_.pickingKey(); }
+    void pickKeyAt(const QPoint& imagePos) { state_.pickKeyAt(ViewPoint{imagePos.x(), imagePos.y()}); }
+
+    // The last picture painted (tests and screenshots).
+    const ImageBuffer& rendered() const { return rendered_; }
 
 signals:
-    // The selection or the cursor position changed.
+    // The selection, cursor position, zoom or another status text changed.
     void selectionChanged();
-    // A key colour (0x00RRGGBB) was picked.
-    void keyColourPicked(uint32_t key);
+    // A character the view does not handle itself (the editing keys x, y, s, r, ...).
+    void characterTyped(QChar c);
+    // The right button asks for the context menu at a global position.
+    void contextMenuWanted(const QPoint& globalPos);
 
 protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    class Canvas;
-    TxRect clipped(TxRect r) const;
-    CBitmapDoc* doc_;
-    Canvas* canvas_;
-    int zoom_ = 1;
-    TxRect selection_;
-    QPoint dragStart_, cursor_;
-    bool dragging_ = false;
-    int frameWidth_ = 32, frameHeight_ = 32;
-    ImageBuffer mask_;
-    bool showMask_ = false;
-    bool keyPick_ = false;
+    // ViewHost
+    void invalidate(bool erase) override;
+    void statusChanged() override;
+    void scrollSizesChanged() override;
+    void scrollTo(int x, int y) override;
+    void autoScrollTimer(bool run) override;
+    void captionDrag() override;
+    void message(const std::string& text) override;
+    void keyColourApplied() override;
+
+    void syncViewport();
+    void updateCursorShape();
+    void frameActivated(bool on);
+    QPoint logical(const QPointF& devicePos) const;
+
+    ViewState state_;
+    ImageBuffer rendered_;
+    QTimer* autoScrollTimer_;
+    QMdiSubWindow* frame_ = nullptr;
+    // Gray inactive view: the dimmed picture of the whole document window.
+    QImage snapshot_;
+    ImageBuffer snapshotBuffer_;
+    // A press outside the picture moves the document window.
+    bool movingWindow_ = false;
+    QPoint moveStart_, frameStart_;
 };

@@ -256,13 +256,6 @@ QMdiSubWindow* CMainFrame::addDocument(std::unique_ptr<CBitmapDoc> doc) {
     CBitmapView* view = child->view();
     view->setFrameSize(settings().getInt("Frame", "width", 32),
                        settings().getInt("Frame", "height", 32));
-    connect(view, &CBitmapView::keyColourPicked, this, [this, view](uint32_t key) {
-        CBitmapDoc* d = view->document();
-        view->refreshMask();
-        d->keyColour(view->mask(), key, progress_.get());
-        d->updateAllViews(HINT_FRAME);
-        updateCommands();
-    });
     connect(view, &CBitmapView::selectionChanged, this, [this, view] {
         if (view != activeView()) return;
         viewStatusChanged();

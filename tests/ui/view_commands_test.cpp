@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMdiArea>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <fstream>
@@ -77,78 +78,17 @@ uint32_t coord(int, int x, int y) { return 0xFF000000u | uint32_t(y) << 8 | uint
 
 } // namespace
 
-TEST(EditorSelection, DragClampsAndKeepsTheStartPixel) {
+TEST(EditorSelection, SelectionEnablesCropAndSelectAll) {
     Editor e;
     e.make(40, 30, 1, coord);
     CBitmapView* v = e.w.activeView();
     ASSERT_NE(v, nullptr);
     EXPECT_TRUE(v->selection().empty());
     EXPECT_FALSE(e.w.commandEnabled(CMD_CROP));
-
-    // Dragging leftwards includes the start column; rightwards excludes the one under the mouse.
-    v->beginDrag(QPoint(10, 10));
-    EXPECT_TRUE(v->dragging());
-    EXPECT_TRUE(v->selection().empty());
-    v->dragTo(QPoint(4, 20));
-    v->endDrag();
-    EXPECT_EQ(v->selection(), (TxRect{4, 10, 11, 20}));
+    v->setSelection(TxRect{4, 10, 11, 20});
     EXPECT_TRUE(e.w.commandEnabled(CMD_CROP));
-
-    // Beyond the picture the rectangle stops at its edges.
-    v->beginDrag(QPoint(30, 25));
-    v->dragTo(QPoint(90, -7));
-    v->endDrag();
-    EXPECT_EQ(v->selection(), (TxRect{30, 0, 40, 26}));
-    v->setSelection(TxRect{50, 50, -5, 12});
-    EXPECT_EQ(v->selection(), (TxRect{0, 12, 40, 30}));
-    v->setSelection(TxRect{45, 0, 60, 10});
-    EXPECT_TRUE(v->selection().empty());
-
     e.w.selectAll();
     EXPECT_EQ(v->selection(), (TxRect{0, 0, 40, 30}));
-
-    // Shift drags whole frames: at least one, the start edge kept, clipped to the picture.
-    v->setFrameSize(16, 8);
-    v->beginDrag(QPoint(2, 3));
-    v->dragTo(QPoint(30, 5), true);
-    v->endDrag();
-    EXPECT_EQ(v->selection(), (TxRect{2, 3, 18, 11}));
-    v->beginDrag(QPoint(39, 29));
-    v->dragTo(QPoint(1, 20), true);
-    v->endDrag();
-    EXPECT_EQ(v->selection(), (TxRect{8, 22, 40, 30}));
-
-    // Arrow keys: move, grow with Shift, shrink with Ctrl, never beyond the picture.
-    v->setSelection(TxRect{0, 5, 1, 9});
-    EXPECT_TRUE(v->nudgeSelection(Qt::Key_Left, false, true)); // one pixel wide: stays
-    EXPECT_EQ(v->selection(), (TxRect{0, 5, 1, 9}));
-    v->nudgeSelection(Qt::Key_Left, true, false); // at the left edge: nothing
-    EXPECT_EQ(v->selection(), (TxRect{0, 5, 1, 9}));
-    v->nudgeSelection(Qt::Key_Right, false, false);
-    EXPECT_EQ(v->selection(), (TxRect{1, 5, 2, 9}));
-    v->nudgeSelection(Qt::Key_Left, true, false);
-    EXPECT_EQ(v->selection(), (TxRect{0, 5, 2, 9}));
-    v->nudgeSelection(Qt::Key_Down, true, false);
-    EXPECT_EQ(v->selection(), (TxRect{0, 5, 2, 10}));
-    v->nudgeSelection(Qt::Key_Up, false, true);
-    EXPECT_EQ(v->selection(), (TxRect{0, 5, 2, 9}));
-    v->nudgeSelection(Qt::Key_Right, false, true);
-    EXPECT_EQ(v->selection(), (TxRect{1, 5, 2, 9}));
-    v->setSelection(TxRect{38, 27, 40, 30});
-    v->nudgeSelection(Qt::Key_Right, false, false);
-    v->nudgeSelection(Qt::Key_Down, true, false);
-    EXPECT_EQ(v->selection(), (TxRect{38, 27, 40, 30}));
-    v->nudgeSelection(Qt::Key_Right, false, true); // at the right edge Ctrl still shrinks
-    EXPECT_EQ(v->selection(), (TxRect{39, 27, 40, 30}));
-    v->clearSelection();
-    EXPECT_FALSE(v->nudgeSelection(Qt::Key_Left, false, false)); // no selection: scrolls
-
-    // Device to image pixels at zoom 4: a quarter pixel rounds down, a half pixel up.
-    v->setZoom(4);
-    EXPECT_EQ(v->imagePoint(QPoint(5, 6)), QPoint(1, 2));
-    EXPECT_EQ(v->imagePoint(QPoint(9, 0)), QPoint(2, 0));
-    EXPECT_EQ(v->colourAt(QPoint(3, 2)), 0x000203u);
-    EXPECT_EQ(v->colourAt(QPoint(40, 2)), 0u);
 }
 
 namespace {
@@ -166,7 +106,7 @@ TEST(EditorSelection, MouseDragAndKeyPickThroughEvents) {
     e.make(40, 30, 1, coord);
     CBitmapView* v = e.w.activeView();
     v->setZoom(2);
-    QWidget* canvas = v->widget();
+    QWidget* canvas = v->viewport();
     ASSERT_NE(canvas, nullptr);
     // Device (20, 20) is image (10, 10); (8, 40) is (4, 20).
     sendMouse(canvas, QEvent::MouseButtonPress, QPoint(20, 20), Qt::LeftButton);
@@ -187,30 +127,6 @@ TEST(EditorSelection, MouseDragAndKeyPickThroughEvents) {
     EXPECT_FALSE(v->pickingKey());
     EXPECT_EQ(e.pixel(3, 2), coord(0, 3, 2) & 0x00FFFFFFu);
     EXPECT_EQ(e.pixel(4, 2), coord(0, 4, 2));
-}
-
-TEST(EditorSelection, DoubleClickSelectsAnItemOrTheSpriteAround) {
-    Editor e;
-    CBitmapDoc* d = e.make(12, 10, 1, [](int, int x, int y) {
-        if (x == 5 && y == 4) return 0xFF00FF00u; // a detail inside the sprite
-        return x >= 3 && x < 7 && y >= 2 && y < 6 ? 0xFFFF0000u : 0xFF000000u;
-    });
-    CBitmapView* v = e.w.activeView();
-    EXPECT_TRUE(v->selectAt(QPoint(4, 3)));
-    EXPECT_EQ(v->selection(), (TxRect{3, 2, 7, 6}));
-    // The background itself grows to the picture's border.
-    EXPECT_TRUE(v->selectAt(QPoint(0, 0)));
-    EXPECT_EQ(v->selection(), (TxRect{0, 0, 12, 10}));
-    EXPECT_FALSE(v->selectAt(QPoint(12, 0)));
-    EXPECT_EQ(v->selection(), (TxRect{0, 0, 12, 10}));
-
-    // Listed rectangles come first; of two, the one whose centre is nearer.
-    d->positions().append(TxRect{0, 0, 10, 10}, "big");
-    d->positions().append(TxRect{6, 6, 12, 10}, "small");
-    v->selectAt(QPoint(8, 7));
-    EXPECT_EQ(v->selection(), (TxRect{6, 6, 12, 10}));
-    v->selectAt(QPoint(5, 5));
-    EXPECT_EQ(v->selection(), (TxRect{0, 0, 10, 10}));
 }
 
 TEST(EditorSelection, CropUsesTheSelectionAndClearsIt) {
@@ -285,11 +201,11 @@ TEST(EditorCommands, FlipsTheSelectionOrTheWholeFrame) {
     EXPECT_EQ(e.pixel(1, 2), coord(0, 1, 2)); // below the selection
     EXPECT_EQ(e.pixel(3, 0), coord(0, 3, 0));
     // While a drag is under way a selection is not flipped.
-    v->beginDrag(QPoint(0, 0));
-    v->dragTo(QPoint(2, 2));
+    v->state().beginDrag(ViewPoint{0, 0});
+    v->state().dragTo(ViewPoint{2, 2}, false);
     e.w.flipVertical();
     EXPECT_EQ(e.pixel(0, 0), coord(0, 0, 0));
-    v->endDrag();
+    v->state().endDrag();
     v->clearSelection();
     e.w.flipVertical();
     EXPECT_EQ(e.pixel(0, 0), coord(0, 0, 2));
@@ -622,4 +538,35 @@ TEST(EditorMask, PickedKeyColourIsTransparentInEveryFrame) {
     EXPECT_TRUE(e.w.commandEnabled(CMD_MASK_INTENSITY));
     e.w.maskCommand(CMD_MASK_CLEAR);
     EXPECT_EQ(e.pixel(0, 0, 0), 0xFF00FF00u);
+}
+
+TEST(EditorView, KeysReachTheViewAndItPaintsTheRenderedPicture) {
+    Editor e;
+    e.make(4, 3, 1, [](int, int x, int y) { return 0x00102030u + uint32_t(x) + uint32_t(y << 8); });
+    CBitmapView* v = e.w.activeView();
+    auto type = [v](int key, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent press(QEvent::KeyPress, key, mods, text);
+        QCoreApplication::sendEvent(v, &press);
+    };
+    type(Qt::Key_2, QStringLiteral("2"));
+    EXPECT_EQ(v->state().channels(), CHANNEL_GREEN);
+    type(Qt::Key_M, QStringLiteral("m"));
+    EXPECT_EQ(v->zoom(), 2);
+    type(Qt::Key_G, QStringLiteral("\x07"), Qt::ControlModifier);
+    EXPECT_TRUE(v->state().snapToGrid());
+    // An unhandled letter goes on to the commands.
+    QChar seen;
+    QObject::connect(v, &CBitmapView::characterTyped, v, [&seen](QChar c) { seen = c; });
+    type(Qt::Key_X, QStringLiteral("x"));
+    EXPECT_EQ(seen, QChar('x'));
+
+    // The viewport shows exactly the rendered buffer: green only, 2 x 2 blocks, background after.
+    v->resize(40, 30);
+    const QImage shot = v->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(v->rendered().empty());
+    ASSERT_GE(shot.width(), 9);
+    EXPECT_EQ(shot.pixel(0, 0), 0xFF002000u);
+    EXPECT_EQ(shot.pixel(1, 3), 0xFF002100u);
+    EXPECT_EQ(shot.pixel(8, 0), ViewState::kBackground);
+    EXPECT_EQ(v->rendered().at(3, 5), shot.pixel(3, 5));
 }
