@@ -26,6 +26,7 @@
 #include "ui/bitmap_view.h"
 #include "ui/position_list_window.h"
 #include "ui/qt_ports.h"
+#include "ui/tool_commands.h"
 
 namespace {
 
@@ -557,33 +558,7 @@ void CMainFrame::arrangePositions() {
 }
 
 void CMainFrame::copyPositionsToClipboard() {
-    CBitmapDoc* d = positionWindow_->document();
-    if (!d || d->positions().empty()) return;
-    PosFormatSettings fs;
-    fs.load(settings());
-    ParsedFormat format;
-    try {
-        format = parseFormat(escapeFormat(fs.currentPreset().format));
-    } catch (const parse_error&) {
-        prompts().message("Parse failed - abort", MsgIcon::Warning, MsgButtons::Ok);
-        return;
-    }
-    int w = 1, h = 1;
-    if (d->frames()) d->frames()->currentSize(w, h);
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    std::string text;
-    const int rc = generateCode(format, d->positions(), std::max(w, 1), std::max(h, 1),
-                                fs.options(), d->pathName().empty() ? d->title() : d->pathName(),
-                                local, text);
-    if (rc == CODEGEN_ITEM_FAILED) {
-        prompts().message("Exception raised - abort", MsgIcon::Warning, MsgButtons::Ok);
-        return;
-    }
-    if (rc != CODEGEN_OK) return;
-    QGuiApplication::clipboard()->setText(qtEightBitText(text));
-    prompts().status("Generated Code to Clipboard");
+    if (CBitmapDoc* d = positionWindow_->document()) copyPositionsWithFormat(*this, *d);
 }
 
 void CMainFrame::animationMaster() {

@@ -2,15 +2,27 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QColorDialog>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
 
+#include "document/document.h"
 #include "model/custom_colours.h"
+#include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tools/codegen/pos_format_settings.h"
 #include "tools/animmaster/animmaster.h"
 #include "ui/colour_chooser.h"
+#include "ui/main_window.h"
+#include "ui/pos_format_dialog.h"
+#include "ui/tool_commands.h"
 #include "ui/qt_ports.h"
 
 namespace {
@@ -41,6 +53,47 @@ void whenShown(std::function<void(T&)> answer) {
         answer(*d);
     });
 }
+
+// The control of type T whose text or accessible name is `name`.
+template <class T>
+T* control(QWidget& parent, const QString& name) {
+    for (T* c : parent.findChildren<T*>()) {
+        if (c->accessibleName() == name) return c;
+        if constexpr (requires { c->text(); })
+            if (c->text() == name) return c;
+    }
+    ADD_FAILURE() << "no control " << name.toStdString();
+    return nullptr;
+}
+
+QString previewOf(QWidget& dlg) {
+    return control<QPlainTextEdit>(dlg, QStringLiteral("Preview"))->toPlainText();
+}
+
+// Edit, type the format (edit form, line feeds as the edit shows them), Done.
+void editFormat(CDlgPosFormat& dlg, const QString& text) {
+    dlg.toggleEdit();
+    EXPECT_TRUE(dlg.editing());
+    control<QPlainTextEdit>(dlg, QStringLiteral("Format"))->setPlainText(text);
+    dlg.toggleEdit();
+}
+
+// An editor window with memory settings, scripted answers and one document with items.
+struct Editor {
+    Editor() {
+        w.setPrompts(&prompts);
+        w.setSettings(&store);
+        prompts.newSizeAnswer = std::make_pair(64, 32);
+        doc = w.createDocument(prompts);
+        doc->positions().append(TxRect{32, 16, 40, 32}, "two");
+        doc->positions().append(TxRect{0, 0, 16, 8}, "one");
+    }
+    QApplication* application = app();  // before the window
+    MemorySettingsStore store;
+    ScriptedPrompts prompts;
+    CMainFrame w;
+    CBitmapDoc* doc = nullptr;
+};
 
 } // namespace
 
@@ -97,4 +150,124 @@ TEST(ColourChooser, AnimMasterColorButtonWritesTheKeyAsPixelWord) {
     ASSERT_TRUE(prompts.animMasterOptions(o));
     EXPECT_EQ(o.colorKey, 0x00123456u);
     EXPECT_EQ(st.getInt("GridColor", "c16", -1), 0x00FF0000);
+}
+
+TEST(PosFormatDialog, PreviewOfTheSamplesAndOfEachParseError) {
+    app();
+    PosFormatSettings fs;
+    ScriptedPrompts prompts;
+    CDlgPosFormat dlg(fs, prompts);
+    EXPECT_EQ(control<QPlainTextEdit>(dlg, QStringLiteral("Format"))->toPlainText(),
+              QStringLiteral("\"{%d,%d,%d,%d},\\t//%s\\r\\n\"\n,x1, y1, x2, y2, name"));
+    EXPECT_FALSE(control<QPlainTextEdit>(dlg, QStringLiteral("Format"))->isEnabled());
+    EXPECT_EQ(previewOf(dlg), QStringLiteral("{10,10,32,32},\t//flair1\n{40,30,50,40},\t//armor7\n"
+                                             "{37,10,67,26},\t//shot_3\n"));
+    EXPECT_TRUE(dlg.parseOk());
+    control<QRadioButton>(dlg, QStringLiteral("by x1y1"))->setChecked(true);
+    EXPECT_EQ(fs.sort, POS_SORT_X1Y1);
+    EXPECT_EQ(previewOf(dlg), QStringLiteral("{10,10,32,32},\t//flair1\n{37,10,67,26},\t//shot_3\n"
+                                             "{40,30,50,40},\t//armor7\n"));
+    editFormat(dlg, QStringLiteral("\"%s %f\\n\"\n,NAME,S"));
+    EXPECT_EQ(previewOf(dlg), QStringLiteral("flair1 0.039062\nshot_3 0.144531\narmor7 0.156250\n"));
+
+    const struct {
+        const char* format;
+        const char* detail;
+    } errors[] = {
+        {"\"%d\",x", "invalid lenght"},
+        {"x%d\",x1", "invalid delimiter in formatstring"},
+        {"\"%d\" x1,y1", "missing comma in argumentlist"},
+        {"\"%d\",x1,q", "q\tinvalid char"},
+        {"\"abc\",x1", "no %%types found in formatstring"},
+        {"\"%d\",width", "width\tunknown arg"},
+        {"\"%d\",indexname", "indexna\tunknown arg"},
+        {"\"%d,%d\",x1,y1,x2", "2 formattypes do not match 3 args"},
+    };
+    for (const auto& e : errors) {
+        editFormat(dlg, QString::fromLatin1(e.format));
+        EXPECT_EQ(previewOf(dlg), QStringLiteral("Error parsing formatstring\nError near : ") +
+                                      QString::fromLatin1(e.detail))
+            << e.format;
+        EXPECT_FALSE(dlg.parseOk());
+        // The refused text is kept in the preset, not lost.
+        EXPECT_EQ(fs.presets[0].format, e.format);
+    }
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST(PosFormatDialog, PresetsAreMadeRenamedDeletedAndKeptInPosFormat) {
+    Editor e;
+    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+    e.prompts.renameAnswer = "Mine";
+    whenShown<CDlgPosFormat>([&e](CDlgPosFormat& d) {
+        auto* ok = control<QPushButton>(d, QStringLiteral("OK"));
+        d.newPreset();  // "Mine", in edit mode at once
+        EXPECT_TRUE(d.editing());
+        EXPECT_FALSE(ok->isEnabled());
+        EXPECT_EQ(control<QPushButton>(d, QStringLiteral("Done"))->isEnabled(), true);
+        control<QPlainTextEdit>(d, QStringLiteral("Format"))
+            ->setPlainText(QStringLiteral("\"%s=%d;\"\n,name,x1"));
+        d.toggleEdit();
+        EXPECT_TRUE(ok->isEnabled());
+        // A name that is taken, or empty, is refused with a message; the name stays.
+        d.newPreset();
+        EXPECT_EQ(e.prompts.messages.back(), "A preset named \"Mine\" already exists.");
+        auto* name = control<QComboBox>(d, QStringLiteral("Preset"));
+        name->lineEdit()->setText(QString());
+        emit name->lineEdit()->textEdited(QString());
+        EXPECT_FALSE(ok->isEnabled());
+        emit name->lineEdit()->editingFinished();
+        EXPECT_EQ(e.prompts.messages.back(), "A preset needs a name.");
+        EXPECT_EQ(name->currentText(), QStringLiteral("Mine"));
+        name->lineEdit()->setText(QStringLiteral("Ours"));
+        emit name->lineEdit()->textEdited(QStringLiteral("Ours"));
+        emit name->lineEdit()->editingFinished();
+        EXPECT_EQ(name->itemText(1), QStringLiteral("Ours"));
+        EXPECT_TRUE(ok->isEnabled());
+        ok->click();
+    });
+    ASSERT_TRUE(copyPositionsWithFormat(e.w, *e.doc));
+    const QString code = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(code.endsWith(QStringLiteral("\r\n\t{\r\n\t\ttwo=32;\t\tone=0;\t}\r\n"))) << code.toStdString();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("// generated by ")));
+    EXPECT_EQ(e.prompts.statusTexts.back(), "Generated Code to Clipboard");
+    EXPECT_EQ(e.store.getInt("PosFormat", "nCnt", 0), 2);
+    EXPECT_EQ(e.store.getInt("PosFormat", "nCur", 0), 1);
+    EXPECT_EQ(e.store.getString("PosFormat", "1 name", ""), "Ours");
+    EXPECT_EQ(e.store.getString("PosFormat", "1 string", ""), "\"%s=%d;\"\r\n,name,x1");
+
+    // Next time: Standard cannot go, "Ours" can; a broken format keeps the dialog open.
+    const size_t before = e.prompts.messages.size();
+    whenShown<CDlgPosFormat>([&e, before](CDlgPosFormat& d) {
+        EXPECT_EQ(control<QComboBox>(d, QStringLiteral("Preset"))->currentText(), QStringLiteral("Ours"));
+        d.deletePreset();
+        EXPECT_EQ(control<QComboBox>(d, QStringLiteral("Preset"))->count(), 1);
+        d.deletePreset();
+        ASSERT_EQ(e.prompts.messages.size(), before + 1);
+        EXPECT_EQ(e.prompts.messages.back(), "Cannot delete item 1");
+        editFormat(d, QStringLiteral("\"%d\",width"));
+        control<QPushButton>(d, QStringLiteral("OK"))->click();
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_NE(e.prompts.messages.back().find("Error near : width\tunknown arg"), std::string::npos);
+        d.reject();
+    });
+    EXPECT_FALSE(copyPositionsWithFormat(e.w, *e.doc));
+    // Cancel: nothing saved, the clipboard as it was.
+    EXPECT_EQ(e.store.getInt("PosFormat", "nCnt", 0), 2);
+    EXPECT_EQ(e.store.getString("PosFormat", "0 string", ""), kStandardFormat);
+
+    whenShown<CDlgPosFormat>([](CDlgPosFormat& d) {
+        d.deletePreset();
+        control<QRadioButton>(d, QStringLiteral("by name"))->setChecked(true);
+        control<QCheckBox>(d, QStringLiteral("Block"))->setChecked(false);
+        control<QCheckBox>(d, QStringLiteral("enable comments"))->setChecked(false);
+        EXPECT_FALSE(control<QCheckBox>(d, QStringLiteral("C++ Style"))->isEnabled());
+        d.accept();
+    });
+    ASSERT_TRUE(copyPositionsWithFormat(e.w, *e.doc));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("{0,0,16,8},\t//one\r\n{32,16,40,32},\t//two\r\n"));
+    EXPECT_EQ(e.store.getInt("PosFormat", "nCnt", 0), 1);
+    EXPECT_EQ(e.store.getInt("PosFormat", "nSort", 0), 1);
+    EXPECT_FALSE(e.store.contains("PosFormat", "1 name"));
 }

@@ -337,7 +337,7 @@ TEST(EditorPositionList, ButtonsEditTheListAndSelectInTheView) {
     EXPECT_EQ(pw->document(), nullptr);
 }
 
-TEST(EditorPositionList, CopyToClipboardAndArrange) {
+TEST(EditorPositionList, ArrangeMakesASheetDocument) {
     Editor e;
     CBitmapDoc* d = e.make(64, 32, 1, coord);
     e.w.showPositionList();
@@ -348,28 +348,8 @@ TEST(EditorPositionList, CopyToClipboardAndArrange) {
     d->updateAllViews(HINT_POSITIONS);
     ASSERT_EQ(pw->panel().entries().size(), 3u);
 
-    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
-    e.w.copyPositionsToClipboard();
-    ASSERT_FALSE(e.prompts.statusTexts.empty());
-    EXPECT_EQ(e.prompts.statusTexts.back(), "Generated Code to Clipboard");
-    const QString text = QGuiApplication::clipboard()->text();
-    EXPECT_TRUE(text.contains(QStringLiteral("one"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("two"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("32"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QString::fromUtf8("\xC3\xB6"))) << text.toStdString();
     EXPECT_EQ(qtEightBitText("\xC3\xB6"), QString(QChar(0xF6)));
     EXPECT_EQ(qtEightBitText("a\xF6"), QStringLiteral("a") + QChar(0xF6));
-
-    // A broken stored preset: the message, and the clipboard keeps its text.
-    e.store.setInt("PosFormat", "nCnt", 1);
-    PosFormatSettings fs;
-    fs.presets.push_back({"broken", "\"%d\", nosuchname"});
-    fs.current = 1;
-    fs.store(e.store);
-    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
-    e.w.copyPositionsToClipboard();
-    EXPECT_EQ(e.prompts.messages.back(), "Parse failed - abort");
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("old"));
 
     // Arrange packs the items into a new document of its own window.
     e.prompts.maxSizeAnswer = MaxSizeOptions{0, 0, true, true, 0, 0};

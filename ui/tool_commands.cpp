@@ -1,0 +1,45 @@
+#include "ui/tool_commands.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <ctime>
+
+#include "document/document.h"
+#include "tools/codegen/code_generator.h"
+#include "tools/codegen/pos_format_settings.h"
+#include "ui/main_window.h"
+#include "ui/pos_format_dialog.h"
+#include "ui/qt_ports.h"
+
+void installToolDialogs(CMainFrame& /*main*/) {}
+
+bool copyPositionsWithFormat(CMainFrame& main, CBitmapDoc& doc) {
+    if (doc.positions().empty()) return false;
+    PosFormatSettings fs;
+    fs.load(main.settings());
+    CDlgPosFormat dlg(fs, main.prompts(), &main);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    fs.store(main.settings());
+    const ParsedFormat format = dlg.parsedFormat();
+    if (!format.ok) {
+        main.prompts().message("Parse failed - abort", MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    int w = 1, h = 1;
+    if (doc.frames()) doc.frames()->currentSize(w, h);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::string text;
+    const int rc = generateCode(format, doc.positions(), std::max(w, 1), std::max(h, 1),
+                                fs.options(), doc.pathName().empty() ? doc.title() : doc.pathName(),
+                                local, text);
+    if (rc == CODEGEN_ITEM_FAILED) {
+        main.prompts().message("Exception raised - abort", MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    if (rc != CODEGEN_OK) return false;
+    QGuiApplication::clipboard()->setText(qtEightBitText(text));
+    main.prompts().status("Generated Code to Clipboard");
+    return true;
+}

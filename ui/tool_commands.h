@@ -1,0 +1,13 @@
+// The commands behind the tool dialogs: Position Format before "Copy to Clipboard", the texture
+// font wizard, and the Palette Options of the Preferences. installToolDialogs connects them to the
+// main window's actions.
+#pragma once
+
+class CBitmapDoc;
+class CMainFrame;
+
+void installToolDialogs(CMainFrame& main);
+
+// "Copy to Clipboard" of the position list: the Position Format dialog, then the code for doc's
+// list as text on the clipboard. False when nothing was generated.
+bool copyPositionsWithFormat(CMainFrame& main, CBitmapDoc& doc);
