@@ -135,7 +135,7 @@ bool bmpProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
                            info.masks[2] == 0x001F && info.masks[3] == 0;
         format = is565 ? TX_FMT_RGB565 : TX_FMT_ARGB8888;
     } else if (b == 24) {
-        format = TX_FMT_RGB888;
+        format = ctx.wantArgb8888 ? TX_FMT_ARGB8888 : TX_FMT_RGB888;
     } else if (b == 32) {
         format = TX_FMT_ARGB8888;
     }
@@ -199,6 +199,12 @@ bool readUncompressed(TxStream& s, TxReadContext& ctx, const BmpInfo& info, TxMi
             }
             break;
         case 24:
+            if (mip.format == TX_FMT_ARGB8888) {
+                uint32_t* d = reinterpret_cast<uint32_t*>(dst);
+                for (int x = 0; x < width; ++x, src += 3)
+                    d[x] = 0xFF000000u | uint32_t(src[2]) << 16 | uint32_t(src[1]) << 8 | src[0];
+                break;
+            }
             for (int x = 0; x < width; ++x, src += 3, dst += 3) {
                 dst[0] = src[2];
                 dst[1] = src[1];

@@ -168,6 +168,7 @@ bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredForma
         txReportError(ctx, "txMipRead: bad preferred format.", 1);
         return false;
     }
+    ctx.wantArgb8888 = preferredFormat == TX_PREFER_ARGB8888;
     const int type = txDetectType(s, ctx, mip);
     if (type == 0) {
         if (ctx.lastError.empty()) ctx.lastError = "unrecognised file format";

@@ -45,6 +45,9 @@ struct TxReadContext {
     std::string fileName;
     std::string lastError;               // the last text a reader reported
     const uint32_t* palette = nullptr;   // current application palette (256 words) for LMP
+    // Set by txMipRead when the caller wants argb8888: a reader that can lay its pixels out that
+    // way at once may do so, sparing the conversion and its second image-sized buffer.
+    bool wantArgb8888 = false;
     std::any state;                      // a reader's header values between probe and body
 };
 

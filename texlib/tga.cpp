@@ -3,7 +3,13 @@
 #include <atomic>
 #include <bit>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 static_assert(std::endian::native == std::endian::little, "pixel words are stored little-endian");
 
@@ -212,31 +218,76 @@ bool tgaBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
 
 size_t txTgaRleBound(size_t texels) { return texels * 4 + texels / 128 + 1; }
 
-size_t txTgaRleEncode(const uint32_t* px, size_t n, uint8_t* out) {
+namespace {
+
+// Worst case of one packet: a header and 128 raw pixels.
+constexpr size_t kMaxPacket = 1 + 128 * 4;
+
+// First j in [from, to) where px[j] equals its successor (j + 1 < n), or `to`.
+inline size_t firstEqualPair(const uint32_t* px, size_t from, size_t to, size_t n) {
+    size_t j = from;
+#if defined(__SSE2__)
+    for (; j + 4 <= to && j + 4 < n; j += 4) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + j));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + j + 1));
+        const int m = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b)));
+        if (m) return j + size_t(std::countr_zero(unsigned(m)));
+    }
+#endif
+    for (; j < to; ++j)
+        if (j + 1 < n && px[j] == px[j + 1]) return j;
+    return to;
+}
+
+// Number of pixels from px[0] on that equal px[0], at most max.
+inline size_t runLength(const uint32_t* px, size_t max) {
+    const uint32_t v = px[0];
+    size_t k = 1;
+#if defined(__SSE2__)
+    const __m128i vv = _mm_set1_epi32(int(v));
+    for (; k + 4 <= max; k += 4) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + k));
+        const unsigned m = unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, vv))));
+        if (m != 0xF) return k + size_t(std::countr_one(m));
+    }
+#endif
+    while (k < max && px[k] == v) ++k;
+    return k;
+}
+
+// Encodes whole packets from pixel `i` on while `cap` leaves room for the largest packet, so a
+// stream can be encoded piece by piece into a small buffer with exactly the bytes one call over
+// all pixels gives (each packet depends only on the pixels from its start on).
+size_t encodePackets(const uint32_t* px, size_t n, size_t& i, uint8_t* out, size_t cap) {
     uint8_t* o = out;
-    size_t i = 0;
-    while (i < n) {
-        size_t run = 1;
-        while (i + run < n && run < 128 && px[i + run] == px[i]) ++run;
-        if (run >= 2) {
+    while (i < n && size_t(o - out) + kMaxPacket <= cap) {
+        if (i + 1 < n && px[i] == px[i + 1]) {
+            const size_t run = runLength(px + i, n - i < 128 ? n - i : 128);
             *o++ = uint8_t(0x80 | (run - 1));
             std::memcpy(o, &px[i], 4);
             o += 4;
             i += run;
             continue;
         }
-        // Collect pixels that differ from their successor until a run begins or 128 are held.
-        size_t start = i, count = 0;
-        while (i < n && count < 128) {
-            if (i + 1 < n && px[i] == px[i + 1]) break;
-            ++i;
-            ++count;
-        }
+        // Pixels that differ from their successor, until a run begins or 128 are held.
+        const size_t limit = n - i < 128 ? n : i + 128;
+        const size_t count = firstEqualPair(px, i + 1, limit, n) - i;
         *o++ = uint8_t(count - 1);
-        std::memcpy(o, &px[start], count * 4);
+        std::memcpy(o, &px[i], count * 4);
         o += count * 4;
+        i += count;
     }
     return size_t(o - out);
+}
+
+// Output is handed to the file in pieces of about this size.
+constexpr size_t kWriteChunk = size_t(1) << 20;
+
+} // namespace
+
+size_t txTgaRleEncode(const uint32_t* px, size_t n, uint8_t* out) {
+    size_t i = 0;
+    return encodePackets(px, n, i, out, txTgaRleBound(n) + kMaxPacket);
 }
 
 int txWriteTGA(const std::string& path, int width, int height, const uint32_t* texels, int mode,
@@ -269,20 +320,34 @@ int txWriteTGA(const std::string& path, int width, int height, const uint32_t* t
     const size_t texelCount = size_t(width) * size_t(height);
     if (mode <= 0) {
         f.write(texels, texelCount * 4);
-    } else if (mode == TX_TGA_RLE) {
-        std::vector<uint8_t> buf;
-        try {
-            buf.resize(txTgaRleBound(texelCount));
-        } catch (const std::bad_alloc&) {
+    } else {
+        // Encoded a megabyte at a time: no image-sized buffer, and large writes.
+        const size_t rowBound = txTgaRleBound(size_t(width)) + kMaxPacket;
+        std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[kWriteChunk + rowBound]);
+        if (!buf) {
             setError("out of memory");
             return TX_TGA_WRITE_ERROR;
         }
-        f.write(buf.data(), txTgaRleEncode(texels, texelCount, buf.data()));
-    } else {
-        std::vector<uint8_t> buf(txTgaRleBound(size_t(width)));
-        for (int y = 0; y < height && f.ok(); ++y)
-            f.write(buf.data(), txTgaRleEncode(texels + size_t(y) * size_t(width), size_t(width),
-                                               buf.data()));
+        size_t used = 0;
+        if (mode == TX_TGA_RLE) {
+            // One pixel stream: packets may cross row ends.
+            for (size_t i = 0; i < texelCount && f.ok();) {
+                used = encodePackets(texels, texelCount, i, buf.get(), kWriteChunk + kMaxPacket);
+                f.write(buf.get(), used);
+            }
+            used = 0;
+        } else {
+            for (int y = 0; y < height && f.ok(); ++y) {
+                size_t i = 0;
+                used += encodePackets(texels + size_t(y) * size_t(width), size_t(width), i,
+                                      buf.get() + used, rowBound);
+                if (used >= kWriteChunk) {
+                    f.write(buf.get(), used);
+                    used = 0;
+                }
+            }
+        }
+        if (used) f.write(buf.get(), used);
     }
     if (!f.commit()) {
         setError(f.error());

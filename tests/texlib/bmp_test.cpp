@@ -117,6 +117,13 @@ TEST(Bmp, TrueColourDepthsAndBitFields) {
     TxReadContext ctx;
     EXPECT_EQ(readPixels(bmpFile(sp), ctx),
               (std::vector<uint32_t>{0xFF090807, 0xFF0C0B0A, 0xFF030201, 0xFF060504}));
+    // Read in its own format it stays rgb888 (R, G, B bytes); asked for argb8888 it is laid out
+    // as words at once.
+    TxMip own;
+    ASSERT_TRUE(readOwn(bmpFile(sp), own, ctx));
+    EXPECT_EQ(own.format, TX_FMT_RGB888);
+    EXPECT_EQ(std::vector<uint8_t>(own.data[0], own.data[0] + 6),
+              (std::vector<uint8_t>{9, 8, 7, 12, 11, 10}));
 
     // 32-bit uncompressed: B, G, R, A is the texel word as it stands.
     sp.bits = 32;

@@ -230,3 +230,73 @@ TEST(Tga, WriteFailuresKeepTheOldFile) {
     // Writing over a directory fails at the rename and reports it.
     EXPECT_EQ(txWriteTGA(std::string(::testing::TempDir()), 1, 1, &px), TX_TGA_WRITE_ERROR);
 }
+
+namespace {
+
+// The encoding rules written out pixel by pixel, to hold the fast encoder against.
+std::vector<uint8_t> referenceRle(const std::vector<uint32_t>& px) {
+    std::vector<uint8_t> out;
+    auto put = [&](uint32_t v) {
+        for (int b = 0; b < 4; ++b) out.push_back(uint8_t(v >> (8 * b)));
+    };
+    size_t i = 0;
+    const size_t n = px.size();
+    while (i < n) {
+        size_t run = 1;
+        while (i + run < n && run < 128 && px[i + run] == px[i]) ++run;
+        if (run >= 2) {
+            out.push_back(uint8_t(0x80 | (run - 1)));
+            put(px[i]);
+            i += run;
+            continue;
+        }
+        size_t start = i, count = 0;
+        while (i < n && count < 128 && !(i + 1 < n && px[i] == px[i + 1])) ++i, ++count;
+        out.push_back(uint8_t(count - 1));
+        for (size_t k = start; k < start + count; ++k) put(px[k]);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(Tga, FastEncoderAndChunkedWritesGiveTheReferenceBytes) {
+    // Runs and raw stretches of every length around the 4-pixel steps and the 128 limit.
+    std::vector<uint32_t> px;
+    uint32_t seed = 7;
+    for (int len = 1; px.size() < 700u * 700u; len = len % 300 + 1) {
+        seed = seed * 1664525u + 1013904223u;
+        const bool run = (seed >> 20) & 1;
+        for (int k = 0; k < len; ++k) {
+            seed = seed * 1664525u + 1013904223u;
+            px.push_back(run ? 0xFF000000u | uint32_t(len) : (seed >> 8) | (k & 1u) << 31);
+        }
+    }
+    px.resize(700u * 700u);
+    for (size_t n : {size_t(1), size_t(2), size_t(5), size_t(129), size_t(1000), px.size()}) {
+        const std::vector<uint32_t> part(px.begin(), px.begin() + std::ptrdiff_t(n));
+        std::vector<uint8_t> out(txTgaRleBound(n));
+        const auto want = referenceRle(part);
+        ASSERT_EQ(txTgaRleEncode(part.data(), n, out.data()), want.size()) << n;
+        out.resize(want.size());
+        EXPECT_EQ(out, want) << n;
+    }
+    // The writer encodes a megabyte at a time; the file holds the one-stream encoding (mode 1)
+    // or each row encoded alone (mode 2).
+    const std::string path = ::testing::TempDir() + "tga_chunked.tga";
+    ASSERT_EQ(txWriteTGA(path, 700, 700, px.data(), TX_TGA_RLE), TX_TGA_OK);
+    std::vector<uint8_t> file;
+    std::string err;
+    ASSERT_TRUE(txLoadFile(path, file, err));
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + 18, file.end()), referenceRle(px));
+    ASSERT_EQ(txWriteTGA(path, 700, 700, px.data(), TX_TGA_RLE_ROWS), TX_TGA_OK);
+    ASSERT_TRUE(txLoadFile(path, file, err));
+    std::vector<uint8_t> rows;
+    for (size_t y = 0; y < 700; ++y) {
+        const auto r = referenceRle(std::vector<uint32_t>(px.begin() + std::ptrdiff_t(y * 700),
+                                                          px.begin() + std::ptrdiff_t(y * 700 + 700)));
+        rows.insert(rows.end(), r.begin(), r.end());
+    }
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + 18, file.end()), rows);
+    std::remove(path.c_str());
+}

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Whole-process figures of tarquil-cli beside ImageMagick, measured in the same run:
+#   - convert of a 2048 x 2048 RGBA picture from PNG, TGA RLE, JPEG and BMP to TGA (median wall
+#     time of RUNS runs each, ours / ImageMagick's convert),
+#   - `tarquil-cli --help` (median wall time, peak RSS),
+#   - peak RSS of each 2048 x 2048 conversion against the picture's 16 MiB,
+#   - 1,000 files of 64 x 64 PNG to TGA: `convert --out-dir -j 2` against `mogrify -format tga`.
+# usage: bench/whole_process.sh [path/to/tarquil-cli] [work dir]   (RUNS=5 by default)
+set -euo pipefail
+
+CLI=${1:-build-bench/tarquil-cli}
+WORK=${2:-${TMPDIR:-/tmp}/tarquil-whole-process}
+RUNS=${RUNS:-5}
+# The ImageMagick binaries themselves, not a wrapper script in front of them.
+IM_CONVERT=$(command -v /usr/bin/convert || command -v convert || true)
+IM_MOGRIFY=$(command -v /usr/bin/mogrify || command -v mogrify || true)
+if [[ ! -x $CLI ]]; then echo "whole_process: $CLI is not built" >&2; exit 1; fi
+if [[ -z $IM_CONVERT || -z $IM_MOGRIFY ]]; then
+  echo "whole_process: ImageMagick (convert, mogrify) is needed as the peer" >&2; exit 1
+fi
+command -v /usr/bin/time >/dev/null || { echo "whole_process: /usr/bin/time is needed" >&2; exit 1; }
+CLI=$(realpath "$CLI")
+mkdir -p "$WORK"
+cd "$WORK"
+
+# Inputs, made once: a gradient with a little noise and a radial alpha ramp (sprite-like content
+# that neither compresses to nothing nor is pure noise), then 1,000 tiles of it.
+if [[ ! -f src.png ]]; then
+  "$IM_CONVERT" -seed 7 -size 2048x2048 gradient:'#ff8040-#2040c0' -attenuate 0.15 +noise Uniform \
+    \( -size 2048x2048 radial-gradient:white-black \) -alpha off -compose CopyOpacity -composite \
+    -depth 8 PNG32:src.png
+  "$IM_CONVERT" src.png -compress RLE src_rle.tga
+  "$IM_CONVERT" src.png -quality 90 src.jpg
+  "$IM_CONVERT" src.png BMP3:src.bmp
+fi
+if [[ ! -d tiles ]]; then
+  mkdir -p tiles.tmp
+  "$IM_CONVERT" src.png -crop 64x64 +repage PNG32:tiles.tmp/t_%04d.png
+  ls tiles.tmp | sort | tail -n +1001 | sed 's|^|tiles.tmp/|' | xargs -r rm -f
+  mv tiles.tmp tiles
+fi
+
+# Wall time of one run in milliseconds (fork and exec included).
+wall_ms() {
+  local t0=$EPOCHREALTIME
+  "$@" >/dev/null 2>&1 || { echo "whole_process: failed: $*" >&2; exit 1; }
+  local t1=$EPOCHREALTIME
+  awk -v us=$(( 10#${t1/./} - 10#${t0/./} )) 'BEGIN {printf "%.3f", us / 1000}'
+}
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {printf "%.2f", v[int((NR+1)/2)]}'; }
+div() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.4f", a / b}'; }
+peak_kb() { /usr/bin/time -f %M -o rss.txt "$@" >/dev/null 2>&1; tail -1 rss.txt; }
+
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), cores: $(nproc), runs: $RUNS"
+echo "ImageMagick: $("$IM_CONVERT" -version | head -1)"
+echo
+printf '%-28s %10s %10s %8s %9s\n' "2048x2048 -> TGA" "ours ms" "IM ms" "ratio" "peak MiB"
+for input in src.png src_rle.tga src.jpg src.bmp; do
+  ours=() theirs=()
+  for ((k = 0; k < RUNS; ++k)); do  # interleaved, so both see the same machine load
+    ours+=("$(wall_ms "$CLI" convert "$input" out.tga)")
+    theirs+=("$(wall_ms "$IM_CONVERT" "$input" im.tga)")
+  done
+  mo=$(median "${ours[@]}") mt=$(median "${theirs[@]}")
+  kb=$(peak_kb "$CLI" convert "$input" out.tga)
+  printf '%-28s %10s %10s %8.2f %9.1f\n' "convert $input" "$mo" "$mt" "$(div "$mo" "$mt")" "$(div "$kb" 1024)"
+done
+echo "(target: ratio at most 0.33; peak at most 40 MiB = 2.5 x the 16 MiB picture)"
+
+echo
+help=()
+for ((k = 0; k < RUNS; ++k)); do help+=("$(wall_ms "$CLI" --help)"); done
+printf 'tarquil-cli --help: %s ms, peak %.1f MiB (target: under 5 ms and 10 MiB)\n' \
+  "$(median "${help[@]}")" "$(div "$(peak_kb "$CLI" --help)" 1024)"
+
+echo
+ours=() theirs=()
+for ((k = 0; k < RUNS; ++k)); do
+  rm -rf out_ours out_im && mkdir out_im
+  ours+=("$(wall_ms "$CLI" convert tiles/*.png --out-dir out_ours --to tga -j 2)")
+  theirs+=("$(wall_ms "$IM_MOGRIFY" -path out_im -format tga tiles/*.png)")
+done
+mo=$(median "${ours[@]}") mt=$(median "${theirs[@]}")
+printf '1,000 x 64x64 PNG -> TGA: ours %s ms (-j 2), mogrify %s ms, %.1f times faster (target: 5)\n' \
+  "$mo" "$mt" "$(div "$mt" "$mo")"
+echo "files written: $(ls out_ours | wc -l) ours, $(ls out_im | wc -l) mogrify"
