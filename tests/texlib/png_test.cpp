@@ -144,7 +144,7 @@ TEST(Png, DamagedFilesFailCleanly) {
     EXPECT_TRUE(readOwn(lateDamage, mip, ctx)) << ctx.lastError;
 }
 
-TEST(Png, WriterStoresUnfilteredRgbaAndLeavesTheTexelsAlone) {
+TEST(Png, WriterStoresSubFilteredRgbaAndLeavesTheTexelsAlone) {
     const auto px = pattern(37, 5);
     const auto before = px;
     const std::string path = tempPath("w.png");
@@ -159,7 +159,7 @@ TEST(Png, WriterStoresUnfilteredRgbaAndLeavesTheTexelsAlone) {
     EXPECT_EQ(f[23], 5);
     EXPECT_EQ(f[24], 8);
     EXPECT_EQ(f[25], 6);
-    // sBIT of 8 for all four channels, and every row stored with filter type 0.
+    // sBIT of 8 for all four channels, and every row stored with filter type 1 (Sub).
     std::vector<uint8_t> z;
     bool sbit = false;
     for (size_t at = 8; at + 12 <= f.size();) {
@@ -176,12 +176,15 @@ TEST(Png, WriterStoresUnfilteredRgbaAndLeavesTheTexelsAlone) {
     const auto raw = inflateAll(z);
     ASSERT_EQ(raw.size(), 5u * (1 + 37 * 4));
     for (size_t row = 0; row < 5; ++row)
-        EXPECT_EQ(raw[row * (1 + 37 * 4)], 0) << row;
-    // The first texel is stored R, G, B, A.
-    const uint32_t t = px[0];
+        EXPECT_EQ(raw[row * (1 + 37 * 4)], 1) << row;
+    // The first texel is stored R, G, B, A; the second as its difference from the first.
+    const uint32_t t = px[0], u = px[1];
     EXPECT_EQ(
         std::vector<uint8_t>(raw.begin() + 1, raw.begin() + 5),
         (std::vector<uint8_t>{uint8_t(t >> 16), uint8_t(t >> 8), uint8_t(t), uint8_t(t >> 24)}));
+    EXPECT_EQ(std::vector<uint8_t>(raw.begin() + 5, raw.begin() + 9),
+              (std::vector<uint8_t>{uint8_t((u >> 16) - (t >> 16)), uint8_t((u >> 8) - (t >> 8)),
+                                    uint8_t(u - t), uint8_t((u >> 24) - (t >> 24))}));
     TxReadContext ctx;
     EXPECT_EQ(readPixels(f, ctx), px);
 }
