@@ -130,7 +130,7 @@ TEST(Quantize, ErrorDiffusionKnownPattern) {
 
 TEST(Quantize, ErrorDiffusionMatchesTheRowOfErrorTerms) {
     // A gradient with noise, diffused to rgb565, argb4444 and rgb332, against the literal
-    // description (row array of width + 1 terms).
+    // reference loop (row array of width + 1 terms).
     const int w = 37, h = 21;
     std::mt19937 rng(7);
     std::vector<uint32_t> px;
