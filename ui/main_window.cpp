@@ -1,20 +1,27 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
-#include <QLabel>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMdiArea>
-#include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QStyle>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
 #include <ctime>
-#include <map>
 
 #include "document/document.h"
 #include "edit/size_dialogs.h"
@@ -30,168 +37,69 @@
 
 namespace {
 
-// A child window owns its document; closing it asks to save a modified one.
-class CChildFrame : public QMdiSubWindow {
-public:
-    CChildFrame(std::unique_ptr<CBitmapDoc> doc, CMainFrame* main)
-        : doc_(std::move(doc)), main_(main) {
-        view_ = new CBitmapView(doc_.get(), this);
-        setWidget(view_);
-        setAttribute(Qt::WA_DeleteOnClose);
-        doc_->onUpdate = [this](int hint, const TxRect* rect) {
-            view_->onUpdate(hint, rect);
-            setWindowTitle(QString::fromStdString(doc_->title()));
-            main_->documentChanged(doc_.get(), hint);
-        };
-        setWindowTitle(QString::fromStdString(doc_->title()));
-    }
-    CBitmapDoc* doc() const { return doc_.get(); }
-    CBitmapView* view() const { return view_; }
+const QString kAppTitle = QStringLiteral("Tarquil 1.25");
 
-protected:
-    void closeEvent(QCloseEvent* e) override {
-        if (doc_->isModified()) {
-            const QString name = QString::fromStdString(doc_->title()).left(24).trimmed();
-            const MsgResult r = main_->prompts().message(
-                QStringLiteral("Save changes to %1?").arg(name).toStdString(), MsgIcon::Warning,
-                MsgButtons::YesNoCancel);
-            if (r == MsgResult::Cancel || (r == MsgResult::Yes && !doc_->save(main_->prompts()))) {
-                e->ignore();
-                return;
-            }
-        }
-        main_->documentClosing(doc_.get());
-        e->accept();
-    }
+// "&Scale\t       s" -> "Scale": the text a person reads, without mnemonic and key column.
+QString plainText(const QString& text) {
+    QString t = text.section(QLatin1Char('\t'), 0, 0);
+    t.remove(QLatin1Char('&'));
+    return t.trimmed();
+}
 
-private:
-    std::unique_ptr<CBitmapDoc> doc_;
-    CMainFrame* main_;
-    CBitmapView* view_;
-};
-
-std::map<int, QAction*>& commandActions(CMainFrame* w) {
-    static std::map<CMainFrame*, std::map<int, QAction*>> all;
-    return all[w];
+QString pathKey(const QString& path) {
+    QStringList parts = path.split(QLatin1Char('/'));
+    for (QString& p : parts) p = plainText(p).toLower();
+    return parts.join(QLatin1Char('/'));
 }
 
 } // namespace
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+// ---- CChildFrame -----------------------------------------------------------------------------
+
+CChildFrame::CChildFrame(CBitmapDoc* doc, CMainFrame* main) : doc_(doc), main_(main) {
+    view_ = new CBitmapView(doc_, this);
+    setWidget(view_);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tarquil.svg")));
+    setWindowTitle(QString::fromStdString(doc_->title()));
+}
+
+void CChildFrame::closeWithoutPrompt() {
+    asked_ = true;
+    close();
+}
+
+void CChildFrame::closeEvent(QCloseEvent* e) {
+    if (!asked_ && !main_->confirmClose(this)) {
+        e->ignore();
+        return;
+    }
+    main_->childClosing(this);
+    e->accept();
+}
+
+// ---- CMainFrame ------------------------------------------------------------------------------
+
+CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(parent) {
+    Q_INIT_RESOURCE(icons);
+    settingsOverride_ = settings;
     mdi_ = new QMdiArea(this);
+    mdi_->setObjectName(QStringLiteral("documents"));
+    mdi_->setAccessibleName(QStringLiteral("Documents"));
     setCentralWidget(mdi_);
-    statusBar()->showMessage(QStringLiteral("Ready"));
+    buildStatusBar();
     auto qtPrompts = std::make_unique<QtPrompts>(this, statusBar());
     qtPrompts->setSettingsSource([this]() -> SettingsStore& { return settings(); });
     ownPrompts_ = std::move(qtPrompts);
-    progress_ = std::make_unique<QtProgress>(statusBar());
-    settings_ = std::make_unique<QtSettingsStore>();
+    progress_ = std::make_unique<QtProgress>(statusBar(), panes_[0]);
+    if (!settingsOverride_) settings_ = std::make_unique<QtSettingsStore>();
     // The palette chosen in the palette options ("palfile") is the current palette from the start.
-    loadStartupPalette(*settings_, prompts());
+    loadStartupPalette(this->settings(), prompts());
 
-    auto& actions = commandActions(this);
-    auto add = [&](QMenu* menu, int id, const QString& text, QKeySequence key, auto slot) {
-        QAction* a = menu->addAction(text, this, slot);
-        if (!key.isEmpty()) a->setShortcut(key);
-        actions[id] = a;
-        return a;
-    };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    add(file, CMD_NEW, QStringLiteral("&New"), QKeySequence::New, &CMainFrame::newDocument);
-    add(file, CMD_OPEN, QStringLiteral("&Open..."), QKeySequence::Open, &CMainFrame::openDialog);
-    add(file, CMD_SAVE, QStringLiteral("&Save"), QKeySequence::Save, &CMainFrame::saveDocument);
-    add(file, CMD_SAVE_AS, QStringLiteral("Save &As..."), QKeySequence(), &CMainFrame::saveDocumentAs);
-    QMenu* exportMenu = file->addMenu(QStringLiteral("&Export"));
-    add(exportMenu, CMD_EXPORT, QStringLiteral("Texturemap\t3DF"), QKeySequence(),
-        &CMainFrame::exportTexture);
-    file->addSeparator();
-    file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    add(edit, CMD_UNDO, QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), &CMainFrame::undo);
-    add(edit, CMD_REDO, QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::Key_Y), &CMainFrame::redo);
-    edit->addSeparator();
-    add(edit, CMD_SCALE, QStringLiteral("&Scale\t       s"), QKeySequence(Qt::Key_S),
-        &CMainFrame::scaleImage);
-    add(edit, CMD_RESIZE, QStringLiteral("&Resize\t       r"), QKeySequence(Qt::Key_R),
-        &CMainFrame::resizeImage);
-    edit->addSeparator();
-    add(edit, CMD_FLIP_VERTICAL, QStringLiteral("Flip &Vertical\t       y"), QKeySequence(Qt::Key_Y),
-        &CMainFrame::flipVertical);
-    add(edit, CMD_FLIP_HORIZONTAL, QStringLiteral("Flip &Horizontal\t       x"),
-        QKeySequence(Qt::Key_X), &CMainFrame::flipHorizontal);
-    add(edit, CMD_FLIP_ISOMETRIC, QStringLiteral("Flip &Isometric\t"), QKeySequence(),
-        &CMainFrame::flipIsometric);
-    add(edit, CMD_AUTO_CROP, QStringLiteral("&Auto Crop"), QKeySequence(), &CMainFrame::autoCrop);
-    QMenu* selection = menuBar()->addMenu(QStringLiteral("&Selection"));
-    add(selection, CMD_CROP, QStringLiteral("&Crop"), QKeySequence(), &CMainFrame::cropSelection);
-    add(selection, CMD_SELECT_ALL, QStringLiteral("&Select all\tCTRL+A"),
-        QKeySequence(Qt::CTRL | Qt::Key_A), &CMainFrame::selectAll);
-    QMenu* anim = menuBar()->addMenu(QStringLiteral("&Animation"));
-    const struct {
-        int id;
-        const char* text;
-        int key;
-    } frameCommands[] = {{CMD_FIRST_FRAME, "Go to first anim frame", Qt::Key_1},
-                         {CMD_PREVIOUS_FRAME, "Go to previous frame", Qt::Key_2},
-                         {CMD_PLAY, "Play animation", Qt::Key_3},
-                         {CMD_NEXT_FRAME, "Go to next frame", Qt::Key_4},
-                         {CMD_LAST_FRAME, "Go to last frame", Qt::Key_5}};
-    QToolBar* bar = addToolBar(QStringLiteral("Main"));
-    for (const auto& c : frameCommands) {
-        const int id = c.id;
-        QAction* a = add(anim, id, QString::fromLatin1(c.text), QKeySequence(Qt::CTRL | c.key),
-                         [this, id] { runCommand(id); });
-        if (id == CMD_PLAY) a->setCheckable(true);
-        bar->addAction(a);
-    }
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    view->addAction(QStringLiteral("Zoom in"), QKeySequence(Qt::Key_M), this, [this] {
-        if (auto* v = activeView()) v->setZoom(v->zoom() + 1);
-    });
-    view->addAction(QStringLiteral("Zoom out"), QKeySequence(Qt::Key_N), this, [this] {
-        if (auto* v = activeView()) v->setZoom(v->zoom() - 1);
-    });
-    QMenu* zoom = view->addMenu(QStringLiteral("&Zoom"));
-    for (int z = 1; z <= 4; ++z)
-        zoom->addAction(QStringLiteral("&%1x").arg(z), this, [this, z] {
-            if (auto* v = activeView()) v->setZoom(z);
-        });
-
-    // Beside Selection, as the editor has always shown it.
-    auto* mask = new QMenu(QStringLiteral("&Mask"), this);
-    menuBar()->insertMenu(anim->menuAction(), mask);
-    QMenu* create = mask->addMenu(QStringLiteral("Create mask"));
-    const struct {
-        int id;
-        const char* text;
-        const char* tip;
-    } maskCommands[] = {
-        {CMD_MASK_PICK_KEY, "Pick key color", "pickup the transparency color with left mouse button"},
-        {CMD_MASK_ONE_BIT, "1-bit alpha channel", "Digitize 8-bit alpha values to 1-bit mask"},
-        {CMD_MASK_EIGHT_BIT, "8-bit alpha channel", "copy the alpha channel to the mask"},
-        {CMD_MASK_INTENSITY, "Intensity", ""},
-        {CMD_MASK_BORDER, "1-Pixel Border",
-         "Creates alpha channel. 1px border Intensity, inside full, outside 0"},
-        {CMD_MASK_CLEAR, "&Clear", "Clears the mask"},
-        {CMD_MASK_INVERT, "&Invert", "Invert the mask"},
-    };
-    for (const auto& c : maskCommands) {
-        const int id = c.id;
-        QMenu* menu = id == CMD_MASK_CLEAR || id == CMD_MASK_INVERT ? mask : create;
-        QAction* a = add(menu, id, QString::fromLatin1(c.text), QKeySequence(),
-                         [this, id] { maskCommand(id); });
-        a->setStatusTip(QString::fromLatin1(c.tip));
-    }
-    view->addSeparator();
-    add(view, CMD_ALPHA, QStringLiteral("&Alpha\t    4"), QKeySequence(Qt::Key_4),
-        &CMainFrame::toggleAlpha)
-        ->setCheckable(true);
-
-    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
-    tools->addAction(QStringLiteral("&Position List"), this, &CMainFrame::showPositionList);
-    tools->addAction(QStringLiteral("Texture Font Wizard"), this, &CMainFrame::fontTexture);
-    add(tools, CBitmapDoc::CMD_ANIMMASTER, QStringLiteral("&Animationmaster"), QKeySequence(),
-        &CMainFrame::animationMaster);
+    buildMenus();
+    buildToolBars();
+    buildContextMenu();
+    installDefaultHandlers();
 
     positionWindow_ = new PositionListWindow(this);
     addDockWidget(Qt::RightDockWidgetArea, positionWindow_);
@@ -200,13 +108,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
             &CMainFrame::arrangePositions);
     connect(positionWindow_, &PositionListWindow::copyRequested, this,
             &CMainFrame::copyPositionsToClipboard);
-
-    sizePane_ = new QLabel(this);
-    selectionPane_ = new QLabel(this);
-    cursorPane_ = new QLabel(this);
-    statusBar()->addPermanentWidget(sizePane_);
-    statusBar()->addPermanentWidget(selectionPane_);
-    statusBar()->addPermanentWidget(cursorPane_);
 
     // The 83 ms animation timer; a playing document advances on every second tick.
     timer_ = new QTimer(this);
@@ -222,25 +123,36 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     timer_->start(83);
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
         // Deactivating the main window reports no window; the list stays with its document.
-        if (w) positionWindow_->attach(static_cast<CChildFrame*>(w)->doc());
+        for (CChildFrame* c : children_)
+            if (c == w) {
+                lastActive_ = c;
+                positionWindow_->attach(c->doc());
+            }
         viewStatusChanged();
         updateCommands();
     });
-    setWindowTitle(QStringLiteral("Tarquil 1.25"));
+    setWindowTitle(kAppTitle);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tarquil.svg")));
     resize(1000, 700);
     updateCommands();
 }
 
 CMainFrame::~CMainFrame() {
-    positionWindow_->attach(nullptr);
-    mdi_->closeAllSubWindows();
-    // Windows that outlive this body must not call back into a half-destroyed frame.
+    // The windows go first, while the documents they show still exist; nothing they report on
+    // the way out may reach this half-destroyed frame.
+    destroying_ = true;
     timer_->stop();
     disconnect(mdi_, nullptr, this, nullptr);
-    for (QMdiSubWindow* w : mdi_->subWindowList())
-        disconnect(static_cast<CChildFrame*>(w)->view(), nullptr, this, nullptr);
     positionWindow_->attach(nullptr);
-    commandActions(this).clear();
+    const std::vector<CChildFrame*> children = children_;
+    children_.clear();
+    lastActive_ = nullptr;
+    for (QMdiSubWindow* w : mdi_->subWindowList()) {
+        disconnect(w, nullptr, this, nullptr);
+        if (auto* c = qobject_cast<CChildFrame*>(w)) disconnect(c->view(), nullptr, this, nullptr);
+        delete w;
+    }
+    for (auto& d : docs_) d->onUpdate = nullptr;
 }
 
 Prompts& CMainFrame::prompts() { return prompts_ ? *prompts_ : *ownPrompts_; }
@@ -249,58 +161,729 @@ SettingsStore& CMainFrame::settings() {
     return settingsOverride_ ? *settingsOverride_ : *settings_;
 }
 
-QMdiSubWindow* CMainFrame::addDocument(std::unique_ptr<CBitmapDoc> doc) {
-    auto* child = new CChildFrame(std::move(doc), this);
+void CMainFrame::setSettings(SettingsStore* settings) { settingsOverride_ = settings; }
+
+Progress& CMainFrame::progress() { return *progress_; }
+
+// ---- Menus, tool bars, status bar --------------------------------------------------------------
+
+QAction* CMainFrame::addCommand(QMenu* menu, const QString& path, int id, const QString& text,
+                                const QKeySequence& key) {
+    auto* a = new QAction(text, this);
+    if (!key.isEmpty()) a->setShortcut(key);
+    a->setToolTip(plainText(text));
+    a->setEnabled(false);
+    if (menu) menu->addAction(a);
+    Command& c = commands_[id];
+    c.action = a;
+    paths_[pathKey(path + QLatin1Char('/') + text)] = id;
+    connect(a, &QAction::triggered, this, [this, id] { trigger(id); });
+    return a;
+}
+
+void CMainFrame::buildMenus() {
+    QMenuBar* bar = menuBar();
+    // File
+    QMenu* m = fileMenu_ = bar->addMenu(QStringLiteral("&File  "));
+    QString p = QStringLiteral("File");
+    addCommand(m, p, CMD_NEW, QStringLiteral("&New\tCtrl+N"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    addCommand(m, p, CMD_OPEN, QStringLiteral("&Open...\tCtrl+O"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    addCommand(m, p, CMD_CLOSE, QStringLiteral("&Close"));
+    addCommand(m, p, CMD_SAVE, QStringLiteral("&Save\tCtrl+S"), QKeySequence(Qt::CTRL | Qt::Key_S));
+    addCommand(m, p, CMD_SAVE_AS, QStringLiteral("Save &As..."));
+    m->addSeparator();
+    QMenu* sub = m->addMenu(QStringLiteral("&Export"));
+    addCommand(sub, p + QStringLiteral("/Export"), CMD_EXPORT, QStringLiteral("Texturemap\t3DF"));
+    addCommand(m, p, CMD_PREFERENCES, QStringLiteral("&Preferences"))
+        ->setStatusTip(QStringLiteral("Set global settings"));
+    recentSeparator_ = m->addSeparator();
+    addCommand(m, p, CMD_RECENT_FILE, QStringLiteral("Recent File"));
+    m->addSeparator();
+    addCommand(m, p, CMD_EXIT, QStringLiteral("E&xit"));
+
+    // Edit
+    m = bar->addMenu(QStringLiteral("&Edit  "));
+    p = QStringLiteral("Edit");
+    addCommand(m, p, CMD_UNDO, QStringLiteral("&Undo\tCtrl+Z"), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    addCommand(m, p, CMD_REDO, QStringLiteral("&Redo\tCtrl+Y"), QKeySequence(Qt::CTRL | Qt::Key_Y));
+    m->addSeparator();
+    addCommand(m, p, CMD_CUT, QStringLiteral("Cu&t\tCtrl+X"), QKeySequence(Qt::CTRL | Qt::Key_X));
+    addCommand(m, p, CMD_COPY, QStringLiteral("&Copy\tCtrl+C"), QKeySequence(Qt::CTRL | Qt::Key_C));
+    addCommand(m, p, CMD_PASTE, QStringLiteral("&Paste\tCtrl+V"), QKeySequence(Qt::CTRL | Qt::Key_V));
+    addCommand(m, p, CMD_PASTE_CLIPBOARD, QStringLiteral("&Paste from ClipBoard\tCtrl+B"),
+               QKeySequence(Qt::CTRL | Qt::Key_B));
+    addCommand(m, p, CMD_CLEAR_ALL, QStringLiteral("Clear all"));
+    m->addSeparator();
+    addCommand(m, p, CMD_SCALE, QStringLiteral("&Scale\t       s"), QKeySequence(Qt::Key_S));
+    addCommand(m, p, CMD_RESIZE, QStringLiteral("&Resize\t       r"), QKeySequence(Qt::Key_R));
+    m->addSeparator();
+    addCommand(m, p, CMD_FLIP_VERTICAL, QStringLiteral("Flip &Vertical\t       y"),
+               QKeySequence(Qt::Key_Y));
+    addCommand(m, p, CMD_FLIP_HORIZONTAL, QStringLiteral("Flip &Horizontal\t       x"),
+               QKeySequence(Qt::Key_X));
+    addCommand(m, p, CMD_FLIP_ISOMETRIC, QStringLiteral("Flip &Isometric\t"));
+    m->addSeparator();
+    addCommand(m, p, CMD_AUTO_CROP, QStringLiteral("&Auto Crop"));
+    // Paste as new document has only its key (Ctrl+B where no document window is active).
+    addCommand(nullptr, p, CMD_PASTE_NEW, QStringLiteral("Paste as new document"));
+
+    // Selection
+    m = bar->addMenu(QStringLiteral("&Selection  "));
+    p = QStringLiteral("Selection");
+    addCommand(m, p, CMD_FRAME_SELECT, QStringLiteral("&Frame select mode"))->setCheckable(true);
+    addCommand(m, p, CMD_CROP, QStringLiteral("&Crop"));
+    addCommand(m, p, CMD_MAKE_GRID, QStringLiteral("Make &Grid\tG"),
+               QKeySequence(Qt::SHIFT | Qt::Key_G));
+    addCommand(m, p, CMD_SELECT_ALL, QStringLiteral("&Select all\tCTRL+A"),
+               QKeySequence(Qt::CTRL | Qt::Key_A));
+
+    // Mask
+    m = bar->addMenu(QStringLiteral("&Mask  "));
+    p = QStringLiteral("Mask");
+    sub = m->addMenu(QStringLiteral("Create mask"));
+    const struct {
+        int id;
+        const char* text;
+        const char* tip;
+    } maskCommands[] = {
+        {CMD_MASK_PICK_KEY, "Pick key color", "pickup the transparency color with left mouse button"},
+        {CMD_MASK_ONE_BIT, "1-bit alpha channel", "Digitize 8-bit alpha values to 1-bit mask"},
+        {CMD_MASK_EIGHT_BIT, "8-bit alpha channel", "copy the alpha channel to the mask"},
+        {CMD_MASK_INTENSITY, "Intensity", ""},
+        {CMD_MASK_BORDER, "1-Pixel Border",
+         "Creates alpha channel. 1px border Intensity, inside full, outside 0"},
+        {CMD_MASK_CLEAR, "&Clear", "Clears the mask"},
+        {CMD_MASK_INVERT, "&Invert", "Invert the mask"},
+    };
+    for (const auto& c : maskCommands) {
+        const bool top = c.id == CMD_MASK_CLEAR || c.id == CMD_MASK_INVERT;
+        addCommand(top ? m : sub, top ? p : p + QStringLiteral("/Create mask"), c.id,
+                   QString::fromLatin1(c.text))
+            ->setStatusTip(QString::fromLatin1(c.tip));
+    }
+
+    // View
+    m = bar->addMenu(QStringLiteral("&View  "));
+    p = QStringLiteral("View");
+    addCommand(m, p, CMD_TOOLBAR, QStringLiteral("&Toolbar"))->setCheckable(true);
+    addCommand(m, p, CMD_STATUS_BAR, QStringLiteral("&Status Bar"))->setCheckable(true);
+    m->addSeparator();
+    addCommand(m, p, CMD_ZOOM_IN, QStringLiteral("Zoom in\t    m"), QKeySequence(Qt::Key_M));
+    addCommand(m, p, CMD_ZOOM_OUT, QStringLiteral("Zoom out\t    n"), QKeySequence(Qt::Key_N));
+    sub = m->addMenu(QStringLiteral("&Zoom"));
+    for (int z = 1; z <= 4; ++z)
+        addCommand(sub, p + QStringLiteral("/Zoom"), CMD_ZOOM_1 + z - 1,
+                   QStringLiteral("&%1x").arg(z))
+            ->setCheckable(true);
+    m->addSeparator();
+    addCommand(m, p, CMD_GRID, QStringLiteral("&Grid\t    g"), QKeySequence(Qt::Key_G))
+        ->setCheckable(true);
+    addCommand(m, p, CMD_GRID_OPTIONS, QStringLiteral("Grid &Options\t "));
+    addCommand(m, p, CMD_SNAP, QStringLiteral("S&nap to Grid\t    CRTL+g"),
+               QKeySequence(Qt::CTRL | Qt::Key_G))
+        ->setCheckable(true);
+    sub = m->addMenu(QStringLiteral("Grid Modus"));
+    addCommand(sub, p + QStringLiteral("/Grid Modus"), CMD_GRID_NORMAL, QStringLiteral("&Normal"))
+        ->setCheckable(true);
+    addCommand(sub, p + QStringLiteral("/Grid Modus"), CMD_GRID_ISOMETRIC,
+               QStringLiteral("&Isometric"))
+        ->setCheckable(true);
+    m->addSeparator();
+    addCommand(m, p, CMD_RED, QStringLiteral("&Red\t    1"), QKeySequence(Qt::Key_1))
+        ->setCheckable(true);
+    addCommand(m, p, CMD_GREEN, QStringLiteral("&Green\t    2"), QKeySequence(Qt::Key_2))
+        ->setCheckable(true);
+    addCommand(m, p, CMD_BLUE, QStringLiteral("&Blue\t    3"), QKeySequence(Qt::Key_3))
+        ->setCheckable(true);
+    addCommand(m, p, CMD_ALPHA, QStringLiteral("&Alpha\t    4"), QKeySequence(Qt::Key_4))
+        ->setCheckable(true);
+
+    // Tools
+    m = bar->addMenu(QStringLiteral("&Tools"));
+    p = QStringLiteral("Tools");
+    addCommand(m, p, CMD_POSITION_LIST, QStringLiteral("&Position List"));
+    addCommand(m, p, CMD_FONT_WIZARD, QStringLiteral("Texture Font Wizard"));
+    addCommand(m, p, CBitmapDoc::CMD_ANIMMASTER, QStringLiteral("&Animationmaster"));
+
+    // Window
+    m = bar->addMenu(QStringLiteral("&Window "));
+    p = QStringLiteral("Window");
+    addCommand(m, p, CMD_NEW_WINDOW, QStringLiteral("&New Window"));
+    addCommand(m, p, CMD_CASCADE, QStringLiteral("&Cascade"));
+    addCommand(m, p, CMD_TILE_VERTICAL, QStringLiteral("Tile &Vertical"));
+    addCommand(m, p, CMD_TILE_HORIZONTAL, QStringLiteral("Tile &Horizontal"));
+    addCommand(m, p, CMD_CLOSE_ALL, QStringLiteral("Close &All"));
+
+    // Help
+    m = bar->addMenu(QStringLiteral("&Help"));
+    addCommand(m, QStringLiteral("Help"), CMD_ABOUT, QStringLiteral("&About Tarquil..."));
+
+    // The frame commands live on the tool bar and their keys only.
+    const struct {
+        int id;
+        const char* text;
+        const char* path;
+        int key;
+    } frameCommands[] = {{CMD_FIRST_FRAME, "Go to first anim frame", "First frame", Qt::Key_1},
+                         {CMD_PREVIOUS_FRAME, "Go to previous frame", "Previous frame", Qt::Key_2},
+                         {CMD_PLAY, "Play animation", "Play", Qt::Key_3},
+                         {CMD_NEXT_FRAME, "Go to next frame", "Next frame", Qt::Key_4},
+                         {CMD_LAST_FRAME, "Go to last frame", "Last frame", Qt::Key_5}};
+    for (const auto& c : frameCommands) {
+        QAction* a = addCommand(nullptr, QStringLiteral("Animation"), c.id,
+                                QString::fromLatin1(c.text), QKeySequence(Qt::CTRL | c.key));
+        paths_[pathKey(QStringLiteral("Animation/") + QLatin1String(c.path))] = c.id;
+        addAction(a);  // keys work without a menu entry
+        if (c.id == CMD_PLAY) a->setCheckable(true);
+    }
+    addAction(action(CMD_PASTE_NEW));
+}
+
+void CMainFrame::buildToolBars() {
+    auto fill = [this](QToolBar* bar, std::initializer_list<std::pair<int, const char*>> buttons) {
+        for (const auto& [id, icon] : buttons) {
+            if (id == 0) {
+                bar->addSeparator();
+                continue;
+            }
+            QAction* a = action(id);
+            a->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
+            bar->addAction(a);
+            if (QWidget* w = bar->widgetForAction(a)) {
+                w->setAccessibleName(a->toolTip());
+                w->setToolTip(a->toolTip());
+            }
+        }
+    };
+    mainBar_ = new QToolBar(QStringLiteral("Toolbar"), this);
+    mainBar_->setObjectName(QStringLiteral("mainToolBar"));
+    mainBar_->setAccessibleName(QStringLiteral("Toolbar"));
+    mainBar_->setIconSize(QSize(16, 16));
+    fill(mainBar_, {{CMD_NEW, "new"},
+                    {CMD_OPEN, "open"},
+                    {CMD_SAVE, "save"},
+                    {0, nullptr},
+                    {CMD_COPY, "copy"},
+                    {CMD_PASTE, "paste"},
+                    {0, nullptr},
+                    {CMD_UNDO, "undo"},
+                    {CMD_REDO, "redo"},
+                    {0, nullptr},
+                    {CMD_FIRST_FRAME, "first"},
+                    {CMD_PREVIOUS_FRAME, "previous"},
+                    {CMD_PLAY, "play"},
+                    {CMD_NEXT_FRAME, "next"},
+                    {CMD_LAST_FRAME, "last"}});
+    addToolBar(Qt::TopToolBarArea, mainBar_);
+
+    paletteBar_ = new QToolBar(QStringLiteral("Bitmap Palette"), this);
+    paletteBar_->setObjectName(QStringLiteral("paletteToolBar"));
+    paletteBar_->setAccessibleName(QStringLiteral("Bitmap Palette"));
+    paletteBar_->setIconSize(QSize(16, 16));
+    fill(paletteBar_, {{CMD_ZOOM_IN, "zoom_in"},
+                       {CMD_ZOOM_OUT, "zoom_out"},
+                       {CMD_CROP, "crop"},
+                       {CMD_GRID, "grid"},
+                       {CMD_SNAP, "snap"},
+                       {CMD_FRAME_SELECT, "frame_select"},
+                       {0, nullptr},
+                       {CMD_RED, "red"},
+                       {CMD_GREEN, "green"},
+                       {CMD_BLUE, "blue"},
+                       {CMD_ALPHA, "alpha"}});
+    // Beside the main bar, on the same line.
+    addToolBar(Qt::TopToolBarArea, paletteBar_);
+    // The bars' own overflow buttons need a name too.
+    for (QToolBar* bar : {mainBar_, paletteBar_})
+        for (QToolButton* b : bar->findChildren<QToolButton*>())
+            if (b->accessibleName().isEmpty() && !b->defaultAction())
+                b->setAccessibleName(QStringLiteral("More buttons"));
+}
+
+void CMainFrame::buildStatusBar() {
+    // Each pane is as wide as its longest text, as the indicator strings have always set it.
+    const struct {
+        const char* name;
+        const char* widest;
+    } panes[5] = {{"Messages", nullptr},
+                  {"Image size", "Size=(0000x0000)"},
+                  {"Selection", "Rect(0000:0000-0000:0000) Size=(0000x0000)"},
+                  {"Zoom", "100%"},
+                  {"Cursor position", "0000:0000"}};
+    for (int i = 0; i < 5; ++i) {
+        auto* l = new QLabel(this);
+        l->setObjectName(QStringLiteral("statusPane%1").arg(i));
+        l->setAccessibleName(QLatin1String(panes[i].name));
+        if (panes[i].widest) {
+            l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QLatin1String(panes[i].widest)) + 8);
+            l->setFrameShape(QFrame::StyledPanel);
+            statusBar()->addPermanentWidget(l);
+        } else {
+            l->setText(QStringLiteral("Ready"));
+            statusBar()->addWidget(l, 1);
+        }
+        panes_[i] = l;
+    }
+    // Fly-by texts and messages show in pane 0 itself, so the pane is always there to read.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
+        if (!text.isEmpty()) {
+            panes_[0]->setText(text);
+            statusBar()->clearMessage();
+        }
+    });
+}
+
+QLabel* CMainFrame::statusPane(int index) const {
+    return index >= 0 && index < 5 ? panes_[index] : nullptr;
+}
+
+void CMainFrame::buildContextMenu() {
+    contextMenu_ = new QMenu(QStringLiteral("Bitmap"), this);
+    contextMenu_->setObjectName(QStringLiteral("Bitmap"));
+    const struct {
+        int id;
+        const char* text;
+    } entries[] = {{CMD_PASTE, "Paste\tCTRL+V"},
+                   {CMD_PASTE_CLIPBOARD, "Paste Clipboard\tCTRL+B"},
+                   {CMD_COPY, "Copy\tCTRL+C"},
+                   {0, nullptr},
+                   {CMD_GRID, "Grid\tg"},
+                   {CMD_SNAP, "Snap to grid \tCTRL+g"},
+                   {CMD_MAKE_GRID, "Make Grid\tG"},
+                   {0, nullptr},
+                   {CMD_ZOOM_IN, "Zoom In\tm"},
+                   {CMD_ZOOM_OUT, "Zoom Out\tn"},
+                   {0, nullptr},
+                   {CMD_EXPORT, "Export 3df"}};
+    for (const auto& e : entries) {
+        if (e.id == 0) {
+            contextMenu_->addSeparator();
+            continue;
+        }
+        const int id = e.id;
+        QAction* a = contextMenu_->addAction(QString::fromLatin1(e.text));
+        a->setData(id);
+        connect(a, &QAction::triggered, this, [this, id] { trigger(id); });
+    }
+    // The entries follow their commands' state each time the menu opens.
+    connect(contextMenu_, &QMenu::aboutToShow, this, [this] {
+        updateCommands();
+        for (QAction* a : contextMenu_->actions()) {
+            if (a->isSeparator()) continue;
+            QAction* cmd = action(a->data().toInt());
+            a->setEnabled(cmd && cmd->isEnabled());
+            a->setCheckable(cmd && cmd->isCheckable());
+            a->setChecked(cmd && cmd->isChecked());
+        }
+    });
+}
+
+QAction* CMainFrame::action(const QString& menuPath) const {
+    auto it = paths_.find(pathKey(menuPath));
+    return it == paths_.end() ? nullptr : action(it->second);
+}
+
+QAction* CMainFrame::action(int command) const {
+    auto it = commands_.find(command);
+    return it == commands_.end() ? nullptr : it->second.action;
+}
+
+void CMainFrame::handle(const QString& menuPath, std::function<void()> run,
+                        std::function<bool()> enabled, std::function<bool()> checked) {
+    auto it = paths_.find(pathKey(menuPath));
+    if (it != paths_.end())
+        handle(it->second, std::move(run), std::move(enabled), std::move(checked));
+}
+
+void CMainFrame::handle(int command, std::function<void()> run, std::function<bool()> enabled,
+                        std::function<bool()> checked) {
+    auto it = commands_.find(command);
+    if (it == commands_.end()) return;
+    it->second.run = std::move(run);
+    it->second.enabled = std::move(enabled);
+    it->second.checked = std::move(checked);
+    updateCommands();
+}
+
+bool CMainFrame::commandEnabled(int command) const {
+    auto it = commands_.find(command);
+    if (it == commands_.end() || !it->second.run) return false;
+    return !it->second.enabled || it->second.enabled();
+}
+
+void CMainFrame::trigger(int command) {
+    auto it = commands_.find(command);
+    if (it == commands_.end() || !commandEnabled(command)) return;
+    // A copy: the handler may replace itself.
+    const std::function<void()> run = it->second.run;
+    run();
+    if (!destroying_) updateCommands();
+}
+
+void CMainFrame::updateCommands() {
+    if (destroying_) return;
+    for (auto& [id, c] : commands_) {
+        c.action->setEnabled(commandEnabled(id));
+        if (c.checked) {
+            c.action->setCheckable(true);
+            c.action->setChecked(c.checked());
+        } else if (c.action->isCheckable()) {
+            c.action->setChecked(false);
+        }
+    }
+    if (CBitmapView* v = activeView()) panes_[3]->setText(QStringLiteral("%1%").arg(v->zoom() * 100));
+    if (CBitmapDoc* d = activeDocument())
+        setWindowTitle(QString::fromStdString(d->title()) + QStringLiteral(" - ") + kAppTitle);
+    else
+        setWindowTitle(kAppTitle);
+}
+
+// The commands this window carries out itself; other parts of the editor add theirs through
+// handle() from their own files.
+void CMainFrame::installDefaultHandlers() {
+    auto hasDoc = [this] { return activeDocument() != nullptr; };
+    auto docEnabled = [this](int id) {
+        return [this, id] {
+            CBitmapDoc* d = activeDocument();
+            return d && d->isEnabled(id);
+        };
+    };
+    handle(CMD_NEW, [this] { newDocument(); });
+    handle(CMD_OPEN, [this] { openDialog(); });
+    handle(CMD_CLOSE, [this] { closeDocument(); }, hasDoc);
+    handle(CMD_SAVE, [this] { saveDocument(); }, docEnabled(CMD_SAVE));
+    handle(CMD_SAVE_AS, [this] { saveDocumentAs(); }, hasDoc);
+    handle(CMD_EXPORT, [this] { exportTexture(); }, hasDoc);
+    handle(CMD_EXIT, [this] { close(); });
+    handle(CMD_UNDO, [this] { undo(); }, docEnabled(CMD_UNDO));
+    handle(CMD_REDO, [this] { redo(); }, docEnabled(CMD_REDO));
+    for (int id : {CMD_FIRST_FRAME, CMD_PREVIOUS_FRAME, CMD_PLAY, CMD_NEXT_FRAME, CMD_LAST_FRAME})
+        handle(id, [this, id] { runCommand(id); }, docEnabled(id), [this, id] {
+            CBitmapDoc* d = activeDocument();
+            return d && d->isChecked(id);
+        });
+
+    auto idle = [this] { return editIdle(); };
+    auto hasFrame = [this] {
+        CBitmapDoc* d = activeDocument();
+        const Frame* f = d && d->frames() ? d->frames()->currentFrame() : nullptr;
+        return f && f->hasPixels();
+    };
+    handle(CMD_SCALE, [this] { scaleImage(); }, idle);
+    handle(CMD_RESIZE, [this] { resizeImage(); }, idle);
+    handle(CMD_FLIP_VERTICAL, [this] { flipVertical(); }, idle);
+    handle(CMD_FLIP_HORIZONTAL, [this] { flipHorizontal(); }, idle);
+    handle(CMD_FLIP_ISOMETRIC, [this] { flipIsometric(); }, idle);
+    handle(CMD_AUTO_CROP, [this] { autoCrop(); }, idle);
+    handle(CMD_CROP, [this] { cropSelection(); }, [this] {
+        CBitmapView* v = activeView();
+        return editIdle() && v && !v->selection().empty();
+    });
+    handle(CMD_SELECT_ALL, [this] { selectAll(); }, hasFrame);
+    for (int id : {CMD_MASK_ONE_BIT, CMD_MASK_EIGHT_BIT, CMD_MASK_INTENSITY, CMD_MASK_BORDER})
+        handle(id, [this, id] { maskCommand(id); }, hasFrame);
+    for (int id : {CMD_MASK_PICK_KEY, CMD_MASK_CLEAR, CMD_MASK_INVERT})
+        handle(id, [this, id] { maskCommand(id); }, idle);
+
+    handle(CMD_TOOLBAR, [this] { toggleToolBars(); }, {}, [this] { return toolBarsShown_; });
+    handle(CMD_STATUS_BAR, [this] { toggleStatusBar(); }, {},
+           [this] { return !statusBar()->isHidden(); });
+    // Zoom and the alpha channel until the view's own commands take them over.
+    handle(CMD_ZOOM_IN, [this] {
+        if (auto* v = activeView()) v->setZoom(v->zoom() + 1);
+    }, [this] { return activeView() && activeView()->zoom() < 8; });
+    handle(CMD_ZOOM_OUT, [this] {
+        if (auto* v = activeView()) v->setZoom(v->zoom() - 1);
+    }, [this] { return activeView() && activeView()->zoom() > 1; });
+    for (int z = 1; z <= 4; ++z)
+        handle(CMD_ZOOM_1 + z - 1, [this, z] {
+            if (auto* v = activeView()) v->setZoom(z);
+        }, [this] { return activeView() != nullptr; },
+               [this, z] { return activeView() && activeView()->zoom() == z; });
+    handle(CMD_ALPHA, [this] { toggleAlpha(); }, hasFrame,
+           [this] { return activeView() && activeView()->maskShown(); });
+
+    handle(CMD_POSITION_LIST, [this] { showPositionList(); });
+    handle(CMD_FONT_WIZARD, [this] { fontTexture(); });
+    handle(CBitmapDoc::CMD_ANIMMASTER, [this] { animationMaster(); }, [this] {
+        CBitmapDoc* d = activeDocument();
+        return editIdle() && d->isEnabled(CBitmapDoc::CMD_ANIMMASTER);
+    });
+
+    handle(CMD_NEW_WINDOW, [this] { newWindow(); }, hasDoc);
+    handle(CMD_CASCADE, [this] { mdi_->cascadeSubWindows(); }, hasDoc);
+    // Vertical tiling puts the windows side by side, horizontal one above the other.
+    auto tile = [this](bool sideBySide) {
+        const std::vector<CChildFrame*> list = children_;
+        std::vector<CChildFrame*> shown;
+        for (CChildFrame* c : list)
+            if (!c->isMinimized()) shown.push_back(c);
+        if (shown.empty()) return;
+        const QSize area = mdi_->viewport()->size();
+        const int n = int(shown.size());
+        for (int i = 0; i < n; ++i) {
+            shown[size_t(i)]->showNormal();
+            if (sideBySide) {
+                const int x0 = area.width() * i / n, x1 = area.width() * (i + 1) / n;
+                shown[size_t(i)]->setGeometry(x0, 0, x1 - x0, area.height());
+            } else {
+                const int y0 = area.height() * i / n, y1 = area.height() * (i + 1) / n;
+                shown[size_t(i)]->setGeometry(0, y0, area.width(), y1 - y0);
+            }
+        }
+    };
+    handle(CMD_TILE_VERTICAL, [tile] { tile(true); }, hasDoc);
+    handle(CMD_TILE_HORIZONTAL, [tile] { tile(false); }, hasDoc);
+    handle(CMD_CLOSE_ALL, [this] { closeAllDocuments(); }, hasDoc);
+    handle(CMD_ABOUT, [this] { about(); });
+}
+
+bool CMainFrame::editIdle() const {
+    CBitmapDoc* d = activeDocument();
+    if (!d) return false;
+    const FrameSequence* seq = d->frames();
+    const Frame* f = seq ? seq->currentFrame() : nullptr;
+    // Edits change every frame; a playing animation would show half-done frames.
+    return f && f->hasPixels() && !d->playing();
+}
+
+void CMainFrame::toggleToolBars() {
+    toolBarsShown_ = !toolBarsShown_;
+    mainBar_->setVisible(toolBarsShown_);
+    paletteBar_->setVisible(toolBarsShown_);
+}
+
+void CMainFrame::toggleStatusBar() { statusBar()->setVisible(statusBar()->isHidden()); }
+
+void CMainFrame::about() {
+    QDialog dlg(this);
+    dlg.setWindowTitle(QStringLiteral("About Tarquil"));
+    auto* layout = new QVBoxLayout(&dlg);
+    auto* icon = new QLabel;
+    icon->setPixmap(QIcon(QStringLiteral(":/icons/tarquil.svg")).pixmap(48, 48));
+    icon->setAccessibleName(QStringLiteral("Tarquil"));
+    auto* version = new QLabel(kAppTitle.left(100));
+    version->setObjectName(QStringLiteral("version"));
+    version->setAccessibleName(version->text());
+    auto* line = new QLabel(QStringLiteral("Tarquil Studio: sprites, fonts and textures for games"));
+    line->setAccessibleName(line->text());
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    buttons->button(QDialogButtonBox::Ok)->setAccessibleName(QStringLiteral("OK"));
+    connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    layout->addWidget(icon, 0, Qt::AlignHCenter);
+    layout->addWidget(version, 0, Qt::AlignHCenter);
+    layout->addWidget(line, 0, Qt::AlignHCenter);
+    layout->addWidget(buttons);
+    dlg.exec();
+}
+
+// ---- Documents and their windows -------------------------------------------------------------
+
+CChildFrame* CMainFrame::addChild(CBitmapDoc* doc) {
+    auto* child = new CChildFrame(doc, this);
+    children_.push_back(child);
+    alive_.push_back(child);
+    connect(child, &QObject::destroyed, this, &CMainFrame::childDestroyed);
     mdi_->addSubWindow(child);
-    child->resize(640, 480);
-    child->show();
     CBitmapView* view = child->view();
     view->setFrameSize(settings().getInt("Frame", "width", 32),
                        settings().getInt("Frame", "height", 32));
+    connect(view, &CBitmapView::contextMenuWanted, this,
+            [this](const QPoint& globalPos) { contextMenu_->popup(globalPos); });
     connect(view, &CBitmapView::selectionChanged, this, [this, view] {
         if (view != activeView()) return;
         viewStatusChanged();
         updateCommands();
     });
+    placeChild(child);
+    child->show();
     mdi_->setActiveSubWindow(child);
-    positionWindow_->attach(child->doc());
+    lastActive_ = child;
+    positionWindow_->attach(doc);
+    refreshTitles();
     updateCommands();
     return child;
 }
 
+// A new window is as large as its picture at the view's zoom (within the work area), and each
+// one is placed a step further down and right, back to the corner when it would leave the area.
+void CMainFrame::placeChild(CChildFrame* child) {
+    const QSize area = mdi_->viewport()->size().expandedTo(QSize(200, 150));
+    const QSize image = child->view()->imageSize() * child->view()->zoom();
+    const int frame = child->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, child);
+    const int title = child->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, child);
+    const int border = 2 * child->view()->frameWidth();
+    QSize size(image.width() + 2 * frame + border, image.height() + title + frame + border);
+    size = size.expandedTo(QSize(160, 100)).boundedTo(area);
+    const int step = title > 0 ? title : 24;
+    const int n = int(children_.size()) - 1;
+    int x = n * step, y = n * step;
+    if (x + size.width() > area.width() || y + size.height() > area.height()) {
+        const int fit = std::max(1, std::min((area.width() - size.width()) / step,
+                                             (area.height() - size.height()) / step) + 1);
+        x = (n % fit) * step;
+        y = (n % fit) * step;
+    }
+    child->resize(size);
+    child->move(x, y);
+}
+
+QMdiSubWindow* CMainFrame::addDocument(std::unique_ptr<CBitmapDoc> doc) {
+    CBitmapDoc* d = doc.get();
+    docs_.push_back(std::move(doc));
+    d->onUpdate = [this, d](int hint, const TxRect* rect) {
+        for (CChildFrame* c : children_)
+            if (c->doc() == d) c->view()->onUpdate(hint, rect);
+        refreshTitles();
+        documentChanged(d, hint);
+    };
+    return addChild(d);
+}
+
+void CMainFrame::newWindow() {
+    CChildFrame* c = activeChild();
+    if (!c) return;
+    CChildFrame* n = addChild(c->doc());
+    n->view()->setZoom(c->view()->zoom());
+}
+
+bool CMainFrame::confirmClose(CChildFrame* child) {
+    CBitmapDoc* doc = child->doc();
+    int views = 0;
+    for (CChildFrame* c : children_)
+        if (c->doc() == doc) ++views;
+    return views > 1 || askToSave(doc);
+}
+
+void CMainFrame::childClosing(CChildFrame* child) {
+    children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());
+    if (lastActive_ == child) lastActive_ = nullptr;
+    CBitmapDoc* doc = child->doc();
+    const bool shown = std::any_of(children_.begin(), children_.end(),
+                                   [doc](CChildFrame* c) { return c->doc() == doc; });
+    if (!shown) {
+        positionWindow_->documentClosing(doc);
+        for (auto it = docs_.begin(); it != docs_.end(); ++it)
+            if (it->get() == doc) {
+                (*it)->onUpdate = nullptr;
+                retired_.push_back(std::move(*it));
+                docs_.erase(it);
+                break;
+            }
+    }
+    refreshTitles();
+    if (!destroying_) {
+        viewStatusChanged();
+        updateCommands();
+    }
+}
+
+void CMainFrame::childDestroyed(QObject* child) {
+    alive_.erase(std::remove(alive_.begin(), alive_.end(), child), alive_.end());
+    // A retired document goes once no window object that shows it remains.
+    if (alive_.empty()) retired_.clear();
+    for (auto it = retired_.begin(); it != retired_.end();) {
+        const CBitmapDoc* d = it->get();
+        const bool used = std::any_of(alive_.begin(), alive_.end(), [d](QObject* o) {
+            return static_cast<CChildFrame*>(o)->doc() == d;
+        });
+        it = used ? std::next(it) : retired_.erase(it);
+    }
+}
+
+void CMainFrame::closeDocument() {
+    CChildFrame* active = activeChild();
+    if (!active) return;
+    CBitmapDoc* doc = active->doc();
+    if (doc->isModified()) {
+        // The document's last window asks; the others go without a question.
+        for (CChildFrame* c : std::vector<CChildFrame*>(children_))
+            if (c->doc() == doc && c != active) c->closeWithoutPrompt();
+        active->close();
+        return;
+    }
+    for (CChildFrame* c : std::vector<CChildFrame*>(children_))
+        if (c->doc() == doc) c->closeWithoutPrompt();
+}
+
+bool CMainFrame::askToSave(CBitmapDoc* doc) {
+    if (!doc->isModified()) return true;
+    for (CChildFrame* c : children_)
+        if (c->doc() == doc) {
+            mdi_->setActiveSubWindow(c);
+            break;
+        }
+    const QString name = QString::fromStdString(doc->title()).left(24).trimmed();
+    const MsgResult r = prompts().message(
+        QStringLiteral("Save changes to %1?").arg(name).toStdString(), MsgIcon::Warning,
+        MsgButtons::YesNoCancel);
+    if (r == MsgResult::Cancel) return false;
+    if (r == MsgResult::No) return true;
+    const bool saved = doc->save(prompts(), progress_.get());
+    refreshTitles();
+    // A save that failed or was cancelled keeps the document open.
+    return saved && !doc->isModified();
+}
+
+bool CMainFrame::closeAllDocuments() {
+    // Every question first: a Cancel anywhere leaves every window open.
+    std::vector<CBitmapDoc*> docs;
+    for (auto& d : docs_) docs.push_back(d.get());
+    for (CBitmapDoc* d : docs)
+        if (!askToSave(d)) return false;
+    for (CChildFrame* c : std::vector<CChildFrame*>(children_)) {
+        c->closeWithoutPrompt();
+        // Gone at once, so that the caller sees no window left.
+        delete c;
+    }
+    return true;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    if (!closeAllDocuments()) {
+        e->ignore();
+        return;
+    }
+    e->accept();
+}
+
 bool CMainFrame::openFile(const QString& path) {
     const std::string p = QFileInfo(path).absoluteFilePath().toStdString();
-    for (QMdiSubWindow* w : mdi_->subWindowList()) {
-        auto* child = static_cast<CChildFrame*>(w);
-        if (child->doc()->pathName() == p) {
-            mdi_->setActiveSubWindow(w);
+    for (CChildFrame* c : children_)
+        if (c->doc()->pathName() == p) {
+            mdi_->setActiveSubWindow(c);
             return true;
         }
-    }
     auto doc = std::make_unique<CBitmapDoc>();
     if (!doc->onOpenDocument(p, prompts())) return false;
     addDocument(std::move(doc));
     return true;
 }
 
+CChildFrame* CMainFrame::activeChild() const {
+    QMdiSubWindow* w = mdi_->activeSubWindow();
+    for (CChildFrame* c : children_)
+        if (c == w) return c;
+    // Without window activation (no focus, or tests) the one last made active.
+    for (CChildFrame* c : children_)
+        if (c == lastActive_) return c;
+    return children_.empty() ? nullptr : children_.back();
+}
+
 CBitmapDoc* CMainFrame::activeDocument() const {
-    auto* w = static_cast<CChildFrame*>(mdi_->activeSubWindow());
-    if (!w && !mdi_->subWindowList().isEmpty()) w = static_cast<CChildFrame*>(mdi_->subWindowList().last());
-    return w ? w->doc() : nullptr;
+    CChildFrame* c = activeChild();
+    return c ? c->doc() : nullptr;
 }
 
 CBitmapView* CMainFrame::activeView() const {
-    auto* w = static_cast<CChildFrame*>(mdi_->activeSubWindow());
-    if (!w && !mdi_->subWindowList().isEmpty()) w = static_cast<CChildFrame*>(mdi_->subWindowList().last());
-    return w ? w->view() : nullptr;
+    CChildFrame* c = activeChild();
+    return c ? c->view() : nullptr;
 }
 
 QSize CMainFrame::shownImageSize() const {
     CBitmapView* v = activeView();
     return v ? v->imageSize() : QSize();
 }
-
-int CMainFrame::documentCount() const { return int(mdi_->subWindowList().size()); }
 
 CBitmapDoc* CMainFrame::createDocument(Prompts& p) {
     auto doc = std::make_unique<CBitmapDoc>();
@@ -334,7 +917,7 @@ void CMainFrame::saveDocumentAs() {
 }
 
 void CMainFrame::exportTexture() {
-    if (CBitmapDoc* d = activeDocument()) d->exportTexture(prompts(), *settings_);
+    if (CBitmapDoc* d = activeDocument()) d->exportTexture(prompts(), settings());
 }
 
 void CMainFrame::undo() {
@@ -360,66 +943,13 @@ void CMainFrame::runCommand(int command) {
 }
 
 void CMainFrame::refreshTitles() {
-    for (QMdiSubWindow* w : mdi_->subWindowList())
-        w->setWindowTitle(QString::fromStdString(static_cast<CChildFrame*>(w)->doc()->title()));
-}
-
-void CMainFrame::updateCommands() {
-    CBitmapDoc* d = activeDocument();
-    for (auto& [id, action] : commandActions(this)) {
-        if (id == CMD_NEW || id == CMD_OPEN) continue;
-        action->setEnabled(commandEnabled(id));
-        if (id == CMD_ALPHA)
-            action->setChecked(activeView() && activeView()->maskShown());
-        else if (action->isCheckable())
-            action->setChecked(d && d->isChecked(id));
-    }
-    if (d)
-        setWindowTitle(QString::fromStdString(d->title()) + QStringLiteral(" - Tarquil 1.25"));
-    else
-        setWindowTitle(QStringLiteral("Tarquil 1.25"));
-}
-
-void CMainFrame::closeEvent(QCloseEvent* e) {
-    mdi_->closeAllSubWindows();
-    if (!mdi_->subWindowList().isEmpty()) {
-        e->ignore();
-        return;
-    }
-    e->accept();
-}
-
-bool CMainFrame::commandEnabled(int command) const {
-    CBitmapDoc* d = activeDocument();
-    if (command == CMD_POSITION_LIST || command == CMD_FONT_WIZARD) return true;
-    if (!d) return false;
-    const FrameSequence* seq = d->frames();
-    const Frame* f = seq ? seq->currentFrame() : nullptr;
-    const bool hasFrame = f && f->hasPixels();
-    // Edits change every frame; a playing animation would show half-done frames.
-    const bool idle = hasFrame && !d->playing();
-    switch (command) {
-    case CMD_SCALE:
-    case CMD_RESIZE:
-    case CMD_FLIP_VERTICAL:
-    case CMD_FLIP_HORIZONTAL:
-    case CMD_FLIP_ISOMETRIC:
-    case CMD_AUTO_CROP: return idle;
-    case CMD_CROP: {
-        CBitmapView* v = activeView();
-        return idle && v && !v->selection().empty();
-    }
-    case CMD_SELECT_ALL:
-    case CMD_ALPHA:
-    case CMD_MASK_ONE_BIT:
-    case CMD_MASK_EIGHT_BIT:
-    case CMD_MASK_INTENSITY:
-    case CMD_MASK_BORDER: return hasFrame;
-    case CMD_MASK_PICK_KEY:
-    case CMD_MASK_CLEAR:
-    case CMD_MASK_INVERT: return idle;
-    case CBitmapDoc::CMD_ANIMMASTER: return idle && d->isEnabled(command);
-    default: return d->isEnabled(command);
+    // A document in several windows numbers them: "name:1", "name:2".
+    std::map<CBitmapDoc*, int> count, seen;
+    for (CChildFrame* c : children_) ++count[c->doc()];
+    for (CChildFrame* c : children_) {
+        QString t = QString::fromStdString(c->doc()->title());
+        if (count[c->doc()] > 1) t += QStringLiteral(":%1").arg(++seen[c->doc()]);
+        c->setWindowTitle(t);
     }
 }
 
@@ -636,16 +1166,16 @@ void CMainFrame::documentChanged(CBitmapDoc* doc, int hint) {
     if (doc == activeDocument()) viewStatusChanged();
 }
 
-void CMainFrame::documentClosing(CBitmapDoc* doc) { positionWindow_->documentClosing(doc); }
-
 void CMainFrame::viewStatusChanged() {
     CBitmapView* v = activeView();
+    QLabel* sizePane_ = panes_[1];
+    QLabel* selectionPane_ = panes_[2];
+    QLabel* cursorPane_ = panes_[4];
     if (!v) {
-        sizePane_->clear();
-        selectionPane_->clear();
-        cursorPane_->clear();
+        for (int i = 1; i < 5; ++i) panes_[i]->clear();
         return;
     }
+    panes_[3]->setText(QStringLiteral("%1%").arg(v->zoom() * 100));
     const QSize s = v->imageSize();
     const TxRect& r = v->selection();
     const QPoint p = v->cursorPos();

@@ -1,35 +1,63 @@
-// The editor's main window: a multiple-document frame whose child windows each show one document.
+// The editor's main window: a multiple-document frame whose child windows show the documents,
+// with the menu bar, the two tool bars, the five-pane status bar and the application commands.
 #pragma once
 
 #include <QMainWindow>
+#include <QMdiSubWindow>
 #include <QString>
+#include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "model/ports.h"
 
 class CBitmapDoc;
 class CBitmapView;
-class QMdiArea;
-class QMdiSubWindow;
-class QTimer;
-class QtProgress;
+class CMainFrame;
+class QAction;
+class QActionGroup;
 class QLabel;
+class QMdiArea;
+class QMenu;
+class QTimer;
+class QToolBar;
+class QtProgress;
 class PositionListWindow;
+struct Preferences;
 struct TxRect;
 
-// Commands of the Edit, Selection and Tools menus handled by the main window.
+// Command identifiers of the menus, tool bars and context menu (the document's own are in
+// document/document.h).
 enum EditCommand : int {
+    CMD_ALPHA = 32771,
+    CMD_BLUE = 32778,
     CMD_CROP = 32780,
     CMD_AUTO_CROP = 32781,
     CMD_FLIP_HORIZONTAL = 32782,
     CMD_FLIP_ISOMETRIC = 32783,
     CMD_FLIP_VERTICAL = 32784,
+    CMD_PASTE_CLIPBOARD = 32785,  // "&Paste from ClipBoard", Ctrl+B
+    CMD_PASTE_NEW = 32786,        // paste as new document (no menu entry)
     CMD_RESIZE = 32787,
     CMD_SCALE = 32788,
+    CMD_MAKE_GRID = 32792,
+    CMD_FRAME_SELECT = 32793,
+    CMD_GREEN = 32794,
+    CMD_GRID = 32795,
+    CMD_GRID_OPTIONS = 32796,
+    CMD_SNAP = 32797,
+    CMD_RED = 32803,
     CMD_SELECT_ALL = 32804,
     CMD_FONT_WIZARD = 32805,
     CMD_POSITION_LIST = 32806,
-    CMD_ALPHA = 32771,
+    CMD_CLOSE_ALL = 32807,
+    CMD_ZOOM_1 = 32808,  // 32808..32811: "&1x" to "&4x"
+    CMD_ZOOM_IN = 32812,
+    CMD_ZOOM_OUT = 32813,
+    CMD_PREFERENCES = 32777,
+    CMD_GRID_ISOMETRIC = 255,
+    CMD_GRID_NORMAL = 256,
     CMD_MASK_CLEAR = 252,
     CMD_MASK_PICK_KEY = 253,
     CMD_MASK_INVERT = 254,
@@ -37,37 +65,113 @@ enum EditCommand : int {
     CMD_MASK_EIGHT_BIT = 32800,
     CMD_MASK_INTENSITY = 32801,
     CMD_MASK_BORDER = 32817,
+    CMD_CLOSE = 57602,
+    CMD_RECENT_FILE = 57616,
+    CMD_CLEAR_ALL = 57633,
+    CMD_COPY = 57634,
+    CMD_CUT = 57635,
+    CMD_PASTE = 57637,
+    CMD_NEW_WINDOW = 57648,
+    CMD_CASCADE = 57650,
+    CMD_TILE_HORIZONTAL = 57651,
+    CMD_TILE_VERTICAL = 57652,
+    CMD_ABOUT = 57664,
+    CMD_EXIT = 57665,
+    CMD_TOOLBAR = 59392,
+    CMD_STATUS_BAR = 59393,
+};
+
+// A document window: one view of a document. Several windows may show the same document
+// (Window > New Window); the main window owns the documents.
+class CChildFrame : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    CChildFrame(CBitmapDoc* doc, CMainFrame* main);
+    CBitmapDoc* doc() const { return doc_; }
+    CBitmapView* view() const { return view_; }
+    // Closes without the save prompt (the caller has asked already).
+    void closeWithoutPrompt();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    CBitmapDoc* doc_;
+    CMainFrame* main_;
+    CBitmapView* view_;
+    bool asked_ = false;
 };
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    explicit CMainFrame(QWidget* parent = nullptr);
+    // `settings` replaces the user's settings file (tests); it must outlive the window.
+    explicit CMainFrame(QWidget* parent = nullptr, SettingsStore* settings = nullptr);
     ~CMainFrame() override;
 
     // Tests and embedders may answer the questions themselves.
     void setPrompts(Prompts* prompts) { prompts_ = prompts; }
     Prompts& prompts();
-    // Tests keep the settings of the tools in memory.
-    void setSettings(SettingsStore* settings) { settingsOverride_ = settings; }
+    // Tests keep the settings in memory; the preferences are read again from them.
+    void setSettings(SettingsStore* settings);
     SettingsStore& settings();
+    Progress& progress();
 
+    // ---- Commands --------------------------------------------------------------------------
+    // The action of a menu entry by its path of menu texts without "&", the part after the tab
+    // and surrounding blanks, compared case-blind: "Edit/Copy", "View/Grid", "View/Zoom/2x",
+    // "View/Grid Modus/Isometric", "File/Export/Texturemap". Tool-bar commands without a menu
+    // entry are "Animation/First frame", ".../Previous frame", ".../Play", ".../Next frame",
+    // ".../Last frame"; paste as new document is "Edit/Paste as new document". Null if unknown.
+    QAction* action(const QString& menuPath) const;
+    QAction* action(int command) const;
+    // Gives a command its handler and, optionally, its enable and check rules, replacing any
+    // earlier handler. The rules are asked whenever the window updates its commands. A command
+    // without a handler stays disabled, so connect through here, not to QAction::triggered.
+    void handle(const QString& menuPath, std::function<void()> run,
+                std::function<bool()> enabled = {}, std::function<bool()> checked = {});
+    void handle(int command, std::function<void()> run, std::function<bool()> enabled = {},
+                std::function<bool()> checked = {});
+    // Whether a command can run now (its enable rule; false without a handler).
+    bool commandEnabled(int command) const;
+    // Runs a command as its menu entry would (nothing when it is disabled).
+    void trigger(int command);
+    // The document windows' context menu "Bitmap".
+    QMenu* bitmapContextMenu() const { return contextMenu_; }
+    QToolBar* mainToolBar() const { return mainBar_; }
+    QToolBar* paletteToolBar() const { return paletteBar_; }
+    // Status panes 0 (messages, progress) to 4 (size, selection, zoom, cursor).
+    QLabel* statusPane(int index) const;
+    // Sets the enable and check state of every action from its rules.
+    void updateCommands();
+
+    // ---- Documents -------------------------------------------------------------------------
     // Opens a file in a new document window; an already open path activates its window.
     bool openFile(const QString& path);
     CBitmapDoc* activeDocument() const;
     CBitmapView* activeView() const;
+    CChildFrame* activeChild() const;
+    // The open document windows, oldest first.
+    const std::vector<CChildFrame*>& childFrames() const { return children_; }
     // Size of the active document's current frame at 1:1.
     QSize shownImageSize() const;
-    int documentCount() const;
-    // Whether a command of the menus can run now for the active document.
-    bool commandEnabled(int command) const;
+    int documentCount() const { return int(docs_.size()); }
     PositionListWindow* positionWindow() const { return positionWindow_; }
     // The factory of the tools that create documents: a new untitled document in its own window
     // (its size from the pending request), or null when it could not be made.
     CBitmapDoc* createDocument(Prompts& prompts);
     // Called by the child windows.
     void documentChanged(CBitmapDoc* doc, int hint);
-    void documentClosing(CBitmapDoc* doc);
+    // Offers to save doc when `child` is its last window; false when the person cancelled.
+    bool confirmClose(CChildFrame* child);
+    // "Save changes to %1?" for a modified document; false on Cancel or a failed save.
+    bool askToSave(CBitmapDoc* doc);
+    void childClosing(CChildFrame* child);
+
+    // ---- Application ----------------------------------------------------------------------
+    // Asks about every modified document (one "Save changes to %1?" each, Cancel stops at once
+    // and closes nothing), then closes every document window. False when cancelled.
+    bool closeAllDocuments();
 
 public slots:
     void newDocument();
@@ -94,28 +198,63 @@ public slots:
     // The Mask menu (ids above) and View > Alpha.
     void maskCommand(int command);
     void toggleAlpha();
+    void newWindow();
+    void closeDocument();
+    void about();
+    void toggleToolBars();
+    void toggleStatusBar();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    struct Command {
+        QAction* action = nullptr;
+        std::function<void()> run;
+        std::function<bool()> enabled;
+        std::function<bool()> checked;
+    };
+    void buildMenus();
+    void buildToolBars();
+    void buildStatusBar();
+    void buildContextMenu();
+    void installDefaultHandlers();
+    QAction* addCommand(QMenu* menu, const QString& path, int id, const QString& text,
+                        const QKeySequence& key = {});
+    CChildFrame* addChild(CBitmapDoc* doc);
     QMdiSubWindow* addDocument(std::unique_ptr<CBitmapDoc> doc);
+    void placeChild(CChildFrame* child);
     void refreshTitles();
-    void updateCommands();
     void viewStatusChanged();
+    void childDestroyed(QObject* child);
     // Runs an edit of the active document with the wait cursor; false when it may not run.
     bool editReady(int command, CBitmapDoc*& doc, CBitmapView*& view) const;
+    bool editIdle() const;
 
     QMdiArea* mdi_ = nullptr;
     QTimer* timer_ = nullptr;
     bool tickToggle_ = false;
+    bool toolBarsShown_ = true;
     std::unique_ptr<Prompts> ownPrompts_;
     std::unique_ptr<QtProgress> progress_;
     std::unique_ptr<SettingsStore> settings_;
     Prompts* prompts_ = nullptr;
     SettingsStore* settingsOverride_ = nullptr;
     PositionListWindow* positionWindow_ = nullptr;
-    QLabel* sizePane_ = nullptr;
-    QLabel* selectionPane_ = nullptr;
-    QLabel* cursorPane_ = nullptr;
+    QToolBar* mainBar_ = nullptr;
+    QToolBar* paletteBar_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentSeparator_ = nullptr;
+    QMenu* contextMenu_ = nullptr;
+    QLabel* panes_[5] = {};
+    std::map<int, Command> commands_;
+    std::map<QString, int> paths_;  // normalised menu path -> command
+    // Documents and their windows: a document lives while a window shows it; the windows of a
+    // closed document may still be on their way out, so it is freed when the last one is gone.
+    std::vector<std::unique_ptr<CBitmapDoc>> docs_;
+    std::vector<std::unique_ptr<CBitmapDoc>> retired_;
+    std::vector<CChildFrame*> children_;
+    std::vector<QObject*> alive_;
+    CChildFrame* lastActive_ = nullptr;
+    bool destroying_ = false;
 };

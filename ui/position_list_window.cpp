@@ -61,9 +61,13 @@ PositionListWindow::PositionListWindow(CMainFrame* main)
     auto* copyB = button(QStringLiteral("Copy to Clipboard"), [this] { emit copyRequested(); });
     auto* up = new QToolButton(body);
     up->setArrowType(Qt::UpArrow);
+    up->setToolTip(QStringLiteral("Move up"));
+    up->setAccessibleName(up->toolTip());
     connect(up, &QToolButton::clicked, this, [this] { moveItem(-1); });
     auto* down = new QToolButton(body);
     down->setArrowType(Qt::DownArrow);
+    down->setToolTip(QStringLiteral("Move down"));
+    down->setAccessibleName(down->toolTip());
     connect(down, &QToolButton::clicked, this, [this] { moveItem(+1); });
     docButtons_ << up << down;
     auto* close = new QPushButton(QStringLiteral("Close"), body);

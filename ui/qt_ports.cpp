@@ -306,7 +306,12 @@ void QtPrompts::busy(bool on) {
 }
 
 void QtPrompts::status(const std::string& text) {
-    if (status_) status_->showMessage(QString::fromStdString(text));
+    if (!status_) return;
+    // The main window's first pane, when there is one, else the bar's own message area.
+    if (auto* pane = status_->findChild<QLabel*>(QStringLiteral("statusPane0")))
+        pane->setText(QString::fromStdString(text));
+    else
+        status_->showMessage(QString::fromStdString(text));
 }
 
 QtSettingsStore::QtSettingsStore()
@@ -357,18 +362,31 @@ void QtSettingsStore::removeSection(const std::string& section) {
 }
 
 void QtProgress::begin(int total) {
-    if (!bar_) return;
+    if (!bar_ || total <= 0) return;
     if (!progress_) {
-        progress_ = new QProgressBar(bar_);
-        bar_->addWidget(progress_, 1);
+        if (pane_) {
+            progress_ = new QProgressBar(pane_);
+            progress_->setGeometry(pane_->rect());
+        } else {
+            progress_ = new QProgressBar(bar_);
+            bar_->addWidget(progress_, 1);
+        }
+        progress_->setAccessibleName(QStringLiteral("Progress"));
     }
-    progress_->setRange(0, total);
+    progress_->setRange(0, std::min(total, 65535));
     progress_->setValue(0);
     progress_->show();
 }
 
 void QtProgress::step() {
-    if (progress_) progress_->setValue(progress_->value() + 1);
+    if (progress_) {
+        progress_->setValue(progress_->value() + 1);
+        // The last step removes the bar.
+        if (progress_->value() >= progress_->maximum()) {
+            delete progress_;
+            progress_ = nullptr;
+        }
+    }
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

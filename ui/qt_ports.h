@@ -81,12 +81,14 @@ private:
 
 class QtProgress : public Progress {
 public:
-    explicit QtProgress(QStatusBar* bar) : bar_(bar) {}
+    // With a pane, the bar covers that status pane while it runs (the first pane, as always).
+    explicit QtProgress(QStatusBar* bar, QWidget* pane = nullptr) : bar_(bar), pane_(pane) {}
     void begin(int total) override;
     void step() override;
     void end() override;
 
 private:
     QStatusBar* bar_;
+    QWidget* pane_;
     QProgressBar* progress_ = nullptr;
 };

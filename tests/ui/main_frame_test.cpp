@@ -1,0 +1,270 @@
+// The main window's frame: the menu tree with its rules, the tool bars and status panes, document
+// windows, and closing with the save prompts.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "document/document.h"
+#include "model/scripted_prompts.h"
+#include "model/settings.h"
+#include "ui/bitmap_view.h"
+#include "ui/main_window.h"
+#include "ui/qt_ports.h"
+
+namespace {
+
+void ensureApp() {
+    static int argc = 1;
+    static char name[] = "ui_tests";
+    static char* argv[] = {name, nullptr};
+    if (QApplication::instance()) return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    new QApplication(argc, argv);
+}
+
+struct Window {
+    Window() : w((ensureApp(), nullptr), &store) { w.setPrompts(&prompts); }
+    CBitmapDoc* make(int width, int height) {
+        prompts.newSizeAnswer = std::make_pair(width, height);
+        return w.createDocument(prompts);
+    }
+    MemorySettingsStore store;
+    ScriptedPrompts prompts;
+    CMainFrame w;
+};
+
+// Texts of a menu's entries, separators as "-", sub-menus as "name>".
+QStringList entries(QMenu* m) {
+    QStringList out;
+    for (QAction* a : m->actions())
+        out << (a->isSeparator() ? QStringLiteral("-")
+                                 : a->menu() ? a->text() + QLatin1Char('>') : a->text());
+    return out;
+}
+
+QMenu* topMenu(CMainFrame& w, int index) {
+    return w.menuBar()->actions().at(index)->menu();
+}
+
+} // namespace
+
+TEST(MainFrame, MenuTreeTextsKeysAndRules) {
+    Window f;
+    QStringList titles;
+    for (QAction* a : f.w.menuBar()->actions()) titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"&File  ", "&Edit  ", "&Selection  ", "&Mask  ", "&View  ",
+                                   "&Tools", "&Window ", "&Help"}));
+    EXPECT_EQ(entries(topMenu(f.w, 0)),
+              (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S",
+                           "Save &As...", "-", "&Export>", "&Preferences", "-", "Recent File", "-",
+                           "E&xit"}));
+    EXPECT_EQ(entries(topMenu(f.w, 1)),
+              (QStringList{"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
+                           "&Paste\tCtrl+V", "&Paste from ClipBoard\tCtrl+B", "Clear all", "-",
+                           "&Scale\t       s", "&Resize\t       r", "-", "Flip &Vertical\t       y",
+                           "Flip &Horizontal\t       x", "Flip &Isometric\t", "-", "&Auto Crop"}));
+    EXPECT_EQ(entries(topMenu(f.w, 2)), (QStringList{"&Frame select mode", "&Crop",
+                                                     "Make &Grid\tG", "&Select all\tCTRL+A"}));
+    EXPECT_EQ(entries(topMenu(f.w, 4)),
+              (QStringList{"&Toolbar", "&Status Bar", "-", "Zoom in\t    m", "Zoom out\t    n",
+                           "&Zoom>", "-", "&Grid\t    g", "Grid &Options\t ",
+                           "S&nap to Grid\t    CRTL+g", "Grid Modus>", "-", "&Red\t    1",
+                           "&Green\t    2", "&Blue\t    3", "&Alpha\t    4"}));
+    EXPECT_EQ(entries(topMenu(f.w, 6)), (QStringList{"&New Window", "&Cascade", "Tile &Vertical",
+                                                     "Tile &Horizontal", "Close &All"}));
+    EXPECT_EQ(entries(topMenu(f.w, 7)), QStringList{"&About Tarquil..."});
+
+    // Paths find the entries; keys are the accelerators of the table.
+    EXPECT_EQ(f.w.action("Edit/Copy"), f.w.action(CMD_COPY));
+    EXPECT_EQ(f.w.action("view/zoom/3x"), f.w.action(CMD_ZOOM_1 + 2));
+    EXPECT_EQ(f.w.action("Mask/Create mask/Pick key color"), f.w.action(CMD_MASK_PICK_KEY));
+    EXPECT_EQ(f.w.action("File/Export/Texturemap"), f.w.action(CMD_EXPORT));
+    EXPECT_EQ(f.w.action("Animation/Play"), f.w.action(CMD_PLAY));
+    EXPECT_EQ(f.w.action("Edit/Nothing"), nullptr);
+    EXPECT_EQ(f.w.action(CMD_SNAP)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
+    EXPECT_EQ(f.w.action(CMD_MAKE_GRID)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_G));
+    EXPECT_EQ(f.w.action(CMD_LAST_FRAME)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_5));
+
+    // Without a document only the application commands run; nothing-handled ones never do.
+    f.w.updateCommands();
+    for (int id : {int(CMD_NEW), int(CMD_OPEN), int(CMD_EXIT), int(CMD_ABOUT), int(CMD_TOOLBAR)})
+        EXPECT_TRUE(f.w.action(id)->isEnabled()) << id;
+    for (int id : {int(CMD_CLOSE), int(CMD_SAVE), int(CMD_SAVE_AS), int(CMD_CLOSE_ALL),
+                   int(CMD_NEW_WINDOW), int(CMD_CLEAR_ALL), int(CMD_FRAME_SELECT), int(CMD_COPY),
+                   int(CMD_ZOOM_IN), int(CMD_SCALE)})
+        EXPECT_FALSE(f.w.action(id)->isEnabled()) << id;
+
+    f.make(8, 8);
+    f.w.updateCommands();
+    for (int id : {int(CMD_CLOSE), int(CMD_SAVE), int(CMD_SAVE_AS), int(CMD_CLOSE_ALL),
+                   int(CMD_NEW_WINDOW), int(CMD_ZOOM_IN), int(CMD_SCALE), int(CMD_EXPORT)})
+        EXPECT_TRUE(f.w.action(id)->isEnabled()) << id;
+    EXPECT_FALSE(f.w.action(CMD_CLEAR_ALL)->isEnabled());
+    EXPECT_FALSE(f.w.action(CMD_FRAME_SELECT)->isEnabled());
+    EXPECT_FALSE(f.w.action(CMD_ZOOM_OUT)->isEnabled());  // at 1x
+    EXPECT_TRUE(f.w.action(CMD_ZOOM_1)->isChecked());
+    // Zoom in stops at 8x.
+    for (int i = 0; i < 9; ++i) f.w.trigger(CMD_ZOOM_IN);
+    EXPECT_EQ(f.w.activeView()->zoom(), 8);
+    EXPECT_FALSE(f.w.action(CMD_ZOOM_IN)->isEnabled());
+    EXPECT_EQ(f.w.statusPane(3)->text(), QStringLiteral("800%"));
+
+    // A handler added from elsewhere enables its command and receives its triggers.
+    int copies = 0;
+    f.w.handle("Edit/Copy", [&] { ++copies; }, [] { return true; });
+    EXPECT_TRUE(f.w.action(CMD_COPY)->isEnabled());
+    f.w.action(CMD_COPY)->trigger();
+    EXPECT_EQ(copies, 1);
+    // The context menu's entry runs the same command.
+    QMenu* ctx = f.w.bitmapContextMenu();
+    EXPECT_EQ(ctx->title(), QStringLiteral("Bitmap"));
+    EXPECT_EQ(entries(ctx), (QStringList{"Paste\tCTRL+V", "Paste Clipboard\tCTRL+B", "Copy\tCTRL+C",
+                                         "-", "Grid\tg", "Snap to grid \tCTRL+g", "Make Grid\tG",
+                                         "-", "Zoom In\tm", "Zoom Out\tn", "-", "Export 3df"}));
+    ctx->actions().at(2)->trigger();
+    EXPECT_EQ(copies, 2);
+}
+
+TEST(MainFrame, ToolBarsStatusPanesAndIcons) {
+    Window f;
+    QToolBar* main = f.w.mainToolBar();
+    QToolBar* palette = f.w.paletteToolBar();
+    EXPECT_EQ(palette->windowTitle(), QStringLiteral("Bitmap Palette"));
+    auto ids = [&](QToolBar* bar) {
+        std::vector<int> out;
+        for (QAction* a : bar->actions()) {
+            if (a->isSeparator()) {
+                out.push_back(0);
+                continue;
+            }
+            for (int id = 0; id < 65536; ++id)
+                if (f.w.action(id) == a) {
+                    out.push_back(id);
+                    break;
+                }
+            // Every button: a sharp icon at 1x and 2x, the menu text as tool tip and name.
+            EXPECT_FALSE(a->icon().isNull());
+            EXPECT_EQ(a->icon().pixmap(QSize(16, 16), 2.0).deviceIndependentSize(), QSizeF(16, 16));
+            EXPECT_EQ(a->icon().pixmap(QSize(16, 16), 2.0).width(), 32);
+            QWidget* button = bar->widgetForAction(a);
+            EXPECT_EQ(button->accessibleName(), button->toolTip());
+            EXPECT_FALSE(button->toolTip().contains(QLatin1Char('&')));
+        }
+        return out;
+    };
+    EXPECT_EQ(ids(main), (std::vector<int>{CMD_NEW, CMD_OPEN, CMD_SAVE, 0, CMD_COPY, CMD_PASTE, 0,
+                                           CMD_UNDO, CMD_REDO, 0, CMD_FIRST_FRAME,
+                                           CMD_PREVIOUS_FRAME, CMD_PLAY, CMD_NEXT_FRAME,
+                                           CMD_LAST_FRAME}));
+    EXPECT_EQ(ids(palette), (std::vector<int>{CMD_ZOOM_IN, CMD_ZOOM_OUT, CMD_CROP, CMD_GRID,
+                                              CMD_SNAP, CMD_FRAME_SELECT, 0, CMD_RED, CMD_GREEN,
+                                              CMD_BLUE, CMD_ALPHA}));
+    EXPECT_EQ(main->widgetForAction(f.w.action(CMD_SAVE))->toolTip(), QStringLiteral("Save"));
+
+    // View > Toolbar hides and shows both bars at once.
+    f.w.trigger(CMD_TOOLBAR);
+    EXPECT_TRUE(main->isHidden());
+    EXPECT_TRUE(palette->isHidden());
+    EXPECT_FALSE(f.w.action(CMD_TOOLBAR)->isChecked());
+    f.w.trigger(CMD_TOOLBAR);
+    EXPECT_FALSE(main->isHidden());
+    EXPECT_FALSE(palette->isHidden());
+    EXPECT_TRUE(f.w.action(CMD_TOOLBAR)->isChecked());
+    f.w.trigger(CMD_STATUS_BAR);
+    EXPECT_TRUE(f.w.statusBar()->isHidden());
+    f.w.trigger(CMD_STATUS_BAR);
+    EXPECT_FALSE(f.w.statusBar()->isHidden());
+
+    // Five panes with names; a document fills size, zoom and cursor.
+    QStringList names;
+    for (int i = 0; i < 5; ++i) names << f.w.statusPane(i)->accessibleName();
+    EXPECT_EQ(names, (QStringList{"Messages", "Image size", "Selection", "Zoom", "Cursor position"}));
+    f.make(12, 7);
+    EXPECT_EQ(f.w.statusPane(1)->text(), QStringLiteral("Size=(12x7)"));
+    EXPECT_EQ(f.w.statusPane(3)->text(), QStringLiteral("100%"));
+    QtPrompts qt(&f.w, f.w.statusBar());
+    qt.status("Texture export OK");
+    EXPECT_EQ(f.w.statusPane(0)->text(), QStringLiteral("Texture export OK"));
+}
+
+TEST(MainFrame, NewWindowShowsTheSameDocument) {
+    Window f;
+    CBitmapDoc* d = f.make(40, 30);
+    ASSERT_NE(d, nullptr);
+    f.w.trigger(CMD_NEW_WINDOW);
+    ASSERT_EQ(f.w.childFrames().size(), 2u);
+    EXPECT_EQ(f.w.documentCount(), 1);
+    CChildFrame* a = f.w.childFrames()[0];
+    CChildFrame* b = f.w.childFrames()[1];
+    EXPECT_EQ(b->doc(), d);
+    EXPECT_TRUE(a->windowTitle().endsWith(QStringLiteral(":1")));
+    EXPECT_TRUE(b->windowTitle().endsWith(QStringLiteral(":2")));
+    // An edit through one window shows in both.
+    d->crop(TxRect{0, 0, 10, 5});
+    EXPECT_EQ(a->view()->imageSize(), QSize(10, 5));
+    EXPECT_EQ(b->view()->imageSize(), QSize(10, 5));
+    // Closing one of two windows asks nothing, even when modified; the last one asks.
+    ASSERT_TRUE(d->isModified());
+    f.prompts.answers = {MsgResult::Cancel};
+    EXPECT_TRUE(b->close());
+    EXPECT_TRUE(f.prompts.messages.empty());
+    EXPECT_FALSE(a->close());
+    ASSERT_EQ(f.prompts.messages.size(), 1u);
+    EXPECT_EQ(f.prompts.messages[0].rfind("Save changes to untitled", 0), 0u) << f.prompts.messages[0];
+    EXPECT_EQ(f.w.documentCount(), 1);
+}
+
+TEST(MainFrame, CloseAllAndExitStopAtCancelAndEndInOneStep) {
+    Window f;
+    f.w.show();
+    CBitmapDoc* a = f.make(4, 4);
+    f.make(4, 4);
+    CBitmapDoc* c = f.make(4, 4);
+    a->crop(TxRect{0, 0, 2, 2});
+    c->crop(TxRect{0, 0, 2, 2});
+    // "No" for the first modified document, Cancel for the second: nothing closes.
+    f.prompts.answers = {MsgResult::No, MsgResult::Cancel};
+    f.w.trigger(CMD_CLOSE_ALL);
+    EXPECT_EQ(f.prompts.messages.size(), 2u);
+    EXPECT_EQ(f.w.documentCount(), 3);
+    EXPECT_EQ(f.w.childFrames().size(), 3u);
+    // Exit with Cancel keeps the program running.
+    f.prompts.answers = {MsgResult::Cancel};
+    EXPECT_FALSE(f.w.close());
+    EXPECT_TRUE(f.w.isVisible());
+    EXPECT_EQ(f.w.documentCount(), 3);
+    // Exit answered No twice ends in one step with every window gone.
+    f.prompts.messages.clear();
+    f.prompts.answers = {MsgResult::No, MsgResult::No};
+    f.w.trigger(CMD_EXIT);
+    EXPECT_EQ(f.prompts.messages.size(), 2u);
+    EXPECT_FALSE(f.w.isVisible());
+    EXPECT_EQ(f.w.documentCount(), 0);
+    EXPECT_TRUE(f.w.childFrames().empty());
+    EXPECT_EQ(f.w.activeDocument(), nullptr);
+}
+
+TEST(MainFrame, ClosingWithOpenDocumentsFreesThemSafely) {
+    // The window goes while documents are open: its children must not reach freed documents
+    // (AddressSanitizer watches this in make check-asan).
+    ensureApp();
+    MemorySettingsStore store;
+    ScriptedPrompts prompts;
+    auto w = std::make_unique<CMainFrame>(nullptr, &store);
+    w->setPrompts(&prompts);
+    prompts.newSizeAnswer = std::make_pair(6, 6);
+    CBitmapDoc* d = w->createDocument(prompts);
+    ASSERT_NE(d, nullptr);
+    w->trigger(CMD_NEW_WINDOW);
+    w->createDocument(prompts);
+    w->trigger(CMD_CLOSE);
+    EXPECT_EQ(w->documentCount(), 1);
+    w.reset();
+}
