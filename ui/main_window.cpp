@@ -89,7 +89,7 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     setCentralWidget(mdi_);
     buildStatusBar();
     auto qtPrompts = std::make_unique<QtPrompts>(this, statusBar());
-    qtPrompts->setSettingsSource([this]() -> SettingsStore& { return settings(); });
+    qtPrompts->setSettingsSource([this]() -> SettingsStore& { return this->settings(); });
     ownPrompts_ = std::move(qtPrompts);
     progress_ = std::make_unique<QtProgress>(statusBar(), panes_[0]);
     if (!settingsOverride_) settings_ = std::make_unique<QtSettingsStore>();
