@@ -18,6 +18,7 @@ const std::vector<CliCommand>& cliCommands() {
         {"edit", "crop, auto crop, scale, resize, flip, iso-project or mask the alpha of every frame", cmdEdit},
         {"arrange", "pack the rectangles of an image's position list into a new sprite sheet", cmdArrange},
         {"animmaster", "key out the unchanged pixels of animation frames for overdraw playback", cmdAnimmaster},
+        {"render", "write what the editor's view shows: zoom, channels, grid and selection", cmdRender},
     };
     return commands;
 }

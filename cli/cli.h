@@ -36,3 +36,4 @@ int cmdFont(const std::vector<std::string>& args);
 int cmdEdit(const std::vector<std::string>& args);
 int cmdArrange(const std::vector<std::string>& args);
 int cmdAnimmaster(const std::vector<std::string>& args);
+int cmdRender(const std::vector<std::string>& args);
