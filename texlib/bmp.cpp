@@ -463,17 +463,24 @@ int txWriteBMP(const std::string& path, int width, int height, const uint32_t* t
     uint8_t h[54];
     bmpHeaders(h, width, height, 24, uint32_t(fileSize), 54, 0);
     f.write(h, sizeof h);
-    std::vector<uint8_t> row(stride, 0);
+    // Rows are gathered into pieces of about a megabyte, so the kernel gets large writes.
+    const size_t rowsPerWrite = std::max<size_t>(1, (size_t(1) << 20) / stride);
+    std::vector<uint8_t> buf(stride * std::min<size_t>(rowsPerWrite, size_t(height)), 0);
+    size_t used = 0;
     for (int y = height - 1; y >= 0 && f.ok(); --y) {
         const uint32_t* src = texels + size_t(y) * size_t(width);
-        uint8_t* d = row.data();
+        uint8_t* d = buf.data() + used;
         for (int x = 0; x < width; ++x, d += 3) {
             const uint32_t c = src[x];
             d[0] = uint8_t(c);
             d[1] = uint8_t(c >> 8);
             d[2] = uint8_t(c >> 16);
         }
-        f.write(row.data(), stride);
+        used += stride;
+        if (used == buf.size() || y == 0) {
+            f.write(buf.data(), used);
+            used = 0;
+        }
     }
     return finish(f, error);
 }

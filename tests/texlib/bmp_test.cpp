@@ -290,6 +290,12 @@ TEST(Bmp, Writer24BitLayoutAndRoundTrip) {
         (std::vector<uint8_t>{0xCC, 0xBB, 0xAA, 0xFF, 0xEE, 0xDD, 0x03, 0x02, 0x01, 0, 0, 0}));
     TxReadContext ctx;
     EXPECT_EQ(readPixels(f, ctx), opaque(px));
+
+    // Large enough to be written in several pieces, with padded rows (701 x 3 bytes).
+    std::vector<uint32_t> big(701u * 900u);
+    for (size_t k = 0; k < big.size(); ++k) big[k] = uint32_t(k * 2654435761u);
+    ASSERT_EQ(txWriteBMP(path, 701, 900, big.data()), TX_BMP_OK);
+    EXPECT_EQ(readPixels(slurp(path), ctx), opaque(big));
 }
 
 TEST(Bmp, WriterEightBitWithAGivenPaletteMapsToTheNearestEntry) {
