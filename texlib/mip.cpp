@@ -1,5 +1,8 @@
 #include "texlib/mip.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -24,6 +27,17 @@ void moveFrom(TxMip& to, TxMip& from) {
     std::memcpy(to.data, from.data, sizeof to.data);
     std::memcpy(to.pal, from.pal, sizeof to.pal);
     txMipClear(from);
+}
+
+// A large picture is faulted in 2 MiB pages where the kernel allows it: a 16 MiB image then
+// costs eight page faults instead of four thousand. Big callocs are fresh mappings, so the
+// pages are still untouched here.
+void adviseHugePages(void* block, size_t bytes) {
+    constexpr size_t kHuge = size_t(2) << 20;
+    if (bytes < 2 * kHuge) return;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHuge - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 } // namespace
@@ -113,6 +127,7 @@ bool txMipAllocLevels(TxMip& mip) {
     // Zeroed so that a reader that fills less than the whole image never exposes old heap bytes.
     auto* block = static_cast<uint8_t*>(std::calloc(size_t(bytes), 1));
     if (!block) return false;
+    adviseHugePages(block, size_t(bytes));
     mip.data[0] = block;
     txMipSetupLevels(mip);
     return true;
