@@ -10,6 +10,7 @@
 
 #include "document/document.h"
 #include "ui/main_window.h"
+#include "ui/view_commands.h"
 #include "view/view_render.h"
 
 CBitmapView::CBitmapView(CBitmapDoc* doc, QWidget* parent)
@@ -115,6 +116,18 @@ void CBitmapView::message(const std::string& text) {
 void CBitmapView::keyColourApplied() { emit selectionChanged(); }
 
 // ---- Events ----
+
+void CBitmapView::showEvent(QShowEvent* e) {
+    QAbstractScrollArea::showEvent(e);
+    if (prefsRead_) return;
+    // The first time the view is shown its window sits in the main window: take the preferences.
+    if (auto* main = qobject_cast<CMainFrame*>(window())) {
+        prefsRead_ = true;
+        const ViewPreferences p = viewPreferences(main->settings());
+        state_.setPreferences(p);
+        if (p.startMode) state_.setGridMode(GridMode::Isometric);
+    }
+}
 
 void CBitmapView::resizeEvent(QResizeEvent* e) {
     QAbstractScrollArea::resizeEvent(e);
@@ -235,6 +248,17 @@ ViewKey viewKey(int key) {
     }
 }
 
+// The editing keys of the view: the Edit menu's commands.
+int editCommand(char32_t c) {
+    switch (c) {
+    case U's': case U'S': return CMD_SCALE;
+    case U'r': case U'R': return CMD_RESIZE;
+    case U'x': case U'X': return CMD_FLIP_HORIZONTAL;
+    case U'y': case U'Y': return CMD_FLIP_VERTICAL;
+    default: return 0;
+    }
+}
+
 // The character a key press types, with Ctrl+G as the control code 7.
 char32_t typed(const QKeyEvent* e) {
     if (e->key() == Qt::Key_G && (e->modifiers() & Qt::ControlModifier)) return 7;
@@ -250,7 +274,7 @@ bool CBitmapView::event(QEvent* e) {
     if (e->type() == QEvent::ShortcutOverride) {
         auto* k = static_cast<QKeyEvent*>(e);
         const char32_t c = typed(k);
-        if (viewKey(k->key()) != ViewKey::Other || ViewState::handlesCharacter(c)) {
+        if (viewKey(k->key()) != ViewKey::Other || ViewState::handlesCharacter(c) || editCommand(c)) {
             e->accept();
             return true;
         }
@@ -276,5 +300,7 @@ void CBitmapView::keyPressEvent(QKeyEvent* e) {
         emit selectionChanged();
         return;
     }
+    if (const int id = editCommand(c))
+        if (auto* main = qobject_cast<CMainFrame*>(window())) main->trigger(id);
     if (c < 0x10000) emit characterTyped(QChar(char16_t(c)));
 }

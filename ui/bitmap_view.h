@@ -65,6 +65,7 @@ protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -98,5 +99,6 @@ private:
     ImageBuffer snapshotBuffer_;
     // A press outside the picture moves the document window.
     bool movingWindow_ = false;
+    bool prefsRead_ = false;
     QPoint moveStart_, frameStart_;
 };

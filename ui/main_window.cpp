@@ -31,6 +31,7 @@
 #include "tools/fontwizard/font_preset.h"
 #include "tools/palette/palette_load.h"
 #include "ui/bitmap_view.h"
+#include "ui/view_commands.h"
 #include "ui/position_list_window.h"
 #include "ui/qt_ports.h"
 #include "ui/tool_commands.h"
@@ -100,6 +101,7 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     buildToolBars();
     buildContextMenu();
     installDefaultHandlers();
+    installViewCommands(*this);
 
     positionWindow_ = new PositionListWindow(this);
     addDockWidget(Qt::RightDockWidgetArea, positionWindow_);
@@ -1175,19 +1177,13 @@ void CMainFrame::viewStatusChanged() {
         for (int i = 1; i < 5; ++i) panes_[i]->clear();
         return;
     }
-    panes_[3]->setText(QStringLiteral("%1%").arg(v->zoom() * 100));
-    const QSize s = v->imageSize();
+    const ViewState& st = v->state();
+    sizePane_->setText(QString::fromStdString(st.statusSize()));
+    selectionPane_->setText(QString::fromStdString(st.statusRect()));
+    panes_[3]->setText(QString::fromStdString(st.statusZoom()));
+    cursorPane_->setText(QString::fromStdString(st.statusCursor()));
     const TxRect& r = v->selection();
     const QPoint p = v->cursorPos();
-    sizePane_->setText(QStringLiteral("Size=(%1x%2)").arg(s.width()).arg(s.height()));
-    selectionPane_->setText(QStringLiteral("Rect=(%1:%2-%3:%4) Size=(%5x%6)")
-                                .arg(r.left)
-                                .arg(r.top)
-                                .arg(r.right)
-                                .arg(r.bottom)
-                                .arg(r.width())
-                                .arg(r.height()));
-    cursorPane_->setText(QStringLiteral("%1:%2").arg(p.x(), 4, 10, QLatin1Char('0')).arg(p.y(), 4, 10, QLatin1Char('0')));
     if (v->document() == positionWindow_->document())
         positionWindow_->setCurrent(r, p.x(), p.y(), v->colourAt(p));
 }

@@ -89,7 +89,8 @@ TEST(MainFrame, MenuTreeTextsKeysAndRules) {
     EXPECT_EQ(f.w.action("Animation/Play"), f.w.action(CMD_PLAY));
     EXPECT_EQ(f.w.action("Edit/Nothing"), nullptr);
     EXPECT_EQ(f.w.action(CMD_SNAP)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
-    EXPECT_EQ(f.w.action(CMD_MAKE_GRID)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_G));
+    // "G" is a key of the document view, which handles it only while it has the focus.
+    EXPECT_TRUE(f.w.action(CMD_MAKE_GRID)->shortcut().isEmpty());
     EXPECT_EQ(f.w.action(CMD_LAST_FRAME)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_5));
 
     // Without a document only the application commands run; nothing-handled ones never do.

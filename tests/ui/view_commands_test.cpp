@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -22,6 +23,7 @@
 #include "ui/main_window.h"
 #include "ui/position_list_window.h"
 #include "ui/qt_ports.h"
+#include "ui/view_commands.h"
 
 namespace {
 
@@ -549,4 +551,54 @@ TEST(EditorView, KeysReachTheViewAndItPaintsTheRenderedPicture) {
     EXPECT_EQ(shot.pixel(1, 3), 0xFF002100u);
     EXPECT_EQ(shot.pixel(8, 0), ViewState::kBackground);
     EXPECT_EQ(v->rendered().at(3, 5), shot.pixel(3, 5));
+}
+
+TEST(EditorView, ViewMenuCommandsReachTheActiveView) {
+    Editor e;
+    e.make(40, 30, 1, coord);
+    CBitmapView* v = e.w.activeView();
+    ViewState& s = v->state();
+    e.w.trigger(CMD_RED);
+    EXPECT_EQ(s.channels(), 3);
+    e.w.updateCommands();
+    EXPECT_FALSE(e.w.action(CMD_RED)->isChecked());
+    EXPECT_TRUE(e.w.action(CMD_GREEN)->isChecked());
+    e.w.trigger(CMD_ALPHA);
+    EXPECT_FALSE(e.w.commandEnabled(CMD_GREEN));  // not while the mask is shown
+    e.w.trigger(CMD_ALPHA);
+    e.w.trigger(CMD_ZOOM_1 + 2);
+    EXPECT_EQ(v->zoom(), 3);
+    EXPECT_EQ(e.w.statusPane(3)->text(), QStringLiteral("300%"));
+    e.w.trigger(CMD_MAKE_GRID);
+    EXPECT_EQ(e.prompts.messages.back(), "Make a selection first");
+    v->setSelection(TxRect{10, 20, 26, 28});
+    e.w.trigger(CMD_MAKE_GRID);
+    EXPECT_TRUE(s.gridVisible());
+    EXPECT_EQ(s.gridOptions().xSize, 16);
+    EXPECT_EQ(e.w.statusPane(2)->text(), QStringLiteral("Rect=(10:20-26:28) Size=(16x8)"));
+    e.w.trigger(CMD_GRID_ISOMETRIC);
+    EXPECT_EQ(s.gridMode(), GridMode::Isometric);
+    EXPECT_EQ(s.frameWidth(), 64);
+    e.w.trigger(CMD_SNAP);
+    EXPECT_TRUE(s.snapToGrid());
+    // The editing letters reach their commands through the focused view only: no shortcuts.
+    for (int id : {CMD_ZOOM_IN, CMD_RED, CMD_ALPHA, CMD_GRID, CMD_SCALE, CMD_FLIP_HORIZONTAL})
+        EXPECT_TRUE(e.w.action(id)->shortcut().isEmpty()) << id;
+    QKeyEvent x(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QCoreApplication::sendEvent(v, &x);
+    EXPECT_EQ(e.pixel(10, 20), coord(0, 25, 20));  // the selection is flipped
+
+    // Grid Options refuses out-of-range numbers with the standard message.
+    GridOptionsDialog dlg(s.gridOptions(), e.prompts, e.store);
+    EXPECT_EQ(dlg.field(2)->text(), QStringLiteral("16"));
+    dlg.field(3)->setText(QStringLiteral("3"));
+    dlg.accept();
+    EXPECT_EQ(e.prompts.messages.back(), "Please enter an integer between 4 and 1024.");
+    EXPECT_NE(dlg.result(), int(QDialog::Accepted));
+    dlg.field(3)->setText(QStringLiteral("12"));
+    dlg.field(0)->setText(QStringLiteral("1023"));
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), int(QDialog::Accepted));
+    EXPECT_EQ(dlg.options().ySize, 12);
+    EXPECT_EQ(dlg.options().xOffset, 1023);
 }

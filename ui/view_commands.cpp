@@ -1,0 +1,152 @@
+#include "ui/view_commands.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "document/document.h"
+#include "ui/bitmap_view.h"
+#include "ui/colour_chooser.h"
+#include "ui/main_window.h"
+
+ViewPreferences viewPreferences(const SettingsStore& s) {
+    ViewPreferences p;
+    p.frameWidth = s.getInt("Frame", "width", 32);
+    p.frameHeight = s.getInt("Frame", "height", 32);
+    p.isoFrameWidth = s.getInt("Iso-Frame", "width", 64);
+    p.isoFrameHeight = s.getInt("Iso-Frame", "height", 32);
+    p.startMode = s.getInt("Settings", "StartMode", 0);
+    p.grayInactive = s.getInt("Settings", "Gray inactive view", 0) != 0;
+    p.chequer = s.getInt("Settings", "Chequer board", 0) != 0;
+    return p;
+}
+
+namespace {
+
+const struct {
+    const char* label;
+    int min, max;
+} kFields[4] = {{"X Offset", 0, 1023}, {"Y Offset", 0, 1023}, {"X Size", 4, 1024}, {"Y Size", 4, 1024}};
+
+} // namespace
+
+GridOptionsDialog::GridOptionsDialog(const GridOptions& options, Prompts& prompts,
+                                     SettingsStore& settings, QWidget* parent)
+    : QDialog(parent), options_(options), prompts_(prompts), settings_(settings) {
+    setWindowTitle(QStringLiteral("Grid Options"));
+    setAccessibleName(windowTitle());
+    auto* form = new QFormLayout;
+    const int values[4] = {options.xOffset, options.yOffset, options.xSize, options.ySize};
+    for (int i = 0; i < 4; ++i) {
+        fields_[i] = new QLineEdit(QString::number(values[i]));
+        fields_[i]->setAccessibleName(QString::fromLatin1(kFields[i].label));
+        form->addRow(QString::fromLatin1(kFields[i].label), fields_[i]);
+    }
+    // Kept and handed back, but the grid is always drawn solid.
+    dotted_ = new QCheckBox(QStringLiteral("Dotted &Line"));
+    dotted_->setChecked(options.dottedLine);
+    dotted_->setEnabled(false);
+    dotted_->setAccessibleName(QStringLiteral("Dotted Line"));
+    form->addRow(dotted_);
+    auto* colour = new QPushButton(QStringLiteral("Grid &Color"));
+    colour->setAccessibleName(QStringLiteral("Grid Color"));
+    connect(colour, &QPushButton::clicked, this, &GridOptionsDialog::chooseGridColour);
+    form->addRow(colour);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Cancel"));
+    buttons->button(QDialogButtonBox::Ok)->setAccessibleName(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setAccessibleName(QStringLiteral("Cancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &GridOptionsDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+void GridOptionsDialog::accept() {
+    int values[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        const int v = fields_[i]->text().trimmed().toInt(&ok);
+        if (!ok || v < kFields[i].min || v > kFields[i].max) {
+            prompts_.message("Please enter an integer between " + std::to_string(kFields[i].min) +
+                                 " and " + std::to_string(kFields[i].max) + ".",
+                             MsgIcon::Warning, MsgButtons::Ok);
+            fields_[i]->setFocus();
+            fields_[i]->selectAll();
+            return;
+        }
+        values[i] = v;
+    }
+    options_.xOffset = values[0];
+    options_.yOffset = values[1];
+    options_.xSize = values[2];
+    options_.ySize = values[3];
+    options_.dottedLine = dotted_->isChecked();
+    QDialog::accept();
+}
+
+void GridOptionsDialog::chooseGridColour() {
+    // No preset colour: the chooser opens on black, as the platform's did.
+    if (auto c = chooseColour(this, settings_, 0, QStringLiteral("Grid Color"))) {
+        options_.colour = *c;
+        settings_.setInt("GridColor", "current", int(*c));
+    }
+}
+
+void installViewCommands(CMainFrame& main) {
+    CMainFrame* m = &main;
+    auto view = [m]() -> ViewState* {
+        CBitmapView* v = m->activeView();
+        return v ? &v->state() : nullptr;
+    };
+    auto hasView = [view] { return view() != nullptr; };
+    auto hasFrame = [view] { return view() && view()->imageWidth() > 0; };
+
+    // The view handles these keys itself while it has the focus; elsewhere (the position list,
+    // a dialog) they are ordinary typing, so the actions keep only their menu text.
+    for (int id : {CMD_ZOOM_IN, CMD_ZOOM_OUT, CMD_GRID, CMD_MAKE_GRID, CMD_RED, CMD_GREEN, CMD_BLUE,
+                   CMD_ALPHA, CMD_SCALE, CMD_RESIZE, CMD_FLIP_HORIZONTAL, CMD_FLIP_VERTICAL})
+        if (QAction* a = main.action(id)) a->setShortcut(QKeySequence());
+
+    main.handle(CMD_ZOOM_IN, [view] { view()->zoomIn(); },
+                [view] { return view() && view()->zoom() < 8; });
+    main.handle(CMD_ZOOM_OUT, [view] { view()->zoomOut(); },
+                [view] { return view() && view()->zoom() > 1; });
+    for (int z = 1; z <= 4; ++z)
+        main.handle(CMD_ZOOM_1 + z - 1, [view, z] { view()->setZoom(z); }, hasView,
+                    [view, z] { return view() && view()->zoom() == z; });
+
+    const struct {
+        int id, bit;
+    } channels[] = {{CMD_RED, CHANNEL_RED}, {CMD_GREEN, CHANNEL_GREEN}, {CMD_BLUE, CHANNEL_BLUE}};
+    for (const auto& c : channels) {
+        const int bit = c.bit;
+        main.handle(c.id, [view, bit] { view()->toggleChannel(bit); },
+                    [view] { return view() && view()->channelCommandsEnabled(); },
+                    [view, bit] { return view() && (view()->channels() & bit) != 0; });
+    }
+    main.handle(CMD_ALPHA, [view] { view()->toggleAlpha(); }, hasFrame,
+                [view] { return view() && view()->maskShown(); });
+
+    main.handle(CMD_GRID, [view] { view()->toggleGrid(); }, hasView,
+                [view] { return view() && view()->gridVisible(); });
+    main.handle(CMD_MAKE_GRID, [view] { view()->makeGrid(); }, hasView);
+    main.handle(CMD_SNAP, [view] { view()->toggleSnap(); }, hasView,
+                [view] { return view() && view()->snapToGrid(); });
+    main.handle(CMD_GRID_NORMAL, [view] { view()->setGridMode(GridMode::Normal); }, hasView,
+                [view] { return view() && view()->gridMode() == GridMode::Normal; });
+    main.handle(CMD_GRID_ISOMETRIC, [view] { view()->setGridMode(GridMode::Isometric); }, hasView,
+                [view] { return view() && view()->gridMode() == GridMode::Isometric; });
+    main.handle(CMD_GRID_OPTIONS, [m, view] {
+        ViewState* v = view();
+        GridOptionsDialog dlg(v->gridOptions(), m->prompts(), m->settings(), m);
+        if (dlg.exec() != QDialog::Accepted) return;
+        // The window may have gone while the dialog was open.
+        if (ViewState* now = view(); now == v) now->setGridOptions(dlg.options());
+    }, hasView);
+}
