@@ -25,6 +25,8 @@ public:
     std::optional<FileChoice> saveFile(const std::string& title, const std::string& filter,
                                        const std::string& initialPath, int filterIndex) override;
     bool exportTextureOptions(ExportTextureSettings& settings) override;
+    // Defined in ui/palette_options_dialog.cpp.
+    std::optional<PaletteChoice> paletteOptions() override;
     // Defined in ui/qt_dialogs.cpp.
     std::optional<MaxSizeOptions> maxSize(const MaxSizeOptions& d) override;
     std::optional<std::pair<int, int>> scaleSize(int width, int height) override;

@@ -170,6 +170,16 @@ TEST(PaletteLoad, StartupAndTheOptionsDialogLogic) {
     EXPECT_EQ(prompts.messages,
               (std::vector<std::string>{"File " + missing + " not found", "Cannot open file " + dir}));
     EXPECT_EQ(dialog.path(), path);
+    EXPECT_TRUE(dialog.hasPalette());
+    // A malformed file changes nothing, though it begins with good colours.
+    prompts.messages.clear();
+    const std::string bad = writeFile("bad2.pal", "JASC-PAL\n0100\n2\n1 2 3\nx\n");
+    EXPECT_FALSE(dialog.loadPalette(bad, prompts, settings));
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Invalid JASC PAL data"});
+    EXPECT_EQ(scope.palette.entry(0), 0x070809u);
+    EXPECT_EQ(dialog.entries()[0], 0x070809u);
+    EXPECT_EQ(settings.getString("Settings", "palfile", ""), path);
+    EXPECT_FALSE(PaletteOptions("").hasPalette());
 
     const std::string next = writeFile("next.pal", "JASC-PAL\n0100\n1\n200 100 50\n");
     EXPECT_TRUE(dialog.loadPalette(next, prompts, settings));

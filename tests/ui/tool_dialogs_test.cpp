@@ -11,9 +11,12 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTimer>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "document/document.h"
+#include "model/app_palette.h"
 #include "model/custom_colours.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
@@ -21,6 +24,7 @@
 #include "tools/animmaster/animmaster.h"
 #include "ui/colour_chooser.h"
 #include "ui/main_window.h"
+#include "ui/palette_options_dialog.h"
 #include "ui/pos_format_dialog.h"
 #include "ui/tool_commands.h"
 #include "ui/qt_ports.h"
@@ -270,4 +274,60 @@ TEST(PosFormatDialog, PresetsAreMadeRenamedDeletedAndKeptInPosFormat) {
     EXPECT_EQ(e.store.getInt("PosFormat", "nCnt", 0), 1);
     EXPECT_EQ(e.store.getInt("PosFormat", "nSort", 0), 1);
     EXPECT_FALSE(e.store.contains("PosFormat", "1 name"));
+}
+
+TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
+    Editor e;
+    const std::string dir = std::string(::testing::TempDir());
+    const std::string pal = dir + "two.pal";
+    std::ofstream(pal) << "JASC-PAL\n0100\n3\n0 0 0\n200 100 50\n10 250 10\n";
+    AppPalette palette;  // the current palette of this test only
+    setAppPalette(&palette);
+    uint32_t* px = e.doc->frames()->currentFrame()->pixels();
+    for (int i = 0; i < 64 * 32; ++i) px[i] = i % 2 ? 0xFF0AF00Au : 0xFFC66632u;
+
+    // The save dialog answers "BMP 8Bit"; the palette dialog is the real one.
+    struct SaveAsBmp8 : QtPrompts {
+        explicit SaveAsBmp8(std::string p) : QtPrompts(nullptr), path(std::move(p)) {}
+        std::optional<FileChoice> saveFile(const std::string&, const std::string&,
+                                           const std::string&, int) override {
+            return FileChoice{path, 4};
+        }
+        MsgResult message(const std::string& text, MsgIcon, MsgButtons) override {
+            messages.push_back(text);
+            return MsgResult::Ok;
+        }
+        std::string path;
+        std::vector<std::string> messages;
+    } prompts(dir + "fixed.bmp");
+    prompts.setSettingsSource([&e]() -> SettingsStore& { return e.store; });
+    whenShown<PaletteOptionsDialog>([&](PaletteOptionsDialog& d) {
+        auto* use = control<QPushButton>(d, QStringLiteral("Use"));
+        EXPECT_FALSE(use->isEnabled());  // no palette file yet: nothing to use
+        EXPECT_FALSE(d.loadPaletteFrom(QString::fromStdString(dir + "nothere.pal")));
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(prompts.messages, std::vector<std::string>{"File " + dir + "nothere.pal not found"});
+        EXPECT_TRUE(d.loadPaletteFrom(QString::fromStdString(pal)));
+        EXPECT_EQ(d.options().entries()[1], 0x3264C8u);
+        EXPECT_TRUE(use->isEnabled());
+        use->click();
+    });
+    ASSERT_TRUE(e.doc->saveAs(prompts));
+    setAppPalette(nullptr);
+    EXPECT_EQ(e.store.getString("Settings", "palfile", ""), pal);
+
+    std::ifstream in(dir + "fixed.bmp", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 54u + 1024u + 64u * 32u);
+    auto u8 = [&](size_t at) { return unsigned(uint8_t(bytes[at])); };
+    EXPECT_EQ(u8(28), 8u);  // bits per pixel
+    // The colour table is the loaded palette (blue, green, red, 0), not one made from the picture.
+    EXPECT_EQ(u8(54 + 4 * 1 + 0), 50u);
+    EXPECT_EQ(u8(54 + 4 * 1 + 1), 100u);
+    EXPECT_EQ(u8(54 + 4 * 1 + 2), 200u);
+    EXPECT_EQ(u8(54 + 4 * 2 + 1), 250u);
+    // Each pixel is the index of its nearest palette colour.
+    const size_t bits = u8(10) | u8(11) << 8;
+    EXPECT_EQ(u8(bits), 1u);
+    EXPECT_EQ(u8(bits + 1), 2u);
 }

@@ -38,7 +38,9 @@ void loadStartupPalette(const SettingsStore& settings, Prompts& prompts) {
 
 void PaletteOptions::open(Prompts& prompts) {
     if (path_.empty()) return;
-    readPaletteFile(path_, appPalette(), prompts);
+    const PaletteFileResult res = loadPaletteFile(path_, appPalette());
+    if (res.opened && !res.ok()) prompts.message(res.message(), MsgIcon::Warning, MsgButtons::Ok);
+    loaded_ = res.opened;
     std::memcpy(entries_, appPalette().entries(), sizeof entries_);
 }
 
@@ -64,8 +66,21 @@ bool PaletteOptions::loadPalette(const std::string& path, Prompts& prompts,
         return false;
     }
     std::fclose(f);
+    // A file that does not parse is refused whole: the palette shown, the current palette and
+    // "palfile" stay as they were instead of taking the colours read before the error.
+    AppPalette trial = appPalette();
+    const PaletteFileResult res = loadPaletteFile(path, trial);
+    if (!res.opened) {
+        prompts.message(withPath("Cannot open file %s", path), MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    if (!res.ok()) {
+        prompts.message(res.message(), MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    appPalette().setAll(trial.entries());
     path_ = path;
-    readPaletteFile(path, appPalette(), prompts);
+    loaded_ = true;
     std::memcpy(entries_, appPalette().entries(), sizeof entries_);
     settings.setString(kPaletteSettingsSection, kPaletteFileName, path);
     return true;

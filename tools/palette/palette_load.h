@@ -48,12 +48,14 @@ public:
     void open(Prompts& prompts);
     // "Load Palette" after the file dialog: "File %s not found" or "Cannot open file %s", or else
     // the file is read into the current palette, shown and stored as the "palfile" preference.
-    // True when the file was taken.
+    // A file that does not parse shows its message and changes nothing. True when it was taken.
     bool loadPalette(const std::string& path, Prompts& prompts, SettingsStore& settings);
     void use() { choice_ = UsePalette; }
     void generateFromImage() { choice_ = GenerateFromImage; }
 
     Choice choice() const { return choice_; }
+    // Whether a palette file was read, so that "Use" has colours to give.
+    bool hasPalette() const { return loaded_; }
     const std::string& path() const { return path_; }
     const uint32_t* entries() const { return entries_; }
 
@@ -61,6 +63,7 @@ private:
     std::string path_;
     uint32_t entries_[AppPalette::kEntries] = {};
     Choice choice_ = GenerateFromImage;
+    bool loaded_ = false;
 };
 
 // Swatch i of the 16 x 16 grid in an area of the given size: column i mod 16, row i / 16, the

@@ -1,0 +1,34 @@
+// "Palette Options": the current palette as 16 x 16 swatches, "Load Palette" for another palette
+// file, and the choice an 8-bit save makes: "Use" this palette or "Generate from Image".
+#pragma once
+
+#include <QDialog>
+
+#include "model/ports.h"
+#include "tools/palette/palette_load.h"
+
+class QPushButton;
+
+class PaletteOptionsDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Reads the "palfile" preference (and that file) from `settings`; "Load Palette" writes it.
+    PaletteOptionsDialog(SettingsStore& settings, Prompts& prompts, QWidget* parent = nullptr);
+
+    const PaletteOptions& options() const { return options_; }
+    // "Load Palette" once a file is chosen; true when it was taken.
+    bool loadPaletteFrom(const QString& path);
+
+private:
+    void browse();
+    void updateButtons();
+
+    SettingsStore& settings_;
+    Prompts& prompts_;
+    PaletteOptions options_;
+    QWidget* swatches_;
+    QPushButton* use_;
+};
+
+// Runs the dialog; the answer of an 8-bit save (colours as 0x00RRGGBB).
+PaletteChoice runPaletteOptions(QWidget* parent, SettingsStore& settings, Prompts& prompts);
