@@ -67,9 +67,13 @@ int cliRun(const std::vector<std::string>& args) {
     }
     for (const auto& c : cliCommands()) {
         if (args[0] != c.name) continue;
-        // Lumps are drawn with the editor's current palette ("palfile"), as in the editor.
-        CliPrompts prompts(c.name);
-        loadStartupPalette(cliSettings(), prompts);
+        // Lumps are drawn with the editor's current palette ("palfile"), as in the editor; the
+        // file is read only by a command that needs a palette, when it needs it.
+        const std::string name = c.name;
+        loadStartupPaletteOnFirstUse(cliSettings(), [name](const std::string& text) {
+            CliPrompts prompts(name);
+            prompts.message(text, MsgIcon::Warning, MsgButtons::Ok);
+        });
         return c.run(std::vector<std::string>(args.begin() + 1, args.end()));
     }
     cliError("unknown command '" + args[0] + "' (see tarquil-cli --help)");

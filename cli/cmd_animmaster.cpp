@@ -6,6 +6,7 @@
 
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "cli/cli_files.h"
 #include "cli/cli_ports.h"
 #include "document/document.h"
 #include "model/app_palette.h"
@@ -116,7 +117,7 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
         SequenceLoadReport report;
         if (loadSequence(part, in, prompts, appPalette().argb(), &report) != SEQ_OK ||
             part.count() == 0) {
-            cliError(in + ": " + (report.error.empty() ? "cannot be read" : report.error));
+            cliError(cliLoadFailure(in, report));
             return CLI_FILE_ERROR;
         }
         if (args.positional().size() == 1) {

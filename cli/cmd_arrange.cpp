@@ -7,6 +7,7 @@
 
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "cli/cli_files.h"
 #include "cli/cli_ports.h"
 #include "document/document.h"
 #include "model/app_palette.h"
@@ -129,7 +130,7 @@ int cmdArrange(const std::vector<std::string>& argv) {
     SequenceLoadReport report;
     if (loadSequence(*frames, image, prompts, appPalette().argb(), &report) != SEQ_OK ||
         frames->count() == 0) {
-        cliError(image + ": " + (report.error.empty() ? "cannot be read" : report.error));
+        cliError(cliLoadFailure(image, report));
         return CLI_FILE_ERROR;
     }
     CBitmapDoc source;

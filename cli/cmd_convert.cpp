@@ -9,6 +9,7 @@
 
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "cli/cli_files.h"
 #include "cli/cli_ports.h"
 #include "cli/convert_batch.h"
 #include "model/app_palette.h"
@@ -38,14 +39,22 @@ const char* kHelp =
     "  --frame N               write only frame N (1-based) of what was read\n"
     "  --series                write one numbered file per frame (OUT000.ext, OUT001.ext, ...)\n"
     "  --start N               first number of the series (default: OUT's number, else 0)\n"
-    "  --increment N           number step of the series (default 1)\n"
+    "  --increment N           number step of the series, 1 to 65536 (default 1)\n"
     "  --strip                 write all frames as one image, one above the other, with its\n"
-    "                          position file (OUT_pos.txt, items \"Frame 1\", \"Frame 2\", ...)\n"
+    "                          position files (OUT_pos.txt, items \"Frame 1\", \"Frame 2\", ...,\n"
+    "                          and OUT.map)\n"
     "  --out-dir DIR           convert every IN to DIR/NAME.EXT (DIR is created when missing);\n"
     "                          a file that fails is reported and the others go on; exit 1 when\n"
     "                          any failed\n"
     "  --to tga|png|bmp|pcx|spr  the format of the files written with --out-dir\n"
-    "  -j, --jobs N            files converted at the same time (default: the number of cores)\n";
+    "  -j, --jobs N            files converted at the same time (default: the number of cores)\n\n"
+    "One frame is written to exactly OUT, with or without --series. No input is ever written\n"
+    "over, unless OUT names it: 'convert a.tga a.tga' replaces a.tga.\n"
+    "OUT may be a file, a symbolic link (its target is written) or a device or FIFO such as\n"
+    "/dev/stdout (written straight into). A file is written under a temporary name and renamed\n"
+    "over OUT only once complete, so a failed write leaves OUT as it was.\n\n"
+    "Exit status: 0 done, 1 a file could not be read or written (a frame lost, a position file\n"
+    "not written), 2 bad usage or values (nothing written).\n";
 
 // --compression and --bmp-depth, with the editor's TGA setting as the default.
 bool writerOptions(const CliArgs& args, int& mode, int& bmpDepth) {
@@ -188,7 +197,7 @@ int cmdConvert(const std::vector<std::string>& argv) {
     }
     long every = 1, frame = 0, start = -1, increment = 1;
     if (!intOption("--every", 1, 100, every) || !intOption("--frame", 1, 1 << 20, frame) ||
-        !intOption("--start", 0, 65536, start) || !intOption("--increment", -65536, 65536, increment))
+        !intOption("--start", 0, 65536, start) || !intOption("--increment", 1, 65536, increment))
         return CLI_USAGE;
     if (args.has("--every")) sequenceRead = true;
     load.every = int(every);
@@ -201,7 +210,6 @@ int cmdConvert(const std::vector<std::string>& argv) {
         cliError("convert: --start and --increment go with --series");
         return CLI_USAGE;
     }
-    if (increment == 0) increment = 1;
     sequenceRead = sequenceRead || series || strip || frame > 0;
 
     txSetTgaCompressionMode(mode);
@@ -214,16 +222,17 @@ int cmdConvert(const std::vector<std::string>& argv) {
         prompts.load = load;
         SequenceLoadReport report;
         if (loadSequence(seq, in, prompts, appPalette().argb(), &report) != SEQ_OK) {
-            cliError(in + ": " + (report.error.empty() ? "cannot be read" : report.error));
+            cliError(cliLoadFailure(in, report));
             return CLI_FILE_ERROR;
         }
     } else {
         Frame* f = seq.append();
-        if (!f || f->load(in, appPalette().argb()) != FE_OK) {
+        if (!f || f->load(in, appPalette().argb(), sequenceMemoryBudget()) != FE_OK) {
             cliError(in + ": " + (f && !f->loadError().empty() ? f->loadError() : "cannot be read"));
             return CLI_FILE_ERROR;
         }
     }
+    const std::vector<std::string> inputs = cliInputFiles(seq);
     if (frame > 0) {
         if (frame > seq.count()) {
             cliError(in + ": has " + std::to_string(seq.count()) + " frame(s), no frame " +
@@ -250,11 +259,14 @@ int cmdConvert(const std::vector<std::string>& argv) {
     save.startFrame = 1;
     save.framesToSave = seq.count();
     save.singleFile = !series;
-    // A series takes its numbers from the options, so the name is passed without its own.
-    if (series && p.hasNumber()) {
+    // A series takes its numbers from the options, so the name is passed without its own; a
+    // single frame goes to exactly OUT.
+    if (series && seq.count() > 1 && p.hasNumber()) {
         p.name.erase(p.name.size() - size_t(p.digitCount));
         target = p.fullPath();
     }
+    if (!cliInputsSafe("convert", inputs, sequenceSaveFiles(seq, target, type, save), out))
+        return CLI_USAGE;
     // Messages of the writer are reported here, with the reason, not through the prompts.
     prompts.quiet = true;
     SequenceSaveFailure failure;

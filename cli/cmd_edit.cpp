@@ -7,6 +7,7 @@
 
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "cli/cli_files.h"
 #include "cli/cli_ports.h"
 #include "edit/image_ops.h"
 #include "edit/mask_ops.h"
@@ -187,9 +188,13 @@ void printHelp() {
         "Reads IN (any supported image; the first file of a numbered series loads the whole\n"
         "series, a multi-frame file all its frames), applies the steps in the order given to\n"
         "every frame and writes OUT in the format of its extension (.tga .png .bmp .pcx .spr).\n"
-        "Several frames become a numbered series (OUT000.ext, OUT001.ext, ... or numbered from\n"
-        "OUT's own number), or with --strip one image of all frames with its position file\n"
-        "(always so for .spr).\n\n"
+        "One frame is written to exactly OUT. Several frames become a numbered series\n"
+        "(OUT000.ext, OUT001.ext, ... or numbered from OUT's own number), or with --strip one\n"
+        "image of all frames with its position files (always so for .spr).\n"
+        "No input is ever written over, unless OUT names it: 'edit a.png a.png' replaces a.png.\n"
+        "OUT may be a file, a symbolic link (its target is written) or a device or FIFO such as\n"
+        "/dev/stdout (written straight into). A file is written under a temporary name and\n"
+        "renamed over OUT only once complete, so a failed write leaves OUT as it was.\n\n"
         "steps:\n"
         "  --crop X,Y,W,H          crop to the rectangle (clipped to each frame)\n"
         "  --autocrop              crop to the content: by alpha when the first frame has\n"
@@ -249,9 +254,10 @@ int cmdEdit(const std::vector<std::string>& argv) {
     SequenceLoadReport report;
     if (loadSequence(seq, in, prompts, appPalette().argb(), &report) != SEQ_OK ||
         seq.count() == 0) {
-        cliError(in + ": " + (report.error.empty() ? "cannot be read" : report.error));
+        cliError(cliLoadFailure(in, report));
         return CLI_FILE_ERROR;
     }
+    const std::vector<std::string> inputs = cliInputFiles(seq);
 
     CliProgress progress("edit", cliStderrIsTerminal() && seq.count() > 1);
     for (const Step& s : steps) {
@@ -340,10 +346,13 @@ int cmdEdit(const std::vector<std::string>& argv) {
     save.firstNumber = p.number > 0 ? p.number : 0;
     save.framesToSave = seq.count();
     save.singleFile = strip;
-    if (!strip && p.hasNumber()) {
+    // Only a series takes its numbers from OUT's name: a single frame goes to exactly OUT.
+    if (!strip && seq.count() > 1 && p.hasNumber()) {
         p.name.erase(p.name.size() - size_t(p.digitCount));
         target = p.fullPath();
     }
+    if (!cliInputsSafe("edit", inputs, sequenceSaveFiles(seq, target, outType, save), out))
+        return CLI_USAGE;
     prompts.quiet = true;
     SequenceSaveFailure failure;
     if (saveSequence(seq, target, outType, prompts, &progress, &save, &failure) != SEQ_OK) {

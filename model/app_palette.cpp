@@ -1,5 +1,7 @@
 #include "model/app_palette.h"
 
+#include <mutex>
+
 #include "texlib/palette_file.h"
 
 namespace {
@@ -11,7 +13,38 @@ AppPalette& builtIn() {
 
 AppPalette* gCurrent = nullptr;
 
+std::recursive_mutex& loadMutex() {
+    static std::recursive_mutex m;
+    return m;
+}
+
+// The readers' hook: a reader about to use one of the application's palettes runs its pending
+// load first.
+void paletteNeeded(const uint32_t* palette) {
+    for (const AppPalette* p : {gCurrent, &builtIn()})
+        if (p && p->argb() == palette) p->resolve();
+}
+
 } // namespace
+
+void AppPalette::loadOnFirstUse(std::function<void(AppPalette&)> loader) {
+    std::lock_guard<std::recursive_mutex> lock(loadMutex());
+    TxPaletteNeeded = paletteNeeded;
+    loader_ = std::move(loader);
+    pending_.store(static_cast<bool>(loader_), std::memory_order_release);
+}
+
+void AppPalette::resolvePending() const {
+    std::lock_guard<std::recursive_mutex> lock(loadMutex());
+    // The loader's own reads of the palette (resolving_) and threads that waited for it return.
+    if (resolving_ || !pending_.load(std::memory_order_acquire)) return;
+    resolving_ = true;
+    auto loader = std::move(loader_);
+    loader_ = nullptr;
+    loader(const_cast<AppPalette&>(*this));
+    resolving_ = false;
+    pending_.store(false, std::memory_order_release);
+}
 
 AppPalette::AppPalette() { clear(); }
 

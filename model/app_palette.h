@@ -2,7 +2,9 @@
 // "palfile" preference at start-up), and the read context that hands it to the LMP reader.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "texlib/read.h"
 
@@ -13,17 +15,40 @@ public:
     AppPalette();
     // Entry i as a Windows colour value: red in bits 0-7, green 8-15, blue 16-23; bits 24-31 hold
     // a RIFF palette's flags byte, otherwise 0.
-    uint32_t entry(int i) const { return entries_[i & 255]; }
+    uint32_t entry(int i) const {
+        resolve();
+        return entries_[i & 255];
+    }
     void setEntry(int i, uint32_t value);
-    const uint32_t* entries() const { return entries_; }
+    const uint32_t* entries() const {
+        resolve();
+        return entries_;
+    }
     void setAll(const uint32_t* values);  // 256 entries
     void clear();
-    // The same colours as opaque 0xFFRRGGBB words, the layout of a p8 record's palette.
+    // The same colours as opaque 0xFFRRGGBB words, the layout of a p8 record's palette. The
+    // pointer may be handed out before a load pending on first use has run: a reader that takes
+    // it as ctx.palette runs that load through TxPaletteNeeded before it uses the colours.
     const uint32_t* argb() const { return argb_; }
 
+    // Loads the colours with `loader` on their first use (entry(), entries(), or a reader given
+    // argb()), not before: a palette file is read only when a palette is needed. Replaces a load
+    // still pending; setting colours meanwhile does not cancel it.
+    void loadOnFirstUse(std::function<void(AppPalette&)> loader);
+    bool loadPending() const { return pending_.load(std::memory_order_acquire); }
+    // Runs a pending load now (once, whichever thread comes first; the others wait for it).
+    void resolve() const {
+        if (pending_.load(std::memory_order_acquire)) resolvePending();
+    }
+
 private:
+    void resolvePending() const;
+
     uint32_t entries_[kEntries];
     uint32_t argb_[kEntries];  // kept in step with entries_, so readers on other threads only read
+    mutable std::function<void(AppPalette&)> loader_;
+    mutable std::atomic<bool> pending_{false};
+    mutable bool resolving_ = false;
 };
 
 // The current palette. The application starts with every entry 0. Tests and embedders install

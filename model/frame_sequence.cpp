@@ -31,18 +31,21 @@ const uint32_t* Frame::pixels() const {
     return hasPixels() ? reinterpret_cast<const uint32_t*>(mip_.data[0]) : nullptr;
 }
 
-int Frame::load(const std::string& path, const uint32_t* palette) {
+int Frame::load(const std::string& path, const uint32_t* palette, int64_t maxBytes) {
     txMipFree(mip_);
     fileName = path;
     fileType = 0;
     loadError_.clear();
     loadedFrames_ = 1;
+    loadNeeded_ = 0;
     TxReadContext ctx;
     ctx.palette = palette;
+    ctx.maxBytes = maxBytes;
     if (!txMipReadFile(mip_, path, TX_PREFER_ARGB8888, ctx)) {
         txMipFree(mip_);
         loadError_ = ctx.lastError;
-        return FE_LOAD_FAILED;
+        loadNeeded_ = ctx.neededBytes;
+        return ctx.overBudget ? FE_LOAD_OVER_BUDGET : FE_LOAD_FAILED;
     }
     fileType = ctx.fileType;
     loadedFrames_ = ctx.frameCount;

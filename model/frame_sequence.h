@@ -34,6 +34,7 @@ enum FrameError : int {
     FE_CANVAS_NO_BLOCK = 569,
     FE_AUTOCROP_NONE = 620,
     FE_LOAD_FAILED = 651,
+    FE_LOAD_OVER_BUDGET = 652,  // the image is larger than the bytes the load was allowed
     FE_SCALE_NO_PIXELS = 671,
     FE_MASK_MISSING = 719,
     FE_MASK_NO_PIXELS = 720,
@@ -64,9 +65,14 @@ public:
     bool hasPixels() const { return mip_.data[0] != nullptr && mip_.size > 0; }
 
     // Reads a file as argb8888; 0 or FE_LOAD_FAILED. On failure loadError() says why. `palette`
-    // (256 words) is the current palette for readers that need one.
-    int load(const std::string& path, const uint32_t* palette = nullptr);
+    // (256 words) is the current palette for readers that need one. With `maxBytes` above 0 a
+    // larger image is refused before it is allocated (FE_LOAD_OVER_BUDGET; loadNeededBytes() says
+    // what it would have taken).
+    int load(const std::string& path, const uint32_t* palette = nullptr, int64_t maxBytes = 0);
     const std::string& loadError() const { return loadError_; }
+    int64_t loadNeededBytes() const { return loadNeeded_; }
+    // Bytes the frame's pixels take.
+    int64_t byteSize() const { return hasPixels() ? mip_.size : 0; }
     // Frame count the reader reported for the last load (multi-frame files stack frames).
     int loadedFrameCount() const { return loadedFrames_; }
 
@@ -111,6 +117,7 @@ private:
     TxMip mip_;
     std::string loadError_;
     int loadedFrames_ = 1;
+    int64_t loadNeeded_ = 0;
 };
 
 class FrameSequence {

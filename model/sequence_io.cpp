@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <sys/stat.h>
+
 #include "model/frame_writers.h"
 #include "model/numbered_path.h"
 #include "model/position_files.h"
@@ -30,6 +32,26 @@ SequenceLoadOptions askLoadOptions(Prompts& prompts, FrameSequence& seq) {
 
 } // namespace
 
+int64_t& sequenceMemoryBudget() {
+    static int64_t budget = int64_t(2) << 30;
+    return budget;
+}
+
+namespace {
+
+std::string mebibytes(int64_t bytes) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f MiB", double(bytes) / (1024.0 * 1024.0));
+    return buf;
+}
+
+bool fileIsThere(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+} // namespace
+
 SequenceLoadOptions clampLoadOptions(SequenceLoadOptions o) {
     o.frames = std::clamp(o.frames, 1, 100);
     o.every = std::clamp(o.every, 1, 100);
@@ -42,21 +64,38 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
     NumberedPath p(path);
     FrameSequence loaded;
     int framesInFile = 1;
+    const int64_t budget = sequenceMemoryBudget();
+    // Failures that lose frames: the whole load fails, with the reason and the file it concerns.
+    auto failLoad = [&](int code, const std::string& file, const std::string& why) {
+        seq.clear();
+        if (report) {
+            report->error = why;
+            report->file = file == path ? std::string() : file;
+        }
+        if (code == SEQ_OUT_OF_MEMORY)
+            prompts.message("Out of memory", MsgIcon::Error, MsgButtons::Ok);
+        return code;
+    };
+    auto overBudget = [&](int frame, int64_t used, const Frame& f) {
+        return "frame " + std::to_string(frame) + " (" + mebibytes(f.loadNeededBytes()) +
+               ") would bring the sequence to " + mebibytes(used + f.loadNeededBytes()) +
+               ", over its budget of " + mebibytes(budget) + "; nothing loaded";
+    };
 
     if (p.hasNumber() && p.nameWithExtension().find(".spr") == std::string::npos) {
         const SequenceLoadOptions o = askLoadOptions(prompts, loaded);
         const int first = p.number;
         p.setNumber(p.number);
         std::string file = p.fullPath();
+        int64_t used = 0;
         for (;;) {
             Frame* f = loaded.append();
-            if (!f) {
-                prompts.message("Out of memory", MsgIcon::Error, MsgButtons::Ok);
-                break;
-            }
+            if (!f) return failLoad(SEQ_OUT_OF_MEMORY, file, "out of memory");
             // Each file of a series is one frame, even when its reader stacked several.
-            if (f->load(file, palette) != FE_OK) {
-                // The series ends at the first missing or unreadable file.
+            const int r = f->load(file, palette, budget - used);
+            if (r == FE_LOAD_OVER_BUDGET)
+                return failLoad(SEQ_OVER_BUDGET, file, overBudget(loaded.count(), used, *f));
+            if (r != FE_OK) {
                 const std::string err = f->loadError();
                 loaded.removeLast();
                 if (loaded.count() == 0) {
@@ -64,8 +103,12 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
                     if (report) report->error = err;
                     return SEQ_SERIES_UNREADABLE;
                 }
+                // The series ends at the first missing file; one that is there but cannot be
+                // read would be a frame lost.
+                if (fileIsThere(file)) return failLoad(SEQ_FILE_UNREADABLE, file, err);
                 break;
             }
+            used += f->byteSize();
             if (o.mode == 0 || (o.mode == 2 && loaded.count() >= o.frames)) break;
             p.setNumber(p.number + o.every, p.digitCount);
             // Numbers wrap within their width; coming back to the first file ends the series.
@@ -78,12 +121,9 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
     }
 
     Frame* f = loaded.append();
-    if (!f) {
-        prompts.message("Out of memory", MsgIcon::Error, MsgButtons::Ok);
-        seq.swap(loaded);
-        return SEQ_OK;
-    }
-    if (f->load(path, palette) != FE_OK) {
+    if (!f) return failLoad(SEQ_OUT_OF_MEMORY, path, "out of memory");
+    if (const int r = f->load(path, palette, budget); r != FE_OK) {
+        if (r == FE_LOAD_OVER_BUDGET) return failLoad(SEQ_OVER_BUDGET, path, overBudget(1, 0, *f));
         seq.clear();
         if (report) report->error = f->loadError();
         return SEQ_FILE_UNREADABLE;
@@ -98,10 +138,9 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
         const int w = source.width(), h = source.height() / framesInFile;
         for (int i = 0; i < framesInFile && h > 0; i += o.every) {
             Frame* part = split.append();
-            if (!part || part->createBlank(w, h) != FE_OK) {
-                prompts.message("Out of memory", MsgIcon::Error, MsgButtons::Ok);
-                break;
-            }
+            if (!part || part->createBlank(w, h) != FE_OK)
+                return failLoad(SEQ_OUT_OF_MEMORY, path,
+                                "out of memory for frame " + std::to_string(split.count()));
             part->fileType = source.fileType;
             part->fileName = source.fileName;
             part->copyRect(source, TxRect{0, i * h, w, i * h + h}, TxRect{0, 0, w, h});
@@ -208,9 +247,24 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int type, Pr
             if (progress && count > 1) progress->step();
         }
         if (progress && count > 1) progress->end();
-        savePositionFiles(list, p.fullPath());
         if (!isWritableType(type)) return SEQ_NO_STRIP_WRITER;
-        return write(work, p.fullPath(), framesToSave);
+        if (const int r = write(work, p.fullPath(), framesToSave); r != 0) return r;
+        // The position files (text and map) describe the strip: without either the strip is only
+        // half written.
+        PositionFileNames names;
+        if (!positionFileNames(p.fullPath(), names)) return SEQ_OK;
+        std::string message, reason, failed;
+        if (savePositionText(list, p.fullPath(), &message, &reason) == POS_FILE_WRITE_ERROR)
+            failed = names.text;
+        else if (savePositionMap(list, p.fullPath(), &message, &reason) == POS_FILE_WRITE_ERROR)
+            failed = names.map;
+        if (!failed.empty()) {
+            prompts.message(message.empty() ? formatText("Cannot save frame %s", failed) : message,
+                            MsgIcon::Error, MsgButtons::Ok);
+            if (failure) *failure = {failed, reason.empty() ? "cannot be written" : reason};
+            return SEQ_POSITIONS_UNWRITABLE;
+        }
+        return SEQ_OK;
     }
 
     if (!isWritableType(type)) return SEQ_UNSUPPORTED_TYPE;
@@ -230,4 +284,33 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int type, Pr
     }
     if (progress && count > 1) progress->end();
     return result;
+}
+
+std::vector<std::string> sequenceSaveFiles(const FrameSequence& seq, const std::string& path,
+                                           int type, const SequenceSaveOptions& options) {
+    std::vector<std::string> files;
+    const int count = seq.count();
+    if (count == 0) return files;
+    if (count == 1) return {path};
+    NumberedPath p(path);
+    const unsigned wanted = unsigned(options.framesToSave);
+    const int framesToSave = wanted > unsigned(count) ? count : int(wanted);
+    if (framesToSave < 1) return files;
+    const int increment = options.increment == 0 ? 1 : options.increment;
+    if (const char* ext = forcedExtension(type); *ext) p.extension = ext;
+    if (options.singleFile || type == TX_TYPE_SPR) {
+        files.push_back(p.fullPath());
+        PositionFileNames names;
+        if (positionFileNames(p.fullPath(), names)) {
+            files.push_back(names.text);
+            files.push_back(names.map);
+        }
+        return files;
+    }
+    p.setNumber(options.firstNumber, 3);
+    for (int k = 0; k < framesToSave; ++k) {
+        if (k > 0) p.setNumber(p.number + increment, 3);
+        files.push_back(p.fullPath());
+    }
+    return files;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "model/frame_sequence.h"
 #include "model/ports.h"
@@ -15,23 +16,34 @@ enum SequenceResult : int {
     SEQ_DECLINED = 1022,
     SEQ_NOTHING_TO_SAVE = 1027,
     SEQ_NO_STRIP_WRITER = 1096,
+    SEQ_OUT_OF_MEMORY = 1097,       // memory for a frame could not be had; nothing loaded
+    SEQ_OVER_BUDGET = 1098,         // the frames would pass the sequence's budget; nothing loaded
+    SEQ_POSITIONS_UNWRITABLE = 1099, // the strip was written, its position files were not
 };
 
 struct SequenceLoadReport {
-    std::string error;  // why the first (or only) file could not be read
+    std::string error;  // why the load failed
+    std::string file;   // the file the error is about (a series' file), "" for the path given
     int framesInFile = 1;
 };
+
+// The most bytes the frames of one sequence may take together (2 GiB unless changed, e.g. by
+// tests). A load that would pass it is refused, naming the frame and the total.
+int64_t& sequenceMemoryBudget();
 
 // Clamps dialog answers to the dialog's ranges; values of 0 or less become 1.
 SequenceLoadOptions clampLoadOptions(SequenceLoadOptions o);
 
 // Replaces the sequence's frames. `palette` (256 words or null) is the current palette for
-// readers that need one.
+// readers that need one. A numbered series ends at the first missing file; a file of the series
+// that exists but cannot be read, memory that cannot be had and the budget passed all fail the
+// whole load (the sequence is left empty): no frame is ever dropped silently.
 int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
                  const uint32_t* palette = nullptr, SequenceLoadReport* report = nullptr);
 
 // Saves without changing the sequence. Failures of single files are reported through prompts
-// ("Cannot save frame %s"); the result is non-zero whenever anything was not written.
+// ("Cannot save frame %s"); the result is non-zero whenever anything was not written (a strip's
+// position files included: SEQ_POSITIONS_UNWRITABLE).
 // `options`, when given, replaces the "Sequence save options" dialog and the numbering taken from
 // the path (batch callers that know exactly what they want).
 // `failure`, when given, receives the file that could not be written and the writer's reason.
@@ -42,3 +54,8 @@ struct SequenceSaveFailure {
 int saveSequence(const FrameSequence& seq, const std::string& path, int fileType, Prompts& prompts,
                  Progress* progress = nullptr, const SequenceSaveOptions* options = nullptr,
                  SequenceSaveFailure* failure = nullptr);
+
+// The files saveSequence writes for these options, in order (a strip's position files included),
+// so that a caller can look at them before anything is written.
+std::vector<std::string> sequenceSaveFiles(const FrameSequence& seq, const std::string& path,
+                                           int fileType, const SequenceSaveOptions& options);

@@ -1,7 +1,10 @@
 #include "model/settings.h"
 
 #include <cctype>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,8 +25,11 @@ int MemorySettingsStore::getInt(const std::string& section, const std::string& n
     if (it == values_.end()) return def;
     const char* b = it->second.c_str();
     char* e = nullptr;
-    long v = std::strtol(b, &e, 0);
-    return (e == b) ? def : int(v);
+    errno = 0;
+    const long long v = std::strtoll(b, &e, 0);
+    // Junk or a number no int holds reads as missing.
+    if (e == b || errno == ERANGE || v < INT_MIN || v > INT_MAX) return def;
+    return int(v);
 }
 
 std::string MemorySettingsStore::getString(const std::string& section, const std::string& name,
@@ -79,19 +85,62 @@ std::string escapeKey(const std::string& k) {
     return out;
 }
 
-std::string unescapeKey(const std::string& k) {
-    std::string out;
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Reads `n` hex digits at k[at]; -1 when they are not all there.
+long hexAt(const std::string& k, size_t at, int n) {
+    if (at + size_t(n) > k.size()) return -1;
+    long v = 0;
+    for (int j = 0; j < n; ++j) {
+        const int d = hexDigit(k[at + size_t(j)]);
+        if (d < 0) return -1;
+        v = v * 16 + d;
+    }
+    return v;
+}
+
+void appendUtf8(std::string& out, unsigned long c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// Undoes escapeKey, and QSettings' "%UXXXX" for other characters. False on a malformed escape:
+// such a key (or group) is no key at all, and its entries read as missing.
+bool unescapeKey(const std::string& k, std::string& out) {
+    out.clear();
     for (size_t i = 0; i < k.size(); ++i) {
         if (k[i] == '\\') {
             out += '/';
-        } else if (k[i] == '%' && i + 2 < k.size()) {
-            out += char(std::stoi(k.substr(i + 1, 2), nullptr, 16));
-            i += 2;
+        } else if (k[i] == '%') {
+            if (i + 1 < k.size() && k[i + 1] == 'U') {
+                const long v = hexAt(k, i + 2, 4);
+                if (v < 0) return false;
+                appendUtf8(out, (unsigned long)v);
+                i += 5;
+            } else {
+                const long v = hexAt(k, i + 1, 2);
+                if (v < 0) return false;
+                out += char(v);
+                i += 2;
+            }
         } else {
             out += k[i];
         }
     }
-    return out;
+    return true;
 }
 
 std::string escapeValue(const std::string& v) {
@@ -146,22 +195,34 @@ std::string unescapeValue(const std::string& raw) {
 } // namespace
 
 IniSettingsStore::IniSettingsStore(std::string path) : path_(std::move(path)) {
-    std::ifstream in(path_);
-    std::string line, group;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-        if (line.front() == '[' && line.back() == ']') {
-            group = unescapeKey(line.substr(1, line.size() - 2));
-            if (group == "General") group.clear();
-            continue;
+    // Opened without blocking and only when it is a regular file: a FIFO or device named as the
+    // settings file reads as no settings. Malformed lines, keys and groups read as missing.
+    TxFileData file;
+    std::string error;
+    if (file.open(path_, error)) {
+        const char* p = reinterpret_cast<const char*>(file.data());
+        const char* end = p + file.size();
+        std::string line, group;
+        bool groupOk = true;
+        while (p < end) {
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+            const char* stop = nl ? nl : end;
+            line.assign(p, stop);
+            p = nl ? nl + 1 : end;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+            if (line.front() == '[' && line.back() == ']') {
+                groupOk = unescapeKey(line.substr(1, line.size() - 2), group);
+                if (group == "General") group.clear();
+                continue;
+            }
+            size_t eq = line.find('=');
+            if (eq == std::string::npos || !groupOk) continue;
+            std::string k = line.substr(0, eq), key;
+            while (!k.empty() && k.back() == ' ') k.pop_back();
+            if (!unescapeKey(k, key) || key.empty()) continue;
+            values_[group.empty() ? key : group + "/" + key] = unescapeValue(line.substr(eq + 1));
         }
-        size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        std::string k = line.substr(0, eq);
-        while (!k.empty() && k.back() == ' ') k.pop_back();
-        k = unescapeKey(k);
-        values_[group.empty() ? k : group + "/" + k] = unescapeValue(line.substr(eq + 1));
     }
     dirty_ = false;
 }

@@ -128,6 +128,15 @@ bool bmpProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     if (!txSizeAllowed(width, height)) return fail(ctx, "BMP Image: image is too large.", 0);
     const uint32_t offBits = rd32(fh + 10);
     info.dataOffset = offBits;
+    if (c == BMP_RGB || c == BMP_BITFIELDS) {
+        // Uncompressed rows must all be there (the last one's padding aside) before the image is
+        // allocated; they start after the palette at the earliest.
+        const uint64_t stride = uint64_t((width * b + 31) / 32 * 4);
+        const uint64_t rowBytes = uint64_t((width * b + 7) / 8);
+        const uint64_t avail = s.size() > info.paletteStart ? s.size() - info.paletteStart : 0;
+        if (avail < stride * uint64_t(height - 1) + rowBytes)
+            return fail(ctx, "BMP Image: Unexpected end of file.");
+    }
 
     int format = TX_FMT_P8;
     if (b == 16) {

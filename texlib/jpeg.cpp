@@ -27,7 +27,11 @@ struct JpegError {
 
 void quietMessage(j_common_ptr) {}
 
-// Ends decoding of files that would take very many progressive scans (a known slow input).
+// Ends decoding of files that would take very many progressive scans (a known slow input: each
+// scan walks the whole coefficient buffer). libjpeg-turbo's own tools stop at 500; real encoders
+// write at most a few dozen.
+constexpr int kMaxScans = 100;
+
 struct ScanLimit {
     jpeg_progress_mgr mgr;
 };
@@ -35,7 +39,7 @@ struct ScanLimit {
 void checkScans(j_common_ptr cinfo) {
     if (cinfo->is_decompressor) {
         auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-        if (d->input_scan_number > 1000) {
+        if (d->input_scan_number > kMaxScans) {
             auto* e = reinterpret_cast<JpegError*>(cinfo->err);
             std::snprintf(e->message, sizeof e->message, "too many scans");
             std::longjmp(e->jump, 1);
@@ -44,6 +48,23 @@ void checkScans(j_common_ptr cinfo) {
 }
 
 enum DecodeResult { DECODE_OK, DECODE_ERROR, DECODE_NO_SIZE, DECODE_TOO_LARGE };
+
+// Bytes libjpeg holds for a whole-image coefficient buffer (progressive and multi-scan files keep
+// every block of every component until the last scan): 64 coefficients of 2 bytes a block, the
+// component sizes rounded up to whole iMCU rows as libjpeg allocates them.
+uint64_t coefficientBytes(const jpeg_decompress_struct& cinfo) {
+    if (!jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&cinfo))) return 0;
+    uint64_t total = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info& comp = cinfo.comp_info[c];
+        const uint64_t hs = uint64_t(comp.h_samp_factor > 0 ? comp.h_samp_factor : 1);
+        const uint64_t vs = uint64_t(comp.v_samp_factor > 0 ? comp.v_samp_factor : 1);
+        const uint64_t wBlocks = (uint64_t(comp.width_in_blocks) + hs - 1) / hs * hs;
+        const uint64_t hBlocks = (uint64_t(comp.height_in_blocks) + vs - 1) / vs * vs;
+        total += wBlocks * hBlocks * 64 * sizeof(JCOEF);
+    }
+    return total;
+}
 
 // Reads the header and, when `dst` is given, decodes the whole image into it as 0xFFRRGGBB words
 // (width x 4 bytes a row).
@@ -71,10 +92,15 @@ DecodeResult decode(const uint8_t* data, size_t size, uint8_t* dst, int* width, 
         jpeg_destroy_decompress(&cinfo);
         return DECODE_NO_SIZE;
     }
-    if (!txSizeAllowed(cinfo.image_width, cinfo.image_height)) {
+    // The pixels and libjpeg's coefficient buffers together stay within the one limit of an image;
+    // libjpeg itself is held to it too, so nothing it allocates behind our back can pass it.
+    const uint64_t pixelBytes = uint64_t(cinfo.image_width) * cinfo.image_height * 4;
+    if (!txSizeAllowed(cinfo.image_width, cinfo.image_height) ||
+        pixelBytes + coefficientBytes(cinfo) > uint64_t(TX_MAX_PIXEL_BYTES)) {
         jpeg_destroy_decompress(&cinfo);
         return DECODE_TOO_LARGE;
     }
+    cinfo.mem->max_memory_to_use = long(TX_MAX_PIXEL_BYTES);
     if (!dst) {
         *width = int(cinfo.image_width);
         *height = int(cinfo.image_height);

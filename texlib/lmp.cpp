@@ -42,6 +42,9 @@ bool parseGbr(TxStream& s, TxReadContext& ctx, size_t start, size_t end, TxMip& 
     const uint32_t headerSize = be32(h), width = be32(h + 8), height = be32(h + 12),
                    bytes = be32(h + 16);
     const bool magic = std::memcmp(h + 20, "GIMP", 4) == 0 || std::memcmp(h + 20, "GPAT", 4) == 0;
+    // Without the magic (version 1 brushes) nothing says "brush" until the sizes add up: the texts
+    // below then describe no file of this type.
+    if (magic) ctx.matched = 3;
     if (int32_t(width) <= 0 || int32_t(height) <= 0) return fail(ctx, "GIMP brush: bad size");
     if (!txSizeAllowed(width, height)) return fail(ctx, "GIMP brush: image is too large");
     if (headerSize < 24 || headerSize > end - start) return fail(ctx, "GIMP brush: bad header size");
@@ -101,6 +104,7 @@ bool lmpProbe(TxStream& s, TxReadContext& /*ctx*/, TxMip& mip, int /*cookie*/) {
 
 bool lmpBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     if (mip.format == TX_FMT_P8) {
+        if (ctx.palette && TxPaletteNeeded) TxPaletteNeeded(ctx.palette);
         std::memcpy(mip.pal, ctx.palette ? ctx.palette : greyPalette(), sizeof mip.pal);
         s.seek(8);
     } else {

@@ -177,8 +177,18 @@ const char* txPaletteStatusText(TxPaletteStatus status) {
 bool paletteProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     uint32_t entries[256] = {};
     const TxPaletteResult res = txParsePalette(s.data(), s.size(), entries, false);
-    // No message: most files that reach this last probe are simply not palettes.
-    if (res.status != TX_PAL_OK) return false;
+    if (res.status != TX_PAL_OK) {
+        // A file that begins as a palette of a kind is reported as one; the others (most files
+        // that reach this last probe) are simply not palettes and get no message.
+        const bool riffPal = s.size() >= 12 && std::memcmp(s.data(), "RIFF", 4) == 0 &&
+                             std::memcmp(s.data() + 8, "PAL ", 4) == 0;
+        if (res.status == TX_PAL_BAD_JASC || res.status == TX_PAL_BAD_GIMP ||
+            (res.status == TX_PAL_BAD_RIFF && riffPal)) {
+            ctx.matched = 3;
+            txReportError(ctx, txPaletteStatusText(res.status), 1);
+        }
+        return false;
+    }
     PaletteTable table;
     // Every kind ends up as 0xAARRGGBB, the layout of a p8 record's palette, so the swatches show
     // the file's colours whatever the file kind; opaque, as swatches are there to be seen (a RIFF

@@ -61,6 +61,7 @@ bool psdProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
         txReportError("Incorrect PSD Header.", 1);
         return false;
     }
+    ctx.matched = 3;
     // Version 2 is the large-document variant, whose section lengths are 64 bits wide.
     if (be16(h + 4) != 1) return fail(ctx, "Incorrect PSD Header.");
     if (be16(h + 22) != 8) return fail(ctx, "Incorrect BitDepth");
@@ -71,6 +72,23 @@ bool psdProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     if (width <= 0 || height <= 0) return fail(ctx, "PSD Image: width or height is 0.");
     if (!txSizeAllowed(width, height)) return fail(ctx, "PSD Image: image is too large.");
     if (channels < (mode == 3 ? 3 : 1)) return fail(ctx, "PSD Image: too few channels.");
+    {
+        // The sections before the pixels are skipped to see that the pixels are there: stored as
+        // they are, every plane read must be present before the image is allocated.
+        TxStream t(s.data(), s.size());
+        t.seek(26);
+        uint32_t len = 0;
+        uint16_t compression = 0;
+        for (int k = 0; k < 3; ++k)
+            if (!t.be32(len) || !t.skip(len)) return fail(ctx, "Unexpected end of file.");
+        if (!t.be16(compression)) return fail(ctx, "Unexpected end of file.");
+        const uint64_t texels = uint64_t(width) * uint64_t(height);
+        const uint64_t planes = mode == 2 ? 1 : uint64_t(channels < 4 ? channels : 4);
+        if (compression != 1 && uint64_t(t.remaining()) < texels * planes)
+            return fail(ctx, "Unexpected end of file.");
+        if (compression == 1 && uint64_t(t.remaining()) < uint64_t(height) * uint64_t(channels) * 2)
+            return fail(ctx, "Unexpected end of file.");
+    }
     mip.format = mode == 2 ? TX_FMT_P8 : TX_FMT_ARGB8888;
     mip.width = int32_t(width);
     mip.height = int32_t(height);

@@ -1,5 +1,6 @@
 #include "texlib/read.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -90,6 +91,7 @@ const Reader* findReader(int type) {
 } // namespace
 
 TxErrorCallback TxReadError = ignoreError;
+TxPaletteNeededFn TxPaletteNeeded = nullptr;
 
 void txReportError(const char* message, int fatal) {
     if (TxReadError) TxReadError(message, fatal);
@@ -129,33 +131,47 @@ const char* txFileTypeName(int type) {
 
 int txDetectType(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     ctx.frameCount = 1;
-    auto tryProbe = [&](const Reader& r, int cookie) {
-        s.rewind();
+    // The reason kept for a refusal: the text of the probe that recognised the file most surely.
+    std::string reason;
+    int reasonStrength = 0;
+    auto tryProbe = [&](const Reader& r, int cookie, size_t start, int strength) {
+        s.seek(start);
         txMipClear(mip);
-        return r.probe(s, ctx, mip, cookie);
+        ctx.lastError.clear();
+        ctx.matched = 0;
+        if (r.probe(s, ctx, mip, cookie)) return true;
+        const int st = std::max(ctx.matched, strength);
+        if (st > reasonStrength && !ctx.lastError.empty()) {
+            reason = ctx.lastError;
+            reasonStrength = st;
+        }
+        return false;
+    };
+    auto refuse = [&]() {
+        ctx.lastError = reasonStrength > 0 ? reason : TX_UNRECOGNISED;
+        ctx.matched = reasonStrength;
+        txMipClear(mip);
+        return 0;
     };
     for (const auto& r : kHeaderProbes)
-        if (tryProbe(r, 0)) return r.type;
+        if (tryProbe(r, 0, 0, 0)) return r.type;
 
     s.rewind();
-    if (s.size() < 2) {
-        txReportError(ctx, "Unexpected end of file", 1);
-        return 0;
-    }
-    const int cookie = (s.data()[0] << 8) | s.data()[1];
-    for (const auto& m : kMagic) {
-        if (m.cookie != cookie) continue;
-        for (const auto& r : kMagicReaders) {
-            if (r.type != m.type || !r.probe) continue;
-            s.seek(2);
-            txMipClear(mip);
-            if (r.probe(s, ctx, mip, cookie)) return r.type;
+    if (s.size() >= 2) {
+        const int cookie = (s.data()[0] << 8) | s.data()[1];
+        for (const auto& m : kMagic) {
+            if (m.cookie != cookie) continue;
+            for (const auto& r : kMagicReaders) {
+                if (r.type != m.type || !r.probe) continue;
+                // Two bytes of magic say "this type" weakly: a full magic or a header the probe
+                // checked says it more surely.
+                if (tryProbe(r, cookie, 2, 2)) return r.type;
+            }
+            break;
         }
-        break;
     }
-    if (const Reader* p = paletteReader(); p && tryProbe(*p, 0)) return p->type;
-    txMipClear(mip);
-    return 0;
+    if (const Reader* p = paletteReader(); p && tryProbe(*p, 0, 0, 0)) return p->type;
+    return refuse();
 }
 
 bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredFormat,
@@ -171,12 +187,22 @@ bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredForma
     ctx.wantArgb8888 = preferredFormat == TX_PREFER_ARGB8888;
     const int type = txDetectType(s, ctx, mip);
     if (type == 0) {
-        if (ctx.lastError.empty()) ctx.lastError = "unrecognised file format";
+        if (ctx.lastError.empty()) ctx.lastError = TX_UNRECOGNISED;
         return false;
     }
     const Reader* reader = findReader(type);
     if (!reader || !reader->body) {
         ctx.lastError = std::string("no reader for ") + txFileTypeName(type) + " files";
+        txMipClear(mip);
+        return false;
+    }
+    ctx.overBudget = false;
+    ctx.neededBytes = preferredFormat == TX_PREFER_OWN || mip.format == TX_FMT_ARGB8888
+                          ? txMipLevelBytes(mip.format, mip.width, mip.height, mip.depth)
+                          : txMipLevelBytes(TX_FMT_ARGB8888, mip.width, mip.height, mip.depth);
+    if (ctx.maxBytes > 0 && (ctx.neededBytes <= 0 || ctx.neededBytes > ctx.maxBytes)) {
+        ctx.overBudget = true;
+        ctx.lastError = "over the memory budget";
         txMipClear(mip);
         return false;
     }
@@ -225,13 +251,13 @@ bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredForma
 bool txMipReadFile(TxMip& mip, const std::string& path, int preferredFormat, TxReadContext& ctx) {
     ctx.fileType = 0;
     ctx.lastError.clear();
-    std::vector<uint8_t> bytes;
+    TxFileData file;
     std::string err;
-    if (!txLoadFile(path, bytes, err)) {
+    if (!file.open(path, err)) {
         txMipFree(mip);
         ctx.lastError = err;
         return false;
     }
-    TxStream s(bytes.data(), bytes.size());
+    TxStream s = file.stream();
     return txMipRead(mip, path.c_str(), s, preferredFormat, ctx);
 }

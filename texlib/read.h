@@ -44,10 +44,22 @@ struct TxReadContext {
     int frameCount = 1;  // frames stacked vertically by multi-frame readers
     std::string fileName;
     std::string lastError;               // the last text a reader reported
+    // How surely the probe that ran last found the file to be of its type: 0 not at all, 1 a
+    // plausible header of a type without magic (TGA), 2 a type picked by its two-byte magic (set
+    // by the detection), 3 a full magic (PSD's "8BPS", a GIMP brush's "GIMP", a JASC palette's
+    // "JASC-PAL", ...). A refused file is reported with the text of the surest probe, else
+    // "Unrecognised file format".
+    int matched = 0;
     const uint32_t* palette = nullptr;   // current application palette (256 words) for LMP
     // Set by txMipRead when the caller wants argb8888: a reader that can lay its pixels out that
     // way at once may do so, sparing the conversion and its second image-sized buffer.
     bool wantArgb8888 = false;
+    // When above 0, the most bytes the image read may keep (in the format it is returned in): a
+    // larger one is refused before its pixels are allocated, with overBudget set and neededBytes
+    // telling what it would have taken. A sequence hands each frame what is left of its budget.
+    int64_t maxBytes = 0;
+    int64_t neededBytes = 0;
+    bool overBudget = false;
     std::any state;                      // a reader's header values between probe and body
 };
 
@@ -60,6 +72,14 @@ void txReportError(TxReadContext& ctx, const char* message, int fatal);
 // For code that has no read context (quantiser, resampler, writers).
 void txReportError(const char* message, int fatal);
 
+// The text of a file that no probe recognised.
+constexpr const char* TX_UNRECOGNISED = "Unrecognised file format";
+
+// Called by a reader right before it uses ctx.palette, so that an application can fill its palette
+// on first use (e.g. read its palette file only when a palette is needed). Null: nothing is done.
+using TxPaletteNeededFn = void (*)(const uint32_t* palette);
+extern TxPaletteNeededFn TxPaletteNeeded;
+
 using TxProbeFn = bool (*)(TxStream& s, TxReadContext& ctx, TxMip& mip, int cookie);
 using TxBodyFn = bool (*)(TxStream& s, TxReadContext& ctx, TxMip& mip);
 
@@ -71,5 +91,5 @@ int txDetectType(TxStream& s, TxReadContext& ctx, TxMip& mip);
 // Reads an image from memory; `fileName` is remembered for readers that need it (AVI).
 bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredFormat,
                TxReadContext& ctx);
-// Opens and reads a file.
+// Opens and reads a file (a regular file only; mapped, so probes touch only the headers).
 bool txMipReadFile(TxMip& mip, const std::string& path, int preferredFormat, TxReadContext& ctx);

@@ -1,8 +1,18 @@
 #include "texlib/stream.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "texlib/mip.h"
@@ -66,50 +76,312 @@ bool TxStream::readLine(char* buf, size_t cap) {
     return true;
 }
 
-bool txLoadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-    bytes.clear();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error = std::strerror(errno);
+// --- inputs -------------------------------------------------------------------------------------
+
+namespace {
+
+std::string errnoText(int e) {
+    const char* t = std::strerror(e);
+    return t && *t ? t : "error";
+}
+
+// Files beyond what any image may hold are refused before anything is read.
+constexpr int64_t kMaxInputBytes = TX_MAX_PIXEL_BYTES * 2;
+
+} // namespace
+
+int txOpenInput(const std::string& path, std::string& error) {
+    // Looked at before opening, so that no device is opened at all, and again after: the name may
+    // have changed in between.
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        error = errnoText(errno);
+        return -1;
+    }
+    auto kind = [&](const struct stat& s) -> const char* {
+        if (S_ISDIR(s.st_mode)) return "is a directory";
+        if (!S_ISREG(s.st_mode)) return "is not a regular file";
+        return nullptr;
+    };
+    if (const char* why = kind(st)) {
+        error = why;
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = errnoText(errno);
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0) {
+        error = errnoText(errno);
+        ::close(fd);
+        return -1;
+    }
+    if (const char* why = kind(st)) {
+        error = why;
+        ::close(fd);
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+TxFileData::~TxFileData() { close(); }
+
+void TxFileData::close() {
+    if (map_) ::munmap(map_, size_);
+    else std::free(const_cast<uint8_t*>(data_));
+    map_ = nullptr;
+    data_ = nullptr;
+    size_ = 0;
+}
+
+bool TxFileData::open(const std::string& path, std::string& error) {
+    close();
+    const int fd = txOpenInput(path, error);
+    if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        error = errnoText(errno);
+        ::close(fd);
         return false;
     }
-    bool ok = true;
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        long n = std::ftell(f);
-        // Files far beyond what any image may hold are refused before reading them in.
-        if (n < 0 || n > TX_MAX_PIXEL_BYTES * 2) {
-            error = n < 0 ? "cannot determine the file size" : "file is too large";
-            std::fclose(f);
+    if (st.st_size < 0 || st.st_size > kMaxInputBytes) {
+        error = st.st_size < 0 ? "cannot determine the file size" : "file is too large";
+        ::close(fd);
+        return false;
+    }
+    const size_t n = size_t(st.st_size);
+    if (n > 0) {
+        void* m = ::mmap(nullptr, n, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (m != MAP_FAILED) {
+            map_ = m;
+            data_ = static_cast<const uint8_t*>(m);
+            size_ = n;
+            ::close(fd);
+            return true;
+        }
+        // A file system that cannot map: read it in instead.
+        auto* buf = static_cast<uint8_t*>(std::malloc(n));
+        if (!buf) {
+            error = "Out of memory";
+            ::close(fd);
             return false;
         }
-        std::rewind(f);
-        bytes.resize(size_t(n));
-        if (n > 0 && std::fread(bytes.data(), 1, size_t(n), f) != size_t(n)) ok = false;
-    } else {
-        ok = false;
+        size_t got = 0;
+        while (got < n) {
+            const ssize_t r = ::read(fd, buf + got, n - got);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;
+            got += size_t(r);
+        }
+        if (got != n) {
+            error = "read error";
+            std::free(buf);
+            ::close(fd);
+            return false;
+        }
+        data_ = buf;
+        size_ = n;
     }
-    if (!ok) {
-        error = std::ferror(f) ? std::strerror(errno) : "read error";
-        if (error == "Success") error = "read error";
-        bytes.clear();
-    }
-    std::fclose(f);
-    return ok;
+    ::close(fd);
+    return true;
 }
+
+bool txLoadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+    bytes.clear();
+    TxFileData file;
+    if (!file.open(path, error)) return false;
+    try {
+        bytes.assign(file.data(), file.data() + file.size());
+    } catch (const std::bad_alloc&) {
+        error = "Out of memory";
+        return false;
+    }
+    return true;
+}
+
+// --- writing ------------------------------------------------------------------------------------
+
+namespace {
+
+// Temporary files being written, removed by the SIGINT/SIGTERM handler. A slot is claimed (1),
+// filled, then published (2); the handler only reads published slots, and only calls unlink.
+struct TempSlot {
+    std::atomic<int> state{0};
+    char path[4096];
+};
+constexpr int kTempSlots = 64;
+TempSlot gTempSlots[kTempSlots];
+
+extern "C" void txRemoveTempsAndDie(int sig) {
+    for (auto& slot : gTempSlots)
+        if (slot.state.load() == 2) ::unlink(slot.path);
+    struct sigaction dfl;
+    std::memset(&dfl, 0, sizeof dfl);
+    dfl.sa_handler = SIG_DFL;
+    ::sigaction(sig, &dfl, nullptr);
+    ::raise(sig);  // delivered with the default action once the handler returns
+}
+
+void installSignalCleanup() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int sig : {SIGINT, SIGTERM}) {
+            struct sigaction old;
+            if (::sigaction(sig, nullptr, &old) != 0) continue;
+            // A program that handles or ignores the signal itself keeps its own way.
+            if ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;
+            struct sigaction act;
+            std::memset(&act, 0, sizeof act);
+            act.sa_handler = txRemoveTempsAndDie;
+            sigemptyset(&act.sa_mask);
+            sigaddset(&act.sa_mask, SIGINT);
+            sigaddset(&act.sa_mask, SIGTERM);
+            ::sigaction(sig, &act, nullptr);
+        }
+    });
+}
+
+int claimTempSlot(const std::string& path) {
+    if (path.size() >= sizeof gTempSlots[0].path) return -1;
+    for (int k = 0; k < kTempSlots; ++k) {
+        int expected = 0;
+        if (!gTempSlots[k].state.compare_exchange_strong(expected, 1)) continue;
+        std::memcpy(gTempSlots[k].path, path.c_str(), path.size() + 1);
+        gTempSlots[k].state.store(2);
+        return k;
+    }
+    return -1;  // more writes at once than slots: this one is not cleaned up on a signal
+}
+
+void releaseTempSlot(int& slot) {
+    if (slot < 0) return;
+    gTempSlots[slot].state.store(0);
+    slot = -1;
+}
+
+// The process's umask, read without changing it where the system tells it.
+mode_t currentUmask() {
+    if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) {
+            unsigned v = 0;
+            if (std::sscanf(line, "Umask: %o", &v) == 1) {
+                std::fclose(f);
+                return mode_t(v);
+            }
+        }
+        std::fclose(f);
+    }
+    static std::mutex m;
+    std::lock_guard<std::mutex> lock(m);
+    const mode_t u = ::umask(022);
+    ::umask(u);
+    return u;
+}
+
+std::string dirOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// Follows symbolic links named by `path` (the last component only, link after link) to the name
+// that is really written; a dangling link gives the name it points at.
+std::string followLinks(const std::string& path) {
+    std::string cur = path;
+    for (int k = 0; k < 40; ++k) {
+        struct stat st;
+        if (::lstat(cur.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        char buf[4096];
+        const ssize_t n = ::readlink(cur.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) break;
+        const std::string link(buf, size_t(n));
+        cur = link[0] == '/' ? link : dirOf(cur) + "/" + link;
+    }
+    return cur;
+}
+
+// Names that stand for a descriptor of this process: written straight into, appended to when
+// they are a file (as the shell opened them), never replaced.
+bool isDescriptorName(const std::string& path) {
+    return path == "/dev/stdout" || path == "/dev/stderr" || path.rfind("/dev/fd/", 0) == 0 ||
+           path.rfind("/proc/self/fd/", 0) == 0;
+}
+
+} // namespace
 
 TxFileWriter::~TxFileWriter() { abort(); }
 
 bool TxFileWriter::open(const std::string& path) {
     abort();
     path_ = path;
-    temp_ = path + ".tmp-" + std::to_string(::getpid());
+    temp_.clear();
     failed_ = false;
     error_.clear();
-    file_ = std::fopen(temp_.c_str(), "wb");
-    if (!file_) {
-        error_ = std::strerror(errno);
+    auto failWith = [&](const std::string& why) {
+        error_ = why;
         failed_ = true;
         return false;
+    };
+    if (path.empty()) return failWith(errnoText(ENOENT));
+
+    struct stat st;
+    bool exists = false;
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return failWith("is a directory");
+        exists = true;
+        if (!S_ISREG(st.st_mode) || isDescriptorName(path)) {
+            // A FIFO, a device or one of our own descriptors: written straight into.
+            const int flags = O_WRONLY | O_CLOEXEC | O_NOCTTY | (S_ISREG(st.st_mode) ? O_APPEND : 0);
+            int fd;
+            do {
+                fd = ::open(path.c_str(), flags);
+            } while (fd < 0 && errno == EINTR);
+            if (fd < 0) return failWith(errnoText(errno));
+            file_ = ::fdopen(fd, "wb");
+            if (!file_) {
+                ::close(fd);
+                return failWith(errnoText(errno));
+            }
+            return true;
+        }
+    } else if (errno != ENOENT) {
+        return failWith(errnoText(errno));
+    }
+
+    // The file itself is replaced, never a link to it; the temporary file lies in the same folder
+    // so that the rename stays on one file system.
+    path_ = followLinks(path);
+    const size_t slash = path_.find_last_of('/');
+    std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+    if (base.size() > 200) base.resize(200);
+    std::string templ = (slash == std::string::npos ? std::string() : path_.substr(0, slash + 1)) +
+                        base + ".tmp-XXXXXX";
+    installSignalCleanup();
+    std::vector<char> name(templ.begin(), templ.end());
+    name.push_back('\0');
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return failWith(errnoText(errno));
+    temp_ = name.data();
+    slot_ = claimTempSlot(temp_);
+    if (exists) {
+        // Ownership first: changing it may clear set-id bits that the mode then restores.
+        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
+            (void)::fchown(fd, st.st_uid, st.st_gid);
+        ::fchmod(fd, st.st_mode & 07777);
+    } else {
+        ::fchmod(fd, 0666 & ~currentUmask());
+    }
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        const int e = errno;
+        ::close(fd);
+        abort();
+        return failWith(errnoText(e));
     }
     return true;
 }
@@ -117,7 +389,7 @@ bool TxFileWriter::open(const std::string& path) {
 bool TxFileWriter::write(const void* data, size_t n) {
     if (!file_ || failed_) return false;
     if (n && std::fwrite(data, 1, n, file_) != n) {
-        error_ = std::strerror(errno);
+        error_ = errnoText(errno);
         failed_ = true;
         return false;
     }
@@ -147,23 +419,27 @@ bool TxFileWriter::putBe32(uint32_t v) {
 bool TxFileWriter::commit() {
     if (!file_) return false;
     if (!failed_ && std::fflush(file_) != 0) {
-        error_ = std::strerror(errno);
+        error_ = errnoText(errno);
         failed_ = true;
     }
     if (std::fclose(file_) != 0 && !failed_) {
-        error_ = std::strerror(errno);
+        error_ = errnoText(errno);
         failed_ = true;
     }
     file_ = nullptr;
+    if (temp_.empty()) return !failed_;  // written straight into
     if (!failed_ && std::rename(temp_.c_str(), path_.c_str()) != 0) {
-        error_ = std::strerror(errno);
+        error_ = errnoText(errno);
         failed_ = true;
     }
     if (failed_) {
-        std::remove(temp_.c_str());
+        ::unlink(temp_.c_str());
+        temp_.clear();
+        releaseTempSlot(slot_);
         return false;
     }
     temp_.clear();
+    releaseTempSlot(slot_);
     return true;
 }
 
@@ -173,7 +449,8 @@ void TxFileWriter::abort() {
         file_ = nullptr;
     }
     if (!temp_.empty()) {
-        std::remove(temp_.c_str());
+        ::unlink(temp_.c_str());
         temp_.clear();
     }
+    releaseTempSlot(slot_);
 }

@@ -57,11 +57,48 @@ private:
     size_t pos_ = 0;
 };
 
-// Reads a whole file; on failure `error` says why (open failure, read error, too large).
+// Opens an input for reading. Nothing blocks (a FIFO or a device is never waited on) and only a
+// regular file is taken: anything else fails with "is a directory" or "is not a regular file".
+// Returns the descriptor (close-on-exec), or -1 with `error` set.
+int txOpenInput(const std::string& path, std::string& error);
+
+// A whole input file, mapped rather than read: only the pages that readers touch are brought in,
+// so a probe that looks at a header costs a header's worth of memory whatever the file's size.
+// Files over the readers' limit are refused with "file is too large".
+class TxFileData {
+public:
+    TxFileData() = default;
+    ~TxFileData();
+    TxFileData(const TxFileData&) = delete;
+    TxFileData& operator=(const TxFileData&) = delete;
+
+    bool open(const std::string& path, std::string& error);
+    void close();
+    const uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+    TxStream stream() const { return TxStream(data_, size_); }
+
+private:
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    void* map_ = nullptr;
+};
+
+// Reads a whole file; on failure `error` says why (open failure, not a regular file, read error,
+// too large).
 bool txLoadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
 
-// Writes a file through a temporary beside the target, renamed over it only when every byte was
-// written, so a failed write never destroys the previous file.
+// Writes a file so that a failed write never destroys what was there, and nothing but the target
+// is ever written:
+// - a regular file (or a name not yet taken) is written into a temporary file created exclusively,
+//   with an unpredictable name, in the target's own folder, and renamed over the target only when
+//   every byte was written; an existing target keeps its permission bits (and, where allowed, its
+//   owner);
+// - a symbolic link is followed: its target is written, the link stays;
+// - a FIFO or device node (/dev/stdout, /dev/null, ...) is written straight into, without any
+//   temporary file; a directory is refused ("is a directory");
+// - a write stopped by SIGINT or SIGTERM removes its temporary file (the handlers are installed on
+//   the first write where those signals still have their default action).
 class TxFileWriter {
 public:
     TxFileWriter() = default;
@@ -77,14 +114,18 @@ public:
     bool putBe16(uint16_t v);
     bool putBe32(uint32_t v);
     bool ok() const { return file_ != nullptr && !failed_; }
-    // Flushes, closes and renames over the target. False (and the target untouched) on any error.
+    // Flushes, closes and renames over the target. False (and the target untouched, unless it is
+    // a FIFO or device written straight into) on any error.
     bool commit();
     // Drops the temporary file.
     void abort();
     const std::string& error() const { return error_; }
+    // The temporary file being written ("" when none: not open, or written straight into).
+    const std::string& tempPath() const { return temp_; }
 
 private:
     std::FILE* file_ = nullptr;
     std::string path_, temp_, error_;
     bool failed_ = false;
+    int slot_ = -1;  // entry in the table of temporary files removed on SIGINT/SIGTERM
 };

@@ -383,6 +383,11 @@ bool tdfProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     const int depth = 1 + halvings(int(large), int(small));
     const int64_t size = txMipLevelBytes(format, w, h, depth);
     if (size <= 0) return reject(ctx, "3DF: image is too large");
+    // The levels are stored as they are: a file shorter than its table and levels is refused
+    // before anything is allocated for them.
+    const uint64_t table = isTableYiq(format) ? 80 : isTablePal(format) ? 1024 : 0;
+    if (uint64_t(s.remaining()) < table + uint64_t(size))
+        return reject(ctx, "3DF: the file is shorter than its levels");
     mip.format = format;
     mip.width = w;
     mip.height = h;
@@ -415,7 +420,8 @@ bool tdfBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     const size_t size = size_t(mip.size);
     if (s.remaining() < size)
         return reject(ctx, bpt == 1 ? "Bad 8 bit data" : bpt == 2 ? "Bad 16 bit data" : "Bad 32 bit data");
-    if (s.remaining() > size) return reject(ctx, "3DF: the file is longer than its levels");
+    // Bytes after the last level are ignored: the description says nothing of them, and other
+    // tools pad their files.
     const uint8_t* p = s.current();
     uint8_t* d = mip.data[0];
     if (bpt == 1) {

@@ -75,7 +75,15 @@ bool tgaProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
         break;
     default: return fail(ctx, "TGA Image: unsupported format", 0);
     }
+    ctx.matched = 1;  // a header that holds together: its faults are the file's reason
     if (!txSizeAllowed(hd.width, hd.height)) return fail(ctx, "TGA Image: image is too large.", 0);
+    // The pixels must be there before the image is allocated: all of them when stored as they
+    // are, and with run-length packets at least one packet per 128 pixels.
+    const uint64_t mapBytes = hd.mapType == 1 ? uint64_t(hd.mapLength) * ((hd.mapEntryBits + 1u) / 8) : 0;
+    const uint64_t bps = (hd.pixelBits + 1u) / 8, texels = uint64_t(hd.width) * hd.height;
+    const uint64_t least = hd.imageType >= 9 ? (texels + 127) / 128 * (1 + bps) : texels * bps;
+    if (uint64_t(s.remaining()) < mapBytes + least)
+        return fail(ctx, "TGA Image: Unexpected end of file.", 1);
     mip.format = format;
     mip.width = hd.width;
     mip.height = hd.height;

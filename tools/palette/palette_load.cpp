@@ -9,19 +9,16 @@
 
 PaletteFileResult loadPaletteFile(const std::string& path, AppPalette& palette) {
     PaletteFileResult res;
-    std::vector<uint8_t> bytes;
-    std::error_code ec;
-    // A directory opens on some systems but reads nothing; it is no file to read either way.
-    if (std::filesystem::is_directory(path, ec)) {
-        res.error = "is a directory";
-        return res;
-    }
-    if (!txLoadFile(path, bytes, res.error)) return res;
+    // Mapped, not read: the parsers look at the lines or bytes they need, whatever the file's
+    // size. Only a regular file is taken ("is a directory", "is not a regular file"), and a FIFO
+    // never blocks.
+    TxFileData file;
+    if (!file.open(path, res.error)) return res;
     res.opened = true;
     uint32_t entries[AppPalette::kEntries];
     std::memcpy(entries, palette.entries(), sizeof entries);
     const bool asBitmap = path.find(".bmp") != std::string::npos;
-    res.parse = txParsePalette(bytes.data(), bytes.size(), entries, asBitmap);
+    res.parse = txParsePalette(file.data(), file.size(), entries, asBitmap);
     palette.setAll(entries);
     return res;
 }
@@ -34,6 +31,16 @@ void readPaletteFile(const std::string& path, AppPalette& palette, Prompts& prom
 void loadStartupPalette(const SettingsStore& settings, Prompts& prompts) {
     const std::string path = settings.getString(kPaletteSettingsSection, kPaletteFileName, "");
     if (!path.empty()) readPaletteFile(path, appPalette(), prompts);
+}
+
+void loadStartupPaletteOnFirstUse(const SettingsStore& settings,
+                                  std::function<void(const std::string&)> warn) {
+    const std::string path = settings.getString(kPaletteSettingsSection, kPaletteFileName, "");
+    if (path.empty()) return;
+    appPalette().loadOnFirstUse([path, warn = std::move(warn)](AppPalette& palette) {
+        const PaletteFileResult res = loadPaletteFile(path, palette);
+        if (res.opened && !res.ok() && warn) warn(res.message());
+    });
 }
 
 void PaletteOptions::open(Prompts& prompts) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -34,6 +35,11 @@ constexpr const char* kPaletteFileName = "palfile";
 
 // Start-up: loads the "palfile" preference into the current palette when it is set.
 void loadStartupPalette(const SettingsStore& settings, Prompts& prompts);
+// The same without reading anything now: the file is read into the current palette on the first
+// use of its colours (tarquil-cli: only a command that needs a palette reads it). A failure's text
+// goes to `warn`.
+void loadStartupPaletteOnFirstUse(const SettingsStore& settings,
+                                  std::function<void(const std::string&)> warn);
 
 // The Palette Options dialog without its window: its copy of the entries, the palette file and
 // the choice it closes with.

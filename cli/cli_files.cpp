@@ -1,0 +1,51 @@
+#include "cli/cli_files.h"
+
+#include <algorithm>
+
+#include <sys/stat.h>
+
+#include "cli/cli.h"
+
+std::string cliLoadFailure(const std::string& in, const SequenceLoadReport& report) {
+    return (report.file.empty() ? in : report.file) + ": " +
+           (report.error.empty() ? "cannot be read" : report.error);
+}
+
+std::vector<std::string> cliInputFiles(const FrameSequence& seq) {
+    std::vector<std::string> files;
+    for (int i = 0; i < seq.count(); ++i) {
+        const std::string& name = seq.frameAt(i)->fileName;
+        if (!name.empty() && std::find(files.begin(), files.end(), name) == files.end())
+            files.push_back(name);
+    }
+    return files;
+}
+
+namespace {
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+} // namespace
+
+bool cliInputsSafe(const std::string& command, const std::vector<std::string>& inputs,
+                   const std::vector<std::string>& targets, const std::string& out) {
+    std::vector<struct stat> in;
+    for (const auto& f : inputs) {
+        struct stat st;
+        if (::stat(f.c_str(), &st) == 0) in.push_back(st);
+    }
+    for (const auto& t : targets) {
+        if (t == out) continue;
+        struct stat st;
+        if (::stat(t.c_str(), &st) != 0) continue;
+        for (const auto& i : in) {
+            if (!sameFile(st, i)) continue;
+            cliError(command + ": " + t + " is one of the inputs; nothing written (only OUT named "
+                     "as the input itself replaces it)");
+            return false;
+        }
+    }
+    return true;
+}
