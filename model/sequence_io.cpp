@@ -92,7 +92,8 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
             Frame* f = loaded.append();
             if (!f) return failLoad(SEQ_OUT_OF_MEMORY, file, "out of memory");
             // Each file of a series is one frame, even when its reader stacked several.
-            const int r = f->load(file, palette, budget - used);
+            // Nothing left is a limit too (0 would mean none).
+            const int r = f->load(file, palette, std::max<int64_t>(budget - used, 1));
             if (r == FE_LOAD_OVER_BUDGET)
                 return failLoad(SEQ_OVER_BUDGET, file, overBudget(loaded.count(), used, *f));
             if (r != FE_OK) {

@@ -368,14 +368,11 @@ bool TxFileWriter::open(const std::string& path) {
     if (fd < 0) return failWith(errnoText(errno));
     temp_ = name.data();
     slot_ = claimTempSlot(temp_);
-    if (exists) {
-        // Ownership first: changing it may clear set-id bits that the mode then restores.
-        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
-            (void)::fchown(fd, st.st_uid, st.st_gid);
-        ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        ::fchmod(fd, 0666 & ~currentUmask());
-    }
+    // The file stays private (0600) while it is written; it gets its final bits at commit.
+    mode_ = exists ? st.st_mode & 07777 : 0666 & ~currentUmask();
+    keepOwner_ = exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid());
+    uid_ = exists ? st.st_uid : 0;
+    gid_ = exists ? st.st_gid : 0;
     file_ = ::fdopen(fd, "wb");
     if (!file_) {
         const int e = errno;
@@ -421,6 +418,15 @@ bool TxFileWriter::commit() {
     if (!failed_ && std::fflush(file_) != 0) {
         error_ = errnoText(errno);
         failed_ = true;
+    }
+    if (!failed_ && !temp_.empty()) {
+        const int fd = ::fileno(file_);
+        // Ownership first: changing it may clear set-id bits that the mode then restores.
+        if (keepOwner_) (void)::fchown(fd, uid_, gid_);
+        if (::fchmod(fd, mode_) != 0) {
+            error_ = errnoText(errno);
+            failed_ = true;
+        }
     }
     if (std::fclose(file_) != 0 && !failed_) {
         error_ = errnoText(errno);

@@ -127,5 +127,9 @@ private:
     std::FILE* file_ = nullptr;
     std::string path_, temp_, error_;
     bool failed_ = false;
-    int slot_ = -1;  // entry in the table of temporary files removed on SIGINT/SIGTERM
+    int slot_ = -1;
+    // What the file gets at commit: the existing target's bits (and owner), else 0666 less umask.
+    unsigned mode_ = 0;
+    bool keepOwner_ = false;
+    unsigned uid_ = 0, gid_ = 0;  // entry in the table of temporary files removed on SIGINT/SIGTERM
 };

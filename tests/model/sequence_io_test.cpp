@@ -242,3 +242,113 @@ TEST(SequenceSave, StripOfMixedSizesIsClippedToTheFirstFrame) {
     EXPECT_EQ(p[4 * 3 + 2], 0xFF000003u);
     EXPECT_EQ(p[5 * 3 + 2], 0xFF000003u);
 }
+
+// Issue 19, item 2: a sequence has a memory budget, refused before the frame is allocated and
+// named with the total; a frame that is there but cannot be read fails the load.
+namespace {
+
+void writePpmHeader(const std::string& path, int w, int h) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fprintf(f, "P6\n%d %d\n255\n", w, h);
+    std::fclose(f);
+}
+
+struct BudgetScope {
+    int64_t saved = sequenceMemoryBudget();
+    explicit BudgetScope(int64_t b) { sequenceMemoryBudget() = b; }
+    ~BudgetScope() { sequenceMemoryBudget() = saved; }
+};
+
+} // namespace
+
+TEST(SequenceLoad, SeriesOverItsBudgetIsRefusedNamingFrameAndTotal) {
+    const std::string dir = freshDir("budget");
+    for (int n = 0; n < 6; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/big%03d.ppm", n);
+        writePpmHeader(dir + name, 512, 512);  // 1 MiB each once read
+    }
+    BudgetScope budget(int64_t(7) << 19);  // 3.5 MiB
+    ScriptedPrompts prompts;
+    FrameSequence s;
+    SequenceLoadReport report;
+    EXPECT_EQ(loadSequence(s, dir + "/big000.ppm", prompts, nullptr, &report), SEQ_OVER_BUDGET);
+    EXPECT_EQ(s.count(), 0);
+    EXPECT_EQ(report.file, dir + "/big003.ppm");
+    EXPECT_NE(report.error.find("frame 4"), std::string::npos) << report.error;
+    EXPECT_NE(report.error.find("4.0 MiB"), std::string::npos) << report.error;
+    EXPECT_NE(report.error.find("budget of 3.5 MiB"), std::string::npos) << report.error;
+
+    // Within the budget the same series loads whole.
+    sequenceMemoryBudget() = int64_t(6) << 20;
+    EXPECT_EQ(loadSequence(s, dir + "/big000.ppm", prompts, nullptr, &report), SEQ_OK);
+    EXPECT_EQ(s.count(), 6);
+
+    // A single file over the budget.
+    sequenceMemoryBudget() = int64_t(1) << 19;
+    EXPECT_EQ(loadSequence(s, dir + "/nonumber.ppm", prompts, nullptr, &report),
+              SEQ_FILE_UNREADABLE);  // missing
+    writePpmHeader(dir + "/nonumber.ppm", 512, 512);
+    EXPECT_EQ(loadSequence(s, dir + "/nonumber.ppm", prompts, nullptr, &report), SEQ_OVER_BUDGET);
+    EXPECT_NE(report.error.find("frame 1"), std::string::npos) << report.error;
+}
+
+TEST(SequenceLoad, UnreadableFileInsideASeriesFailsTheLoad) {
+    const std::string dir = makeSeries(freshDir("hole"), 0, 4);
+    {
+        std::FILE* f = std::fopen((dir + "/walk002.tga").c_str(), "wb");
+        std::fputs("no picture", f);
+        std::fclose(f);
+    }
+    ScriptedPrompts prompts;
+    FrameSequence s;
+    SequenceLoadReport report;
+    EXPECT_EQ(loadSequence(s, dir + "/walk000.tga", prompts, nullptr, &report), SEQ_FILE_UNREADABLE);
+    EXPECT_EQ(s.count(), 0);
+    EXPECT_EQ(report.file, dir + "/walk002.tga");
+    EXPECT_FALSE(report.error.empty());
+    // A missing file still ends the series.
+    std::remove((dir + "/walk002.tga").c_str());
+    EXPECT_EQ(loadSequence(s, dir + "/walk000.tga", prompts, nullptr, &report), SEQ_OK);
+    EXPECT_EQ(s.count(), 2);
+}
+
+// Item 3: a strip whose position files cannot be written is a failed save.
+TEST(SequenceSave, StripWithUnwritablePositionFilesFails) {
+    const std::string dir = makeSeries(freshDir("stripfail"), 1, 3);
+    ScriptedPrompts prompts;
+    FrameSequence s;
+    ASSERT_EQ(loadSequence(s, dir + "/walk001.tga", prompts), SEQ_OK);
+    ASSERT_EQ(s.count(), 3);
+    SequenceSaveOptions o{1, 0, 1, 3, 0, true};
+    for (const char* blocked : {"/strip.tga_pos.txt", "/strip.tga.map"}) {
+        std::filesystem::remove_all(dir + "/strip.tga_pos.txt");
+        std::filesystem::remove_all(dir + "/strip.tga.map");
+        std::filesystem::create_directories(dir + blocked);  // a folder where the file should be
+        SequenceSaveFailure failure;
+        EXPECT_EQ(saveSequence(s, dir + "/strip.tga", TX_TYPE_TGA, prompts, nullptr, &o, &failure),
+                  SEQ_POSITIONS_UNWRITABLE)
+            << blocked;
+        EXPECT_EQ(failure.file, dir + blocked);
+        EXPECT_EQ(failure.reason, "is a directory");
+    }
+}
+
+TEST(SequenceSave, FilesListedBeforehandAreTheFilesWritten) {
+    const std::string dir = makeSeries(freshDir("listed"), 1, 3);
+    ScriptedPrompts prompts;
+    FrameSequence s;
+    ASSERT_EQ(loadSequence(s, dir + "/walk001.tga", prompts), SEQ_OK);
+    const std::string out = freshDir("listed_out");
+    SequenceSaveOptions series{5, 40, 1, 3, 0, false};
+    const auto files = sequenceSaveFiles(s, out + "/run.tga", TX_TYPE_TGA, series);
+    EXPECT_EQ(files, (std::vector<std::string>{out + "/run040.tga", out + "/run045.tga",
+                                               out + "/run050.tga"}));
+    ASSERT_EQ(saveSequence(s, out + "/run.tga", TX_TYPE_TGA, prompts, nullptr, &series), SEQ_OK);
+    for (const auto& f : files) EXPECT_TRUE(exists(f)) << f;
+    SequenceSaveOptions strip{1, 0, 1, 3, 0, true};
+    EXPECT_EQ(sequenceSaveFiles(s, out + "/strip.tga", TX_TYPE_TGA, strip),
+              (std::vector<std::string>{out + "/strip.tga", out + "/strip.tga_pos.txt",
+                                        out + "/strip.tga.map"}));
+}

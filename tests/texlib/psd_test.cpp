@@ -167,8 +167,11 @@ TEST(Psd, SizesThatOverflowAreRefusedBeforeAllocating) {
         TxMip mip;
         EXPECT_FALSE(psdProbe(s, ctx, mip, 0)) << w << "x" << h;
     }
-    // The largest allowed: 16384 x 16384 texels of four bytes (1 GiB), probed only.
+    // The largest allowed: 16384 x 16384 texels of four bytes (1 GiB), probed only (PackBits, so
+    // only the row byte counts need be there).
     Bytes ok = psdHeader(3, 16384, 16384, 8, 3);
+    sections(ok, {});
+    ok.be16(1).fill(size_t(16384) * 3 * 2, 0);
     TxStream s(ok.v.data(), ok.v.size());
     TxReadContext ctx;
     TxMip mip;

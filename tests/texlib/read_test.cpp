@@ -122,11 +122,11 @@ TEST(Read, DetectionOrderAndFallThrough) {
     bm.str("BM").fill(60, 0);
     EXPECT_TRUE(readPixels(bm.v, ctx).empty());
     EXPECT_EQ(ctx.fileType, 0);
-    // Fewer than two bytes.
+    // Fewer than two bytes: nothing recognised.
     Bytes tiny;
     tiny.u8(1);
     EXPECT_TRUE(readPixels(tiny.v, ctx).empty());
-    EXPECT_EQ(ctx.lastError, "Unexpected end of file");
+    EXPECT_EQ(ctx.lastError, TX_UNRECOGNISED);
     // A missing file reports why.
     TxMip m2;
     EXPECT_FALSE(txMipReadFile(m2, tempPath("does-not-exist.tga"), TX_PREFER_ARGB8888, ctx));

@@ -227,8 +227,10 @@ TEST(Tga, WriteFailuresKeepTheOldFile) {
     EXPECT_EQ(txWriteTGA(path, 70000, 1, wide.data(), TX_TGA_RLE, &err), TX_TGA_TOO_LARGE);
     EXPECT_FALSE(err.empty());
     EXPECT_EQ(slurp(path), before);
-    // Writing over a directory fails at the rename and reports it.
-    EXPECT_EQ(txWriteTGA(std::string(::testing::TempDir()), 1, 1, &px), TX_TGA_WRITE_ERROR);
+    // A directory is no file to write: refused before anything is written.
+    EXPECT_EQ(txWriteTGA(std::string(::testing::TempDir()), 1, 1, &px, TX_TGA_RLE, &err),
+              TX_TGA_CANNOT_CREATE);
+    EXPECT_EQ(err, "is a directory");
 }
 
 namespace {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "model/app_palette.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
@@ -210,4 +212,50 @@ TEST(PaletteLoad, SwatchGrid) {
     EXPECT_EQ(r.left, 6);
     EXPECT_EQ(r.right, 12);
     EXPECT_EQ(r.bottom, 3);
+}
+
+// Issue 19, item 7: the "palfile" preference is read only when a palette is needed.
+TEST(PaletteLoad, StartupPaletteIsReadOnFirstUseOnly) {
+    PaletteScope scope;
+    const std::string path = writeFile("lazy.gpl", "GIMP Palette\n1 2 3\n4 5 6\n");
+    MemorySettingsStore settings;
+    settings.setString("Settings", "palfile", path);
+    std::vector<std::string> warnings;
+    loadStartupPaletteOnFirstUse(settings, [&](const std::string& t) { warnings.push_back(t); });
+    EXPECT_TRUE(scope.palette.loadPending());
+    // Changing the file now changes what is read: nothing was read yet.
+    writeFile("lazy.gpl", "GIMP Palette\n7 8 9\n");
+    // An 8-bit lump read with the current palette is what needs it.
+    std::string lump;
+    for (uint32_t v : {2u, 1u}) lump += std::string(reinterpret_cast<const char*>(&v), 4);
+    lump += std::string("\0\0", 2);
+    const std::string lumpPath = writeFile("lazy.lmp", lump);
+    TxMip mip;
+    TxReadContext ctx = appReadContext();
+    ASSERT_TRUE(txMipReadFile(mip, lumpPath, TX_PREFER_ARGB8888, ctx)) << ctx.lastError;
+    EXPECT_FALSE(scope.palette.loadPending());
+    EXPECT_EQ(reinterpret_cast<const uint32_t*>(mip.data[0])[0], 0xFF070809u);
+    EXPECT_EQ(scope.palette.entry(0), 0x090807u);
+    EXPECT_TRUE(warnings.empty());
+
+    // A damaged file warns once, when it is read.
+    writeFile("bad.gpl", "GIMP Palette\nnot a colour\n");
+    settings.setString("Settings", "palfile", writeFile("bad.gpl", "GIMP Palette\nnot a colour\n"));
+    loadStartupPaletteOnFirstUse(settings, [&](const std::string& t) { warnings.push_back(t); });
+    EXPECT_TRUE(warnings.empty());
+    (void)scope.palette.entries();
+    (void)scope.palette.entries();
+    EXPECT_EQ(warnings, std::vector<std::string>{"Invalid GIMP PAL data"});
+
+    // A FIFO as the palette file neither blocks nor warns: it is no palette file.
+    const std::string fifo = std::string(::testing::TempDir()) + "palfifo.pal";
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    settings.setString("Settings", "palfile", fifo);
+    loadStartupPaletteOnFirstUse(settings, [&](const std::string& t) { warnings.push_back(t); });
+    (void)scope.palette.entry(0);
+    EXPECT_EQ(warnings.size(), 1u);
+    PaletteFileResult res = loadPaletteFile(fifo, scope.palette);
+    EXPECT_FALSE(res.opened);
+    EXPECT_EQ(res.error, "is not a regular file");
 }
