@@ -15,7 +15,7 @@ setup:
 	@scripts/setup
 
 $(BUILD)/build.ninja:
-	$(CMAKE_GEN) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CMAKE_GEN) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARQUIL_WERROR=ON
 
 build: setup $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -33,7 +33,7 @@ test: check-layers build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 check-asan: setup
-	$(CMAKE_GEN) -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARQUIL_SANITIZE=ON
+	$(CMAKE_GEN) -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARQUIL_SANITIZE=ON -DTARQUIL_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
