@@ -130,6 +130,10 @@ int convertMany(const CliArgs& args) {
             return CLI_USAGE;
         }
     }
+    // No input is written over: OUT names none of them here.
+    std::vector<std::string> written;
+    for (const auto& [t, in] : targets) written.push_back(t);
+    if (!cliInputsSafe("convert", job.inputs, written, std::string())) return CLI_USAGE;
     std::error_code ec;
     std::filesystem::create_directories(job.outDir, ec);
     if (ec || !std::filesystem::is_directory(job.outDir)) {

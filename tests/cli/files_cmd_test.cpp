@@ -12,7 +12,7 @@
 
 #include <sys/stat.h>
 
-#include "app/sequence_io.h"
+#include "model/sequence_io.h"
 #include "cli/cli.h"
 #include "texlib/read.h"
 #include "texlib/tga.h"
@@ -194,4 +194,15 @@ TEST(CliFiles, InputsThatAreNoRegularFile) {
     const CliRun u = run({"convert", dir + "/notes.txt", dir + "/x.tga"});
     EXPECT_EQ(u.status, CLI_FILE_ERROR);
     EXPECT_NE(u.err.find("Unrecognised file format"), std::string::npos) << u.err;
+}
+
+TEST(CliFiles, BatchNeverWritesOverItsInputs) {
+    const std::string dir = freshDir("batch");
+    writeSolid(dir + "/a.tga", 2, 2, 0xFF000001u);
+    const std::string before = bytesOf(dir + "/a.tga");
+    const CliRun r = run({"convert", "--out-dir", dir, "--to", "tga", dir + "/a.tga"});
+    EXPECT_EQ(r.status, CLI_USAGE);
+    EXPECT_NE(r.err.find("a.tga is one of the inputs"), std::string::npos) << r.err;
+    EXPECT_EQ(bytesOf(dir + "/a.tga"), before);
+    EXPECT_EQ(run({"convert", "--out-dir", dir, "--to", "png", dir + "/a.tga"}).status, CLI_OK);
 }
