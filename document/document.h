@@ -167,6 +167,19 @@ public:
         const std::function<CBitmapDoc*(Prompts&)>& newDocument, FontLayout* layout = nullptr);
     // -- end tools --
 
+    // Clipboard edits (defined in document/document_clipboard.cpp).
+    // -- begin clipboard --
+    // Pastes the frames of `buffer` with their top-left corner at (x, y), cut to what fits the
+    // current frame; pixels of alpha 0 leave the target as it was. Several document frames take
+    // the buffer's frames from its first on, starting at the current frame and wrapping; a single
+    // frame takes the buffer's current frame. False, with no undo snapshot, when nothing lands
+    // (x or y negative, nothing left after the cut); else snapshot, modified, hint -1.
+    bool paste(const FrameSequence& buffer, int x, int y);
+    // Fills rect (clipped to the current frame) with the 32-bit value after an undo snapshot;
+    // false when nothing of it lies in the frame.
+    bool fill(uint32_t colour, const TxRect& rect);
+    // -- end clipboard --
+
     // Undo support for edits: copy the sequence before changing it.
     void takeSnapshot();
     void discardSnapshots();

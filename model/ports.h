@@ -152,6 +152,14 @@ public:
     virtual ~ClipboardPort() = default;
     virtual void putDib(const std::vector<uint8_t>& block) = 0;
     virtual std::optional<std::vector<uint8_t>> getDib() = 0;
+    // A copied picture: the 24-bit block and the same picture as argb8888 words (top row first),
+    // for ports that can offer a format with alpha beside the block. The default offers the block.
+    virtual void putPicture(const std::vector<uint8_t>& block, int /*width*/, int /*height*/,
+                            const uint32_t* /*argb*/) {
+        putDib(block);
+    }
+    // Whether the clipboard offers a picture, without decoding it (enables the paste commands).
+    virtual bool hasDib() { return getDib().has_value(); }
     virtual void putText(const std::string& text) = 0;
     virtual std::optional<std::string> getText() = 0;
 };
