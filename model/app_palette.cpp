@@ -48,6 +48,13 @@ void AppPalette::resolvePending() const {
 
 AppPalette::AppPalette() { clear(); }
 
+AppPalette::AppPalette(const AppPalette& other) { setAll(other.entries()); }
+
+AppPalette& AppPalette::operator=(const AppPalette& other) {
+    if (this != &other) setAll(other.entries());
+    return *this;
+}
+
 void AppPalette::setEntry(int i, uint32_t value) {
     if (i < 0 || i >= kEntries) return;
     entries_[i] = value;

@@ -13,6 +13,10 @@ public:
     static constexpr int kEntries = 256;
 
     AppPalette();
+    // A copy has the colours (a load pending on first use runs first); the pending load stays
+    // with the original.
+    AppPalette(const AppPalette& other);
+    AppPalette& operator=(const AppPalette& other);
     // Entry i as a Windows colour value: red in bits 0-7, green 8-15, blue 16-23; bits 24-31 hold
     // a RIFF palette's flags byte, otherwise 0.
     uint32_t entry(int i) const {

@@ -4,6 +4,10 @@
 # links, permission bits stay, a stopped write leaves no temporary file.
 set -u
 cli="$1"; sample="$2"
+# Refuse to run with a binary older than its sources (a failed build): it may still write through
+# the old unsafe path.
+[ -n "$(find "$(dirname "$0")/../../texlib/stream.cpp" -newer "$cli" 2>/dev/null)" ] && {
+  echo "files_smoke: $cli is older than texlib/stream.cpp; rebuild first"; exit 1; }
 dir=$(mktemp -d); trap 'rm -rf "$dir"' EXIT
 export XDG_CONFIG_HOME="$dir/config"
 conf="$XDG_CONFIG_HOME/BrightvaleWorks/Tarquil Studio 1.0.conf"
@@ -43,10 +47,13 @@ grep -q 'Unrecognised file format' "$dir/err.txt"; check $? 0 "junk named so"
 
 # Outputs: a device, a FIFO, a link, an existing file's bits.
 "$cli" edit "$in" "$dir/sheet.tga" --strip >/dev/null 2>&1  # an image with its position list
-t codegen "$dir/sheet.tga" -o /dev/stdout >"$dir/code.txt" 2>"$dir/err.txt"; check $? 0 "codegen -o /dev/stdout"
+# Devices are only ever reached through names in $dir or /dev/fd, never /dev/null or /dev/stdout
+# themselves: a stale binary that still replaced its target must not damage the machine.
+ln -s /dev/null "$dir/devnull.c"
+t codegen "$dir/sheet.tga" -o /dev/fd/1 >"$dir/code.txt" 2>"$dir/err.txt"; check $? 0 "codegen -o /dev/fd/1"
 grep -q 'Frame 12' "$dir/code.txt"; check $? 0 "the code came through standard output"
-t codegen "$dir/sheet.tga" -o /dev/null 2>/dev/null; check $? 0 "codegen -o /dev/null"
-[ -c /dev/null ]; check $? 0 "/dev/null still a device"
+t codegen "$dir/sheet.tga" -o "$dir/devnull.c" 2>/dev/null; check $? 0 "codegen into a link to /dev/null"
+[ -L "$dir/devnull.c" ] && [ -c /dev/null ]; check $? 0 "/dev/null still a device"
 ln -s /dev/null "$dir/null.tga"
 t convert "$in" "$dir/null.tga"; check $? 0 "link to /dev/null"
 [ -L "$dir/null.tga" ] && [ -c /dev/null ]; check $? 0 "link and device stay"

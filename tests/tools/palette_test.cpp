@@ -258,4 +258,15 @@ TEST(PaletteLoad, StartupPaletteIsReadOnFirstUseOnly) {
     PaletteFileResult res = loadPaletteFile(fifo, scope.palette);
     EXPECT_FALSE(res.opened);
     EXPECT_EQ(res.error, "is not a regular file");
+    // The dialog's Load Palette neither.
+    PaletteOptions dialog("");
+    ScriptedPrompts prompts;
+    EXPECT_FALSE(dialog.loadPalette(fifo, prompts, settings));
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"Cannot open file " + fifo});
+    // A copy of a palette whose load is pending has the loaded colours.
+    settings.setString("Settings", "palfile", writeFile("copy.gpl", "GIMP Palette\n1 2 3\n"));
+    loadStartupPaletteOnFirstUse(settings, nullptr);
+    const AppPalette copy = scope.palette;
+    EXPECT_EQ(copy.entry(0), 0x030201u);
+    EXPECT_FALSE(scope.palette.loadPending());
 }

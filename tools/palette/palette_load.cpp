@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <vector>
 
+#include <unistd.h>
+
 #include "texlib/stream.h"
 
 PaletteFileResult loadPaletteFile(const std::string& path, AppPalette& palette) {
@@ -67,12 +69,14 @@ bool PaletteOptions::loadPalette(const std::string& path, Prompts& prompts,
         prompts.message(withPath("File %s not found", path), MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }
-    std::FILE* f = std::filesystem::is_directory(path, ec) ? nullptr : std::fopen(path.c_str(), "rb");
-    if (!f) {
+    // Opened without blocking: a FIFO or a folder is no palette file.
+    std::string why;
+    const int fd = txOpenInput(path, why);
+    if (fd < 0) {
         prompts.message(withPath("Cannot open file %s", path), MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }
-    std::fclose(f);
+    ::close(fd);
     // A file that does not parse is refused whole: the palette shown, the current palette and
     // "palfile" stay as they were instead of taking the colours read before the error.
     AppPalette trial = appPalette();
