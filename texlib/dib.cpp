@@ -31,20 +31,26 @@ size_t dibStride(int64_t width, int bits) {
 
 } // namespace
 
-std::vector<uint8_t> txDibWrite(int width, int height, const uint32_t* texels) {
+std::vector<uint8_t> txDibWrite(int width, int height, const uint32_t* texels, int bits) {
     if (!texels || width <= 0 || height <= 0 || !txSizeAllowed(width, height)) return {};
-    const size_t stride = dibStride(width, 24);
+    if (bits != 24 && bits != 32) return {};
+    const size_t stride = dibStride(width, bits);
     std::vector<uint8_t> block(TX_DIB_HEADER_SIZE + stride * size_t(height), 0);
     uint8_t* h = block.data();
     wr32(h, uint32_t(TX_DIB_HEADER_SIZE));
     wr32(h + 4, uint32_t(width));
     wr32(h + 8, uint32_t(height));  // positive: bottom row first
     wr16(h + 12, 1);
-    wr16(h + 14, 24);
+    wr16(h + 14, uint32_t(bits));
     // Compression, image size, resolutions and colour counts stay 0.
     for (int y = 0; y < height; ++y) {
         const uint32_t* src = texels + size_t(height - 1 - y) * size_t(width);
         uint8_t* dst = block.data() + TX_DIB_HEADER_SIZE + size_t(y) * stride;
+        if (bits == 32) {
+            for (int x = 0; x < width; ++x)
+                wr32(dst + 4 * x, src[x]);
+            continue;
+        }
         for (int x = 0; x < width; ++x) {
             const uint32_t p = src[x];
             dst[3 * x] = uint8_t(p);

@@ -26,8 +26,9 @@ struct TxDibInfo {
 
 // The 24-bit block of width x height argb8888 texels (top row first): a 40-byte header, then the
 // rows bottom row first, blue, green, red per pixel (alpha dropped), each padded with zero bytes
-// to a multiple of 4. Empty when there are no texels or the size is beyond the reader limits.
-std::vector<uint8_t> txDibWrite(int width, int height, const uint32_t* texels);
+// to a multiple of 4. With `bits` 32 every pixel keeps its alpha as the fourth byte. Empty when
+// there are no texels, `bits` is neither, or the size is beyond the reader limits.
+std::vector<uint8_t> txDibWrite(int width, int height, const uint32_t* texels, int bits = 24);
 
 // The block behind a 14-byte BMP file header, as image/bmp carries it; empty for a block whose
 // header size or colour table does not fit it.

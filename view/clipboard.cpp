@@ -155,67 +155,22 @@ CBitmapDoc* pasteAsNewDocument(ClipboardPort& port, Prompts& prompts,
     return doc;
 }
 
-bool PastePlacement::begin(int cursorX, int cursorY) {
+bool beginPaste(ViewState& view, PasteTarget* target) {
     const FrameSequence* frames = CopyBuffer::instance().frames();
-    if (!frames) return false;
+    if (!frames || !view.document()) return false;
     int w = 0, h = 0;
     frames->currentSize(w, h);
-    rect_ = TxRect{cursorX - w / 2, cursorY - h / 2, cursorX - w / 2 + w, cursorY - h / 2 + h};
-    active_ = true;
+    view.beginPastePlacement(w, h, target);
     return true;
 }
 
-namespace {
-
-// Nearest grid line: offset + size x ((v + size / 2 - offset) / size), truncating toward zero.
-int snapNearest(int v, int size, int offset) {
-    return size > 0 ? offset + size * ((v + size / 2 - offset) / size) : v;
-}
-int snapDown(int v, int size, int offset) {
-    return offset + size * ((v - offset) / size);
-}
-
-} // namespace
-
-void PastePlacement::moveTo(int x, int y, const PasteSnap& snap, int imageWidth,
-                            int imageHeight) {
-    if (!active_) return;
-    // The isometric grid catches the mouse point itself, on 16-pixel steps.
-    if (snap.on && snap.isometric) {
-        x = snapDown(x, 16, snap.xOffset);
-        y = snapDown(y, 16, snap.yOffset);
-    }
-    TxRect r = rect_;
-    const int dx = x - (r.left + r.right) / 2, dy = y - (r.top + r.bottom) / 2;
-    r = TxRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
-    if (snap.on) {
-        const int sx = snapNearest(r.left, snap.xSize, snap.xOffset) - r.left;
-        const int sy = snapNearest(r.top, snap.ySize, snap.yOffset) - r.top;
-        r = TxRect{r.left + sx, r.top + sy, r.right + sx, r.bottom + sy};
-    }
-    auto shift = [&r](int ddx, int ddy) {
-        r = TxRect{r.left + ddx, r.top + ddy, r.right + ddx, r.bottom + ddy};
-    };
-    if (r.right > imageWidth) shift(imageWidth - r.right, 0);
-    if (r.bottom > imageHeight) shift(0, imageHeight - r.bottom);
-    if (r.left < 0) shift(-r.left, 0);
-    if (r.top < 0) shift(0, -r.top);
-    rect_ = r;
-}
-
-bool PastePlacement::drop(CBitmapDoc& doc, const PositionAutoAdd& autoAdd) {
-    if (!active_) return false;
-    active_ = false;
+bool pasteAt(CBitmapDoc& doc, const TxRect& rect, const PositionAutoAdd& autoAdd) {
     CopyBuffer& buffer = CopyBuffer::instance();
     if (!buffer.exists()) return false;
-    const bool pasted = doc.paste(*buffer.frames(), rect_.left, rect_.top);
+    const bool pasted = doc.paste(*buffer.frames(), rect.left, rect.top);
     const Frame* f = doc.frames() ? doc.frames()->currentFrame() : nullptr;
-    if (autoAdd.onPaste && autoAdd.panel && f && !isWholeImage(rect_, *f) &&
-        autoAdd.panel->addItem(rect_, buffer.currentItemName))
+    if (autoAdd.onPaste && autoAdd.panel && f && !isWholeImage(rect, *f) &&
+        autoAdd.panel->addItem(rect, buffer.currentItemName))
         doc.updateAllViews(HINT_POSITIONS);
     return pasted;
-}
-
-void PastePlacement::cancel() {
-    active_ = false;
 }

@@ -13,6 +13,7 @@
 #include "document/document.h"
 #include "model/frame_sequence.h"
 #include "model/ports.h"
+#include "view/view_state.h"
 
 class PositionListPanel;
 
@@ -72,33 +73,12 @@ std::optional<std::pair<int, int>> clipboardPictureSize(ClipboardPort& port);
 CBitmapDoc* pasteAsNewDocument(ClipboardPort& port, Prompts& prompts,
                                const CBitmapDoc::NewDocumentFactory& newDocument);
 
-// Grid values the placement snaps to (the view's grid).
-struct PasteSnap {
-    bool on = false;
-    bool isometric = false;
-    int xSize = 32, ySize = 32, xOffset = 0, yOffset = 0;
-};
+// Paste: starts the view's placement of a rectangle of the copy buffer's current frame size,
+// centred on the cursor; the mouse moves it and a click hands it to `target`, which calls
+// pasteAt. False when there is no copy buffer.
+bool beginPaste(ViewState& view, PasteTarget* target);
 
-// The interactive placement of a paste: the rectangle of the copy buffer's current frame follows
-// the mouse until a click drops it or Escape cancels it.
-class PastePlacement {
-public:
-    // Starts a placement centred on the cursor (it may stick out of the image until the mouse
-    // moves). False when there is no copy buffer.
-    bool begin(int cursorX, int cursorY);
-    bool active() const { return active_; }
-    const TxRect& rect() const { return rect_; }
-    // Mouse move to image point (x, y): the rectangle's centre follows it; with snapping its
-    // top-left corner goes to the nearest grid point; then it is pushed back inside the image.
-    void moveTo(int x, int y, const PasteSnap& snap, int imageWidth, int imageHeight);
-    // The click: pastes the copy buffer into doc at the rectangle's corner and, with "add on
-    // paste", records the rectangle (unless it is the whole image) under the current item name.
-    // Ends the placement; true when pixels were pasted.
-    bool drop(CBitmapDoc& doc, const PositionAutoAdd& autoAdd = {});
-    // Escape: ends the placement without pasting.
-    void cancel();
-
-private:
-    bool active_ = false;
-    TxRect rect_;
-};
+// The drop of a placement: pastes the copy buffer into doc at rect's top-left corner and, with
+// "add on paste", records rect (unless it is the whole image) under the current item name. True
+// when pixels were pasted.
+bool pasteAt(CBitmapDoc& doc, const TxRect& rect, const PositionAutoAdd& autoAdd = {});

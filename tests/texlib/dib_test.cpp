@@ -66,6 +66,15 @@ TEST(Dib, WritesTwentyFourBitBlockBottomUpWithPaddedRows) {
     TxReadContext ctx;
     EXPECT_EQ(readPixels(file, ctx), readDib(block));
 
+    // 32 bits keep the alpha as the fourth byte and read back unchanged.
+    const std::vector<uint8_t> b32 = txDibWrite(3, 2, texels, 32);
+    ASSERT_EQ(b32.size(), 64u);
+    EXPECT_EQ(b32[14], 32);
+    EXPECT_EQ(b32[40], 0x0C);
+    EXPECT_EQ(b32[43], 0x11);
+    EXPECT_EQ(readDib(b32), std::vector<uint32_t>(texels, texels + 6));
+
+    EXPECT_TRUE(txDibWrite(3, 2, texels, 16).empty());
     EXPECT_TRUE(txDibWrite(0, 2, texels).empty());
     EXPECT_TRUE(txDibWrite(3, 2, nullptr).empty());
 }

@@ -266,64 +266,60 @@ TEST_F(Clipboard, PasteAsNewDocumentTakesThePictureThroughThePendingRequest) {
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Create NewDocument failed"});
 }
 
-TEST_F(Clipboard, PlacementFollowsTheMouseSnapsStaysInsideAndDrops) {
-    PastePlacement place;
-    EXPECT_FALSE(place.begin(5, 5));  // no copy buffer
+namespace {
+
+struct Target : PasteTarget {
+    CBitmapDoc* doc = nullptr;
+    PositionAutoAdd autoAdd;
+    int drops = 0, cancels = 0;
+    void pasteDrop(const TxRect& rect) override {
+        ++drops;
+        pasteAt(*doc, rect, autoAdd);
+    }
+    void pasteCancelled() override { ++cancels; }
+};
+
+} // namespace
+
+TEST_F(Clipboard, PlacementInTheViewDropsOnClickAndRecordsTheItem) {
+    Doc d(100, 80, 1, [](int, int, int) { return 0xFF00FF00u; });
+    ViewState view(&d.doc, ViewPreferences{});
+    Target target;
+    target.doc = &d.doc;
+    EXPECT_FALSE(beginPaste(view, &target));  // no copy buffer
+    EXPECT_FALSE(view.placingPaste());
 
     Doc src(10, 6, 1, [](int, int, int) { return 0xFF0000FFu; });
     ScriptedPrompts prompts;
-    ASSERT_TRUE(clipboardCopy(src.doc, {0, 0, 10, 6}, prompts, nullptr));
-    ASSERT_TRUE(place.begin(50, 50));
-    EXPECT_EQ(place.rect(), (TxRect{45, 47, 55, 53}));
-    // Centred on the mouse, even outside before the first move.
-    ASSERT_TRUE(place.begin(2, 1));
-    EXPECT_EQ(place.rect(), (TxRect{-3, -2, 7, 4}));
-
-    const PasteSnap off;
-    place.moveTo(30, 30, off, 100, 80);
-    EXPECT_EQ(place.rect(), (TxRect{25, 27, 35, 33}));
-    // Dragged beyond the right and bottom edges: stops on the border.
-    place.moveTo(99, 79, off, 100, 80);
-    EXPECT_EQ(place.rect(), (TxRect{90, 74, 100, 80}));
-    place.moveTo(-20, 0, off, 100, 80);
-    EXPECT_EQ(place.rect(), (TxRect{0, 0, 10, 6}));
-
-    // Snapping: the corner goes to the nearest grid point of 16 (left 15 -> 16, top 17 -> 16).
-    PasteSnap snap;
-    snap.on = true;
-    snap.xSize = snap.ySize = 16;
-    place.moveTo(20, 20, snap, 100, 80);
-    EXPECT_EQ(place.rect(), (TxRect{16, 16, 26, 22}));
-    place.moveTo(12, 11, snap, 100, 80);  // left 7 -> 0, top 8 -> 16
-    EXPECT_EQ(place.rect(), (TxRect{0, 16, 10, 22}));
-    // Isometric: the mouse point itself first goes down to 16-pixel steps (47, 23 -> 32, 16).
-    snap.isometric = true;
-    place.moveTo(47, 23, snap, 100, 80);
-    EXPECT_EQ(place.rect(), (TxRect{32, 16, 42, 22}));
-
-    // Escape: nothing is pasted.
-    Doc d(100, 80, 1, [](int, int, int) { return 0xFF00FF00u; });
-    place.cancel();
-    EXPECT_FALSE(place.active());
-    EXPECT_FALSE(place.drop(d.doc));
-    EXPECT_FALSE(d.doc.isModified());
-
-    // The click pastes at the corner and, with "add on paste", records the rectangle under the
-    // name of the item last copied.
     PositionListPanel panel;
     panel.attach(&src.doc.positions());
     src.doc.positions().append({0, 0, 10, 6}, "hero");
-    PositionAutoAdd autoAdd{&panel, true, true};
-    ASSERT_TRUE(clipboardCopy(src.doc, {0, 0, 10, 6}, prompts, nullptr, autoAdd));
+    target.autoAdd = PositionAutoAdd{&panel, true, true};
+    ASSERT_TRUE(clipboardCopy(src.doc, {0, 0, 10, 6}, prompts, nullptr, target.autoAdd));
     EXPECT_EQ(CopyBuffer::instance().currentItemName, "hero");
     EXPECT_EQ(src.doc.positions().count(), 1);  // the whole image is not added
+
+    // Escape cancels: nothing pasted.
+    ASSERT_TRUE(beginPaste(view, &target));
+    EXPECT_TRUE(view.placingPaste());
+    view.keyDown(ViewKey::Escape, false, false);
+    EXPECT_EQ(target.cancels, 1);
+    EXPECT_FALSE(d.doc.isModified());
+
+    // The rectangle follows the mouse, is pushed back inside, and a click pastes at its corner
+    // under the name of the item last copied.
     panel.attach(&d.doc.positions());
-    ASSERT_TRUE(place.begin(0, 0));
-    place.moveTo(20, 20, PasteSnap{}, 100, 80);
-    ASSERT_TRUE(place.drop(d.doc, autoAdd));
-    EXPECT_FALSE(place.active());
+    ASSERT_TRUE(beginPaste(view, &target));
+    view.mouseMove(99, 79, false, false);
+    EXPECT_EQ(view.selection(), (TxRect{90, 74, 100, 80}));
+    view.mouseMove(20, 20, false, false);
+    view.leftDown(20, 20, false);
+    EXPECT_EQ(target.drops, 1);
+    EXPECT_FALSE(view.placingPaste());
     EXPECT_EQ(d.px(0, 15, 17), 0xFF0000FFu);
+    EXPECT_EQ(d.px(0, 24, 22), 0xFF0000FFu);
     EXPECT_EQ(d.px(0, 14, 17), 0xFF00FF00u);
+    EXPECT_EQ(d.px(0, 25, 23), 0xFF00FF00u);
     ASSERT_EQ(d.doc.positions().count(), 1);
     EXPECT_EQ(d.doc.positions().at(0).rect, (TxRect{15, 17, 25, 23}));
     EXPECT_EQ(d.doc.positions().at(0).name, "hero");
@@ -331,8 +327,11 @@ TEST_F(Clipboard, PlacementFollowsTheMouseSnapsStaysInsideAndDrops) {
 
     // "add on copy" adds a part of the picture with an empty name and forgets the old name.
     panel.attach(&src.doc.positions());
-    ASSERT_TRUE(clipboardCopy(src.doc, {1, 1, 3, 3}, prompts, nullptr, autoAdd));
+    ASSERT_TRUE(clipboardCopy(src.doc, {1, 1, 3, 3}, prompts, nullptr, target.autoAdd));
     EXPECT_EQ(CopyBuffer::instance().currentItemName, "");
     ASSERT_EQ(src.doc.positions().count(), 2);
     EXPECT_EQ(src.doc.positions().at(1).name, "");
+    // Without the position list window nothing is recorded.
+    ASSERT_TRUE(clipboardCopy(src.doc, {2, 2, 3, 3}, prompts, nullptr, PositionAutoAdd{nullptr, true, true}));
+    EXPECT_EQ(src.doc.positions().count(), 2);
 }
