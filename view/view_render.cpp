@@ -81,11 +81,14 @@ void renderView(const ViewState& view, ImageBuffer& out) {
 
     // The grid goes into a scratch copy of the visible part only, so the shown surfaces stay
     // clean and a large picture costs no more than the window shows.
-    ImageBuffer overlay;
+    // Kept between frames: the visible part rarely changes size, and new memory costs page faults.
+    thread_local ImageBuffer overlay;
     const uint32_t* base = src.pixels();
     size_t pitch = size_t(iw);
     int bx = 0, by = 0;
-    if (view.gridVisible() && overlay.create(ix1 - ix0, iy1 - iy0)) {
+    const int ow = ix1 - ix0, oh = iy1 - iy0;
+    if (view.gridVisible() &&
+        ((overlay.width() == ow && overlay.height() == oh && !overlay.empty()) || overlay.create(ow, oh))) {
         for (int y = iy0; y < iy1; ++y)
             std::memcpy(&overlay.at(0, y - iy0), src.pixels() + size_t(y) * size_t(iw) + size_t(ix0),
                         size_t(ix1 - ix0) * 4);
