@@ -126,6 +126,12 @@ void CBitmapView::showEvent(QShowEvent* e) {
         const ViewPreferences p = viewPreferences(main->settings());
         state_.setPreferences(p);
         if (p.startMode) state_.setGridMode(GridMode::Isometric);
+        // A window that lost the focus before it was first shown is dimmed now.
+        if (p.grayInactive && frame_)
+            QTimer::singleShot(0, this, [this] {
+                if (!(frame_->windowState() & Qt::WindowActive) && snapshot_.isNull())
+                    frameActivated(false);
+            });
     }
 }
 

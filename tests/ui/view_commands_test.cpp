@@ -602,3 +602,28 @@ TEST(EditorView, ViewMenuCommandsReachTheActiveView) {
     EXPECT_EQ(dlg.options().ySize, 12);
     EXPECT_EQ(dlg.options().xOffset, 1023);
 }
+
+TEST(EditorView, InactiveWindowShowsTheDimmedSnapshot) {
+    ensureApp();
+    MemorySettingsStore store;
+    store.setInt("Settings", "Gray inactive view", 1);
+    ScriptedPrompts prompts;
+    CMainFrame w(nullptr, &store);
+    w.setPrompts(&prompts);
+    w.show();
+    prompts.newSizeAnswer = std::make_pair(20, 20);
+    w.createDocument(prompts);
+    CBitmapView* first = w.activeView();
+    prompts.newSizeAnswer = std::make_pair(20, 20);
+    w.createDocument(prompts);
+    CBitmapView* second = w.activeView();
+    QApplication::processEvents();
+    ASSERT_FALSE(first->state().active());
+    ASSERT_TRUE(second->state().active());
+    // Beyond the picture: the background (60, 60, 70), halved in the inactive window.
+    const QImage a = first->viewport()->grab().toImage();
+    const QImage b = second->viewport()->grab().toImage();
+    ASSERT_GT(a.width(), 20);
+    EXPECT_EQ(a.pixel(a.width() - 1, a.height() - 1), 0xFF1E1E23u);
+    EXPECT_EQ(b.pixel(b.width() - 1, b.height() - 1), 0xFF3C3C46u);
+}
