@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -231,46 +232,67 @@ namespace {
 // Worst case of one packet: a header and 128 raw pixels.
 constexpr size_t kMaxPacket = 1 + 128 * 4;
 
-// First j in [from, to) where px[j] equals its successor (j + 1 < n), or `to`.
-inline size_t firstEqualPair(const uint32_t* px, size_t from, size_t to, size_t n) {
-    size_t j = from;
-#if defined(__SSE2__)
-    for (; j + 4 <= to && j + 4 < n; j += 4) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + j));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + j + 1));
-        const int m = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b)));
-        if (m) return j + size_t(std::countr_zero(unsigned(m)));
-    }
-#endif
-    for (; j < to; ++j)
-        if (j + 1 < n && px[j] == px[j + 1]) return j;
-    return to;
-}
+// Bit k of a window tells whether pixel base + k equals its successor. Sprites and photos alike
+// give packets of a few pixels on average, so packet lengths are read off these bits with bit
+// counts instead of comparing pixel by pixel.
+class EqualNeighbours {
+public:
+    EqualNeighbours(const uint32_t* px, size_t n) : px_(px), n_(n) {}
 
-// Number of pixels from px[0] on that equal px[0], at most max.
-inline size_t runLength(const uint32_t* px, size_t max) {
-    const uint32_t v = px[0];
-    size_t k = 1;
-#if defined(__SSE2__)
-    const __m128i vv = _mm_set1_epi32(int(v));
-    for (; k + 4 <= max; k += 4) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + k));
-        const unsigned m = unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, vv))));
-        if (m != 0xF) return k + size_t(std::countr_one(m));
+    // Length of the stretch from i on whose bits are all `value`, at most max.
+    size_t stretch(size_t i, bool value, size_t max) {
+        size_t k = 0;
+        while (k < max) {
+            const size_t at = i + k;
+            if (at < base_ || at >= base_ + 64) load(at);
+            const size_t off = at - base_, avail = 64 - off;
+            const uint64_t w = bits_ >> off;
+            size_t len = size_t(value ? std::countr_one(w) : std::countr_zero(w));
+            if (len > avail) len = avail;
+            k += len;
+            if (len < avail) break;
+        }
+        return k < max ? k : max;
     }
+    bool at(size_t i) {
+        if (i < base_ || i >= base_ + 64) load(i);
+        return (bits_ >> (i - base_)) & 1;
+    }
+
+private:
+    void load(size_t from) {
+        base_ = from;
+        uint64_t b = 0;
+        size_t k = 0;
+#if defined(__SSE2__)
+        for (; k < 64 && from + k + 4 < n_; k += 4) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px_ + from + k));
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px_ + from + k + 1));
+            b |= uint64_t(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, c)))) << k;
+        }
 #endif
-    while (k < max && px[k] == v) ++k;
-    return k;
-}
+        for (; k < 64 && from + k + 1 < n_; ++k)
+            b |= uint64_t(px_[from + k] == px_[from + k + 1]) << k;
+        bits_ = b;  // positions without a successor stay 0
+    }
+
+    const uint32_t* px_;
+    size_t n_;
+    size_t base_ = SIZE_MAX - 64;
+    uint64_t bits_ = 0;
+};
 
 // Encodes whole packets from pixel `i` on while `cap` leaves room for the largest packet, so a
 // stream can be encoded piece by piece into a small buffer with exactly the bytes one call over
 // all pixels gives (each packet depends only on the pixels from its start on).
 size_t encodePackets(const uint32_t* px, size_t n, size_t& i, uint8_t* out, size_t cap) {
     uint8_t* o = out;
+    EqualNeighbours eq(px, n);
     while (i < n && size_t(o - out) + kMaxPacket <= cap) {
-        if (i + 1 < n && px[i] == px[i + 1]) {
-            const size_t run = runLength(px + i, n - i < 128 ? n - i : 128);
+        const size_t left = n - i < 128 ? n - i : 128;
+        if (eq.at(i)) {
+            // Two or more equal pixels: a run of up to 128.
+            const size_t run = eq.stretch(i, true, left - 1) + 1;
             *o++ = uint8_t(0x80 | (run - 1));
             std::memcpy(o, &px[i], 4);
             o += 4;
@@ -278,8 +300,7 @@ size_t encodePackets(const uint32_t* px, size_t n, size_t& i, uint8_t* out, size
             continue;
         }
         // Pixels that differ from their successor, until a run begins or 128 are held.
-        const size_t limit = n - i < 128 ? n : i + 128;
-        const size_t count = firstEqualPair(px, i + 1, limit, n) - i;
+        const size_t count = eq.stretch(i, false, left);
         *o++ = uint8_t(count - 1);
         std::memcpy(o, &px[i], count * 4);
         o += count * 4;
