@@ -29,7 +29,11 @@
 #include "tools/codegen/code_generator.h"
 #include "tools/codegen/pos_format_settings.h"
 #include "tools/fontwizard/font_preset.h"
+#include "model/app_palette.h"
+#include "model/preferences.h"
+#include "texlib/tga.h"
 #include "tools/palette/palette_load.h"
+#include "ui/preferences_dialog.h"
 #include "ui/bitmap_view.h"
 #include "ui/view_commands.h"
 #include "ui/position_list_window.h"
@@ -94,9 +98,11 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     ownPrompts_ = std::move(qtPrompts);
     progress_ = std::make_unique<QtProgress>(statusBar(), panes_[0]);
     if (!settingsOverride_) settings_ = std::make_unique<QtSettingsStore>();
+    appPreferences().load(this->settings());
     // The palette chosen in the palette options ("palfile") is the current palette from the start.
     loadStartupPalette(this->settings(), prompts());
 
+    putPreferencesInEffect();
     buildMenus();
     buildToolBars();
     buildContextMenu();
@@ -163,7 +169,66 @@ SettingsStore& CMainFrame::settings() {
     return settingsOverride_ ? *settingsOverride_ : *settings_;
 }
 
-void CMainFrame::setSettings(SettingsStore* settings) { settingsOverride_ = settings; }
+void CMainFrame::setSettings(SettingsStore* settings) {
+    settingsOverride_ = settings;
+    appPreferences().load(this->settings());
+    putPreferencesInEffect();
+}
+
+namespace {
+
+ViewPreferences viewPreferences() {
+    const Preferences& p = appPreferences();
+    ViewPreferences v;
+    v.frameWidth = p.frameWidth;
+    v.frameHeight = p.frameHeight;
+    v.isoFrameWidth = p.isoFrameWidth;
+    v.isoFrameHeight = p.isoFrameHeight;
+    v.startMode = p.startMode;
+    v.grayInactive = p.grayInactive;
+    v.chequer = p.chequerBoard;
+    return v;
+}
+
+} // namespace
+
+void CMainFrame::putPreferencesInEffect() {
+    const Preferences& p = appPreferences();
+    txSetTgaCompressionMode(p.compressTga);
+    DocumentSettings& d = documentSettings();
+    d.lastNewWidth = p.lastNewWidth;
+    d.lastNewHeight = p.lastNewHeight;
+    d.saveDir = p.saveDir;
+    const ViewPreferences v = viewPreferences();
+    for (CChildFrame* c : children_) c->view()->setPreferences(v);
+}
+
+void CMainFrame::applyPreferences(const Preferences& prefs, bool save) {
+    Preferences& p = appPreferences();
+    const std::string oldPalette = p.palFile;
+    // The last new size belongs to the New command, not to the dialog.
+    const int newW = documentSettings().lastNewWidth, newH = documentSettings().lastNewHeight;
+    p = prefs;
+    p.lastNewWidth = newW;
+    p.lastNewHeight = newH;
+    if (save) p.save(settings());
+    Preferences::setSaveFlag(settings(), save);
+    putPreferencesInEffect();
+    if (p.palFile != oldPalette && !p.palFile.empty())
+        readPaletteFile(p.palFile, appPalette(), prompts());
+}
+
+void CMainFrame::editPreferences() {
+    Preferences current = appPreferences();
+    current.lastNewWidth = documentSettings().lastNewWidth;
+    current.lastNewHeight = documentSettings().lastNewHeight;
+    std::function<bool(std::string&)> pal;
+    if (paletteOptionsHook)
+        pal = [this](std::string& file) { return paletteOptionsHook(this, file); };
+    CDlgPreferences dlg(current, Preferences::saveFlag(settings()), this, pal, registerTypesHook_);
+    if (dlg.exec() != QDialog::Accepted) return;
+    applyPreferences(dlg.preferences(), dlg.saveSettings());
+}
 
 Progress& CMainFrame::progress() { return *progress_; }
 
@@ -557,6 +622,7 @@ void CMainFrame::installDefaultHandlers() {
     handle(CMD_SAVE_AS, [this] { saveDocumentAs(); }, hasDoc);
     handle(CMD_EXPORT, [this] { exportTexture(); }, hasDoc);
     handle(CMD_EXIT, [this] { close(); });
+    handle(CMD_PREFERENCES, [this] { editPreferences(); });
     handle(CMD_UNDO, [this] { undo(); }, docEnabled(CMD_UNDO));
     handle(CMD_REDO, [this] { redo(); }, docEnabled(CMD_REDO));
     for (int id : {CMD_FIRST_FRAME, CMD_PREVIOUS_FRAME, CMD_PLAY, CMD_NEXT_FRAME, CMD_LAST_FRAME})
@@ -688,8 +754,7 @@ CChildFrame* CMainFrame::addChild(CBitmapDoc* doc) {
     connect(child, &QObject::destroyed, this, &CMainFrame::childDestroyed);
     mdi_->addSubWindow(child);
     CBitmapView* view = child->view();
-    view->setFrameSize(settings().getInt("Frame", "width", 32),
-                       settings().getInt("Frame", "height", 32));
+    view->setPreferences(viewPreferences());
     connect(view, &CBitmapView::contextMenuWanted, this,
             [this](const QPoint& globalPos) { contextMenu_->popup(globalPos); });
     connect(view, &CBitmapView::selectionChanged, this, [this, view] {

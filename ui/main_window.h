@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "model/ports.h"
@@ -169,6 +170,14 @@ public:
     void childClosing(CChildFrame* child);
 
     // ---- Application ----------------------------------------------------------------------
+    // File > Preferences: the dialog, then applyPreferences with its values.
+    void editPreferences();
+    // Makes `prefs` the record of this run and puts it into effect (views, TGA writer, dialogs'
+    // folders, palette); with `save` it is also written ("bSave" is written in any case).
+    void applyPreferences(const Preferences& prefs, bool save);
+    // The "pal" button of the Preferences: runs the Palette Options with the palette file,
+    // which it may change; false when cancelled. Set by the palette's own command file.
+    std::function<bool(QWidget* parent, std::string& palFile)> paletteOptionsHook;
     // Asks about every modified document (one "Save changes to %1?" each, Cancel stops at once
     // and closes nothing), then closes every document window. False when cancelled.
     bool closeAllDocuments();
@@ -218,6 +227,8 @@ private:
     void buildToolBars();
     void buildStatusBar();
     void buildContextMenu();
+    // The record's values where they act: views, TGA writer, document defaults.
+    void putPreferencesInEffect();
     void installDefaultHandlers();
     QAction* addCommand(QMenu* menu, const QString& path, int id, const QString& text,
                         const QKeySequence& key = {});
@@ -257,4 +268,6 @@ private:
     std::vector<QObject*> alive_;
     CChildFrame* lastActive_ = nullptr;
     bool destroying_ = false;
+    // The shell registration dialog behind the Preferences' ">" button.
+    std::function<void()> registerTypesHook_;
 };

@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -15,7 +21,10 @@
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
 #include "ui/bitmap_view.h"
+#include "model/preferences.h"
+#include "texlib/tga.h"
 #include "ui/main_window.h"
+#include "ui/preferences_dialog.h"
 #include "ui/qt_ports.h"
 
 namespace {
@@ -268,4 +277,72 @@ TEST(MainFrame, ClosingWithOpenDocumentsFreesThemSafely) {
     w->trigger(CMD_CLOSE);
     EXPECT_EQ(w->documentCount(), 1);
     w.reset();
+}
+
+TEST(MainFrame, PreferencesDialogFillsTheRecordAndTakesEffect) {
+    Window f;
+    Preferences start;
+    start.frameWidth = 40;
+    start.workDirs[0] = "/tmp";
+    start.workDir = "/tmp";
+    std::string palAsked;
+    CDlgPreferences dlg(start, false, &f.w, [&](std::string& file) {
+        palAsked = file;
+        file = "/tmp/x.pal";
+        return true;
+    });
+    auto spin = [&](const char* name) {
+        for (QSpinBox* s : dlg.findChildren<QSpinBox*>())
+            if (s->accessibleName() == QLatin1String(name)) return s;
+        return static_cast<QSpinBox*>(nullptr);
+    };
+    ASSERT_NE(spin("Normal Frame width"), nullptr);
+    EXPECT_EQ(spin("Normal Frame width")->value(), 40);
+    EXPECT_FALSE(spin("Isometric Frame width")->isEnabled());
+    // The frame fields refuse values outside 8..1024.
+    spin("Normal Frame height")->setValue(2000);
+    EXPECT_EQ(spin("Normal Frame height")->value(), 1024);
+    for (QCheckBox* c : dlg.findChildren<QCheckBox*>()) {
+        if (c->text() == QLatin1String("on copy")) c->setChecked(true);
+        if (c->text() == QLatin1String("Show transparency as a chequer board")) c->setChecked(true);
+    }
+    for (QRadioButton* r : dlg.findChildren<QRadioButton*>())
+        if (r->text() == QLatin1String("scanline")) r->setChecked(true);
+    dlg.findChild<QPushButton*>("paletteOptions")->click();
+    EXPECT_EQ(palAsked, "");
+    EXPECT_EQ(dlg.findChild<QLineEdit*>("palFile")->text(), QStringLiteral("/tmp/x.pal"));
+    EXPECT_FALSE(dlg.findChild<QPushButton*>("registerShell")->isEnabled());
+    // Every control has a name a screen reader can read.
+    for (QAbstractButton* b : dlg.findChildren<QAbstractButton*>())
+        EXPECT_FALSE(b->accessibleName().isEmpty() && b->text().isEmpty());
+    for (QAbstractSpinBox* b : dlg.findChildren<QAbstractSpinBox*>())
+        EXPECT_FALSE(b->accessibleName().isEmpty());
+    for (QComboBox* b : dlg.findChildren<QComboBox*>()) EXPECT_FALSE(b->accessibleName().isEmpty());
+    dlg.takeValues();
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    const Preferences& p = dlg.preferences();
+    EXPECT_EQ(p.frameHeight, 1024);
+    EXPECT_TRUE(p.addOnCopy);
+    EXPECT_TRUE(p.chequerBoard);
+    EXPECT_EQ(p.compressTga, 2);
+    EXPECT_EQ(p.workDir, "/tmp");
+    EXPECT_EQ(p.palFile, "/tmp/x.pal");
+
+    // Unticked "Save settings": the run changes, the settings only say bSave=0.
+    CBitmapDoc* d = f.make(4, 4);
+    ASSERT_NE(d, nullptr);
+    Preferences q = p;
+    q.palFile.clear();
+    f.w.applyPreferences(q, false);
+    EXPECT_EQ(txTgaCompressionMode(), 2);
+    EXPECT_TRUE(f.w.activeView()->state().preferences().chequer);
+    EXPECT_EQ(f.w.activeView()->state().preferences().frameHeight, 1024);
+    EXPECT_EQ(f.store.getInt("Settings", "bSave", -1), 0);
+    EXPECT_FALSE(f.store.contains("Settings", "CompressTGA"));
+    f.w.applyPreferences(q, true);
+    EXPECT_EQ(f.store.getInt("Settings", "CompressTGA", -1), 2);
+    EXPECT_EQ(f.store.getInt("Settings", "bSave", -1), 1);
+    q.compressTga = 1;
+    f.w.applyPreferences(q, false);
+    EXPECT_EQ(txTgaCompressionMode(), 1);
 }
