@@ -1,15 +1,37 @@
 #include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSessionManager>
 #include <QStringList>
 
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Few colours make the editor's pictures unreadable: ask before going on.
+    while (QScreen* screen = QGuiApplication::primaryScreen()) {
+        if (screen->depth() > 8) break;
+        const auto answer = QMessageBox::warning(
+            nullptr, QStringLiteral("Tarquil 1.25"),
+            QStringLiteral("Warning: 8-Bit color resolution is not well supported,\nChange Settings and retry\n"),
+            QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
+        if (answer == QMessageBox::Ignore) break;
+        if (answer != QMessageBox::Retry) return 1;
+    }
     QApplication::setOrganizationName(QStringLiteral("BrightvaleWorks"));
     QApplication::setApplicationName(QStringLiteral("Tarquil Studio 1.0"));
+    // A session that ends with the editor running starts it again at the next login.
+    QObject::connect(&app, &QGuiApplication::saveStateRequest, &app, [](QSessionManager& sm) {
+        sm.setRestartCommand({QApplication::applicationFilePath()});
+        sm.setRestartHint(QSessionManager::RestartIfRunning);
+    });
     CMainFrame window;
+    Qt::WindowStates state = Qt::WindowNoState;
+    window.restorePlacement(state);
+    window.setWindowState(state);
     window.show();
-    const QStringList args = QApplication::arguments();
-    for (int i = 1; i < args.size(); ++i) window.openFile(args[i]);
+    QStringList files = QApplication::arguments();
+    files.removeFirst();
+    window.startUp(files);
     return app.exec();
 }

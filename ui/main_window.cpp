@@ -5,6 +5,10 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QScreen>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -31,6 +35,7 @@
 #include "tools/fontwizard/font_preset.h"
 #include "model/app_palette.h"
 #include "model/preferences.h"
+#include "model/window_placement.h"
 #include "texlib/tga.h"
 #include "tools/palette/palette_load.h"
 #include "ui/preferences_dialog.h"
@@ -141,7 +146,10 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     });
     setWindowTitle(kAppTitle);
     setWindowIcon(QIcon(QStringLiteral(":/icons/tarquil.svg")));
+    setAcceptDrops(true);
     resize(1000, 700);
+    recent_.load(this->settings());
+    rebuildRecentMenu();
     updateCommands();
 }
 
@@ -887,6 +895,7 @@ bool CMainFrame::askToSave(CBitmapDoc* doc) {
     if (r == MsgResult::Cancel) return false;
     if (r == MsgResult::No) return true;
     const bool saved = doc->save(prompts(), progress_.get());
+    if (saved) addRecentFile(doc->pathName());
     refreshTitles();
     // A save that failed or was cancelled keeps the document open.
     return saved && !doc->isModified();
@@ -907,11 +916,107 @@ bool CMainFrame::closeAllDocuments() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
+    // The placement is kept even when a save prompt then cancels the close.
+    savePlacement();
     if (!closeAllDocuments()) {
         e->ignore();
         return;
     }
+    Preferences& p = appPreferences();
+    p.lastNewWidth = documentSettings().lastNewWidth;
+    p.lastNewHeight = documentSettings().lastNewHeight;
+    p.saveLastNewSize(settings());
     e->accept();
+}
+
+void CMainFrame::savePlacement() {
+    const QRect work = screen() ? screen()->availableGeometry() : QRect();
+    const QRect r = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    WindowPlacement p;
+    p.status = isMaximized() ? 3 : isMinimized() ? 2 : 1;
+    p.left = r.left() - work.left();
+    p.top = r.top() - work.top();
+    p.right = p.left + r.width();
+    p.bottom = p.top + r.height();
+    p.save(settings());
+}
+
+bool CMainFrame::restorePlacement(Qt::WindowStates& state) {
+    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s) return false;
+    const QRect work = s->availableGeometry();
+    const QRect full = s->geometry();
+    // The icon size of the clamp: 32 pixels, as large as a desktop icon.
+    WindowPlacement p;
+    if (!WindowPlacement::restore(settings(), work.left(), work.top(), full.right() + 1,
+                                  full.bottom() + 1, 32, p))
+        return false;
+    setGeometry(p.left, p.top, p.width(), p.height());
+    state = p.status == 3 ? Qt::WindowMaximized
+                          : p.status == 2 ? Qt::WindowMinimized : Qt::WindowNoState;
+    return true;
+}
+
+void CMainFrame::startUp(const QStringList& files) {
+    if (files.isEmpty()) {
+        if (appPreferences().autoloadLast && !recent_.files().empty()) openRecentFile(0);
+        return;
+    }
+    for (const QString& f : files) openFile(f);
+}
+
+void CMainFrame::addRecentFile(const std::string& path) {
+    if (path.empty()) return;
+    recent_.add(path);
+    recent_.save(settings());
+    rebuildRecentMenu();
+}
+
+void CMainFrame::openRecentFile(int index) {
+    if (index < 0 || index >= int(recent_.files().size())) return;
+    const std::string path = recent_.files()[size_t(index)];
+    if (!QFileInfo::exists(QString::fromStdString(path))) {
+        prompts().message("File " + path + " not found", MsgIcon::Warning, MsgButtons::Ok);
+        recent_.remove(path);
+        recent_.save(settings());
+        rebuildRecentMenu();
+        return;
+    }
+    openFile(QString::fromStdString(path));
+}
+
+void CMainFrame::rebuildRecentMenu() {
+    for (QAction* a : recentActions_) {
+        fileMenu_->removeAction(a);
+        delete a;
+    }
+    recentActions_.clear();
+    QAction* placeholder = action(CMD_RECENT_FILE);
+    placeholder->setVisible(recent_.files().empty());
+    for (int i = 0; i < int(recent_.files().size()); ++i) {
+        const std::string& f = recent_.files()[size_t(i)];
+        auto* a = new QAction(QString::fromStdString(RecentFileList::menuText(i, f)), this);
+        a->setToolTip(QString::fromStdString(f));
+        a->setStatusTip(QString::fromStdString(f));
+        connect(a, &QAction::triggered, this, [this, i] { openRecentFile(i); });
+        fileMenu_->insertAction(placeholder, a);
+        recentActions_.push_back(a);
+    }
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    e->acceptProposedAction();
+    openDropped(urls);
+}
+
+void CMainFrame::openDropped(const QList<QUrl>& urls) {
+    for (const QUrl& u : urls)
+        if (u.isLocalFile()) openFile(u.toLocalFile());
 }
 
 bool CMainFrame::openFile(const QString& path) {
@@ -923,6 +1028,7 @@ bool CMainFrame::openFile(const QString& path) {
         }
     auto doc = std::make_unique<CBitmapDoc>();
     if (!doc->onOpenDocument(p, prompts())) return false;
+    addRecentFile(doc->pathName().empty() ? p : doc->pathName());
     addDocument(std::move(doc));
     return true;
 }
@@ -974,12 +1080,14 @@ void CMainFrame::openDialog() {
 }
 
 void CMainFrame::saveDocument() {
-    if (CBitmapDoc* d = activeDocument()) d->save(prompts(), progress_.get());
+    if (CBitmapDoc* d = activeDocument())
+        if (d->save(prompts(), progress_.get())) addRecentFile(d->pathName());
     refreshTitles();
 }
 
 void CMainFrame::saveDocumentAs() {
-    if (CBitmapDoc* d = activeDocument()) d->saveAs(prompts(), progress_.get());
+    if (CBitmapDoc* d = activeDocument())
+        if (d->saveAs(prompts(), progress_.get())) addRecentFile(d->pathName());
     refreshTitles();
 }
 

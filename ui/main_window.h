@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QString>
+#include <QUrl>
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "model/ports.h"
+#include "model/recent_files.h"
 
 class CBitmapDoc;
 class CBitmapView;
@@ -170,6 +172,20 @@ public:
     void childClosing(CChildFrame* child);
 
     // ---- Application ----------------------------------------------------------------------
+    // Start-up after the window is shown: opens `files`, or with "Autoload last" and no files
+    // the most recent one.
+    void startUp(const QStringList& files);
+    // The "MWnd" placement, when complete, applied to this window; false leaves the default.
+    // Returns the show state to use (Qt::WindowMaximized ...) through `state`.
+    bool restorePlacement(Qt::WindowStates& state);
+    void savePlacement();
+    // The recent-file list of the File menu.
+    const RecentFileList& recentFiles() const { return recent_; }
+    void addRecentFile(const std::string& path);
+    // Opens entry `index` of the list; a file that is gone is reported and leaves the list.
+    void openRecentFile(int index);
+    // Files dropped on the window open as by Open (one message for each that cannot).
+    void openDropped(const QList<QUrl>& urls);
     // File > Preferences: the dialog, then applyPreferences with its values.
     void editPreferences();
     // Makes `prefs` the record of this run and puts it into effect (views, TGA writer, dialogs'
@@ -215,6 +231,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     struct Command {
@@ -268,6 +286,9 @@ private:
     std::vector<QObject*> alive_;
     CChildFrame* lastActive_ = nullptr;
     bool destroying_ = false;
+    RecentFileList recent_;
+    std::vector<QAction*> recentActions_;
+    void rebuildRecentMenu();
     // The shell registration dialog behind the Preferences' ">" button.
     std::function<void()> registerTypesHook_;
 };

@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QUrl>
+#include <cstdio>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -345,4 +347,62 @@ TEST(MainFrame, PreferencesDialogFillsTheRecordAndTakesEffect) {
     q.compressTga = 1;
     f.w.applyPreferences(q, false);
     EXPECT_EQ(txTgaCompressionMode(), 1);
+}
+
+TEST(MainFrame, RecentFilesAutoloadDropsAndWhatExitWrites) {
+    const std::string dir = ::testing::TempDir();
+    auto write = [&](const char* name) {
+        const std::string p = dir + name;
+        std::vector<uint32_t> px(16, 0xFF00FF00u);
+        EXPECT_EQ(txWriteTGA(p, 4, 4, px.data()), TX_TGA_OK);
+        return p;
+    };
+    const std::string a = write("recent_a.tga"), b = write("recent_b.tga");
+    MemorySettingsStore store;
+    {
+        ensureApp();
+        CMainFrame w(nullptr, &store);
+        ScriptedPrompts prompts;
+        w.setPrompts(&prompts);
+        // Nothing on the command line and no autoload: no document at all.
+        w.startUp({});
+        EXPECT_EQ(w.documentCount(), 0);
+        ASSERT_TRUE(w.openFile(QString::fromStdString(a)));
+        // A drop opens as Open does.
+        w.openDropped({QUrl::fromLocalFile(QString::fromStdString(b))});
+        EXPECT_EQ(w.documentCount(), 2);
+        ASSERT_EQ(w.recentFiles().files().size(), 2u);
+        EXPECT_EQ(w.recentFiles().files()[0], b);
+        // The menu lists them under File, newest first.
+        QStringList texts;
+        for (QAction* act : topMenu(w, 0)->actions()) texts << act->text();
+        EXPECT_TRUE(texts.contains(QStringLiteral("&1 ") + QString::fromStdString(b)));
+        EXPECT_FALSE(w.action(CMD_RECENT_FILE)->isVisible());
+        w.close();
+        EXPECT_EQ(w.documentCount(), 0);
+    }
+    // Exit wrote the placement and the last new size.
+    for (const char* k : {"Status", "Top", "Left", "Bottom", "Right"})
+        EXPECT_TRUE(store.contains("MWnd", k)) << k;
+    EXPECT_EQ(store.getInt("Settings", "last_new_sizex", 0), documentSettings().lastNewWidth);
+    EXPECT_EQ(store.getString("Recent File List", "File1", ""), b);
+
+    // Autoload opens the newest entry; a vanished entry is reported and leaves the list.
+    store.setInt("Settings", "Autoload recent 0", 1);
+    std::remove(b.c_str());
+    ensureApp();
+    CMainFrame w(nullptr, &store);
+    ScriptedPrompts prompts;
+    w.setPrompts(&prompts);
+    w.startUp({});
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], "File " + b + " not found");
+    EXPECT_EQ(w.recentFiles().files(), std::vector<std::string>{a});
+    EXPECT_EQ(w.documentCount(), 0);
+    w.startUp({});
+    EXPECT_EQ(w.documentCount(), 1);
+    // Files named at start open, and autoload stays out of it.
+    w.trigger(CMD_CLOSE_ALL);
+    w.startUp({QString::fromStdString(a)});
+    EXPECT_EQ(w.documentCount(), 1);
 }
