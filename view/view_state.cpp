@@ -60,9 +60,12 @@ void ViewState::status() {
 void ViewState::documentUpdate(int hint, const TxRect* rect) {
     switch (hint) {
     case HINT_FULL:
-        // A new size may leave the selection partly outside the picture.
-        selection_ = clipped(selection_);
-        if (selection_.empty()) selection_ = TxRect{};
+        // A new size may leave the selection partly outside the picture; a paste being placed
+        // may stick out until the mouse moves.
+        if (mode_ != ViewMode::PastePlacement) {
+            selection_ = clipped(selection_);
+            if (selection_.empty()) selection_ = TxRect{};
+        }
         status();
         if (host_) host_->scrollSizesChanged();
         refreshSurfaces();
@@ -350,6 +353,12 @@ void ViewState::endDragInternal() {
     if (captured_) {
         captured_ = false;
         if (host_) host_->captureMouse(false);
+        // A placement ended by anything but its drop is cancelled.
+        if (mode_ == ViewMode::PastePlacement && paste_) {
+            PasteTarget* target = paste_;
+            paste_ = nullptr;
+            target->pasteCancelled();
+        }
         mode_ = ViewMode::Idle;
     }
     if (autoScroll_) {

@@ -451,6 +451,14 @@ TEST(ViewMouse, PastePlacementMovesSnapsAndDrops) {
     EXPECT_EQ(drop.cancelled, 1);
     EXPECT_EQ(drop.dropped.size(), 1u);
     EXPECT_FALSE(v.placingPaste());
+    // Losing the focus, or another command, cancels a placement too.
+    v.beginPastePlacement(4, 4, &drop);
+    v.activate(false);
+    EXPECT_EQ(drop.cancelled, 2);
+    v.beginPastePlacement(4, 4, &drop);
+    v.selectAll();
+    EXPECT_EQ(drop.cancelled, 3);
+    EXPECT_EQ(drop.dropped.size(), 1u);
 }
 
 TEST(ViewMask, KeyPickFromTheShownColours) {
