@@ -192,9 +192,16 @@ bool tgaBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
                 }
                 pending = (h & 127) + 1;
                 isRun = (h & 128) != 0;
-                if (isRun && !s.readExact(runValue, size_t(bps))) {
-                    txReportError(ctx, "TGA Image: Unexpected End of File\n", 1);
-                    return fail(ctx, "TGA Image: Unexpected end of file.");
+                if (isRun) {
+                    if (s.remaining() < size_t(bps)) {
+                        txReportError(ctx, "TGA Image: Unexpected End of File\n", 1);
+                        return fail(ctx, "TGA Image: Unexpected end of file.");
+                    }
+                    if (bps == 4)
+                        std::memcpy(runValue, s.current(), 4);
+                    else
+                        for (int k = 0; k < bps; ++k) runValue[k] = s.current()[k];
+                    s.skip(size_t(bps));
                 }
             }
             const int n = pending < width - x ? pending : width - x;
@@ -211,11 +218,19 @@ bool tgaBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
                     for (int k = 0; k < n; ++k) std::memcpy(p + k * bps, runValue, size_t(bps));
                 }
             } else {
+                // Packets are a few pixels long on average: copied here word by word rather than
+                // through a library call each.
                 const size_t bytes = size_t(n) * size_t(bps);
-                if (!s.readExact(p, bytes)) {
+                if (s.remaining() < bytes) {
                     txReportError(ctx, "TGA Image: Unexpected End of File\n", 1);
                     return fail(ctx, "TGA Image: Unexpected end of file.");
                 }
+                const uint8_t* src = s.current();
+                if (bps == 4)
+                    for (int k = 0; k < n; ++k) std::memcpy(p + 4 * k, src + 4 * k, 4);
+                else
+                    std::memcpy(p, src, bytes);
+                s.skip(bytes);
             }
             x += n;
             pending -= n;
