@@ -243,15 +243,17 @@ int cmdConvert(const std::vector<std::string>& argv) {
                      std::to_string(frame));
             return CLI_USAGE;
         }
+        // The chosen frame's pixels move over as they are; the others are dropped.
         FrameSequence one;
         Frame* f = one.append();
-        const Frame& src = *seq.frameAt(int(frame - 1));
-        if (!f || f->createBlank(src.width(), src.height()) != FE_OK) {
+        Frame& src = *seq.frameAt(int(frame - 1));
+        if (!f) {
             cliError("convert: out of memory");
             return CLI_FILE_ERROR;
         }
-        f->copyRect(src, TxRect{0, 0, src.width(), src.height()},
-                    TxRect{0, 0, src.width(), src.height()});
+        f->mip() = std::move(src.mip());
+        f->fileType = src.fileType;
+        f->fileName = src.fileName;
         seq.swap(one);
     }
 
