@@ -41,6 +41,7 @@
 #include "ui/preferences_dialog.h"
 #include "ui/bitmap_view.h"
 #include "ui/view_commands.h"
+#include "ui/clipboard_commands.h"
 #include "ui/position_list_window.h"
 #include "ui/qt_ports.h"
 #include "ui/tool_commands.h"
@@ -113,6 +114,7 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     buildContextMenu();
     installDefaultHandlers();
     installViewCommands(*this);
+    installClipboardCommands(*this);
 
     positionWindow_ = new PositionListWindow(this);
     addDockWidget(Qt::RightDockWidgetArea, positionWindow_);

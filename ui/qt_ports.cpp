@@ -22,6 +22,8 @@
 #include <QVBoxLayout>
 
 #include "model/export_settings.h"
+#include "ui/qt_clipboard.h"
+#include "view/clipboard.h"
 
 MsgResult QtPrompts::message(const std::string& text, MsgIcon icon, MsgButtons buttons) {
     QMessageBox box(parent_);
@@ -155,6 +157,16 @@ std::optional<std::pair<int, int>> QtPrompts::newSize(int width, int height) {
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Width"), w);
     form->addRow(QStringLiteral("Height"), h);
+    // Both fields from the size of a picture on the clipboard; nothing changes without one.
+    auto* fromClipboard = new QPushButton(QStringLiteral("Clipboardsize"));
+    QObject::connect(fromClipboard, &QPushButton::clicked, &dlg, [w, h] {
+        QtClipboardPort port;
+        if (const auto size = clipboardPictureSize(port)) {
+            w->setValue(size->first);
+            h->setValue(size->second);
+        }
+    });
+    form->addRow(fromClipboard);
     if (!runFormDialog(dlg, form)) return std::nullopt;
     return std::make_pair(w->value(), h->value());
 }

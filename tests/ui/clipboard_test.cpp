@@ -7,6 +7,13 @@
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
+#include <QMouseEvent>
+
+#include "document/document.h"
+#include "model/scripted_prompts.h"
+#include "model/settings.h"
+#include "ui/bitmap_view.h"
+#include "ui/main_window.h"
 
 #include "texlib/dib.h"
 #include "ui/qt_clipboard.h"
@@ -103,5 +110,89 @@ TEST(QtClipboard, PicturesRoundTripThroughQClipboardWithTheirAlpha) {
     EXPECT_FALSE(port.hasDib());
     EXPECT_FALSE(port.getDib());
     EXPECT_EQ(port.getText(), "hello");
+    CopyBuffer::instance().clear();
+}
+
+namespace {
+
+void mouse(QWidget* canvas, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
+    QMouseEvent ev(type, QPointF(pos), canvas->mapToGlobal(QPointF(pos)), Qt::LeftButton, buttons,
+                   Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas, &ev);
+}
+
+} // namespace
+
+TEST(QtClipboard, EditCommandsCopyPasteAndPasteAsNewDocument) {
+    ensureClipboardApp();
+    CopyBuffer::instance().clear();
+    QGuiApplication::clipboard()->clear();
+    MemorySettingsStore store;
+    ScriptedPrompts prompts;
+    CMainFrame w(nullptr, &store);
+    w.setPrompts(&prompts);
+    prompts.newSizeAnswer = std::make_pair(20, 10);
+    CBitmapDoc* doc = w.createDocument(prompts);
+    ASSERT_NE(doc, nullptr);
+    uint32_t* px = doc->frames()->currentFrame()->pixels();
+    for (int i = 0; i < 200; ++i)
+        px[i] = 0xFF000000u | uint32_t(i);
+    doc->updateAllViews(HINT_FULL);
+    CBitmapView* v = w.activeView();
+    ASSERT_NE(v, nullptr);
+
+    // Nothing selected, nothing copied, nothing on the clipboard.
+    w.updateCommands();
+    for (int id : {CMD_COPY, CMD_CUT, CMD_PASTE, CMD_PASTE_CLIPBOARD, CMD_PASTE_NEW})
+        EXPECT_FALSE(w.commandEnabled(id)) << id;
+    EXPECT_TRUE(w.action(CMD_COPY)->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Insert)));
+    EXPECT_TRUE(w.action(CMD_CUT)->shortcuts().contains(QKeySequence(Qt::SHIFT | Qt::Key_Delete)));
+    EXPECT_TRUE(w.action(CMD_PASTE)->shortcuts().contains(QKeySequence(Qt::SHIFT | Qt::Key_Insert)));
+    EXPECT_EQ(w.action(CMD_PASTE_NEW)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+
+    // Copy 2 x 2 at (1, 0): the clipboard offers the picture; paste and Ctrl+B become possible.
+    v->setSelection(TxRect{1, 0, 3, 2});
+    w.updateCommands();
+    ASSERT_TRUE(w.commandEnabled(CMD_COPY));
+    EXPECT_TRUE(w.commandEnabled(CMD_CUT));
+    w.trigger(CMD_COPY);
+    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("image/bmp")));
+    EXPECT_TRUE(w.commandEnabled(CMD_PASTE));
+    EXPECT_TRUE(w.commandEnabled(CMD_PASTE_CLIPBOARD));
+    EXPECT_FALSE(w.commandEnabled(CMD_PASTE_NEW));
+
+    // Paste: the rectangle follows the mouse; a click drops it at (9, 4) (centre at 10, 5).
+    w.trigger(CMD_PASTE);
+    EXPECT_TRUE(v->state().placingPaste());
+    mouse(v->viewport(), QEvent::MouseMove, QPoint(10, 5), Qt::NoButton);
+    mouse(v->viewport(), QEvent::MouseButtonPress, QPoint(10, 5), Qt::LeftButton);
+    mouse(v->viewport(), QEvent::MouseButtonRelease, QPoint(10, 5), Qt::NoButton);
+    EXPECT_FALSE(v->state().placingPaste());
+    px = doc->frames()->currentFrame()->pixels();
+    EXPECT_EQ(px[4 * 20 + 9], 0xFF000001u);
+    EXPECT_EQ(px[5 * 20 + 10], 0xFF000016u);
+    EXPECT_EQ(px[4 * 20 + 8], 0xFF000000u | 88u);
+    EXPECT_TRUE(doc->isModified());
+
+    // Without a document window Ctrl+B makes a new document of the clipboard picture.
+    doc->setModified(false);
+    w.closeAllDocuments();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w.activeView(), nullptr);
+    w.updateCommands();
+    EXPECT_FALSE(w.commandEnabled(CMD_PASTE_CLIPBOARD));
+    ASSERT_TRUE(w.commandEnabled(CMD_PASTE_NEW));
+    w.trigger(CMD_PASTE_NEW);
+    CBitmapDoc* made = w.activeDocument();
+    ASSERT_NE(made, nullptr);
+    const Frame* f = made->frames()->currentFrame();
+    ASSERT_EQ(f->width(), 2);
+    ASSERT_EQ(f->height(), 2);
+    EXPECT_EQ(f->pixels()[0], 0xFF000001u);
+    EXPECT_EQ(f->pixels()[3], 0xFF000016u);
+    EXPECT_TRUE(made->isModified());
+    EXPECT_TRUE(prompts.messages.empty());
+    made->setModified(false);
+    w.closeAllDocuments();
     CopyBuffer::instance().clear();
 }
