@@ -124,8 +124,7 @@ void CBitmapView::showEvent(QShowEvent* e) {
     if (auto* main = qobject_cast<CMainFrame*>(window())) {
         prefsRead_ = true;
         const ViewPreferences p = viewPreferences(main->settings());
-        state_.setPreferences(p);
-        if (p.startMode) state_.setGridMode(GridMode::Isometric);
+        state_.startFrom(p);
         // A window that lost the focus before it was first shown is dimmed now.
         if (p.grayInactive && frame_)
             QTimer::singleShot(0, this, [this] {

@@ -25,11 +25,15 @@ const Frame* currentFrame(const CBitmapDoc* doc) {
 
 ViewState::ViewState(CBitmapDoc* doc, const ViewPreferences& prefs, ViewHost* host)
     : doc_(doc), host_(host), prefs_(prefs) {
-    gridMode_ = prefs.startMode ? GridMode::Isometric : GridMode::Normal;
-    setGridMode(gridMode_);
+    startFrom(prefs);
+    refreshSurfaces();
+}
+
+void ViewState::startFrom(const ViewPreferences& prefs) {
+    prefs_ = prefs;
+    setGridMode(prefs.startMode ? GridMode::Isometric : GridMode::Normal);
     grid_.xSize = frameW_;
     grid_.ySize = frameH_;
-    refreshSurfaces();
 }
 
 void ViewState::setPreferences(const ViewPreferences& prefs) {

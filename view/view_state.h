@@ -96,6 +96,8 @@ public:
     // New preference values: the frame size of the current grid mode and the display flags.
     void setPreferences(const ViewPreferences& prefs);
     const ViewPreferences& preferences() const { return prefs_; }
+    // The values a new view takes from the preferences: grid mode, frame and grid cell size.
+    void startFrom(const ViewPreferences& prefs);
 
     // ---- Document and surfaces ----
     // Width and height of the current frame, 0 x 0 without one.

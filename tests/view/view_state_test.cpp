@@ -377,6 +377,14 @@ TEST(ViewGrid, MakeGridOptionsAndStatusTexts) {
     v.mouseMove(63, 7, false, false);
     EXPECT_EQ(v.cursorShape(), ViewCursor::Image);
 
+    // Isometric start: the "Iso-Frame" size for frames and grid cells.
+    prefs.startMode = 1;
+    v.startFrom(prefs);
+    EXPECT_EQ(v.gridMode(), GridMode::Isometric);
+    EXPECT_EQ(v.frameWidth(), 64);
+    EXPECT_EQ(v.gridOptions().xSize, 64);
+    EXPECT_EQ(v.gridOptions().ySize, 32);
+
     // Without frames: size 1 x 1.
     CBitmapDoc empty;
     ViewState e(&empty, ViewPreferences{});
