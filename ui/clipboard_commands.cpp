@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 
 #include "document/document.h"
+#include "model/preferences.h"
 #include "ui/bitmap_view.h"
 #include "ui/main_window.h"
 #include "ui/position_list_window.h"
@@ -30,9 +31,8 @@ private:
 // on doc.
 PositionAutoAdd autoAdd(CMainFrame& main, CBitmapDoc* doc) {
     PositionAutoAdd a;
-    const SettingsStore& s = main.settings();
-    a.onCopy = s.getInt("Settings", "add on copy", 0) != 0;
-    a.onPaste = s.getInt("Settings", "add on paste", 1) != 0;
+    a.onCopy = appPreferences().addOnCopy;
+    a.onPaste = appPreferences().addOnPaste;
     PositionListWindow* w = main.positionWindow();
     if (w && w->isVisible() && w->document() == doc) a.panel = &w->panel();
     return a;

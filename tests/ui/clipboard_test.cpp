@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 
 #include "document/document.h"
+#include "model/preferences.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
 #include "ui/bitmap_view.h"
@@ -174,22 +175,32 @@ TEST(QtClipboard, EditCommandsCopyPasteAndPasteAsNewDocument) {
     EXPECT_EQ(px[4 * 20 + 8], 0xFF000000u | 88u);
     EXPECT_TRUE(doc->isModified());
 
+    // With the position list window open, "on copy" records the copied rectangle.
+    EXPECT_EQ(doc->positions().count(), 0);
+    w.show();
+    w.showPositionList();
+    appPreferences().addOnCopy = true;
+    v->setSelection(TxRect{0, 0, 4, 4});
+    w.trigger(CMD_COPY);
+    appPreferences().addOnCopy = false;
+    ASSERT_EQ(doc->positions().count(), 1);
+    EXPECT_EQ(doc->positions().at(0).rect, (TxRect{0, 0, 4, 4}));
+
     // Without a document window Ctrl+B makes a new document of the clipboard picture.
     doc->setModified(false);
     w.closeAllDocuments();
     QCoreApplication::processEvents();
     ASSERT_EQ(w.activeView(), nullptr);
-    w.updateCommands();
     EXPECT_FALSE(w.commandEnabled(CMD_PASTE_CLIPBOARD));
     ASSERT_TRUE(w.commandEnabled(CMD_PASTE_NEW));
     w.trigger(CMD_PASTE_NEW);
     CBitmapDoc* made = w.activeDocument();
     ASSERT_NE(made, nullptr);
     const Frame* f = made->frames()->currentFrame();
-    ASSERT_EQ(f->width(), 2);
-    ASSERT_EQ(f->height(), 2);
-    EXPECT_EQ(f->pixels()[0], 0xFF000001u);
-    EXPECT_EQ(f->pixels()[3], 0xFF000016u);
+    ASSERT_EQ(f->width(), 4);
+    ASSERT_EQ(f->height(), 4);
+    EXPECT_EQ(f->pixels()[1], 0xFF000001u);
+    EXPECT_EQ(f->pixels()[15], 0xFF000000u | 63u);
     EXPECT_TRUE(made->isModified());
     EXPECT_TRUE(prompts.messages.empty());
     made->setModified(false);
