@@ -277,6 +277,15 @@ TEST(FontPresets, NewDeleteAndRename) {
     EXPECT_EQ(list.presets.back().name, "Copy (4) of Standard");
     EXPECT_EQ(list.presets.back().preset.fontSize, 11);
 
+    // A count that names a copy still there moves on to a free name.
+    {
+        FontPresetList gap;
+        gap.presets = {{"Standard", FontPreset::standard()}, {"Copy (2) of Standard", {}}};
+        gap.current = 0;
+        gap.addCopy();
+        EXPECT_EQ(gap.presets.back().name, "Copy (3) of Standard");
+    }
+
     // Deleting selects the entry before, the first when the first went.
     list.current = 2;
     std::string msg;

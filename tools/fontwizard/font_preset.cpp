@@ -164,8 +164,14 @@ void FontPresetList::addCopy() {
     int count = 0;
     for (const NamedFontPreset& p : presets)
         if (baseName(p.name) == base) ++count;
-    const std::string name =
-        count <= 1 ? "Copy of " + base : "Copy (" + std::to_string(count) + ") of " + base;
+    auto named = [&](int k) {
+        return k <= 1 ? "Copy of " + base : "Copy (" + std::to_string(k) + ") of " + base;
+    };
+    // After a deletion the count can name a copy that is still there; two presets of one name
+    // could not be told apart in the list, so the counter moves on to a free name.
+    count = std::max(count, 1);
+    std::string name = named(count);
+    while (find(name) >= 0) name = named(++count);
     presets.push_back({name, sel ? sel->preset : FontPreset::standard()});
     current = int(presets.size()) - 1;
 }
