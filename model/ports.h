@@ -66,7 +66,6 @@ struct ResizeChoice {
 
 struct ExportTextureSettings;
 struct AnimMasterOptions;
-struct FontPreset;
 
 class Prompts {
 public:
@@ -102,8 +101,6 @@ public:
     virtual std::optional<ResizeChoice> resizeCanvas(const ResizeChoice& d) { return d; }
     // "AnimMaster - Optimizer V1.0": edits the options in place; false when cancelled.
     virtual bool animMasterOptions(AnimMasterOptions& /*options*/) { return true; }
-    // The font texture dialog: edits the preset in place; false when cancelled.
-    virtual bool fontTextureOptions(FontPreset& /*preset*/) { return true; }
     // "Create Mask": the bias of the 1-bit mask, 0..255, or nothing when cancelled.
     virtual std::optional<int> maskBias(int bias) { return bias; }
     // "Rename item": the edited name, or nothing when cancelled.

@@ -115,6 +115,7 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     installDefaultHandlers();
     installViewCommands(*this);
     installClipboardCommands(*this);
+    installToolDialogs(*this);
 
     positionWindow_ = new PositionListWindow(this);
     addDockWidget(Qt::RightDockWidgetArea, positionWindow_);
@@ -682,7 +683,6 @@ void CMainFrame::installDefaultHandlers() {
            [this] { return activeView() && activeView()->maskShown(); });
 
     handle(CMD_POSITION_LIST, [this] { showPositionList(); });
-    handle(CMD_FONT_WIZARD, [this] { fontTexture(); });
     handle(CBitmapDoc::CMD_ANIMMASTER, [this] { animationMaster(); }, [this] {
         CBitmapDoc* d = activeDocument();
         return editIdle() && d->isEnabled(CBitmapDoc::CMD_ANIMMASTER);
@@ -1277,22 +1277,6 @@ void CMainFrame::animationMaster() {
     if (!prompts().animMasterOptions(o)) return;
     o.save(settings());
     d->animMaster(o.bufferType, o.colorKey, o.flags(), prompts(), progress_.get());
-    updateCommands();
-}
-
-void CMainFrame::fontTexture() {
-    FontPresetList list;
-    list.load(settings());
-    NamedFontPreset* selected = list.selected();
-    FontPreset preset = selected ? selected->preset : FontPreset::standard();
-    if (!prompts().fontTextureOptions(preset)) return;
-    CBitmapDoc::generateFontTexture(preset, prompts(),
-                                    [this](Prompts& p) { return createDocument(p); });
-    // The preset keeps the choices and the measured cells for the next run.
-    if (selected) {
-        selected->preset = preset;
-        list.save(settings());
-    }
     updateCommands();
 }
 

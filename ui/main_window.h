@@ -219,7 +219,6 @@ public slots:
     void arrangePositions();
     void copyPositionsToClipboard();
     void animationMaster();
-    void fontTexture();
     // The Mask menu (ids above) and View > Alpha.
     void maskCommand(int command);
     void toggleAlpha();

@@ -1,11 +1,10 @@
 // The option dialogs of the image operations and tools: "Scale", "Resize", "Set maximum values",
-// "AnimMaster - Optimizer V1.0", the font texture dialog and "Rename item". Each only fills its
+// "AnimMaster - Optimizer V1.0", "Create Mask" and "Rename item". Each only fills its
 // answer; the commands themselves live in the document.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFontComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,7 +16,6 @@
 #include "edit/size_dialogs.h"
 #include "model/custom_colours.h"
 #include "tools/animmaster/animmaster.h"
-#include "tools/fontwizard/font_preset.h"
 #include "ui/colour_chooser.h"
 #include "ui/qt_ports.h"
 
@@ -179,65 +177,6 @@ bool QtPrompts::animMasterOptions(AnimMasterOptions& o) {
     o.cutoutUnique = unique->isChecked();
     o.cutoutAlpha = alpha->isChecked();
     o.keepAlpha = keep->isChecked();
-    return true;
-}
-
-bool QtPrompts::fontTextureOptions(FontPreset& p) {
-    QDialog dlg(parent_);
-    dlg.setWindowTitle(QStringLiteral("TexFont Wizard"));
-    auto* face = new QFontComboBox;
-    face->setFontFilters(QFontComboBox::ScalableFonts);
-    if (!p.fontName.empty()) face->setCurrentFont(QFont(QString::fromStdString(p.fontName)));
-    auto* style = new QComboBox;
-    style->addItems({QStringLiteral("Regular"), QStringLiteral("Bold"), QStringLiteral("Italic"),
-                     QStringLiteral("Bold Italic")});
-    style->setCurrentIndex(std::clamp(p.fontStyle, 0, 3));
-    auto* size = new QSpinBox;
-    size->setRange(1, 400);
-    size->setValue(std::clamp(p.fontSize, 1, 400));
-    auto* chars = new QComboBox;
-    chars->addItems({QStringLiteral("7-bit"), QStringLiteral("8-bit")});
-    chars->setCurrentIndex(p.char8 ? 1 : 0);
-    auto* antialias = new QComboBox;
-    antialias->addItems({QStringLiteral("none"), QStringLiteral("2x2"), QStringLiteral("4x4")});
-    antialias->setCurrentIndex(std::clamp(p.antialias, 0, 2));
-    auto* pitch = new QComboBox;
-    pitch->addItems({QStringLiteral("fixed"), QStringLiteral("variable")});
-    pitch->setCurrentIndex(p.pitch ? 1 : 0);
-    auto* texture = new QComboBox;
-    texture->addItems({QStringLiteral("256"), QStringLiteral("512")});
-    texture->setCurrentIndex(p.textureWidth ? 1 : 0);
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Font"), face);
-    form->addRow(QStringLiteral("Style"), style);
-    form->addRow(QStringLiteral("Size"), size);
-    form->addRow(QStringLiteral("Characters"), chars);
-    form->addRow(QStringLiteral("Antialias"), antialias);
-    form->addRow(QStringLiteral("Pitch"), pitch);
-    form->addRow(QStringLiteral("Texture width"), texture);
-    if (!runFormDialog(dlg, form)) return false;
-    // Qt tells equal family names of several foundries apart as "Family [foundry]", a name
-    // fontconfig does not know.
-    QString family = face->currentFont().family();
-    if (family.endsWith(QLatin1Char(']'))) {
-        const qsizetype open = family.lastIndexOf(QStringLiteral(" ["));
-        if (open > 0) family.truncate(open);
-    }
-    const std::string name = family.toStdString();
-    // A changed face or size makes the old measured cells meaningless.
-    if (name != p.fontName || size->value() != p.fontSize || style->currentIndex() != p.fontStyle) {
-        if (p.autoCell) {
-            p.cellWidth = 0;
-            p.cellHeight = 0;
-        }
-    }
-    p.fontName = name;
-    p.fontStyle = style->currentIndex();
-    p.fontSize = size->value();
-    p.char8 = chars->currentIndex();
-    p.antialias = antialias->currentIndex();
-    p.pitch = pitch->currentIndex();
-    p.textureWidth = texture->currentIndex();
     return true;
 }
 

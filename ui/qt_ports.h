@@ -32,7 +32,6 @@ public:
     std::optional<std::pair<int, int>> scaleSize(int width, int height) override;
     std::optional<ResizeChoice> resizeCanvas(const ResizeChoice& d) override;
     bool animMasterOptions(AnimMasterOptions& options) override;
-    bool fontTextureOptions(FontPreset& preset) override;
     std::optional<std::string> renameItem(const std::string& name) override;
     std::optional<int> maskBias(int bias) override;
     void busy(bool on) override;

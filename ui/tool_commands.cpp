@@ -7,11 +7,32 @@
 #include "document/document.h"
 #include "tools/codegen/code_generator.h"
 #include "tools/codegen/pos_format_settings.h"
+#include "tools/fontwizard/font_generator.h"
+#include "ui/font_wizard.h"
 #include "ui/main_window.h"
 #include "ui/pos_format_dialog.h"
 #include "ui/qt_ports.h"
 
-void installToolDialogs(CMainFrame& /*main*/) {}
+void installToolDialogs(CMainFrame& main) {
+    main.handle(CMD_FONT_WIZARD, [&main] { runFontWizard(main); });
+}
+
+void runFontWizard(CMainFrame& main) {
+    FontWizardDialog wizard(
+        main.settings(), main.prompts(),
+        [&main](FontPreset& preset) {
+            FontLayout layout;
+            CBitmapDoc::generateFontTexture(
+                preset, main.prompts(), [&main](Prompts& p) { return main.createDocument(p); },
+                &layout);
+            // Settings the generator refused are corrected in the wizard; once a texture was
+            // laid out the run is over, with or without its document.
+            return layout.status == FONT_GEN_OK || layout.status == FONT_GEN_NO_DOCUMENT ||
+                   layout.status == FONT_GEN_NO_MEMORY;
+        },
+        &main);
+    wizard.exec();
+}
 
 bool copyPositionsWithFormat(CMainFrame& main, CBitmapDoc& doc) {
     if (doc.positions().empty()) return false;

@@ -8,6 +8,9 @@ class CMainFrame;
 
 void installToolDialogs(CMainFrame& main);
 
+// Tools > Texture Font Wizard: the wizard, and on "&End" a new document with the font texture.
+void runFontWizard(CMainFrame& main);
+
 // "Copy to Clipboard" of the position list: the Position Format dialog, then the code for doc's
 // list as text on the clipboard. False when nothing was generated.
 bool copyPositionsWithFormat(CMainFrame& main, CBitmapDoc& doc);

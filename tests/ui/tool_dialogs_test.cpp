@@ -1,9 +1,13 @@
 // The tool dialogs driven as a person would: each test answers the modal dialog from a timer.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QSpinBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -21,8 +25,11 @@
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
 #include "tools/codegen/pos_format_settings.h"
+#include "tools/fontwizard/char_select.h"
+#include "tools/fontwizard/font_generator.h"
 #include "tools/animmaster/animmaster.h"
 #include "ui/colour_chooser.h"
+#include "ui/font_wizard.h"
 #include "ui/main_window.h"
 #include "ui/palette_options_dialog.h"
 #include "ui/pos_format_dialog.h"
@@ -330,4 +337,156 @@ TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
     const size_t bits = u8(10) | u8(11) << 8;
     EXPECT_EQ(u8(bits), 1u);
     EXPECT_EQ(u8(bits + 1), 2u);
+}
+
+TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
+    app();
+    MemorySettingsStore st;
+    ScriptedPrompts prompts;
+    int runs = 0;
+    FontPreset generated;
+    FontWizardDialog w(st, prompts, [&](FontPreset& p) {
+        ++runs;
+        generated = p;
+        p.cellWidth = 7;  // as the generator writes back a measured cell
+        return true;
+    });
+    auto title = [&w] { return w.findChildren<QLabel*>().first()->text(); };
+    auto* back = control<QPushButton>(w, QStringLiteral("<< &Back"));
+    auto* next = control<QPushButton>(w, QStringLiteral("&Next >>"));
+    EXPECT_EQ(title(), QStringLiteral("Step 1\tchoose/create a preset"));
+    EXPECT_FALSE(back->isEnabled());
+    auto* list = control<QListWidget>(w, QStringLiteral("Presets"));
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("Standard"));
+    auto* desc = control<QLineEdit>(w, QStringLiteral("Description"));
+    EXPECT_EQ(desc->text(), QStringLiteral("Arial 11, 256x256"));
+
+    // Page 1: copies, description, rename, delete.
+    w.newPreset();
+    w.selectPreset(0);
+    w.newPreset();
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("Copy of Standard"));
+    EXPECT_EQ(list->item(2)->text(), QStringLiteral("Copy (2) of Standard"));
+    w.deletePreset();
+    EXPECT_EQ(w.presets().current, 1);
+    w.toggleDescriptionEdit();
+    EXPECT_FALSE(desc->isReadOnly());
+    EXPECT_FALSE(control<QPushButton>(w, QStringLiteral("New"))->isEnabled());
+    desc->setText(QStringLiteral("mine"));
+    w.toggleDescriptionEdit();
+    EXPECT_EQ(w.presets().presets[1].preset.description, "mine");
+    auto* name = control<QLineEdit>(w, QStringLiteral("Preset name"));
+    for (const char* typed : {"", "stand", "Big"}) {
+        name->setText(QString::fromLatin1(typed));
+        emit name->editingFinished();
+    }
+    EXPECT_EQ(prompts.messages, (std::vector<std::string>{
+                                    "A preset needs a name.",
+                                    "A preset whose name begins with \"stand\" already exists."}));
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("Big"));
+    w.deletePreset();
+    w.deletePreset();
+    EXPECT_EQ(prompts.messages.back(), "Cannot delete item 1");
+    ASSERT_EQ(list->count(), 1);
+
+    // Page 2: the preset's font; a size that is no number keeps the page.
+    ASSERT_TRUE(w.next());
+    EXPECT_EQ(title(), QStringLiteral("Step 2\tchoose a font"));
+    EXPECT_TRUE(back->isEnabled());
+    EXPECT_EQ(control<QComboBox>(w, QStringLiteral("Font"))->currentText(), QStringLiteral("Arial"));
+    auto* size = control<QComboBox>(w, QStringLiteral("Size"));
+    EXPECT_EQ(size->currentText(), QStringLiteral("11"));
+    size->setEditText(QStringLiteral("big"));
+    EXPECT_FALSE(w.next());
+    EXPECT_EQ(w.page(), 1);
+    EXPECT_EQ(prompts.messages.back(), "The size must be a number from 1 to 400.");
+    size->setEditText(QStringLiteral("12 pt"));
+    ASSERT_TRUE(w.next());
+
+    // Page 3: the first-run character set, the classes, and characters outside code page 1252.
+    auto* count = control<QLabel>(w, QStringLiteral("Number of characters: 100"));
+    ASSERT_NE(count, nullptr);
+    control<QCheckBox>(w, QStringLiteral("isalnum"))->setChecked(true);
+    EXPECT_FALSE(control<QCheckBox>(w, QStringLiteral("isdigit"))->isEnabled());
+    control<QCheckBox>(w, QStringLiteral("isalnum"))->setChecked(false);
+    control<QRadioButton>(w, QStringLiteral("7-bit"))->setChecked(true);
+    control<QCheckBox>(w, QStringLiteral("all chars"))->setChecked(true);
+    EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 128"));
+    control<QCheckBox>(w, QStringLiteral("all chars"))->setChecked(false);
+    control<QRadioButton>(w, QStringLiteral("8-bit"))->setChecked(true);
+    auto* user = control<QLineEdit>(w, QStringLiteral("one of: characters"));
+    user->setText(user->text() + QString::fromUtf8("\xC5\x82"));  // l with stroke: not in 1252
+    EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 100"));
+    EXPECT_FALSE(w.next());
+    EXPECT_EQ(w.page(), 2);
+    EXPECT_EQ(prompts.messages.back(), "The character \"\xC5\x82\" (U+0142) is not in the "
+                                       "Windows-1252 character set; remove it from \"one of:\".");
+    user->setText(QString::fromUtf8("\xE2\x82\xAC\xC3\xB6"));  // euro sign and o umlaut
+    EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 096"));
+    ASSERT_TRUE(w.next());
+
+    // Page 4: fixed cells outside their range, or too small for the glyphs, keep the page.
+    EXPECT_EQ(title(), QStringLiteral("Step 4\ttexture settings"));
+    EXPECT_EQ(next->text(), QStringLiteral("&End"));
+    auto* autoCell = control<QCheckBox>(w, QStringLiteral("automatic"));
+    auto* cx = control<QSpinBox>(w, QStringLiteral("Grid size cx"));
+    auto* cy = control<QSpinBox>(w, QStringLiteral("Grid size cy"));
+    EXPECT_FALSE(cx->isEnabled());
+    autoCell->setChecked(false);
+    EXPECT_TRUE(cx->isEnabled());
+    EXPECT_FALSE(control<QSpinBox>(w, QStringLiteral("Margin cx"))->isEnabled());
+    cx->setValue(300);
+    cy->setValue(16);
+    EXPECT_FALSE(w.next());
+    EXPECT_EQ(prompts.messages.back(), kFontMsgFixedCell);
+    cx->setValue(4);
+    cy->setValue(4);
+    EXPECT_FALSE(w.next());
+    EXPECT_NE(prompts.messages.back().find("A cell of 4 x 4 cannot hold the glyphs"),
+              std::string::npos);
+    EXPECT_EQ(runs, 0);
+    EXPECT_TRUE(st.values().empty());  // nothing saved before "&End" succeeds
+    autoCell->setChecked(true);
+    control<QComboBox>(w, QStringLiteral("Vertical orientation"))->setCurrentIndex(2);
+    ASSERT_TRUE(w.next());
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(generated.fontSize, 12);
+    EXPECT_EQ(generated.userChars, "\x80\xF6");
+    EXPECT_EQ(generated.origin, 2 + 4 * 2);
+    EXPECT_EQ(generated.filter, FONT_FILTER_GRAPH | FONT_FILTER_ONEOF);
+    EXPECT_EQ(w.result(), QDialog::Accepted);
+    EXPECT_EQ(st.getInt("FontWizard", "nCnt", 0), 1);
+    EXPECT_EQ(st.getString("FontWizard\\Preset0", "Name", ""), "Standard");
+    EXPECT_EQ(st.getInt("FontWizard\\Preset0", "cell_cx", 0), 7);
+    EXPECT_EQ(st.getInt("FontWizard\\Preset0", "Fontsize", 0), 12);
+
+    // Back reads and checks the page it leaves as well; Cancel saves nothing.
+    MemorySettingsStore other;
+    FontWizardDialog w2(other, prompts, [](FontPreset&) { return true; });
+    ASSERT_TRUE(w2.next());
+    control<QComboBox>(w2, QStringLiteral("Size"))->setEditText(QStringLiteral("0"));
+    w2.back();
+    EXPECT_EQ(w2.page(), 1);
+    w2.reject();
+    EXPECT_TRUE(other.values().empty());
+}
+
+TEST(FontWizard, TheToolsMenuMakesTheFirstRunTexture) {
+    Editor e;
+    QAction* action = e.w.action(QStringLiteral("Tools/Texture Font Wizard"));
+    ASSERT_NE(action, nullptr);
+    whenShown<FontWizardDialog>([](FontWizardDialog& w) {
+        for (int k = 0; k < 4; ++k) w.next();
+        EXPECT_EQ(w.result(), QDialog::Accepted);
+    });
+    action->trigger();
+    ASSERT_EQ(e.w.documentCount(), 2) << (e.prompts.messages.empty() ? "" : e.prompts.messages.back());
+    CBitmapDoc* d = e.w.activeDocument();
+    ASSERT_NE(d, e.doc);
+    EXPECT_EQ(d->positions().count(), 100);
+    EXPECT_EQ(d->positions().at(0).name, "!");
+    EXPECT_EQ(e.w.shownImageSize().width(), 256);
+    EXPECT_EQ(e.store.getInt("FontWizard", "nCnt", 0), 1);
+    EXPECT_GT(e.store.getInt("FontWizard\\Preset0", "cell_cx", 0), 0);
 }

@@ -380,12 +380,6 @@ struct ToolPrompts : ScriptedPrompts {
         o.bufferType = AM_BUFFER_SINGLE;
         return !cancelTool;
     }
-    bool fontTextureOptions(FontPreset& p) override {
-        p.fontName = "DejaVu Sans";
-        p.fontSize = 12;
-        p.char8 = 0;
-        return !cancelTool;
-    }
     bool cancelTool = false;
     bool seenKeep = false;
 };
@@ -429,33 +423,6 @@ TEST(EditorTools, AnimationmasterKeysOutUnchangedPixelsAndKeepsItsSettings) {
     w.undo();
     EXPECT_EQ(d->frames()->frameAt(1)->pixels()[4], 0x00405060u);
 }
-
-TEST(EditorTools, FontTextureOpensANewDocument) {
-    ensureApp();
-    MemorySettingsStore store;
-    ToolPrompts prompts;
-    CMainFrame w;
-    w.setPrompts(&prompts);
-    w.setSettings(&store);
-    prompts.cancelTool = true;
-    w.fontTexture();
-    EXPECT_EQ(w.documentCount(), 0);
-    prompts.cancelTool = false;
-    w.fontTexture();
-    ASSERT_EQ(w.documentCount(), 1) << (prompts.messages.empty() ? "" : prompts.messages.back());
-    CBitmapDoc* d = w.activeDocument();
-    EXPECT_EQ(prompts.newSizeDialogs, 0); // the size came with the request
-    EXPECT_GT(d->positions().count(), 90);
-    EXPECT_EQ(w.shownImageSize().width(), 256);
-    EXPECT_EQ(w.positionWindow()->document(), d);
-    // The chosen face is kept in the selected preset.
-    FontPresetList list;
-    list.load(store);
-    ASSERT_NE(list.selected(), nullptr);
-    EXPECT_EQ(list.selected()->preset.fontName, "DejaVu Sans");
-    EXPECT_EQ(list.selected()->preset.fontSize, 12);
-}
-
 
 TEST(EditorMask, MaskCommandsWriteTheAlpha) {
     Editor e;
