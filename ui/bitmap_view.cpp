@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "document/document.h"
+#include "model/preferences.h"
 #include "ui/main_window.h"
 #include "ui/view_commands.h"
 #include "view/view_render.h"
@@ -121,9 +122,9 @@ void CBitmapView::showEvent(QShowEvent* e) {
     QAbstractScrollArea::showEvent(e);
     if (prefsRead_) return;
     // The first time the view is shown its window sits in the main window: take the preferences.
-    if (auto* main = qobject_cast<CMainFrame*>(window())) {
+    if (qobject_cast<CMainFrame*>(window())) {
         prefsRead_ = true;
-        const ViewPreferences p = viewPreferences(main->settings());
+        const ViewPreferences p = viewPreferences(appPreferences());
         state_.startFrom(p);
         // A window that lost the focus before it was first shown is dimmed now.
         if (p.grayInactive && frame_)

@@ -186,23 +186,6 @@ void CMainFrame::setSettings(SettingsStore* settings) {
     putPreferencesInEffect();
 }
 
-namespace {
-
-ViewPreferences viewPreferences() {
-    const Preferences& p = appPreferences();
-    ViewPreferences v;
-    v.frameWidth = p.frameWidth;
-    v.frameHeight = p.frameHeight;
-    v.isoFrameWidth = p.isoFrameWidth;
-    v.isoFrameHeight = p.isoFrameHeight;
-    v.startMode = p.startMode;
-    v.grayInactive = p.grayInactive;
-    v.chequer = p.chequerBoard;
-    return v;
-}
-
-} // namespace
-
 void CMainFrame::putPreferencesInEffect() {
     const Preferences& p = appPreferences();
     txSetTgaCompressionMode(p.compressTga);
@@ -210,7 +193,7 @@ void CMainFrame::putPreferencesInEffect() {
     d.lastNewWidth = p.lastNewWidth;
     d.lastNewHeight = p.lastNewHeight;
     d.saveDir = p.saveDir;
-    const ViewPreferences v = viewPreferences();
+    const ViewPreferences v = viewPreferences(appPreferences());
     for (CChildFrame* c : children_) c->view()->setPreferences(v);
 }
 
@@ -764,7 +747,7 @@ CChildFrame* CMainFrame::addChild(CBitmapDoc* doc) {
     connect(child, &QObject::destroyed, this, &CMainFrame::childDestroyed);
     mdi_->addSubWindow(child);
     CBitmapView* view = child->view();
-    view->setPreferences(viewPreferences());
+    view->setPreferences(viewPreferences(appPreferences()));
     connect(view, &CBitmapView::contextMenuWanted, this,
             [this](const QPoint& globalPos) { contextMenu_->popup(globalPos); });
     connect(view, &CBitmapView::selectionChanged, this, [this, view] {

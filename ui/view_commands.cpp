@@ -9,20 +9,21 @@
 #include <QVBoxLayout>
 
 #include "document/document.h"
+#include "model/preferences.h"
 #include "ui/bitmap_view.h"
 #include "ui/colour_chooser.h"
 #include "ui/main_window.h"
 
-ViewPreferences viewPreferences(const SettingsStore& s) {
-    ViewPreferences p;
-    p.frameWidth = s.getInt("Frame", "width", 32);
-    p.frameHeight = s.getInt("Frame", "height", 32);
-    p.isoFrameWidth = s.getInt("Iso-Frame", "width", 64);
-    p.isoFrameHeight = s.getInt("Iso-Frame", "height", 32);
-    p.startMode = s.getInt("Settings", "StartMode", 0);
-    p.grayInactive = s.getInt("Settings", "Gray inactive view", 0) != 0;
-    p.chequer = s.getInt("Settings", "Chequer board", 0) != 0;
-    return p;
+ViewPreferences viewPreferences(const Preferences& p) {
+    ViewPreferences v;
+    v.frameWidth = p.frameWidth;
+    v.frameHeight = p.frameHeight;
+    v.isoFrameWidth = p.isoFrameWidth;
+    v.isoFrameHeight = p.isoFrameHeight;
+    v.startMode = p.startMode;
+    v.grayInactive = p.grayInactive;
+    v.chequer = p.chequerBoard;
+    return v;
 }
 
 namespace {

@@ -13,9 +13,11 @@ class QLineEdit;
 
 void installViewCommands(CMainFrame& main);
 
+struct Preferences;
+
 // The view settings of the preferences: frame sizes by grid mode, the start mode, gray inactive
 // view and the chequer board.
-ViewPreferences viewPreferences(const SettingsStore& settings);
+ViewPreferences viewPreferences(const Preferences& prefs);
 
 // "Grid Options": the offsets, the cell size and the grid colour of a view. Out-of-range numbers
 // are refused on OK with "Please enter an integer between %1 and %2.".
