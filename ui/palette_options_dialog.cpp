@@ -42,9 +42,10 @@ private:
 } // namespace
 
 PaletteOptionsDialog::PaletteOptionsDialog(SettingsStore& settings, Prompts& prompts,
-                                           QWidget* parent)
+                                           QWidget* parent, std::optional<std::string> palFile)
     : QDialog(parent), settings_(settings), prompts_(prompts),
-      options_(settings.getString(kPaletteSettingsSection, kPaletteFileName, "")) {
+      options_(palFile ? *palFile
+                       : settings.getString(kPaletteSettingsSection, kPaletteFileName, "")) {
     setWindowTitle(QStringLiteral("Palette Options"));
     swatches_ = new SwatchBox(options_);
     use_ = new QPushButton(QStringLiteral("Use"));

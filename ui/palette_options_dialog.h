@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
+#include <string>
 
 #include "model/ports.h"
 #include "tools/palette/palette_load.h"
@@ -12,8 +14,10 @@ class QPushButton;
 class PaletteOptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    // Reads the "palfile" preference (and that file) from `settings`; "Load Palette" writes it.
-    PaletteOptionsDialog(SettingsStore& settings, Prompts& prompts, QWidget* parent = nullptr);
+    // Shows `palFile`, by default the "palfile" preference of `settings`; "Load Palette" writes
+    // the preference.
+    PaletteOptionsDialog(SettingsStore& settings, Prompts& prompts, QWidget* parent = nullptr,
+                         std::optional<std::string> palFile = std::nullopt);
 
     const PaletteOptions& options() const { return options_; }
     // "Load Palette" once a file is chosen; true when it was taken.

@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -55,6 +56,9 @@ PositionListWindow::PositionListWindow(CMainFrame* main)
     auto* addB = button(QStringLiteral("Add"), [this] { add(); });
     auto* updateB = button(QStringLiteral("Update"), [this] { updateItem(); });
     auto* deleteB = button(QStringLiteral("Delete"), [this] { deleteItem(); });
+    addB->setIcon(QIcon(QStringLiteral(":/icons/item_add.svg")));
+    updateB->setIcon(QIcon(QStringLiteral(":/icons/item_update.svg")));
+    deleteB->setIcon(QIcon(QStringLiteral(":/icons/item_delete.svg")));
     auto* clearB = button(QStringLiteral("Clear"), [this] { clear(); });
     auto* saveB = button(QStringLiteral("Save"), [this] { save(); });
     auto* arrangeB = button(QStringLiteral("Arrange"), [this] { emit arrangeRequested(); });

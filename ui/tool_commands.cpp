@@ -1,7 +1,5 @@
 #include "ui/tool_commands.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <ctime>
 
 #include "document/document.h"
@@ -10,11 +8,20 @@
 #include "tools/fontwizard/font_generator.h"
 #include "ui/font_wizard.h"
 #include "ui/main_window.h"
+#include "ui/palette_options_dialog.h"
 #include "ui/pos_format_dialog.h"
+#include "ui/qt_clipboard.h"
 #include "ui/qt_ports.h"
 
 void installToolDialogs(CMainFrame& main) {
     main.handle(CMD_FONT_WIZARD, [&main] { runFontWizard(main); });
+    // The Preferences' "pal" button: the field shows the palette file the dialog ends with.
+    main.paletteOptionsHook = [&main](QWidget* parent, std::string& palFile) {
+        PaletteOptionsDialog dlg(main.settings(), main.prompts(), parent, palFile);
+        dlg.exec();
+        palFile = dlg.options().path();
+        return true;
+    };
 }
 
 void runFontWizard(CMainFrame& main) {
@@ -60,7 +67,7 @@ bool copyPositionsWithFormat(CMainFrame& main, CBitmapDoc& doc) {
         return false;
     }
     if (rc != CODEGEN_OK) return false;
-    QGuiApplication::clipboard()->setText(qtEightBitText(text));
+    QtClipboardPort().putText(text);
     main.prompts().status("Generated Code to Clipboard");
     return true;
 }

@@ -33,6 +33,8 @@
 #include "ui/main_window.h"
 #include "ui/palette_options_dialog.h"
 #include "ui/pos_format_dialog.h"
+#include "ui/position_list_window.h"
+#include "ui/preferences_dialog.h"
 #include "ui/tool_commands.h"
 #include "ui/qt_ports.h"
 
@@ -208,6 +210,14 @@ TEST(PosFormatDialog, PreviewOfTheSamplesAndOfEachParseError) {
 
 TEST(PosFormatDialog, PresetsAreMadeRenamedDeletedAndKeptInPosFormat) {
     Editor e;
+    // The list window's Add, Update and Delete carry their icons.
+    e.w.showPositionList();
+    for (const char* text : {"Add", "Update", "Delete"})
+        EXPECT_FALSE(control<QPushButton>(*e.w.positionWindow(), QString::fromLatin1(text))
+                         ->icon()
+                         .pixmap(16)
+                         .isNull())
+            << text;
     QGuiApplication::clipboard()->setText(QStringLiteral("old"));
     e.prompts.renameAnswer = "Mine";
     whenShown<CDlgPosFormat>([&e](CDlgPosFormat& d) {
@@ -489,4 +499,25 @@ TEST(FontWizard, TheToolsMenuMakesTheFirstRunTexture) {
     EXPECT_EQ(e.w.shownImageSize().width(), 256);
     EXPECT_EQ(e.store.getInt("FontWizard", "nCnt", 0), 1);
     EXPECT_GT(e.store.getInt("FontWizard\\Preset0", "cell_cx", 0), 0);
+}
+
+TEST(PaletteOptionsDialog, ThePreferencesPalButtonShowsTheFileItEndsWith) {
+    Editor e;
+    const std::string pal = std::string(::testing::TempDir()) + "prefs.gpl";
+    std::ofstream(pal) << "GIMP Palette\nName: p\n#\n1 2 3\n";
+    AppPalette palette;
+    setAppPalette(&palette);
+    whenShown<CDlgPreferences>([&pal](CDlgPreferences& prefs) {
+        whenShown<PaletteOptionsDialog>([&pal](PaletteOptionsDialog& d) {
+            EXPECT_TRUE(d.loadPaletteFrom(QString::fromStdString(pal)));
+            d.reject();
+        });
+        control<QPushButton>(prefs, QStringLiteral("pal"))->click();
+        EXPECT_EQ(control<QLineEdit>(prefs, QStringLiteral("Palette File"))->text(),
+                  QString::fromStdString(pal));
+        prefs.reject();
+    });
+    e.w.action(CMD_PREFERENCES)->trigger();
+    setAppPalette(nullptr);
+    EXPECT_EQ(palette.entry(0), 0x030201u);
 }
