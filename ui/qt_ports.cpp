@@ -159,6 +159,7 @@ std::optional<std::pair<int, int>> QtPrompts::newSize(int width, int height) {
     form->addRow(QStringLiteral("Height"), h);
     // Both fields from the size of a picture on the clipboard; nothing changes without one.
     auto* fromClipboard = new QPushButton(QStringLiteral("Clipboardsize"));
+    fromClipboard->setAccessibleName(fromClipboard->text());
     QObject::connect(fromClipboard, &QPushButton::clicked, &dlg, [w, h] {
         QtClipboardPort port;
         if (const auto size = clipboardPictureSize(port)) {

@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDialog>
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
 
 #include "document/document.h"
 #include "model/preferences.h"
@@ -15,6 +18,7 @@
 #include "model/settings.h"
 #include "ui/bitmap_view.h"
 #include "ui/main_window.h"
+#include "ui/qt_ports.h"
 
 #include "texlib/dib.h"
 #include "ui/qt_clipboard.h"
@@ -206,4 +210,28 @@ TEST(QtClipboard, EditCommandsCopyPasteAndPasteAsNewDocument) {
     made->setModified(false);
     w.closeAllDocuments();
     CopyBuffer::instance().clear();
+}
+
+TEST(QtClipboard, NewSizeTakesTheClipboardPictureSize) {
+    ensureClipboardApp();
+    QtPrompts prompts(nullptr);
+    auto clickThenOk = [](bool click) {
+        QTimer::singleShot(0, [click] {
+            auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dlg, nullptr);
+            if (click)
+                for (auto* b : dlg->findChildren<QPushButton*>())
+                    if (b->text() == QStringLiteral("Clipboardsize")) b->click();
+            dlg->accept();
+        });
+    };
+    QImage picture(37, 21, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QGuiApplication::clipboard()->setImage(picture);
+    clickThenOk(true);
+    EXPECT_EQ(prompts.newSize(512, 512), std::make_pair(37, 21));
+    // Text on the clipboard: the button changes nothing.
+    QGuiApplication::clipboard()->setText(QStringLiteral("no picture"));
+    clickThenOk(true);
+    EXPECT_EQ(prompts.newSize(64, 32), std::make_pair(64, 32));
 }
