@@ -4,7 +4,9 @@
 #include <QSessionManager>
 #include <QStringList>
 
+#include "model/shell_registration.h"
 #include "ui/main_window.h"
+#include "ui/shell_registration_dialog.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -26,6 +28,9 @@ int main(int argc, char** argv) {
         sm.setRestartHint(QSessionManager::RestartIfRunning);
     });
     CMainFrame window;
+    // The desktop learns of the program and its file types once, on the first start.
+    const QString dataHome = QString::fromStdString(shell::userDataHome());
+    if (!shell::registered(dataHome.toStdString())) installDesktopFiles(dataHome, false);
     Qt::WindowStates state = Qt::WindowNoState;
     window.restorePlacement(state);
     window.setWindowState(state);

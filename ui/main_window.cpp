@@ -38,7 +38,9 @@
 #include "model/window_placement.h"
 #include "texlib/tga.h"
 #include "tools/palette/palette_load.h"
+#include "model/document_types.h"
 #include "ui/preferences_dialog.h"
+#include "ui/shell_registration_dialog.h"
 #include "ui/bitmap_view.h"
 #include "ui/view_commands.h"
 #include "ui/clipboard_commands.h"
@@ -150,6 +152,10 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     setWindowTitle(kAppTitle);
     setWindowIcon(QIcon(QStringLiteral(":/icons/tarquil.svg")));
     setAcceptDrops(true);
+    registerTypesHook_ = [this] {
+        CDlgRegisterTypes dlg(this);
+        dlg.exec();
+    };
     resize(1000, 700);
     recent_.load(this->settings());
     rebuildRecentMenu();
@@ -1055,13 +1061,35 @@ CBitmapDoc* CMainFrame::createDocument(Prompts& p) {
 
 void CMainFrame::newDocument() { createDocument(prompts()); }
 
+namespace {
+// The filter chosen last in the open dialog, for as long as the program runs (0: not yet read).
+int gFilterIndex = 0;
+} // namespace
+
 void CMainFrame::openDialog() {
-    const QStringList paths = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("Open"), QString(),
-        QStringLiteral("Supported files (*.png *.psd *.3df *.bmp *.tga *.pcx *.lbm *.iff *.lmp "
-                       "*.ppm *.jpg *.gif *.tex *.spr *.gbr *.gpm *.pat *.gpl *.pal *.act *.avi);;"
-                       "All Files (*)"));
-    for (const QString& p : paths) openFile(p);
+    if (gFilterIndex <= 0) gFilterIndex = settings().getInt("Settings", "FilterIndex", 1);
+    QStringList filters;
+    for (const auto& [name, patterns] : openFilters()) {
+        QString n = QString::fromStdString(name);
+        const QString p = QString::fromStdString(patterns).replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt takes the patterns from the last parentheses of the entry.
+        filters << (n.endsWith(QStringLiteral("(") + p + QLatin1Char(')'))
+                        ? n
+                        : n + QStringLiteral(" (") + p + QLatin1Char(')'));
+    }
+    QFileDialog dlg(this, QStringLiteral("Open"), QString::fromStdString(appPreferences().workDir));
+    dlg.setFileMode(QFileDialog::ExistingFiles);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setNameFilters(filters);
+    if (gFilterIndex >= 1 && gFilterIndex <= filters.size())
+        dlg.selectNameFilter(filters[gFilterIndex - 1]);
+    if (dlg.exec() != QDialog::Accepted) return;
+    const int chosen = int(filters.indexOf(dlg.selectedNameFilter())) + 1;
+    if (chosen >= 1 && chosen != gFilterIndex) {
+        gFilterIndex = chosen;
+        settings().setInt("Settings", "FilterIndex", chosen);
+    }
+    for (const QString& p : dlg.selectedFiles()) openFile(p);
 }
 
 void CMainFrame::saveDocument() {

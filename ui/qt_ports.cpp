@@ -154,12 +154,16 @@ std::optional<std::pair<int, int>> QtPrompts::newSize(int width, int height) {
     dlg.setWindowTitle(QStringLiteral("New size"));
     auto* w = spin(1, 65535, width);
     auto* h = spin(1, 65535, height);
+    w->setAccessibleName(QStringLiteral("Width"));
+    h->setAccessibleName(QStringLiteral("Height"));
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Width"), w);
     form->addRow(QStringLiteral("Height"), h);
     // Both fields from the size of a picture on the clipboard; nothing changes without one.
     auto* fromClipboard = new QPushButton(QStringLiteral("Clipboardsize"));
+    fromClipboard->setObjectName(QStringLiteral("clipboardSize"));
     fromClipboard->setAccessibleName(fromClipboard->text());
+    fromClipboard->setAutoDefault(false);
     QObject::connect(fromClipboard, &QPushButton::clicked, &dlg, [w, h] {
         QtClipboardPort port;
         if (const auto size = clipboardPictureSize(port)) {

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QTimer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -27,6 +31,7 @@
 #include "texlib/tga.h"
 #include "ui/main_window.h"
 #include "ui/preferences_dialog.h"
+#include "ui/shell_registration_dialog.h"
 #include "ui/qt_ports.h"
 
 namespace {
@@ -405,4 +410,50 @@ TEST(MainFrame, RecentFilesAutoloadDropsAndWhatExitWrites) {
     w.trigger(CMD_CLOSE_ALL);
     w.startUp({QString::fromStdString(a)});
     EXPECT_EQ(w.documentCount(), 1);
+}
+
+TEST(MainFrame, RegistrationDialogAndNewSizeButton) {
+    ensureApp();
+    const QString root = QString::fromStdString(::testing::TempDir()) + QStringLiteral("reg");
+    QDir(root).removeRecursively();
+    QDir().mkpath(root + QStringLiteral("/config"));
+    QFile apps(root + QStringLiteral("/config/mimeapps.list"));
+    ASSERT_TRUE(apps.open(QIODevice::WriteOnly));
+    apps.write("[Default Applications]\nimage/x-tga=tarquil.desktop;\nimage/png=gimp.desktop;\n");
+    apps.close();
+    CDlgRegisterTypes dlg(nullptr, root + QStringLiteral("/data"), root + QStringLiteral("/config"));
+    QListWidget* list = dlg.list();
+    ASSERT_EQ(list->count(), 14);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral(" 3df Textures (*.3df)"));
+    EXPECT_EQ(list->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral(" TGA 24/32Bit (*.tga)\t- tarquil.desktop"));
+    EXPECT_EQ(list->item(1)->checkState(), Qt::Checked);
+    EXPECT_EQ(list->item(9)->text(), QStringLiteral(" PNG Bitmap Files (*.png)\t- gimp.desktop"));
+    EXPECT_EQ(list->item(9)->checkState(), Qt::Unchecked);
+    list->item(0)->setCheckState(Qt::Checked);
+    list->item(1)->setCheckState(Qt::Unchecked);
+    dlg.apply();
+    ASSERT_TRUE(apps.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(apps.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("image/x-tarquil-3df=tarquil.desktop;")));
+    EXPECT_FALSE(text.contains(QStringLiteral("image/x-tga")));
+    EXPECT_TRUE(text.contains(QStringLiteral("image/png=gimp.desktop;")));
+    EXPECT_TRUE(QFile::exists(root + QStringLiteral("/data/applications/tarquil.desktop")));
+    EXPECT_TRUE(QFile::exists(root + QStringLiteral("/data/mime/packages/tarquil.xml")));
+    EXPECT_TRUE(QFile::exists(root + QStringLiteral("/data/icons/hicolor/scalable/apps/tarquil.svg")));
+
+    // "New size" carries its Clipboardsize button.
+    QWidget parent;
+    QtPrompts qt(&parent);
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = static_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        auto* b = d->findChild<QPushButton*>(QStringLiteral("clipboardSize"));
+        ASSERT_NE(b, nullptr);
+        seen = b->accessibleName() == QStringLiteral("Clipboardsize");
+        d->reject();
+    });
+    EXPECT_FALSE(qt.newSize(10, 20).has_value());
+    EXPECT_TRUE(seen);
 }
