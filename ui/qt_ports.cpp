@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "model/export_settings.h"
+#include "model/settings.h"
 #include "ui/qt_clipboard.h"
 #include "view/clipboard.h"
 
@@ -331,9 +332,10 @@ void QtPrompts::status(const std::string& text) {
         status_->showMessage(QString::fromStdString(text));
 }
 
+// QSettings' own user-scope INI file would end in ".ini"; naming the path keeps the editor and
+// tarquil-cli on one file.
 QtSettingsStore::QtSettingsStore()
-    : settings_(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("BrightvaleWorks"),
-                QStringLiteral("Tarquil Studio 1.0")) {}
+    : settings_(QString::fromStdString(IniSettingsStore::defaultPath()), QSettings::IniFormat) {}
 
 QtSettingsStore::QtSettingsStore(const QString& iniPath) : settings_(iniPath, QSettings::IniFormat) {}
 

@@ -62,7 +62,9 @@ QStringList qtFilterList(const std::string& filter);
 
 class QtSettingsStore : public SettingsStore {
 public:
-    QtSettingsStore();  // organisation "BrightvaleWorks", application "Tarquil Studio 1.0", INI
+    // The user's settings file, the same one tarquil-cli reads:
+    // $XDG_CONFIG_HOME/BrightvaleWorks/Tarquil Studio 1.0.conf.
+    QtSettingsStore();
     explicit QtSettingsStore(const QString& iniPath);
     int getInt(const std::string& section, const std::string& name, int def) const override;
     std::string getString(const std::string& section, const std::string& name,
@@ -74,6 +76,7 @@ public:
     void remove(const std::string& section, const std::string& name) override;
     void removeSection(const std::string& section) override;
     void sync() { settings_.sync(); }
+    QString fileName() const { return settings_.fileName(); }
 
 private:
     static QString key(const std::string& section, const std::string& name);

@@ -114,4 +114,6 @@ TEST(QtPorts, FilterListsAndSharedSettingsFile) {
     EXPECT_EQ(back.getString("ExportTexture", "comment", ""), "x=1; y\\2");
     EXPECT_EQ(back.getInt("ExportTexture", "format", 0), 10);
     EXPECT_EQ(back.getInt("Settings", "CompressTGA", 0), 2);
+    // The editor's own file is the one tarquil-cli reads.
+    EXPECT_EQ(QtSettingsStore().fileName().toStdString(), IniSettingsStore::defaultPath());
 }
