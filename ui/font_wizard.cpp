@@ -234,6 +234,8 @@ QWidget* FontWizardDialog::makeFontPage() {
     face_ = named(new QComboBox, QStringLiteral("Font"));
     face_->setEditable(true);
     face_->setInsertPolicy(QComboBox::NoInsert);
+    // Screen readers name an editable combo box by its text; its field carries the name.
+    face_->lineEdit()->setAccessibleName(QStringLiteral("Font"));
     // The faces the generator can use: the outline fonts fontconfig knows, each in its own font.
     for (const std::string& f : fontListFaces()) {
         const QString family = QString::fromStdString(f);
@@ -246,6 +248,7 @@ QWidget* FontWizardDialog::makeFontPage() {
     size_ = named(new QComboBox, QStringLiteral("Size"));
     size_->setEditable(true);
     size_->setInsertPolicy(QComboBox::NoInsert);
+    size_->lineEdit()->setAccessibleName(QStringLiteral("Size"));
     for (const char* s : kSizes) size_->addItem(QString::fromLatin1(s));
     preview_ = new QLabel(QStringLiteral("AaBbCc XxYyZz 0123 \u00C4\u00D6\u00DC"));
     preview_->setAccessibleName(QStringLiteral("Preview"));

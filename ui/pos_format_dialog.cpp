@@ -39,6 +39,8 @@ CDlgPosFormat::CDlgPosFormat(PosFormatSettings& settings, Prompts& prompts, QWid
     presets_->setEditable(true);
     presets_->setInsertPolicy(QComboBox::NoInsert);
     presets_->setAccessibleName(QStringLiteral("Preset"));
+    // Screen readers name an editable combo box by its text; its field carries the name.
+    presets_->lineEdit()->setAccessibleName(QStringLiteral("Preset"));
     presets_->setMinimumContentsLength(20);
     // Completion would turn a typed name into an existing one.
     presets_->setCompleter(nullptr);
