@@ -39,7 +39,7 @@ std::vector<uint8_t> txDibWrite(int width, int height, const uint32_t* texels, i
     uint8_t* h = block.data();
     wr32(h, uint32_t(TX_DIB_HEADER_SIZE));
     wr32(h + 4, uint32_t(width));
-    wr32(h + 8, uint32_t(height));  // positive: bottom row first
+    wr32(h + 8, uint32_t(height)); // positive: bottom row first
     wr16(h + 12, 1);
     wr16(h + 14, uint32_t(bits));
     // Compression, image size, resolutions and colour counts stay 0.

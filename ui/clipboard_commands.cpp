@@ -17,12 +17,13 @@ namespace {
 // Lives as a child of the view whose paste placement it receives, so that a placement never
 // outlives its document.
 class ViewPasteTarget : public QObject, public PasteTarget {
-public:
-    ViewPasteTarget(CBitmapView* view, CMainFrame& main) : QObject(view), view_(view), main_(main) {}
+  public:
+    ViewPasteTarget(CBitmapView* view, CMainFrame& main)
+        : QObject(view), view_(view), main_(main) {}
     void pasteDrop(const TxRect& rect) override;
     void pasteCancelled() override { main_.updateCommands(); }
 
-private:
+  private:
     CBitmapView* view_;
     CMainFrame& main_;
 };

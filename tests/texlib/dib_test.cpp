@@ -36,8 +36,8 @@ std::vector<uint32_t> readDib(const std::vector<uint8_t>& bytes, std::string* er
 } // namespace
 
 TEST(Dib, WritesTwentyFourBitBlockBottomUpWithPaddedRows) {
-    const uint32_t texels[6] = {0x80010203, 0x00040506, 0xFF070809,   // top row
-                                0x110A0B0C, 0x220D0E0F, 0x33101112};  // bottom row
+    const uint32_t texels[6] = {0x80010203, 0x00040506, 0xFF070809,  // top row
+                                0x110A0B0C, 0x220D0E0F, 0x33101112}; // bottom row
     const std::vector<uint8_t> block = txDibWrite(3, 2, texels);
     Bytes want = dibHeader(3, 2, 24);
     want.u8(0x0C).u8(0x0B).u8(0x0A).u8(0x0F).u8(0x0E).u8(0x0D).u8(0x12).u8(0x11).u8(0x10);
@@ -90,8 +90,7 @@ TEST(Dib, DecodesEveryDepthWithTableAndAlphaRules) {
     b1.le32(0x00112233).le32(0x00AABBCC).u8(0xA0).u8(0x40).fill(2, 0);
     EXPECT_EQ(readDib(b1.v),
               (std::vector<uint32_t>{0xFFAABBCC, 0xFF112233, 0xFFAABBCC, 0xFF112233, 0xFF112233,
-                                     0xFF112233, 0xFF112233, 0xFF112233, 0xFF112233,
-                                     0xFFAABBCC}));
+                                     0xFF112233, 0xFF112233, 0xFF112233, 0xFF112233, 0xFFAABBCC}));
 
     // 4 bits with a 2-entry table: index 1 is in it, 7 and 15 lie beyond it and take entry 0.
     Bytes b4 = dibHeader(3, 1, 4, 2);

@@ -4,8 +4,8 @@
 
 #include <QApplication>
 #include <QBuffer>
-#include <QDialog>
 #include <QClipboard>
+#include <QDialog>
 #include <QImage>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -152,7 +152,8 @@ TEST(QtClipboard, EditCommandsCopyPasteAndPasteAsNewDocument) {
         EXPECT_FALSE(w.commandEnabled(id)) << id;
     EXPECT_TRUE(w.action(CMD_COPY)->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Insert)));
     EXPECT_TRUE(w.action(CMD_CUT)->shortcuts().contains(QKeySequence(Qt::SHIFT | Qt::Key_Delete)));
-    EXPECT_TRUE(w.action(CMD_PASTE)->shortcuts().contains(QKeySequence(Qt::SHIFT | Qt::Key_Insert)));
+    EXPECT_TRUE(
+        w.action(CMD_PASTE)->shortcuts().contains(QKeySequence(Qt::SHIFT | Qt::Key_Insert)));
     EXPECT_EQ(w.action(CMD_PASTE_NEW)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
 
     // Copy 2 x 2 at (1, 0): the clipboard offers the picture; paste and Ctrl+B become possible.

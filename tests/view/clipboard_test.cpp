@@ -29,8 +29,7 @@ struct MemoryClipboard : ClipboardPort {
 struct Doc {
     CBitmapDoc doc;
     std::vector<int> hints;
-    template <class F>
-    Doc(int w, int h, int frames, F value) {
+    template <class F> Doc(int w, int h, int frames, F value) {
         ScriptedPrompts prompts;
         pendingNewDocument() = {doc.serial(), w, h};
         EXPECT_TRUE(doc.onNewDocument(prompts));
@@ -58,7 +57,7 @@ std::vector<uint8_t> dib8x1x1(uint8_t b, uint8_t g, uint8_t r) {
     v[8] = 1;
     v[12] = 1;
     v[14] = 8;
-    v[32] = 1;  // colours used
+    v[32] = 1; // colours used
     v[40] = b;
     v[41] = g;
     v[42] = r;
@@ -148,9 +147,9 @@ TEST_F(Clipboard, PasteIsCutToTheImageAndLeavesTransparentPixelsAlone) {
 
     Doc d(100, 100, 1, [](int, int, int) { return 0xFF00FF00u; });
     ASSERT_TRUE(d.doc.paste(buf, 95, 95));
-    EXPECT_EQ(d.px(0, 95, 95), 0xFF00FF00u);  // the sprite's transparent corner
+    EXPECT_EQ(d.px(0, 95, 95), 0xFF00FF00u); // the sprite's transparent corner
     EXPECT_EQ(d.px(0, 96, 96), 0xFF0000FFu);
-    EXPECT_EQ(d.px(0, 99, 99), 0xFF0000FFu);  // only the 5 x 5 block that fits
+    EXPECT_EQ(d.px(0, 99, 99), 0xFF0000FFu); // only the 5 x 5 block that fits
     EXPECT_EQ(d.px(0, 94, 96), 0xFF00FF00u);
 
     // Nothing lands: no snapshot, not modified, no hint.
@@ -175,7 +174,8 @@ TEST_F(Clipboard, PasteIsCutToTheImageAndLeavesTransparentPixelsAlone) {
 TEST_F(Clipboard, CutFillsWithTheColourOfTheFirstUniformSideOfTheRing) {
     const uint32_t blue = 0xFF0000FF, red = 0xFFFF0000, green = 0x8000FF00;
     // A selection in the middle of a uniform blue area.
-    Doc d(8, 8, 1, [&](int x, int y, int) { return (x >= 3 && x < 5 && y >= 3 && y < 5) ? red : blue; });
+    Doc d(8, 8, 1,
+          [&](int x, int y, int) { return (x >= 3 && x < 5 && y >= 3 && y < 5) ? red : blue; });
     ScriptedPrompts prompts;
     MemoryClipboard clip;
     ASSERT_TRUE(clipboardCut(d.doc, {3, 3, 5, 5}, prompts, &clip));
@@ -222,7 +222,7 @@ TEST_F(Clipboard, ClipboardPicturesBecomeTheCopyBufferOrAreIgnored) {
     const uint32_t px[2] = {0xFF112233, 0xFF445566};
     clip.block = txDibWrite(1, 2, px);
     EXPECT_EQ(clipboardPictureSize(clip), std::make_pair(1, 2));
-    (*clip.block)[5] = 8;  // width 2049
+    (*clip.block)[5] = 8; // width 2049
     EXPECT_FALSE(readSystemClipboard(clip));
     EXPECT_FALSE(clipboardPictureSize(clip));
     EXPECT_EQ(CopyBuffer::instance().frames(), buf);
@@ -286,7 +286,7 @@ TEST_F(Clipboard, PlacementInTheViewDropsOnClickAndRecordsTheItem) {
     ViewState view(&d.doc, ViewPreferences{});
     Target target;
     target.doc = &d.doc;
-    EXPECT_FALSE(beginPaste(view, &target));  // no copy buffer
+    EXPECT_FALSE(beginPaste(view, &target)); // no copy buffer
     EXPECT_FALSE(view.placingPaste());
 
     Doc src(10, 6, 1, [](int, int, int) { return 0xFF0000FFu; });
@@ -297,7 +297,7 @@ TEST_F(Clipboard, PlacementInTheViewDropsOnClickAndRecordsTheItem) {
     target.autoAdd = PositionAutoAdd{&panel, true, true};
     ASSERT_TRUE(clipboardCopy(src.doc, {0, 0, 10, 6}, prompts, nullptr, target.autoAdd));
     EXPECT_EQ(CopyBuffer::instance().currentItemName, "hero");
-    EXPECT_EQ(src.doc.positions().count(), 1);  // the whole image is not added
+    EXPECT_EQ(src.doc.positions().count(), 1); // the whole image is not added
 
     // Escape cancels: nothing pasted.
     ASSERT_TRUE(beginPaste(view, &target));
@@ -332,6 +332,7 @@ TEST_F(Clipboard, PlacementInTheViewDropsOnClickAndRecordsTheItem) {
     ASSERT_EQ(src.doc.positions().count(), 2);
     EXPECT_EQ(src.doc.positions().at(1).name, "");
     // Without the position list window nothing is recorded.
-    ASSERT_TRUE(clipboardCopy(src.doc, {2, 2, 3, 3}, prompts, nullptr, PositionAutoAdd{nullptr, true, true}));
+    ASSERT_TRUE(clipboardCopy(src.doc, {2, 2, 3, 3}, prompts, nullptr,
+                              PositionAutoAdd{nullptr, true, true}));
     EXPECT_EQ(src.doc.positions().count(), 2);
 }
