@@ -5,13 +5,14 @@
 const char* const kCustomColourSection = "GridColor";
 
 CustomColours::CustomColours() {
-    for (int i = 0; i < kCount; ++i) colours[i] = uint32_t(15000 - 1000 * i);
+    for (int i = 0; i < kCount; ++i)
+        colours[i] = uint32_t(15000 - 1000 * i);
 }
 
 void CustomColours::load(const SettingsStore& store) {
     for (int i = 0; i < kCount; ++i)
-        colours[i] = uint32_t(store.getInt(kCustomColourSection, "c" + std::to_string(i + 1),
-                                           int(colours[i])));
+        colours[i] = uint32_t(
+            store.getInt(kCustomColourSection, "c" + std::to_string(i + 1), int(colours[i])));
 }
 
 void CustomColours::save(SettingsStore& store) const {

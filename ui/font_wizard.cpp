@@ -35,11 +35,11 @@ constexpr int kMaxFontSize = 400;
 const struct {
     const char* text;
     int bit;
-} kClasses[] = {{"isupper", FONT_FILTER_UPPER}, {"islower", FONT_FILTER_LOWER},
-                {"isdigit", FONT_FILTER_DIGIT}, {"isxdigit", FONT_FILTER_XDIGIT},
-                {"isalnum", FONT_FILTER_ALNUM}, {"isspace", FONT_FILTER_SPACE},
-                {"ispunct", FONT_FILTER_PUNCT}, {"isprint", FONT_FILTER_PRINT},
-                {"isgraph", FONT_FILTER_GRAPH}, {"iscntrl", FONT_FILTER_CNTRL},
+} kClasses[] = {{"isupper", FONT_FILTER_UPPER},  {"islower", FONT_FILTER_LOWER},
+                {"isdigit", FONT_FILTER_DIGIT},  {"isxdigit", FONT_FILTER_XDIGIT},
+                {"isalnum", FONT_FILTER_ALNUM},  {"isspace", FONT_FILTER_SPACE},
+                {"ispunct", FONT_FILTER_PUNCT},  {"isprint", FONT_FILTER_PRINT},
+                {"isgraph", FONT_FILTER_GRAPH},  {"iscntrl", FONT_FILTER_CNTRL},
                 {"isletter", FONT_FILTER_LETTER}};
 // Greyed while "isalnum" is ticked, which already takes them.
 constexpr int kUnderAlnum = FONT_FILTER_DIGIT | FONT_FILTER_XDIGIT | FONT_FILTER_LOWER |
@@ -68,8 +68,7 @@ QSpinBox* spin(int max, const QString& name) {
     return s;
 }
 
-template <class W>
-W* named(W* w, const QString& name) {
+template <class W> W* named(W* w, const QString& name) {
     w->setAccessibleName(name);
     w->setToolTip(name);
     return w;
@@ -160,7 +159,8 @@ QWidget* FontWizardDialog::makePresetPage() {
 void FontWizardDialog::fillPresetList() {
     const QSignalBlocker block(presetBox_);
     presetBox_->clear();
-    for (const NamedFontPreset& p : list_.presets) presetBox_->addItem(qtEightBitText(p.name));
+    for (const NamedFontPreset& p : list_.presets)
+        presetBox_->addItem(qtEightBitText(p.name));
     presetBox_->setCurrentRow(list_.current);
     const NamedFontPreset* sel = list_.selected();
     name_->setText(sel ? qtEightBitText(sel->name) : QString());
@@ -249,7 +249,8 @@ QWidget* FontWizardDialog::makeFontPage() {
     size_->setEditable(true);
     size_->setInsertPolicy(QComboBox::NoInsert);
     size_->lineEdit()->setAccessibleName(QStringLiteral("Size"));
-    for (const char* s : kSizes) size_->addItem(QString::fromLatin1(s));
+    for (const char* s : kSizes)
+        size_->addItem(QString::fromLatin1(s));
     preview_ = new QLabel(QStringLiteral("AaBbCc XxYyZz 0123 \u00C4\u00D6\u00DC"));
     preview_->setAccessibleName(QStringLiteral("Preview"));
     preview_->setAlignment(Qt::AlignCenter);
@@ -382,10 +383,11 @@ bool FontWizardDialog::readCharPage(FontPreset& p) {
     uint32_t bad = 0;
     if (!fontUtf8ToCp1252(userChars_->text().toStdString(), codes, &bad)) {
         const QString ch = QString::fromUcs4(reinterpret_cast<const char32_t*>(&bad), 1);
-        prompts_.message("The character \"" + ch.toStdString() + "\" (U+" +
-                             QStringLiteral("%1").arg(bad, 4, 16, QLatin1Char('0')).toUpper().toStdString() +
-                             ") is not in the Windows-1252 character set; remove it from \"one of:\".",
-                         MsgIcon::Warning, MsgButtons::Ok);
+        prompts_.message(
+            "The character \"" + ch.toStdString() + "\" (U+" +
+                QStringLiteral("%1").arg(bad, 4, 16, QLatin1Char('0')).toUpper().toStdString() +
+                ") is not in the Windows-1252 character set; remove it from \"one of:\".",
+            MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }
     const int filter = charFilter();
@@ -408,7 +410,7 @@ QWidget* FontWizardDialog::makeTexturePage() {
     fixed_ = new QRadioButton(QStringLiteral("fixed"));
     variable_ = new QRadioButton(QStringLiteral("variable"));
     capitals_ = new QCheckBox(QStringLiteral("capitals"));
-    capitals_->setEnabled(false);  // kept with the preset, but nothing renders it differently
+    capitals_->setEnabled(false); // kept with the preset, but nothing renders it differently
     auto* pitchLayout = new QVBoxLayout(pitchBox);
     pitchLayout->addWidget(fixed_);
     pitchLayout->addWidget(variable_);
@@ -438,7 +440,8 @@ QWidget* FontWizardDialog::makeTexturePage() {
         }
     });
     connect(backColour_, &QPushButton::clicked, this, [this] {
-        if (auto c = chooseColour(this, settings_, backColor_, QStringLiteral("Background color"))) {
+        if (auto c =
+                chooseColour(this, settings_, backColor_, QStringLiteral("Background color"))) {
             backColor_ = *c;
             updateSample();
         }
@@ -466,9 +469,11 @@ QWidget* FontWizardDialog::makeTexturePage() {
 
     auto* originBox = new QGroupBox(QStringLiteral("Orientation"));
     horizontal_ = named(new QComboBox, QStringLiteral("Horizontal orientation"));
-    horizontal_->addItems({QStringLiteral("Left"), QStringLiteral("Center"), QStringLiteral("Right")});
+    horizontal_->addItems(
+        {QStringLiteral("Left"), QStringLiteral("Center"), QStringLiteral("Right")});
     vertical_ = named(new QComboBox, QStringLiteral("Vertical orientation"));
-    vertical_->addItems({QStringLiteral("Top"), QStringLiteral("Center"), QStringLiteral("Bottom")});
+    vertical_->addItems(
+        {QStringLiteral("Top"), QStringLiteral("Center"), QStringLiteral("Bottom")});
     auto* originLayout = new QFormLayout(originBox);
     originLayout->addRow(QStringLiteral("horizontal"), horizontal_);
     originLayout->addRow(QStringLiteral("vertical"), vertical_);
@@ -525,7 +530,8 @@ bool FontWizardDialog::readTexturePage(FontPreset& p) {
     q.cellHeight = cellH_->value();
     q.marginX = marginX_->value();
     q.marginY = marginY_->value();
-    q.origin = std::max(0, horizontal_->currentIndex()) + 4 * std::max(0, vertical_->currentIndex());
+    q.origin =
+        std::max(0, horizontal_->currentIndex()) + 4 * std::max(0, vertical_->currentIndex());
     q.capitals = capitals_->isChecked() ? 1 : 0;
     q.textColor = textColor_;
     q.backColor = backColor_;
@@ -542,13 +548,12 @@ bool FontWizardDialog::readTexturePage(FontPreset& p) {
         std::string message;
         if (fontRender(m, layout, message) == FONT_GEN_OK &&
             (q.cellWidth < layout.cellW || q.cellHeight < layout.cellH)) {
-            prompts_.message("A cell of " + std::to_string(q.cellWidth) + " x " +
-                                 std::to_string(q.cellHeight) +
-                                 " cannot hold the glyphs of this font, which need " +
-                                 std::to_string(layout.cellW) + " x " +
-                                 std::to_string(layout.cellH) +
-                                 ". Enlarge the cell or tick \"automatic\".",
-                             MsgIcon::Warning, MsgButtons::Ok);
+            prompts_.message(
+                "A cell of " + std::to_string(q.cellWidth) + " x " + std::to_string(q.cellHeight) +
+                    " cannot hold the glyphs of this font, which need " +
+                    std::to_string(layout.cellW) + " x " + std::to_string(layout.cellH) +
+                    ". Enlarge the cell or tick \"automatic\".",
+                MsgIcon::Warning, MsgButtons::Ok);
             return false;
         }
     }
@@ -572,7 +577,8 @@ void FontWizardDialog::fillPages(const FontPreset& p) {
 
     // Page 3.
     {
-        for (const auto& c : classes_) c.first->setChecked(p.filter & c.second);
+        for (const auto& c : classes_)
+            c.first->setChecked(p.filter & c.second);
         const QSignalBlocker b1(bit7_), b2(bit8_), b3(oneOf_), b4(allChars_), b5(userChars_);
         (p.char8 ? bit8_ : bit7_)->setChecked(true);
         oneOf_->setChecked(p.filter & FONT_FILTER_ONEOF);
@@ -604,14 +610,20 @@ void FontWizardDialog::fillPages(const FontPreset& p) {
 
 bool FontWizardDialog::readPage(int index, FontPreset& p) {
     switch (index) {
-    case 1: return readFontPage(p);
-    case 2: return readCharPage(p);
-    case 3: return readTexturePage(p);
-    default: return true;
+    case 1:
+        return readFontPage(p);
+    case 2:
+        return readCharPage(p);
+    case 3:
+        return readTexturePage(p);
+    default:
+        return true;
     }
 }
 
-int FontWizardDialog::page() const { return pages_->currentIndex(); }
+int FontWizardDialog::page() const {
+    return pages_->currentIndex();
+}
 
 void FontWizardDialog::showPage(int index) {
     pages_->setCurrentIndex(index);

@@ -15,27 +15,27 @@ namespace {
 
 // The group box the swatches are drawn in, inside its frame and below its title.
 class SwatchBox : public QGroupBox {
-public:
+  public:
     explicit SwatchBox(const PaletteOptions& options)
         : QGroupBox(QStringLiteral("Current Palette")), options_(options) {
         setMinimumSize(16 * 14 + 12, 16 * 14 + 28);
         setAccessibleDescription(QStringLiteral("256 colour swatches"));
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override {
         QGroupBox::paintEvent(e);
         QPainter p(this);
         const QRect area = rect().adjusted(6, 22, -6, -6);
         for (int i = 0; i < 256; ++i) {
             const SwatchRect r = paletteSwatchRect(i, area.width(), area.height());
-            p.fillRect(QRect(area.left() + r.left, area.top() + r.top, r.right - r.left,
-                             r.bottom - r.top),
-                       colourRefToQColor(options_.entries()[i]));
+            p.fillRect(
+                QRect(area.left() + r.left, area.top() + r.top, r.right - r.left, r.bottom - r.top),
+                colourRefToQColor(options_.entries()[i]));
         }
     }
 
-private:
+  private:
     const PaletteOptions& options_;
 };
 
@@ -99,7 +99,8 @@ PaletteChoice runPaletteOptions(QWidget* parent, SettingsStore& settings, Prompt
     dlg.exec();
     PaletteChoice c;
     c.useFixedPalette = dlg.options().choice() == PaletteOptions::UsePalette;
-    for (int i = 0; i < 256; ++i) c.palette[i] = colourRefToRgb(dlg.options().entries()[i]);
+    for (int i = 0; i < 256; ++i)
+        c.palette[i] = colourRefToRgb(dlg.options().entries()[i]);
     return c;
 }
 

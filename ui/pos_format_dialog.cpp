@@ -134,8 +134,7 @@ CDlgPosFormat::CDlgPosFormat(PosFormatSettings& settings, Prompts& prompts, QWid
         nameTyped_ = true;
         ok_->setEnabled(false);
     });
-    connect(presets_->lineEdit(), &QLineEdit::editingFinished, this,
-            &CDlgPosFormat::renameTyped);
+    connect(presets_->lineEdit(), &QLineEdit::editingFinished, this, &CDlgPosFormat::renameTyped);
     connect(format_, &QPlainTextEdit::textChanged, this, [this] {
         const QString t = format_->toPlainText();
         if (t.size() <= kMaxFormatEdit) return;
@@ -187,7 +186,8 @@ QString CDlgPosFormat::formatEditText() const {
 void CDlgPosFormat::fillPresetList() {
     const QSignalBlocker block(presets_);
     presets_->clear();
-    for (const PosFormatPreset& p : settings_.presets) presets_->addItem(qtEightBitText(p.name));
+    for (const PosFormatPreset& p : settings_.presets)
+        presets_->addItem(qtEightBitText(p.name));
     presets_->setCurrentIndex(settings_.current);
     nameTyped_ = false;
 }
@@ -223,8 +223,8 @@ void CDlgPosFormat::updateEnabled() {
 }
 
 void CDlgPosFormat::preview() {
-    const std::string text = codegenPreview(formatEditText().toStdString(), settings_.sort,
-                                            &parseOk_);
+    const std::string text =
+        codegenPreview(formatEditText().toStdString(), settings_.sort, &parseOk_);
     preview_->setPlainText(shown(text).remove(QLatin1Char('\r')));
 }
 

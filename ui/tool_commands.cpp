@@ -59,9 +59,9 @@ bool copyPositionsWithFormat(CMainFrame& main, CBitmapDoc& doc) {
     std::tm local{};
     localtime_r(&now, &local);
     std::string text;
-    const int rc = generateCode(format, doc.positions(), std::max(w, 1), std::max(h, 1),
-                                fs.options(), doc.pathName().empty() ? doc.title() : doc.pathName(),
-                                local, text);
+    const int rc =
+        generateCode(format, doc.positions(), std::max(w, 1), std::max(h, 1), fs.options(),
+                     doc.pathName().empty() ? doc.title() : doc.pathName(), local, text);
     if (rc == CODEGEN_ITEM_FAILED) {
         main.prompts().message("Exception raised - abort", MsgIcon::Warning, MsgButtons::Ok);
         return false;

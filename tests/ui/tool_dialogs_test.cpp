@@ -3,17 +3,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QLabel>
-#include <QListWidget>
-#include <QSpinBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
-#include <QRadioButton>
-#include <QColorDialog>
-#include <QCheckBox>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <fstream>
 #include <functional>
@@ -24,10 +24,10 @@
 #include "model/custom_colours.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tools/animmaster/animmaster.h"
 #include "tools/codegen/pos_format_settings.h"
 #include "tools/fontwizard/char_select.h"
 #include "tools/fontwizard/font_generator.h"
-#include "tools/animmaster/animmaster.h"
 #include "ui/colour_chooser.h"
 #include "ui/font_wizard.h"
 #include "ui/main_window.h"
@@ -35,8 +35,8 @@
 #include "ui/pos_format_dialog.h"
 #include "ui/position_list_window.h"
 #include "ui/preferences_dialog.h"
-#include "ui/tool_commands.h"
 #include "ui/qt_ports.h"
+#include "ui/tool_commands.h"
 
 namespace {
 
@@ -54,8 +54,7 @@ QApplication* app() {
 }
 
 // Runs `answer` on the next modal dialog of type T once it is shown.
-template <class T>
-void whenShown(std::function<void(T&)> answer) {
+template <class T> void whenShown(std::function<void(T&)> answer) {
     QTimer::singleShot(0, [answer] {
         auto* d = qobject_cast<T*>(QApplication::activeModalWidget());
         if (!d) {
@@ -68,8 +67,7 @@ void whenShown(std::function<void(T&)> answer) {
 }
 
 // The control of type T whose text or accessible name is `name`.
-template <class T>
-T* control(QWidget& parent, const QString& name) {
+template <class T> T* control(QWidget& parent, const QString& name) {
     for (T* c : parent.findChildren<T*>()) {
         if (c->accessibleName() == name) return c;
         if constexpr (requires { c->text(); })
@@ -101,7 +99,7 @@ struct Editor {
         doc->positions().append(TxRect{32, 16, 40, 32}, "two");
         doc->positions().append(TxRect{0, 0, 16, 8}, "one");
     }
-    QApplication* application = app();  // before the window
+    QApplication* application = app(); // before the window
     MemorySettingsStore store;
     ScriptedPrompts prompts;
     CMainFrame w;
@@ -119,14 +117,14 @@ TEST(ColourChooser, CustomColoursComeFromAndReturnToGridColor) {
         EXPECT_EQ(qColorToColourRef(QColorDialog::customColor(0)), 15000u);
         EXPECT_EQ(qColorToColourRef(QColorDialog::customColor(1)), 0x00112233u);
         EXPECT_EQ(qColorToColourRef(QColorDialog::customColor(15)), 0u);
-        EXPECT_EQ(qColorToColourRef(d.currentColor()), 0x000000FFu);  // pure red as given
+        EXPECT_EQ(qColorToColourRef(d.currentColor()), 0x000000FFu); // pure red as given
         QColorDialog::setCustomColor(4, QColor(1, 2, 3));
         d.setCurrentColor(QColor(0x10, 0x20, 0x30));
         d.accept();
     });
     const auto chosen = chooseColour(nullptr, st, 0x000000FF);
     ASSERT_TRUE(chosen);
-    EXPECT_EQ(*chosen, 0x00302010u);  // red in the low byte
+    EXPECT_EQ(*chosen, 0x00302010u); // red in the low byte
     EXPECT_EQ(st.getInt("GridColor", "c5", -1), 0x00030201);
     EXPECT_EQ(st.getInt("GridColor", "c1", -1), 15000);
     EXPECT_EQ(st.getInt("GridColor", "c16", -1), 0);
@@ -148,7 +146,7 @@ TEST(ColourChooser, AnimMasterColorButtonWritesTheKeyAsPixelWord) {
     QtPrompts prompts(nullptr);
     prompts.setSettingsSource([&st]() -> SettingsStore& { return st; });
     AnimMasterOptions o;
-    o.colorKey = 0x00FF0000;  // red as a pixel word
+    o.colorKey = 0x00FF0000; // red as a pixel word
     whenShown<QDialog>([](QDialog& d) {
         whenShown<QColorDialog>([](QColorDialog& c) {
             EXPECT_EQ(c.currentColor(), QColor(255, 0, 0));
@@ -181,7 +179,8 @@ TEST(PosFormatDialog, PreviewOfTheSamplesAndOfEachParseError) {
     EXPECT_EQ(previewOf(dlg), QStringLiteral("{10,10,32,32},\t//flair1\n{37,10,67,26},\t//shot_3\n"
                                              "{40,30,50,40},\t//armor7\n"));
     editFormat(dlg, QStringLiteral("\"%s %f\\n\"\n,NAME,S"));
-    EXPECT_EQ(previewOf(dlg), QStringLiteral("flair1 0.039062\nshot_3 0.144531\narmor7 0.156250\n"));
+    EXPECT_EQ(previewOf(dlg),
+              QStringLiteral("flair1 0.039062\nshot_3 0.144531\narmor7 0.156250\n"));
 
     const struct {
         const char* format;
@@ -222,7 +221,7 @@ TEST(PosFormatDialog, PresetsAreMadeRenamedDeletedAndKeptInPosFormat) {
     e.prompts.renameAnswer = "Mine";
     whenShown<CDlgPosFormat>([&e](CDlgPosFormat& d) {
         auto* ok = control<QPushButton>(d, QStringLiteral("OK"));
-        d.newPreset();  // "Mine", in edit mode at once
+        d.newPreset(); // "Mine", in edit mode at once
         EXPECT_TRUE(d.editing());
         EXPECT_FALSE(ok->isEnabled());
         EXPECT_EQ(control<QPushButton>(d, QStringLiteral("Done"))->isEnabled(), true);
@@ -249,8 +248,10 @@ TEST(PosFormatDialog, PresetsAreMadeRenamedDeletedAndKeptInPosFormat) {
     });
     ASSERT_TRUE(copyPositionsWithFormat(e.w, *e.doc));
     const QString code = QGuiApplication::clipboard()->text();
-    EXPECT_TRUE(code.endsWith(QStringLiteral("\r\n\t{\r\n\t\ttwo=32;\t\tone=0;\t}\r\n"))) << code.toStdString();
-    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("// generated by ")));
+    EXPECT_TRUE(code.endsWith(QStringLiteral("\r\n\t{\r\n\t\ttwo=32;\t\tone=0;\t}\r\n")))
+        << code.toStdString();
+    EXPECT_TRUE(
+        QGuiApplication::clipboard()->text().startsWith(QStringLiteral("// generated by ")));
     EXPECT_EQ(e.prompts.statusTexts.back(), "Generated Code to Clipboard");
     EXPECT_EQ(e.store.getInt("PosFormat", "nCnt", 0), 2);
     EXPECT_EQ(e.store.getInt("PosFormat", "nCur", 0), 1);
@@ -260,7 +261,8 @@ TEST(PosFormatDialog, PresetsAreMadeRenamedDeletedAndKeptInPosFormat) {
     // Next time: Standard cannot go, "Ours" can; a broken format keeps the dialog open.
     const size_t before = e.prompts.messages.size();
     whenShown<CDlgPosFormat>([&e, before](CDlgPosFormat& d) {
-        EXPECT_EQ(control<QComboBox>(d, QStringLiteral("Preset"))->currentText(), QStringLiteral("Ours"));
+        EXPECT_EQ(control<QComboBox>(d, QStringLiteral("Preset"))->currentText(),
+                  QStringLiteral("Ours"));
         d.deletePreset();
         EXPECT_EQ(control<QComboBox>(d, QStringLiteral("Preset"))->count(), 1);
         d.deletePreset();
@@ -269,7 +271,8 @@ TEST(PosFormatDialog, PresetsAreMadeRenamedDeletedAndKeptInPosFormat) {
         editFormat(d, QStringLiteral("\"%d\",width"));
         control<QPushButton>(d, QStringLiteral("OK"))->click();
         EXPECT_TRUE(d.isVisible());
-        EXPECT_NE(e.prompts.messages.back().find("Error near : width\tunknown arg"), std::string::npos);
+        EXPECT_NE(e.prompts.messages.back().find("Error near : width\tunknown arg"),
+                  std::string::npos);
         d.reject();
     });
     EXPECT_FALSE(copyPositionsWithFormat(e.w, *e.doc));
@@ -298,10 +301,11 @@ TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
     const std::string dir = std::string(::testing::TempDir());
     const std::string pal = dir + "two.pal";
     std::ofstream(pal) << "JASC-PAL\n0100\n3\n0 0 0\n200 100 50\n10 250 10\n";
-    AppPalette palette;  // the current palette of this test only
+    AppPalette palette; // the current palette of this test only
     setAppPalette(&palette);
     uint32_t* px = e.doc->frames()->currentFrame()->pixels();
-    for (int i = 0; i < 64 * 32; ++i) px[i] = i % 2 ? 0xFF0AF00Au : 0xFFC66632u;
+    for (int i = 0; i < 64 * 32; ++i)
+        px[i] = i % 2 ? 0xFF0AF00Au : 0xFFC66632u;
 
     // The save dialog answers "BMP 8Bit"; the palette dialog is the real one.
     struct SaveAsBmp8 : QtPrompts {
@@ -320,10 +324,11 @@ TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
     prompts.setSettingsSource([&e]() -> SettingsStore& { return e.store; });
     whenShown<PaletteOptionsDialog>([&](PaletteOptionsDialog& d) {
         auto* use = control<QPushButton>(d, QStringLiteral("Use"));
-        EXPECT_FALSE(use->isEnabled());  // no palette file yet: nothing to use
+        EXPECT_FALSE(use->isEnabled()); // no palette file yet: nothing to use
         EXPECT_FALSE(d.loadPaletteFrom(QString::fromStdString(dir + "nothere.pal")));
         EXPECT_TRUE(d.isVisible());
-        EXPECT_EQ(prompts.messages, std::vector<std::string>{"File " + dir + "nothere.pal not found"});
+        EXPECT_EQ(prompts.messages,
+                  std::vector<std::string>{"File " + dir + "nothere.pal not found"});
         EXPECT_TRUE(d.loadPaletteFrom(QString::fromStdString(pal)));
         EXPECT_EQ(d.options().entries()[1], 0x3264C8u);
         EXPECT_TRUE(use->isEnabled());
@@ -337,7 +342,7 @@ TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_EQ(bytes.size(), 54u + 1024u + 64u * 32u);
     auto u8 = [&](size_t at) { return unsigned(uint8_t(bytes[at])); };
-    EXPECT_EQ(u8(28), 8u);  // bits per pixel
+    EXPECT_EQ(u8(28), 8u); // bits per pixel
     // The colour table is the loaded palette (blue, green, red, 0), not one made from the picture.
     EXPECT_EQ(u8(54 + 4 * 1 + 0), 50u);
     EXPECT_EQ(u8(54 + 4 * 1 + 1), 100u);
@@ -358,7 +363,7 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     FontWizardDialog w(st, prompts, [&](FontPreset& p) {
         ++runs;
         generated = p;
-        p.cellWidth = 7;  // as the generator writes back a measured cell
+        p.cellWidth = 7; // as the generator writes back a measured cell
         return true;
     });
     auto title = [&w] { return w.findChildren<QLabel*>().first()->text(); };
@@ -404,7 +409,8 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     ASSERT_TRUE(w.next());
     EXPECT_EQ(title(), QStringLiteral("Step 2\tchoose a font"));
     EXPECT_TRUE(back->isEnabled());
-    EXPECT_EQ(control<QComboBox>(w, QStringLiteral("Font"))->currentText(), QStringLiteral("Arial"));
+    EXPECT_EQ(control<QComboBox>(w, QStringLiteral("Font"))->currentText(),
+              QStringLiteral("Arial"));
     auto* size = control<QComboBox>(w, QStringLiteral("Size"));
     EXPECT_EQ(size->currentText(), QStringLiteral("11"));
     size->setEditText(QStringLiteral("big"));
@@ -426,13 +432,13 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     control<QCheckBox>(w, QStringLiteral("all chars"))->setChecked(false);
     control<QRadioButton>(w, QStringLiteral("8-bit"))->setChecked(true);
     auto* user = control<QLineEdit>(w, QStringLiteral("one of: characters"));
-    user->setText(user->text() + QString::fromUtf8("\xC5\x82"));  // l with stroke: not in 1252
+    user->setText(user->text() + QString::fromUtf8("\xC5\x82")); // l with stroke: not in 1252
     EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 100"));
     EXPECT_FALSE(w.next());
     EXPECT_EQ(w.page(), 2);
     EXPECT_EQ(prompts.messages.back(), "The character \"\xC5\x82\" (U+0142) is not in the "
                                        "Windows-1252 character set; remove it from \"one of:\".");
-    user->setText(QString::fromUtf8("\xE2\x82\xAC\xC3\xB6"));  // euro sign and o umlaut
+    user->setText(QString::fromUtf8("\xE2\x82\xAC\xC3\xB6")); // euro sign and o umlaut
     EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 096"));
     ASSERT_TRUE(w.next());
 
@@ -456,8 +462,16 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     EXPECT_NE(prompts.messages.back().find("A cell of 4 x 4 cannot hold the glyphs"),
               std::string::npos);
     EXPECT_EQ(runs, 0);
-    EXPECT_TRUE(st.values().empty());  // nothing saved before "&End" succeeds
+    EXPECT_TRUE(st.values().empty()); // nothing saved before "&End" succeeds
     autoCell->setChecked(true);
+    // Colours: Cancel keeps the text colour, OK sets the background (as 0x00BBGGRR).
+    whenShown<QColorDialog>([](QColorDialog& c) { c.reject(); });
+    control<QPushButton>(w, QStringLiteral("F-col"))->click();
+    whenShown<QColorDialog>([](QColorDialog& c) {
+        c.setCurrentColor(QColor(0x10, 0x20, 0x30));
+        c.accept();
+    });
+    control<QPushButton>(w, QStringLiteral("B-col"))->click();
     control<QComboBox>(w, QStringLiteral("Vertical orientation"))->setCurrentIndex(2);
     ASSERT_TRUE(w.next());
     EXPECT_EQ(runs, 1);
@@ -465,6 +479,8 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     EXPECT_EQ(generated.userChars, "\x80\xF6");
     EXPECT_EQ(generated.origin, 2 + 4 * 2);
     EXPECT_EQ(generated.filter, FONT_FILTER_GRAPH | FONT_FILTER_ONEOF);
+    EXPECT_EQ(generated.textColor, 0xFFFFFFu);
+    EXPECT_EQ(generated.backColor, 0x302010u);
     EXPECT_EQ(w.result(), QDialog::Accepted);
     EXPECT_EQ(st.getInt("FontWizard", "nCnt", 0), 1);
     EXPECT_EQ(st.getString("FontWizard\\Preset0", "Name", ""), "Standard");
@@ -487,11 +503,13 @@ TEST(FontWizard, TheToolsMenuMakesTheFirstRunTexture) {
     QAction* action = e.w.action(QStringLiteral("Tools/Texture Font Wizard"));
     ASSERT_NE(action, nullptr);
     whenShown<FontWizardDialog>([](FontWizardDialog& w) {
-        for (int k = 0; k < 4; ++k) w.next();
+        for (int k = 0; k < 4; ++k)
+            w.next();
         EXPECT_EQ(w.result(), QDialog::Accepted);
     });
     action->trigger();
-    ASSERT_EQ(e.w.documentCount(), 2) << (e.prompts.messages.empty() ? "" : e.prompts.messages.back());
+    ASSERT_EQ(e.w.documentCount(), 2)
+        << (e.prompts.messages.empty() ? "" : e.prompts.messages.back());
     CBitmapDoc* d = e.w.activeDocument();
     ASSERT_NE(d, e.doc);
     EXPECT_EQ(d->positions().count(), 100);
