@@ -116,6 +116,11 @@ void CBitmapView::message(const std::string& text) {
 
 void CBitmapView::keyColourApplied() { emit selectionChanged(); }
 
+Progress* CBitmapView::progress() {
+    auto* main = qobject_cast<CMainFrame*>(window());
+    return main ? &main->progress() : nullptr;
+}
+
 // ---- Events ----
 
 void CBitmapView::showEvent(QShowEvent* e) {

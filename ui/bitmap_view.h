@@ -84,6 +84,7 @@ private:
     void captionDrag() override;
     void message(const std::string& text) override;
     void keyColourApplied() override;
+    Progress* progress() override;
 
     void syncViewport();
     void updateCursorShape();
