@@ -599,6 +599,9 @@ void CMainFrame::updateCommands() {
         }
     }
     if (CBitmapView* v = activeView()) panes_[3]->setText(QStringLiteral("%1%").arg(v->zoom() * 100));
+    // Screen readers find a pane by its name and read what it shows from its description.
+    for (QLabel* pane : panes_)
+        if (pane->accessibleDescription() != pane->text()) pane->setAccessibleDescription(pane->text());
     if (CBitmapDoc* d = activeDocument())
         setWindowTitle(QString::fromStdString(d->title()) + QStringLiteral(" - ") + kAppTitle);
     else

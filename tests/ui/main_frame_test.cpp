@@ -206,6 +206,8 @@ TEST(MainFrame, ToolBarsStatusPanesAndIcons) {
     f.make(12, 7);
     EXPECT_EQ(f.w.statusPane(1)->text(), QStringLiteral("Size=(12x7)"));
     EXPECT_EQ(f.w.statusPane(3)->text(), QStringLiteral("100%"));
+    f.w.updateCommands();
+    EXPECT_EQ(f.w.statusPane(1)->accessibleDescription(), QStringLiteral("Size=(12x7)"));
     QtPrompts qt(&f.w, f.w.statusBar());
     qt.status("Texture export OK");
     EXPECT_EQ(f.w.statusPane(0)->text(), QStringLiteral("Texture export OK"));
