@@ -377,6 +377,11 @@ TEST(MainFrame, RecentFilesAutoloadDropsAndWhatExitWrites) {
         ASSERT_TRUE(w.openFile(QString::fromStdString(a)));
         // A drop opens as Open does.
         w.openDropped({QUrl::fromLocalFile(QString::fromStdString(b))});
+        // A dropped folder gives the usual message and nothing else.
+        w.openDropped({QUrl::fromLocalFile(QString::fromStdString(dir))});
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_NE(prompts.messages[0].find(" not found"), std::string::npos) << prompts.messages[0];
+        EXPECT_EQ(w.documentCount(), 2);
         EXPECT_EQ(w.documentCount(), 2);
         ASSERT_EQ(w.recentFiles().files().size(), 2u);
         EXPECT_EQ(w.recentFiles().files()[0], b);
