@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QScreen>
+#include <QStatusTipEvent>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -921,6 +922,22 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
     p.lastNewHeight = documentSettings().lastNewHeight;
     p.saveLastNewSize(settings());
     e->accept();
+}
+
+bool CMainFrame::event(QEvent* e) {
+    if (e->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(e)->tip();
+        if (!tip.isEmpty()) {
+            if (!showingTip_) savedMessage_ = panes_[0]->text();
+            showingTip_ = true;
+            panes_[0]->setText(tip);
+        } else if (showingTip_) {
+            showingTip_ = false;
+            panes_[0]->setText(savedMessage_);
+        }
+        return true;
+    }
+    return QMainWindow::event(e);
 }
 
 void CMainFrame::savePlacement() {

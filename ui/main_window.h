@@ -229,6 +229,7 @@ public slots:
     void toggleStatusBar();
 
 protected:
+    bool event(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -285,6 +286,9 @@ private:
     std::vector<QObject*> alive_;
     CChildFrame* lastActive_ = nullptr;
     bool destroying_ = false;
+    // Fly-by texts borrow pane 0 and give back what it showed.
+    bool showingTip_ = false;
+    QString savedMessage_;
     RecentFileList recent_;
     std::vector<QAction*> recentActions_;
     void rebuildRecentMenu();

@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <cstdio>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -210,6 +211,13 @@ TEST(MainFrame, ToolBarsStatusPanesAndIcons) {
     EXPECT_EQ(f.w.statusPane(1)->accessibleDescription(), QStringLiteral("Size=(12x7)"));
     QtPrompts qt(&f.w, f.w.statusBar());
     qt.status("Texture export OK");
+    EXPECT_EQ(f.w.statusPane(0)->text(), QStringLiteral("Texture export OK"));
+    // A fly-by text shows in pane 0 while the mouse is on its entry, then the message returns.
+    QStatusTipEvent tip(QStringLiteral("Set global settings"));
+    QApplication::sendEvent(&f.w, &tip);
+    EXPECT_EQ(f.w.statusPane(0)->text(), QStringLiteral("Set global settings"));
+    QStatusTipEvent none{QString()};
+    QApplication::sendEvent(&f.w, &none);
     EXPECT_EQ(f.w.statusPane(0)->text(), QStringLiteral("Texture export OK"));
 }
 
