@@ -153,6 +153,8 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     setWindowTitle(kAppTitle);
     setWindowIcon(QIcon(QStringLiteral(":/icons/tarquil.svg")));
     setAcceptDrops(true);
+    // The bars come and go together through View > Toolbar, not one by one from a bar menu.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     registerTypesHook_ = [this] {
         CDlgRegisterTypes dlg(this);
         dlg.exec();
