@@ -65,7 +65,9 @@ struct TxReadContext {
 
 using TxErrorCallback = void (*)(const char* message, int fatal);
 // The library's replaceable error callback; the default ignores the text. Set it once at start-up,
-// before any read runs.
+// before any read runs; reads on several threads (tarquil-cli convert --out-dir) call it from each
+// of them, so a callback of its own must be safe for that. The text of a read also stays in its
+// context's lastError, which is what the batch reports.
 extern TxErrorCallback TxReadError;
 // The library's error path: records the text in the context and calls the callback.
 void txReportError(TxReadContext& ctx, const char* message, int fatal);
