@@ -200,7 +200,7 @@ bool tgaBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
                     if (bps == 4)
                         std::memcpy(runValue, s.current(), 4);
                     else
-                        for (int k = 0; k < bps; ++k) runValue[k] = s.current()[k];
+                        for (int k = 0; k < bps && k < 4; ++k) runValue[k] = s.current()[k];
                     s.skip(size_t(bps));
                 }
             }
