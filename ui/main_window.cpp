@@ -383,6 +383,31 @@ void CMainFrame::buildMenus() {
     addCommand(m, p, CMD_TILE_VERTICAL, QStringLiteral("Tile &Vertical"));
     addCommand(m, p, CMD_TILE_HORIZONTAL, QStringLiteral("Tile &Horizontal"));
     addCommand(m, p, CMD_CLOSE_ALL, QStringLiteral("Close &All"));
+    // The open document windows follow, numbered, the active one checked, refilled each time the
+    // menu opens so titles and order are current.
+    connect(m, &QMenu::aboutToShow, this, [this, m] {
+        for (QAction* a : m->actions())
+            if (a->property("windowList").toBool()) {
+                m->removeAction(a);
+                a->deleteLater();
+            }
+        const QList<QMdiSubWindow*> windows = mdi_->subWindowList();
+        int n = 0;
+        for (QMdiSubWindow* w : windows) {
+            if (n == 0) m->addSeparator()->setProperty("windowList", true);
+            ++n;
+            const QString title = w->windowTitle();
+            auto* a = m->addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title)
+                                          : QStringLiteral("%1 %2").arg(n).arg(title));
+            a->setProperty("windowList", true);
+            a->setToolTip(title);
+            a->setCheckable(true);
+            a->setChecked(w == mdi_->activeSubWindow());
+            connect(a, &QAction::triggered, this, [this, w] {
+                if (mdi_->subWindowList().contains(w)) mdi_->setActiveSubWindow(w);
+            });
+        }
+    });
 
     // Help
     m = bar->addMenu(QStringLiteral("&Help"));

@@ -237,6 +237,28 @@ TEST(MainFrame, NewWindowShowsTheSameDocument) {
     d->crop(TxRect{0, 0, 10, 5});
     EXPECT_EQ(a->view()->imageSize(), QSize(10, 5));
     EXPECT_EQ(b->view()->imageSize(), QSize(10, 5));
+    // The Window menu lists both windows, the active one checked; choosing one activates it.
+    QMenu* windowMenu = nullptr;
+    for (QAction* m : f.w.menuBar()->actions())
+        if (m->text().startsWith(QStringLiteral("&Window"))) windowMenu = m->menu();
+    ASSERT_NE(windowMenu, nullptr);
+    emit windowMenu->aboutToShow();
+    emit windowMenu->aboutToShow();  // refilled, not appended
+    QList<QAction*> listed;
+    for (QAction* m : windowMenu->actions())
+        if (m->property("windowList").toBool() && !m->isSeparator()) listed << m;
+    ASSERT_EQ(listed.size(), 2);
+    EXPECT_EQ(listed[0]->text(), QStringLiteral("&1 ") + a->windowTitle());
+    EXPECT_EQ(listed[1]->text(), QStringLiteral("&2 ") + b->windowTitle());
+    EXPECT_NE(listed[0]->isChecked(), listed[1]->isChecked());
+    listed[0]->trigger();
+    emit windowMenu->aboutToShow();
+    listed.clear();
+    for (QAction* m : windowMenu->actions())
+        if (m->property("windowList").toBool() && !m->isSeparator()) listed << m;
+    ASSERT_EQ(listed.size(), 2);
+    EXPECT_TRUE(listed[0]->isChecked());
+    EXPECT_FALSE(listed[1]->isChecked());
     // Closing one of two windows asks nothing, even when modified; the last one asks.
     ASSERT_TRUE(d->isModified());
     f.prompts.answers = {MsgResult::Cancel};
