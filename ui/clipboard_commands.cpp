@@ -116,6 +116,7 @@ void installClipboardCommands(CMainFrame& main) {
         [&main, watch] {
             pasteAsNewDocument(watch->port, main.prompts(),
                                [&main](Prompts& p) { return main.createDocument(p); });
+            main.fitActiveWindowToPicture();
             main.updateCommands();
         },
         [&main, watch] { return !main.activeView() && watch->hasPicture; });

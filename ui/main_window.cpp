@@ -804,14 +804,26 @@ CChildFrame* CMainFrame::addChild(CBitmapDoc* doc) {
 
 // A new window is as large as its picture at the view's zoom (within the work area), and each
 // one is placed a step further down and right, back to the corner when it would leave the area.
-void CMainFrame::placeChild(CChildFrame* child) {
+QSize CMainFrame::childSizeFor(CChildFrame* child) const {
     const QSize area = mdi_->viewport()->size().expandedTo(QSize(200, 150));
     const QSize image = child->view()->imageSize() * child->view()->zoom();
     const int frame = child->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, child);
     const int title = child->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, child);
     const int border = 2 * child->view()->frameWidth();
-    QSize size(image.width() + 2 * frame + border, image.height() + title + frame + border);
-    size = size.expandedTo(QSize(160, 100)).boundedTo(area);
+    const QSize size(image.width() + 2 * frame + border, image.height() + title + frame + border);
+    return size.expandedTo(QSize(160, 100)).boundedTo(area);
+}
+
+void CMainFrame::fitActiveWindowToPicture() {
+    QMdiSubWindow* w = mdi_->activeSubWindow();
+    for (CChildFrame* c : children_)
+        if (c == w) c->resize(childSizeFor(c));
+}
+
+void CMainFrame::placeChild(CChildFrame* child) {
+    const QSize area = mdi_->viewport()->size().expandedTo(QSize(200, 150));
+    const QSize size = childSizeFor(child);
+    const int title = child->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, child);
     const int step = title > 0 ? title : 24;
     const int n = int(children_.size()) - 1;
     int x = n * step, y = n * step;

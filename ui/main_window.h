@@ -163,6 +163,9 @@ public:
     // The factory of the tools that create documents: a new untitled document in its own window
     // (its size from the pending request), or null when it could not be made.
     CBitmapDoc* createDocument(Prompts& prompts);
+    // Sizes the active document window to its picture at its zoom, for documents that got their
+    // picture after the window opened (paste as new document).
+    void fitActiveWindowToPicture();
     // Called by the child windows.
     void documentChanged(CBitmapDoc* doc, int hint);
     // Offers to save doc when `child` is its last window; false when the person cancelled.
@@ -253,6 +256,7 @@ private:
     CChildFrame* addChild(CBitmapDoc* doc);
     QMdiSubWindow* addDocument(std::unique_ptr<CBitmapDoc> doc);
     void placeChild(CChildFrame* child);
+    QSize childSizeFor(CChildFrame* child) const;
     void refreshTitles();
     void viewStatusChanged();
     void childDestroyed(QObject* child);
