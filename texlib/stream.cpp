@@ -212,7 +212,7 @@ struct TempSlot {
     std::atomic<int> state{0};
     char path[4096];
 };
-constexpr int kTempSlots = 64;
+constexpr int kTempSlots = 256;
 TempSlot gTempSlots[kTempSlots];
 
 extern "C" void txRemoveTempsAndDie(int sig) {
@@ -263,7 +263,7 @@ void releaseTempSlot(int& slot) {
 }
 
 // The process's umask, read without changing it where the system tells it.
-mode_t currentUmask() {
+mode_t readUmask() {
     if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
         char line[256];
         while (std::fgets(line, sizeof line, f)) {
@@ -275,11 +275,15 @@ mode_t currentUmask() {
         }
         std::fclose(f);
     }
-    static std::mutex m;
-    std::lock_guard<std::mutex> lock(m);
     const mode_t u = ::umask(022);
     ::umask(u);
     return u;
+}
+
+// Read once: programs set their umask before they write, and a batch writes many files.
+mode_t currentUmask() {
+    static const mode_t mask = readUmask();
+    return mask;
 }
 
 std::string dirOf(const std::string& path) {
