@@ -112,6 +112,7 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
     CliPrompts prompts("animmaster");
     prompts.load = SequenceLoadOptions{100, 1, 1};
     auto all = std::make_unique<FrameSequence>();
+    std::vector<std::string> inputs;
     for (const std::string& in : args.positional()) {
         FrameSequence part;
         SequenceLoadReport report;
@@ -120,6 +121,7 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
             cliError(cliLoadFailure(in, report));
             return CLI_FILE_ERROR;
         }
+        for (const auto& f : cliInputFiles(part)) inputs.push_back(f);
         if (args.positional().size() == 1) {
             all->swap(part);
         } else if (!appendFrames(*all, part)) {
@@ -155,6 +157,9 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
         p.name.erase(p.name.size() - size_t(p.digitCount));
         target = p.fullPath();
     }
+    if (!cliInputsSafe("animmaster", inputs, sequenceSaveFiles(*doc.frames(), target, outType, save),
+                       *out))
+        return CLI_USAGE;
     prompts.quiet = true;
     SequenceSaveFailure failure;
     CliProgress writing("write " + *out, cliStderrIsTerminal() && frames > 1);

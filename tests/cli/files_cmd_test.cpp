@@ -206,3 +206,16 @@ TEST(CliFiles, BatchNeverWritesOverItsInputs) {
     EXPECT_EQ(bytesOf(dir + "/a.tga"), before);
     EXPECT_EQ(run({"convert", "--out-dir", dir, "--to", "png", dir + "/a.tga"}).status, CLI_OK);
 }
+
+TEST(CliFiles, AnimmasterNeverWritesOverItsInputs) {
+    const std::string dir = freshDir("animmaster");
+    for (int k = 0; k < 3; ++k) writeSolid(dir + "/f00" + std::to_string(k) + ".tga", 2, 2, 0xFF000000u | uint32_t(k));
+    const std::string f2 = bytesOf(dir + "/f002.tga");
+    CliRun r = run({"animmaster", dir + "/f000.tga", "-o", dir + "/f001.tga"});
+    EXPECT_EQ(r.status, CLI_USAGE) << r.err;
+    EXPECT_NE(r.err.find("f002.tga is one of the inputs"), std::string::npos) << r.err;
+    EXPECT_EQ(bytesOf(dir + "/f002.tga"), f2);
+    r = run({"animmaster", dir + "/f000.tga", "-o", dir + "/g000.tga"});
+    EXPECT_EQ(r.status, CLI_OK) << r.err;
+    EXPECT_TRUE(fs::exists(dir + "/g002.tga"));
+}
