@@ -420,8 +420,7 @@ bool tdfBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     const size_t size = size_t(mip.size);
     if (s.remaining() < size)
         return reject(ctx, bpt == 1 ? "Bad 8 bit data" : bpt == 2 ? "Bad 16 bit data" : "Bad 32 bit data");
-    // Bytes after the last level are ignored: the description says nothing of them, and other
-    // tools pad their files.
+    // Bytes after the last level are ignored: other tools pad their files.
     const uint8_t* p = s.current();
     uint8_t* d = mip.data[0];
     if (bpt == 1) {

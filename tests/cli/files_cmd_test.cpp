@@ -1,4 +1,4 @@
-// tarquil-cli and the files it reads and writes (issue 19): one frame goes to exactly OUT, no input
+// tarquil-cli and the files it reads and writes: one frame goes to exactly OUT, no input
 // is written over unless OUT names it, a lost frame or position file is never exit 0, bad option
 // values are refused, inputs that are no regular file are named so.
 #include <gtest/gtest.h>

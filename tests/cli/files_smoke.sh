@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end check of what tarquil-cli does with hostile settings and with inputs and outputs that
-# are no plain files (issue 19): nothing blocks, nothing aborts, devices stay devices, links stay
+# are no plain files: nothing blocks, nothing aborts, devices stay devices, links stay
 # links, permission bits stay, a stopped write leaves no temporary file.
 set -u
 cli="$1"; sample="$2"

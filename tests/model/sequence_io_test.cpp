@@ -243,7 +243,7 @@ TEST(SequenceSave, StripOfMixedSizesIsClippedToTheFirstFrame) {
     EXPECT_EQ(p[5 * 3 + 2], 0xFF000003u);
 }
 
-// Issue 19, item 2: a sequence has a memory budget, refused before the frame is allocated and
+// A sequence has a memory budget, refused before the frame is allocated and
 // named with the total; a frame that is there but cannot be read fails the load.
 namespace {
 

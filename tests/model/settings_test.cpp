@@ -51,7 +51,7 @@ TEST(Settings, IniFileReadsWhatQSettingsWrites) {
     EXPECT_FALSE(bad.flush());
 }
 
-// Issue 19, item 6: no settings content crashes or hangs anything; bad entries read as missing.
+// No settings content crashes or hangs anything; bad entries read as missing.
 TEST(Settings, MalformedEscapesReadAsMissing) {
     const std::string path = std::string(::testing::TempDir()) + "tarquil_settings_bad.conf";
     {

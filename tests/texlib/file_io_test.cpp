@@ -1,4 +1,4 @@
-// Writing targets safely (issue 19, items 4 and 5) and opening inputs (items 7 and 9): FIFOs and
+// Writing targets safely and opening inputs: FIFOs and
 // devices written straight into, links followed, permission bits kept, unpredictable exclusive
 // temporary files removed on SIGINT/SIGTERM; inputs opened without blocking and mapped, so that a
 // probe costs a header's worth of memory.

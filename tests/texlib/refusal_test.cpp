@@ -1,4 +1,4 @@
-// Refused files (issue 19): the reason of the type the file was recognised as, else "Unrecognised
+// Refused files: the reason of the type the file was recognised as, else "Unrecognised
 // file format" (item 10); stored bodies checked against the bytes present before anything is
 // allocated (item 9); progressive JPEGs held to a scan count and to the memory limit (item 8).
 #include <gtest/gtest.h>

@@ -214,7 +214,7 @@ TEST(PaletteLoad, SwatchGrid) {
     EXPECT_EQ(r.bottom, 3);
 }
 
-// Issue 19, item 7: the "palfile" preference is read only when a palette is needed.
+// The "palfile" preference is read only when a palette is needed.
 TEST(PaletteLoad, StartupPaletteIsReadOnFirstUseOnly) {
     PaletteScope scope;
     const std::string path = writeFile("lazy.gpl", "GIMP Palette\n1 2 3\n4 5 6\n");
