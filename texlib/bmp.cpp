@@ -363,13 +363,7 @@ void bmpHeaders(uint8_t* h, int width, int height, int bits, uint32_t fileSize, 
     h[1] = 'M';
     putLe32(h + 2, fileSize);
     putLe32(h + 10, offset);
-    putLe32(h + 14, 40);
-    putLe32(h + 18, uint32_t(width));
-    putLe32(h + 22, uint32_t(height));
-    putLe16(h + 26, 1);
-    putLe16(h + 28, uint32_t(bits));
-    putLe32(h + 46, colours);
-    putLe32(h + 50, colours);
+    txBmpInfoHeader(h + 14, width, height, bits, colours);
 }
 
 int finish(TxFileWriter& f, std::string* error) {
@@ -381,6 +375,17 @@ int finish(TxFileWriter& f, std::string* error) {
 }
 
 } // namespace
+
+void txBmpInfoHeader(uint8_t* h, int width, int height, int bits, uint32_t colours) {
+    std::memset(h, 0, 40);
+    putLe32(h, 40);
+    putLe32(h + 4, uint32_t(width));
+    putLe32(h + 8, uint32_t(height));
+    putLe16(h + 12, 1);
+    putLe16(h + 14, uint32_t(bits));
+    putLe32(h + 32, colours);
+    putLe32(h + 36, colours);
+}
 
 bool txIndexImage(int width, int height, const uint32_t* texels, std::vector<uint8_t>& indices,
                   uint32_t* palette, const uint32_t* fixedPalette, std::string* error) {

@@ -39,6 +39,10 @@ int txWriteBMP(const std::string& path, int width, int height, const uint32_t* t
 // p8 conversion), or, with `fixedPalette` (256 words 0x00RRGGBB), to the nearest of its entries.
 // Fills `indices` with one index per texel and `palette` with 256 words 0x00RRGGBB. False (with
 // `error` set) when out of memory.
+// The 40-byte information header of an uncompressed bottom-up picture (positive height), as BMP
+// files and clipboard blocks carry it; `colours` is the colour-table size (0 for none).
+void txBmpInfoHeader(uint8_t* h, int width, int height, int bits, uint32_t colours);
+
 bool txIndexImage(int width, int height, const uint32_t* texels, std::vector<uint8_t>& indices,
                   uint32_t* palette, const uint32_t* fixedPalette = nullptr,
                   std::string* error = nullptr);

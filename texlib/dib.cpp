@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "texlib/bmp.h"
+
 namespace {
 
 uint16_t rd16(const uint8_t* p) {
@@ -36,13 +38,7 @@ std::vector<uint8_t> txDibWrite(int width, int height, const uint32_t* texels, i
     if (bits != 24 && bits != 32) return {};
     const size_t stride = dibStride(width, bits);
     std::vector<uint8_t> block(TX_DIB_HEADER_SIZE + stride * size_t(height), 0);
-    uint8_t* h = block.data();
-    wr32(h, uint32_t(TX_DIB_HEADER_SIZE));
-    wr32(h + 4, uint32_t(width));
-    wr32(h + 8, uint32_t(height)); // positive: bottom row first
-    wr16(h + 12, 1);
-    wr16(h + 14, uint32_t(bits));
-    // Compression, image size, resolutions and colour counts stay 0.
+    txBmpInfoHeader(block.data(), width, height, bits, 0);  // positive height: bottom row first
     for (int y = 0; y < height; ++y) {
         const uint32_t* src = texels + size_t(height - 1 - y) * size_t(width);
         uint8_t* dst = block.data() + TX_DIB_HEADER_SIZE + size_t(y) * stride;
