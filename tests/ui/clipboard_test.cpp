@@ -16,6 +16,7 @@
 #include "model/preferences.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tests/ui/qt_app.h"
 #include "ui/bitmap_view.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"
@@ -25,15 +26,6 @@
 #include "view/clipboard.h"
 
 namespace {
-
-void ensureClipboardApp() {
-    static int argc = 1;
-    static char name[] = "ui_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance()) return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    new QApplication(argc, argv);
-}
 
 QByteArray pngBytes(const QImage& image) {
     QByteArray out;
@@ -53,7 +45,7 @@ std::vector<uint32_t> decoded(const std::vector<uint8_t>& block) {
 } // namespace
 
 TEST(QtClipboard, PicturesRoundTripThroughQClipboardWithTheirAlpha) {
-    ensureClipboardApp();
+    ensureTestApp();
     QClipboard* cb = QGuiApplication::clipboard();
     QtClipboardPort port;
     cb->clear();
@@ -129,7 +121,7 @@ void mouse(QWidget* canvas, QEvent::Type type, QPoint pos, Qt::MouseButtons butt
 } // namespace
 
 TEST(QtClipboard, EditCommandsCopyPasteAndPasteAsNewDocument) {
-    ensureClipboardApp();
+    ensureTestApp();
     CopyBuffer::instance().clear();
     QGuiApplication::clipboard()->clear();
     MemorySettingsStore store;
@@ -216,7 +208,7 @@ TEST(QtClipboard, EditCommandsCopyPasteAndPasteAsNewDocument) {
 }
 
 TEST(QtClipboard, NewSizeTakesTheClipboardPictureSize) {
-    ensureClipboardApp();
+    ensureTestApp();
     QtPrompts prompts(nullptr);
     auto clickThenOk = [](bool click) {
         QTimer::singleShot(0, [click] {

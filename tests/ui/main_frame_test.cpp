@@ -27,6 +27,7 @@
 #include "document/document.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tests/ui/qt_app.h"
 #include "ui/bitmap_view.h"
 #include "model/preferences.h"
 #include "texlib/tga.h"
@@ -37,17 +38,8 @@
 
 namespace {
 
-void ensureApp() {
-    static int argc = 1;
-    static char name[] = "ui_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance()) return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    new QApplication(argc, argv);
-}
-
 struct Window {
-    Window() : w((ensureApp(), nullptr), &store) { w.setPrompts(&prompts); }
+    Window() : w((ensureTestApp(), nullptr), &store) { w.setPrompts(&prompts); }
     CBitmapDoc* make(int width, int height) {
         prompts.newSizeAnswer = std::make_pair(width, height);
         return w.createDocument(prompts);
@@ -303,7 +295,7 @@ TEST(MainFrame, CloseAllAndExitStopAtCancelAndEndInOneStep) {
 TEST(MainFrame, ClosingWithOpenDocumentsFreesThemSafely) {
     // The window goes while documents are open: its children must not reach freed documents
     // (AddressSanitizer watches this in make check-asan).
-    ensureApp();
+    ensureTestApp();
     MemorySettingsStore store;
     ScriptedPrompts prompts;
     auto w = std::make_unique<CMainFrame>(nullptr, &store);
@@ -397,7 +389,7 @@ TEST(MainFrame, RecentFilesAutoloadDropsAndWhatExitWrites) {
     const std::string a = write("recent_a.tga"), b = write("recent_b.tga");
     MemorySettingsStore store;
     {
-        ensureApp();
+        ensureTestApp();
         CMainFrame w(nullptr, &store);
         ScriptedPrompts prompts;
         w.setPrompts(&prompts);
@@ -432,7 +424,7 @@ TEST(MainFrame, RecentFilesAutoloadDropsAndWhatExitWrites) {
     // Autoload opens the newest entry; a vanished entry is reported and leaves the list.
     store.setInt("Settings", "Autoload recent 0", 1);
     std::remove(b.c_str());
-    ensureApp();
+    ensureTestApp();
     CMainFrame w(nullptr, &store);
     ScriptedPrompts prompts;
     w.setPrompts(&prompts);
@@ -450,7 +442,7 @@ TEST(MainFrame, RecentFilesAutoloadDropsAndWhatExitWrites) {
 }
 
 TEST(MainFrame, RegistrationDialogAndNewSizeButton) {
-    ensureApp();
+    ensureTestApp();
     const QString root = QString::fromStdString(::testing::TempDir()) + QStringLiteral("reg");
     QDir(root).removeRecursively();
     QDir().mkpath(root + QStringLiteral("/config"));

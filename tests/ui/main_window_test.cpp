@@ -8,24 +8,11 @@
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
 #include "texlib/tga.h"
+#include "tests/ui/qt_app.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"
 
 namespace {
-
-QApplication* app() {
-    static int argc = 1;
-    static char name[] = "ui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = [] {
-        // Another suite of this program may have made it already.
-        if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-            return existing;
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return a;
-}
 
 std::string writeTga(const std::string& name, int w, int h) {
     const std::string path = std::string(::testing::TempDir()) + name;
@@ -37,7 +24,7 @@ std::string writeTga(const std::string& name, int w, int h) {
 } // namespace
 
 TEST(MainWindow, OpensFileAndShowsItAtOneToOne) {
-    app();
+    ensureTestApp();
     const std::string path = writeTga("walk.tga", 7, 5);
     CMainFrame w;
     ScriptedPrompts prompts;
@@ -54,7 +41,7 @@ TEST(MainWindow, OpensFileAndShowsItAtOneToOne) {
 }
 
 TEST(MainWindow, MissingAndUnreadableFilesOpenNothing) {
-    app();
+    ensureTestApp();
     CMainFrame w;
     ScriptedPrompts prompts;
     w.setPrompts(&prompts);
@@ -72,7 +59,7 @@ TEST(MainWindow, MissingAndUnreadableFilesOpenNothing) {
 }
 
 TEST(MainWindow, FrameCommandsStepThroughASeries) {
-    app();
+    ensureTestApp();
     const std::string a = writeTga("run001.tga", 3, 3);
     writeTga("run002.tga", 3, 3);
     CMainFrame w;
@@ -87,7 +74,7 @@ TEST(MainWindow, FrameCommandsStepThroughASeries) {
 }
 
 TEST(QtPorts, FilterListsAndSharedSettingsFile) {
-    app();
+    ensureTestApp();
     const QStringList f = qtFilterList("TGA 32Bit (*.tga)|*.tga|PNG 32Bit (*.png)|*.png||");
     ASSERT_EQ(f.size(), 2);
     EXPECT_EQ(f[1], QStringLiteral("PNG 32Bit (*.png)"));

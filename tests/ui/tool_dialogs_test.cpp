@@ -28,6 +28,7 @@
 #include "tools/codegen/pos_format_settings.h"
 #include "tools/fontwizard/char_select.h"
 #include "tools/fontwizard/font_generator.h"
+#include "tests/ui/qt_app.h"
 #include "ui/colour_chooser.h"
 #include "ui/font_wizard.h"
 #include "ui/main_window.h"
@@ -39,19 +40,6 @@
 #include "ui/tool_commands.h"
 
 namespace {
-
-QApplication* app() {
-    static int argc = 1;
-    static char name[] = "ui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = [] {
-        if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-            return existing;
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return a;
-}
 
 // Runs `answer` on the next modal dialog of type T once it is shown.
 template <class T> void whenShown(std::function<void(T&)> answer) {
@@ -99,7 +87,7 @@ struct Editor {
         doc->positions().append(TxRect{32, 16, 40, 32}, "two");
         doc->positions().append(TxRect{0, 0, 16, 8}, "one");
     }
-    QApplication* application = app(); // before the window
+    QApplication* application = ensureTestApp(); // before the window
     MemorySettingsStore store;
     ScriptedPrompts prompts;
     CMainFrame w;
@@ -109,7 +97,7 @@ struct Editor {
 } // namespace
 
 TEST(ColourChooser, CustomColoursComeFromAndReturnToGridColor) {
-    app();
+    ensureTestApp();
     MemorySettingsStore st;
     // Absent values give 15000, 14000, ..., 0; a stored one is shown instead.
     st.setInt("GridColor", "c2", 0x00112233);
@@ -141,7 +129,7 @@ TEST(ColourChooser, CustomColoursComeFromAndReturnToGridColor) {
 }
 
 TEST(ColourChooser, AnimMasterColorButtonWritesTheKeyAsPixelWord) {
-    app();
+    ensureTestApp();
     MemorySettingsStore st;
     QtPrompts prompts(nullptr);
     prompts.setSettingsSource([&st]() -> SettingsStore& { return st; });
@@ -164,7 +152,7 @@ TEST(ColourChooser, AnimMasterColorButtonWritesTheKeyAsPixelWord) {
 }
 
 TEST(PosFormatDialog, PreviewOfTheSamplesAndOfEachParseError) {
-    app();
+    ensureTestApp();
     PosFormatSettings fs;
     ScriptedPrompts prompts;
     CDlgPosFormat dlg(fs, prompts);
@@ -355,7 +343,7 @@ TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
 }
 
 TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
-    app();
+    ensureTestApp();
     MemorySettingsStore st;
     ScriptedPrompts prompts;
     int runs = 0;

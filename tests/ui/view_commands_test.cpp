@@ -19,6 +19,7 @@
 #include "tools/animmaster/animmaster.h"
 #include "tools/codegen/pos_format_settings.h"
 #include "tools/fontwizard/font_preset.h"
+#include "tests/ui/qt_app.h"
 #include "ui/bitmap_view.h"
 #include "ui/main_window.h"
 #include "ui/position_list_window.h"
@@ -27,18 +28,9 @@
 
 namespace {
 
-void ensureApp() {
-    static int argc = 1;
-    static char name[] = "ui_tests";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance()) return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    new QApplication(argc, argv);
-}
-
 // A window with memory settings and scripted answers.
 struct AppGuard {
-    AppGuard() { ensureApp(); }
+    AppGuard() { ensureTestApp(); }
 };
 
 struct Editor {
@@ -387,7 +379,7 @@ struct ToolPrompts : ScriptedPrompts {
 } // namespace
 
 TEST(EditorTools, AnimationmasterKeysOutUnchangedPixelsAndKeepsItsSettings) {
-    ensureApp();
+    ensureTestApp();
     MemorySettingsStore store;
     ToolPrompts prompts;
     CMainFrame w;
@@ -571,7 +563,7 @@ TEST(EditorView, ViewMenuCommandsReachTheActiveView) {
 }
 
 TEST(EditorView, InactiveWindowShowsTheDimmedSnapshot) {
-    ensureApp();
+    ensureTestApp();
     MemorySettingsStore store;
     store.setInt("Settings", "Gray inactive view", 1);
     ScriptedPrompts prompts;
