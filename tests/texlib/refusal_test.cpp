@@ -1,14 +1,13 @@
 // Refused files: the reason of the type the file was recognised as, else "Unrecognised
-// file format" (item 10); stored bodies checked against the bytes present before anything is
-// allocated (item 9); progressive JPEGs held to a scan count and to the memory limit (item 8).
+// file format"; stored bodies checked against the bytes present before anything is allocated;
+// progressive JPEGs held to a scan count and to the memory limit.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 
-#include <jpeglib.h>
-
+#include "tests/texlib/jpeg_test_util.h"
 #include "test_util.h"
 #include "texlib/read.h"
 
@@ -48,29 +47,7 @@ std::vector<uint8_t> psdHeader(int mode, int channels, int w, int h) {
 std::vector<uint8_t> encodeJpeg(int w, int h, bool progressive) {
     std::vector<uint8_t> rgb(size_t(w) * size_t(h) * 3);
     for (size_t k = 0; k < rgb.size(); ++k) rgb[k] = uint8_t(k * 7);
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = JDIMENSION(w);
-    c.image_height = JDIMENSION(h);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    if (progressive) jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = rgb.data() + size_t(c.next_scanline) * size_t(w) * 3;
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::vector<uint8_t> v(out, out + size);
-    std::free(out);
-    return v;
+    return ::encodeJpeg(w, h, 3, rgb, progressive, 75);
 }
 
 // Offset of the last occurrence of marker FF xx, or npos.
