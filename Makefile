@@ -7,7 +7,7 @@ FUZZ_TIME  ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN   = cmake -G Ninja -Wno-dev
 
-.PHONY: all setup build run test check-layers check-asan bench fuzz clean sample
+.PHONY: all setup build run test check-layers check-format check-asan bench fuzz clean sample
 
 all: build
 
@@ -29,7 +29,10 @@ run: sample
 check-layers:
 	@scripts/check-layers
 
-test: check-layers build
+check-format: setup
+	@scripts/check-format
+
+test: check-layers check-format build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 check-asan: setup

@@ -12,8 +12,7 @@ namespace {
 // 256 tiles of 32 x 32.
 PositionList uniformSet() {
     PositionList list;
-    for (int i = 0; i < 256; ++i)
-        list.append(TxRect{0, 0, 32, 32}, "tile");
+    for (int i = 0; i < 256; ++i) list.append(TxRect{0, 0, 32, 32}, "tile");
     return list;
 }
 
@@ -36,8 +35,7 @@ PositionList glyphSet() {
     std::mt19937 rng(99);
     std::uniform_int_distribution<int> width(4, 20);
     PositionList list;
-    for (int c = 32; c < 256; ++c)
-        list.append(TxRect{0, 0, width(rng), 24}, "glyph");
+    for (int c = 32; c < 256; ++c) list.append(TxRect{0, 0, width(rng), 24}, "glyph");
     return list;
 }
 
@@ -67,29 +65,15 @@ const PositionList& glyphs() {
     return l;
 }
 
-void BM_Rows_Uniform(benchmark::State& s) {
-    run(s, uniform(), ARRANGE_ROWS, 0);
-}
-void BM_MaxRects_Uniform(benchmark::State& s) {
-    run(s, uniform(), ARRANGE_MAXRECTS, 0);
-}
-void BM_Rows_Mixed(benchmark::State& s) {
-    run(s, mixed(), ARRANGE_ROWS, 0);
-}
-void BM_MaxRects_Mixed(benchmark::State& s) {
-    run(s, mixed(), ARRANGE_MAXRECTS, 0);
-}
-void BM_MaxRects_Mixed_Padding2(benchmark::State& s) {
-    run(s, mixed(), ARRANGE_MAXRECTS, 2);
-}
-void BM_Rows_Glyphs(benchmark::State& s) {
-    run(s, glyphs(), ARRANGE_ROWS, 0);
-}
-void BM_MaxRects_Glyphs(benchmark::State& s) {
-    run(s, glyphs(), ARRANGE_MAXRECTS, 0);
-}
+void BM_Rows_Uniform(benchmark::State& s) { run(s, uniform(), ARRANGE_ROWS, 0); }
+void BM_MaxRects_Uniform(benchmark::State& s) { run(s, uniform(), ARRANGE_MAXRECTS, 0); }
+void BM_Rows_Mixed(benchmark::State& s) { run(s, mixed(), ARRANGE_ROWS, 0); }
+void BM_MaxRects_Mixed(benchmark::State& s) { run(s, mixed(), ARRANGE_MAXRECTS, 0); }
+void BM_MaxRects_Mixed_Padding2(benchmark::State& s) { run(s, mixed(), ARRANGE_MAXRECTS, 2); }
+void BM_Rows_Glyphs(benchmark::State& s) { run(s, glyphs(), ARRANGE_ROWS, 0); }
+void BM_MaxRects_Glyphs(benchmark::State& s) { run(s, glyphs(), ARRANGE_MAXRECTS, 0); }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_Rows_Uniform)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MaxRects_Uniform)->Unit(benchmark::kMicrosecond);

@@ -95,8 +95,7 @@ void BM_PeerSnprintfStandard(benchmark::State& state) {
 
 void BM_ParseStandard(benchmark::State& state) {
     const std::string edit = escapeFormat(kStandardFormat);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(parseFormat(edit).pieces.size());
+    for (auto _ : state) benchmark::DoNotOptimize(parseFormat(edit).pieces.size());
 }
 
 void BM_PositionTextWriteRead(benchmark::State& state) {
@@ -110,7 +109,7 @@ void BM_PositionTextWriteRead(benchmark::State& state) {
     state.SetItemsProcessed(int64_t(state.iterations()) * kItems);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_CodegenStandard)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PeerSnprintfStandard)->Unit(benchmark::kMicrosecond);

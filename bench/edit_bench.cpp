@@ -224,7 +224,7 @@ void BM_KeyColourToAlpha(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * kBytes);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemcpyFreshBlock)->Unit(benchmark::kMillisecond);

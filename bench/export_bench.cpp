@@ -32,7 +32,8 @@ const TxMip& sourceImage(int side) {
                 const uint32_t r = uint32_t(x * 255 / side), g = uint32_t(y * 255 / side);
                 const uint32_t b = uint32_t(((x ^ y) & 0xFF) / 2 + n);
                 const uint32_t a = 255 - uint32_t((x + y) * 127 / side);
-                p[size_t(y) * size_t(side) + size_t(x)] = (a << 24) | (r << 16) | (g << 8) | (b & 0xFF);
+                p[size_t(y) * size_t(side) + size_t(x)] =
+                    (a << 24) | (r << 16) | (g << 8) | (b & 0xFF);
             }
     }
     return m;
@@ -75,16 +76,28 @@ void quantizeBench(benchmark::State& state, int format, int dither, int ncc) {
     state.SetItemsProcessed(state.iterations() * 2048 * 2048);
 }
 
-void BM_Ordered_rgb565(benchmark::State& s) { quantizeBench(s, TX_FMT_RGB565, TX_DITHER_ORDERED, 0); }
-void BM_Diffusion_rgb565(benchmark::State& s) { quantizeBench(s, TX_FMT_RGB565, TX_DITHER_ERR_DIFFUSION, 0); }
-void BM_Ordered_argb4444(benchmark::State& s) { quantizeBench(s, TX_FMT_ARGB4444, TX_DITHER_ORDERED, 0); }
+void BM_Ordered_rgb565(benchmark::State& s) {
+    quantizeBench(s, TX_FMT_RGB565, TX_DITHER_ORDERED, 0);
+}
+void BM_Diffusion_rgb565(benchmark::State& s) {
+    quantizeBench(s, TX_FMT_RGB565, TX_DITHER_ERR_DIFFUSION, 0);
+}
+void BM_Ordered_argb4444(benchmark::State& s) {
+    quantizeBench(s, TX_FMT_ARGB4444, TX_DITHER_ORDERED, 0);
+}
 void BM_Diffusion_argb4444(benchmark::State& s) {
     quantizeBench(s, TX_FMT_ARGB4444, TX_DITHER_ERR_DIFFUSION, 0);
 }
 void BM_MedianCut_p8(benchmark::State& s) { quantizeBench(s, TX_FMT_P8, TX_DITHER_NONE, 0); }
-void BM_MedianCutDiffusion_p8(benchmark::State& s) { quantizeBench(s, TX_FMT_P8, TX_DITHER_ERR_DIFFUSION, 0); }
-void BM_NccStatistic_yiq(benchmark::State& s) { quantizeBench(s, TX_FMT_YIQ, TX_DITHER_NONE, TX_NCC_STATISTIC); }
-void BM_NccHeuristic_yiq(benchmark::State& s) { quantizeBench(s, TX_FMT_YIQ, TX_DITHER_NONE, TX_NCC_HEURISTIC); }
+void BM_MedianCutDiffusion_p8(benchmark::State& s) {
+    quantizeBench(s, TX_FMT_P8, TX_DITHER_ERR_DIFFUSION, 0);
+}
+void BM_NccStatistic_yiq(benchmark::State& s) {
+    quantizeBench(s, TX_FMT_YIQ, TX_DITHER_NONE, TX_NCC_STATISTIC);
+}
+void BM_NccHeuristic_yiq(benchmark::State& s) {
+    quantizeBench(s, TX_FMT_YIQ, TX_DITHER_NONE, TX_NCC_HEURISTIC);
+}
 
 // The whole export of a 1024x1024 image: all mipmap levels, rgb565 with error diffusion, written
 // as a 3DF file.
@@ -105,7 +118,7 @@ void BM_Export1024_rgb565_diffusion(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 1024 * 1024);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_TxImageResize)->Args({1024, 1024})->Args({1000, 700})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StbBoxResize)->Args({1024, 1024})->Args({1000, 700})->Unit(benchmark::kMillisecond);

@@ -104,7 +104,7 @@ void stbBake(benchmark::State& state) {
     }
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK_CAPTURE(generate, eightBitAll_32pt_4x4, FONT_FILTER_ALL)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(generate, standard_32pt_4x4, FONT_FILTER_GRAPH | FONT_FILTER_ONEOF)

@@ -190,7 +190,7 @@ void encodeStb(benchmark::State& state) {
 // Collects the CPU times of the run for the ratio table (the median when repetitions are asked
 // for): decoding is single-threaded, and CPU time is steadier than wall time on a busy machine.
 class RatioReporter : public benchmark::ConsoleReporter {
-  public:
+public:
     std::map<std::string, double> times;
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& r : runs) {
@@ -203,7 +203,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
 };
 
-} // namespace
+}  // namespace
 
 BENCHMARK_CAPTURE(decodeOurs, png_rgba, std::string("png"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(decodeStb, png_rgba, std::string("png"))->Unit(benchmark::kMillisecond);

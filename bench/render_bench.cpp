@@ -71,7 +71,7 @@ void BM_MemcpyViewport(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * kClientW * kClientH * 4);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_MemcpyViewport)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderZoom1Grid)->Unit(benchmark::kMillisecond);

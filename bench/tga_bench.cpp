@@ -75,7 +75,7 @@ void encode(benchmark::State& state, int mode) {
     state.SetBytesProcessed(int64_t(state.iterations()) * kSide * kSide * 4);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK_CAPTURE(decodeOurs, raw, TX_TGA_NONE)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(decodeStb, raw, TX_TGA_NONE)->Unit(benchmark::kMillisecond);

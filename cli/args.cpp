@@ -101,8 +101,8 @@ std::optional<int> cliParseCommand(const char* command, const std::vector<std::s
 
 std::optional<int> cliParseCommand(const char* command, const std::vector<std::string>& argv,
                                    CliOptionSpec spec, const char* helpText, CliArgs& args) {
-    return cliParseCommand(command, argv, std::move(spec),
-                           [helpText] { std::fputs(helpText, stdout); }, args);
+    return cliParseCommand(
+        command, argv, std::move(spec), [helpText] { std::fputs(helpText, stdout); }, args);
 }
 
 int cliUsage(const char* command, const std::string& text) {

@@ -13,17 +13,25 @@ const std::vector<CliCommand>& cliCommands() {
         {"palette", "print the 256 entries of a palette file", cmdPalette},
         {"poslist", "list the named rectangles of an image's position file", cmdPoslist},
         {"codegen", "generate source text from an image's position list", cmdCodegen},
-        {"export", "export an image as a 3DF or TEX hardware texture or bare texture data", cmdExport},
+        {"export", "export an image as a 3DF or TEX hardware texture or bare texture data",
+         cmdExport},
         {"font", "render an installed font into a glyph texture with its position list", cmdFont},
-        {"edit", "crop, auto crop, scale, resize, flip, iso-project or mask the alpha of every frame", cmdEdit},
-        {"arrange", "pack the rectangles of an image's position list into a new sprite sheet", cmdArrange},
-        {"animmaster", "key out the unchanged pixels of animation frames for overdraw playback", cmdAnimmaster},
-        {"render", "write what the editor's view shows: zoom, channels, grid and selection", cmdRender},
+        {"edit",
+         "crop, auto crop, scale, resize, flip, iso-project or mask the alpha of every frame",
+         cmdEdit},
+        {"arrange", "pack the rectangles of an image's position list into a new sprite sheet",
+         cmdArrange},
+        {"animmaster", "key out the unchanged pixels of animation frames for overdraw playback",
+         cmdAnimmaster},
+        {"render", "write what the editor's view shows: zoom, channels, grid and selection",
+         cmdRender},
     };
     return commands;
 }
 
-void cliError(const std::string& message) { std::fprintf(stderr, "tarquil-cli: %s\n", message.c_str()); }
+void cliError(const std::string& message) {
+    std::fprintf(stderr, "tarquil-cli: %s\n", message.c_str());
+}
 
 bool cliStderrIsTerminal() { return ::isatty(2) != 0; }
 

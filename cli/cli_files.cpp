@@ -27,7 +27,7 @@ bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-} // namespace
+}  // namespace
 
 bool cliInputsSafe(const std::string& command, const std::vector<std::string>& inputs,
                    const std::vector<std::string>& targets, const std::string& out) {
@@ -42,7 +42,8 @@ bool cliInputsSafe(const std::string& command, const std::vector<std::string>& i
         if (::stat(t.c_str(), &st) != 0) continue;
         for (const auto& i : in) {
             if (!sameFile(st, i)) continue;
-            cliError(command + ": " + t + " is one of the inputs; nothing written (only OUT named "
+            cliError(command + ": " + t +
+                     " is one of the inputs; nothing written (only OUT named "
                      "as the input itself replaces it)");
             return false;
         }

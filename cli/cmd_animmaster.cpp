@@ -60,12 +60,12 @@ void printHelp() {
         "both have pixels; in a strip they are cut to the first frame's size.\n");
 }
 
-} // namespace
+}  // namespace
 
 int cmdAnimmaster(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.valued = {"--buffer", "--key", "--output"};
-    spec.flags = {"--unique",     "--no-unique",     "--transparent",   "--no-transparent",
+    spec.flags = {"--unique",     "--no-unique",     "--transparent",  "--no-transparent",
                   "--keep-alpha", "--no-keep-alpha", "--save-settings"};
     spec.aliases = {{"-o", "--output"}};
     CliArgs args;
@@ -157,8 +157,8 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
         p.name.erase(p.name.size() - size_t(p.digitCount));
         target = p.fullPath();
     }
-    if (!cliInputsSafe("animmaster", inputs, sequenceSaveFiles(*doc.frames(), target, outType, save),
-                       *out))
+    if (!cliInputsSafe("animmaster", inputs,
+                       sequenceSaveFiles(*doc.frames(), target, outType, save), *out))
         return CLI_USAGE;
     prompts.quiet = true;
     SequenceSaveFailure failure;

@@ -20,7 +20,7 @@ namespace {
 
 // Answers "Set maximum values" from the options; everything else as CliPrompts does.
 class ArrangePrompts : public CliPrompts {
-  public:
+public:
     ArrangePrompts() : CliPrompts("arrange") {}
     std::optional<MaxSizeOptions> maxSize(const MaxSizeOptions& d) override {
         MaxSizeOptions o = d;
@@ -33,7 +33,7 @@ class ArrangePrompts : public CliPrompts {
         asked = o;
         return o;
     }
-    std::optional<int> width, height; // 0 automatic; unset: the image's size
+    std::optional<int> width, height;  // 0 automatic; unset: the image's size
     int method = ARRANGE_ROWS;
     int padding = 0;
     MaxSizeOptions asked;
@@ -72,7 +72,7 @@ void printHelp() {
         "do not fit (\"failed try automatic\") or make a sheet beyond 32768 pixels a side.\n");
 }
 
-} // namespace
+}  // namespace
 
 int cmdArrange(const std::vector<std::string>& argv) {
     CliOptionSpec spec;

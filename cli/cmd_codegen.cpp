@@ -24,7 +24,7 @@ bool parseSort(const std::string& v, int& sort) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int cmdCodegen(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
@@ -32,29 +32,33 @@ int cmdCodegen(const std::vector<std::string>& argv) {
     spec.flags = {"--comment", "--braces"};
     spec.aliases = {{"-o", "--out"}};
     CliArgs args;
-    if (auto status = cliParseCommand("codegen", argv, spec, [] {
-        std::printf(
-            "usage: tarquil-cli codegen IMAGE [--format TEXT | --preset NAME] [--sort MODE]\n"
-            "                          [--comment] [--braces] [--out FILE]\n\n"
-            "Reads IMAGE's position list (IMAGE_pos.txt beside it, else IMAGE_pos.tmp in the\n"
-            "temporary folder) and prints one line of source text per item, as the editor's\n"
-            "\"Copy to Clipboard\" does. Lines end in CR LF.\n\n"
-            "  --format TEXT  a format string in edit form: a template in double quotes, then a\n"
-            "                 comma and argument names, e.g. "
-            "'\"{%%d,%%d,%%d,%%d},\\t//%%s\\n\",x1,y1,x2,y2,name'\n"
-            "                 arguments: x1 y1 x2 y2 w h index (integers: %%d %%i %%u %%o %%x "
-            "%%X),\n"
-            "                 name (%%s), s t u v (edges / image size: %%f %%e %%g or %%s);\n"
-            "                 flags, width and precision are allowed; \\t \\n \\\" are escapes\n"
-            "  --preset NAME  a preset saved by the editor (\"Standard\" always exists)\n"
-            "  --sort MODE    none (list order), name, or x1y1 (top row first)\n"
-            "  --comment      start with a comment header (title; date, file and C or C++\n"
-            "                 style as set in the editor)\n"
-            "  --braces       wrap the lines in a tab-indented { } block\n"
-            "  -o, --out FILE write to FILE instead of standard output\n\n"
-            "Without --format or --preset the editor's selected preset is used, and without\n"
-            "--sort its sort mode. A format string the parser refuses exits with status 2.\n");
-    }, args)) return *status;
+    if (auto status = cliParseCommand(
+            "codegen", argv, spec,
+            [] {
+                std::printf(
+                    "usage: tarquil-cli codegen IMAGE [--format TEXT | --preset NAME] [--sort MODE]\n"
+                    "                          [--comment] [--braces] [--out FILE]\n\n"
+                    "Reads IMAGE's position list (IMAGE_pos.txt beside it, else IMAGE_pos.tmp in the\n"
+                    "temporary folder) and prints one line of source text per item, as the editor's\n"
+                    "\"Copy to Clipboard\" does. Lines end in CR LF.\n\n"
+                    "  --format TEXT  a format string in edit form: a template in double quotes, then a\n"
+                    "                 comma and argument names, e.g. "
+                    "'\"{%%d,%%d,%%d,%%d},\\t//%%s\\n\",x1,y1,x2,y2,name'\n"
+                    "                 arguments: x1 y1 x2 y2 w h index (integers: %%d %%i %%u %%o %%x "
+                    "%%X),\n"
+                    "                 name (%%s), s t u v (edges / image size: %%f %%e %%g or %%s);\n"
+                    "                 flags, width and precision are allowed; \\t \\n \\\" are escapes\n"
+                    "  --preset NAME  a preset saved by the editor (\"Standard\" always exists)\n"
+                    "  --sort MODE    none (list order), name, or x1y1 (top row first)\n"
+                    "  --comment      start with a comment header (title; date, file and C or C++\n"
+                    "                 style as set in the editor)\n"
+                    "  --braces       wrap the lines in a tab-indented { } block\n"
+                    "  -o, --out FILE write to FILE instead of standard output\n\n"
+                    "Without --format or --preset the editor's selected preset is used, and without\n"
+                    "--sort its sort mode. A format string the parser refuses exits with status 2.\n");
+            },
+            args))
+        return *status;
     if (args.positional().size() != 1) {
         cliError("codegen: give exactly one IMAGE (see tarquil-cli codegen --help)");
         return CLI_USAGE;

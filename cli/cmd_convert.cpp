@@ -60,9 +60,12 @@ const char* kHelp =
 bool writerOptions(const CliArgs& args, int& mode, int& bmpDepth) {
     mode = cliSettings().getInt("Settings", "CompressTGA", TX_TGA_RLE);
     if (auto c = args.value("--compression")) {
-        if (*c == "none") mode = TX_TGA_NONE;
-        else if (*c == "normal") mode = TX_TGA_RLE;
-        else if (*c == "scanline") mode = TX_TGA_RLE_ROWS;
+        if (*c == "none")
+            mode = TX_TGA_NONE;
+        else if (*c == "normal")
+            mode = TX_TGA_RLE;
+        else if (*c == "scanline")
+            mode = TX_TGA_RLE_ROWS;
         else {
             cliError("convert: --compression must be none, normal or scanline, not '" + *c + "'");
             return false;
@@ -70,8 +73,10 @@ bool writerOptions(const CliArgs& args, int& mode, int& bmpDepth) {
     }
     bmpDepth = TX_BMP_DEPTH_24;
     if (auto d = args.value("--bmp-depth")) {
-        if (*d == "24") bmpDepth = TX_BMP_DEPTH_24;
-        else if (*d == "8") bmpDepth = TX_BMP_DEPTH_8;
+        if (*d == "24")
+            bmpDepth = TX_BMP_DEPTH_24;
+        else if (*d == "8")
+            bmpDepth = TX_BMP_DEPTH_8;
         else {
             cliError("convert: --bmp-depth must be 24 or 8, not '" + *d + "'");
             return false;
@@ -82,8 +87,8 @@ bool writerOptions(const CliArgs& args, int& mode, int& bmpDepth) {
 
 // Batch form: every positional argument is an input.
 int convertMany(const CliArgs& args) {
-    for (const char* o : {"--frames", "--every", "--frame", "--series", "--strip", "--start",
-                          "--increment"}) {
+    for (const char* o :
+         {"--frames", "--every", "--frame", "--series", "--strip", "--start", "--increment"}) {
         if (args.has(o)) {
             cliError(std::string("convert: ") + o + " cannot be used with --out-dir");
             return CLI_USAGE;
@@ -92,7 +97,8 @@ int convertMany(const CliArgs& args) {
     const auto dir = args.value("--out-dir");
     const auto to = args.value("--to");
     if (!dir || dir->empty() || !to) {
-        cliError("convert: --out-dir DIR and --to EXT go together (see tarquil-cli convert --help)");
+        cliError(
+            "convert: --out-dir DIR and --to EXT go together (see tarquil-cli convert --help)");
         return CLI_USAGE;
     }
     if (args.positional().empty()) {
@@ -145,12 +151,12 @@ int convertMany(const CliArgs& args) {
     return convertBatch(job) ? CLI_FILE_ERROR : CLI_OK;
 }
 
-} // namespace
+}  // namespace
 
 int cmdConvert(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
-    spec.valued = {"--compression", "--bmp-depth", "--frames", "--every", "--frame", "--start",
-                   "--increment", "--out-dir", "--to", "--jobs"};
+    spec.valued = {"--compression", "--bmp-depth", "--frames",  "--every", "--frame",
+                   "--start",       "--increment", "--out-dir", "--to",    "--jobs"};
     spec.flags = {"--series", "--strip"};
     spec.aliases = {{"-j", "--jobs"}};
     CliArgs args;
@@ -186,8 +192,10 @@ int cmdConvert(const std::vector<std::string>& argv) {
     bool sequenceRead = false;
     if (auto f = args.value("--frames")) {
         sequenceRead = true;
-        if (*f == "all") load.mode = 1;
-        else if (*f == "single") load.mode = 0;
+        if (*f == "all")
+            load.mode = 1;
+        else if (*f == "single")
+            load.mode = 0;
         else {
             long n = 0;
             if (!cliParseInt(*f, 1, 100, n)) {
@@ -232,7 +240,8 @@ int cmdConvert(const std::vector<std::string>& argv) {
     } else {
         Frame* f = seq.append();
         if (!f || f->load(in, appPalette().argb(), sequenceMemoryBudget()) != FE_OK) {
-            cliError(in + ": " + (f && !f->loadError().empty() ? f->loadError() : "cannot be read"));
+            cliError(in + ": " +
+                     (f && !f->loadError().empty() ? f->loadError() : "cannot be read"));
             return CLI_FILE_ERROR;
         }
     }

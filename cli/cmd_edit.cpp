@@ -38,7 +38,7 @@ enum class StepKind {
 
 struct Step {
     StepKind kind;
-    std::string option; // as given, for messages
+    std::string option;  // as given, for messages
     int a = 0, b = 0, c = 0, d = 0;
 };
 
@@ -162,7 +162,7 @@ bool parseStep(const std::string& opt, const std::string& value, Step& s, bool& 
     } else if (opt == "--invert-alpha") {
         s.kind = StepKind::InvertAlpha;
     } else {
-        isStep = false; // --center, --strip, --help
+        isStep = false;  // --center, --strip, --help
     }
     return true;
 }
@@ -216,7 +216,7 @@ void printHelp() {
         "written, 2 bad usage or values (nothing written).\n");
 }
 
-} // namespace
+}  // namespace
 
 int cmdEdit(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
@@ -284,9 +284,7 @@ int cmdEdit(const std::vector<std::string>& argv) {
             code = seq.crop(r, &progress);
             break;
         }
-        case StepKind::Scale:
-            code = seq.scale(s.a, s.b, &progress);
-            break;
+        case StepKind::Scale: code = seq.scale(s.a, s.b, &progress); break;
         case StepKind::ScalePercent:
             code = seq.forEveryFrame(
                 [&s](Frame& f) {
@@ -298,21 +296,11 @@ int cmdEdit(const std::vector<std::string>& argv) {
                 },
                 &progress);
             break;
-        case StepKind::Canvas:
-            code = seq.resizeCanvas(s.a, s.b, centre, &progress);
-            break;
-        case StepKind::FlipH:
-            code = seq.mirror(nullptr, &progress);
-            break;
-        case StepKind::FlipV:
-            code = seq.flip(nullptr, &progress);
-            break;
-        case StepKind::Iso:
-            code = isoFlip(seq, &progress);
-            break;
-        case StepKind::Key:
-            code = keyColourAllFrames(seq, uint32_t(s.a), &progress);
-            break;
+        case StepKind::Canvas: code = seq.resizeCanvas(s.a, s.b, centre, &progress); break;
+        case StepKind::FlipH: code = seq.mirror(nullptr, &progress); break;
+        case StepKind::FlipV: code = seq.flip(nullptr, &progress); break;
+        case StepKind::Iso: code = isoFlip(seq, &progress); break;
+        case StepKind::Key: code = keyColourAllFrames(seq, uint32_t(s.a), &progress); break;
         case StepKind::Alpha:
             code = seq.forEveryFrame([&s](Frame& f) { return alphaFromOwnMask(f, s.a, s.b); },
                                      &progress);

@@ -57,12 +57,12 @@ bool parseSize(const std::string& text, char sep, long& a, long& b) {
 
 int usage(const std::string& text) { return cliUsage("export", text); }
 
-} // namespace
+}  // namespace
 
 int cmdExport(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
-    spec.valued = {"--format", "--dither", "--ncc", "--mipmap", "--resample", "--aspect",
-                   "--comment", "--output", "--frame"};
+    spec.valued = {"--format", "--dither",  "--ncc",    "--mipmap", "--resample",
+                   "--aspect", "--comment", "--output", "--frame"};
     spec.flags = {"--swap", "--no-swap", "--save-settings"};
     CliArgs args;
     if (auto status = cliParseCommand("export", argv, spec, printHelp, args)) return *status;
@@ -84,15 +84,22 @@ int cmdExport(const std::vector<std::string>& argv) {
         s.format = index;
     }
     if (auto v = args.value("--dither")) {
-        if (*v == "none") s.dither = 0;
-        else if (*v == "diffusion") s.dither = 1;
-        else if (*v == "ordered") s.dither = 2;
-        else return usage("--dither must be none, ordered or diffusion, not '" + *v + "'");
+        if (*v == "none")
+            s.dither = 0;
+        else if (*v == "diffusion")
+            s.dither = 1;
+        else if (*v == "ordered")
+            s.dither = 2;
+        else
+            return usage("--dither must be none, ordered or diffusion, not '" + *v + "'");
     }
     if (auto v = args.value("--ncc")) {
-        if (*v == "statistic") s.ncc = 0;
-        else if (*v == "heuristic") s.ncc = 1;
-        else return usage("--ncc must be statistic or heuristic, not '" + *v + "'");
+        if (*v == "statistic")
+            s.ncc = 0;
+        else if (*v == "heuristic")
+            s.ncc = 1;
+        else
+            return usage("--ncc must be statistic or heuristic, not '" + *v + "'");
     }
     if (auto v = args.value("--mipmap")) {
         long n = 0;
@@ -123,28 +130,36 @@ int cmdExport(const std::vector<std::string>& argv) {
             s.width = int(w);
             s.height = int(h);
         } else {
-            return usage("--resample must be none, auto or WxH (1 to 32768 each), not '" + *resample + "'");
+            return usage("--resample must be none, auto or WxH (1 to 32768 each), not '" +
+                         *resample + "'");
         }
     }
     if (auto v = args.value("--aspect")) {
         if (resample && *resample != "auto")
-            return usage("--aspect resamples automatically; it cannot go with --resample " + *resample);
+            return usage("--aspect resamples automatically; it cannot go with --resample " +
+                         *resample);
         long w = 0, h = 0;
         int index = -1;
         if (parseSize(*v, ':', w, h))
             for (int k = 0; k < 7; ++k)
                 if (kExportAspects[k][0] == w && kExportAspects[k][1] == h) index = k;
-        if (index < 0) return usage("--aspect must be 8:1, 4:1, 2:1, 1:1, 1:2, 1:4 or 1:8, not '" + *v + "'");
+        if (index < 0)
+            return usage("--aspect must be 8:1, 4:1, 2:1, 1:1, 1:2, 1:4 or 1:8, not '" + *v + "'");
         s.resample = 3 + index;
     }
-    if (args.has("--swap") && args.has("--no-swap")) return usage("give either --swap or --no-swap");
+    if (args.has("--swap") && args.has("--no-swap"))
+        return usage("give either --swap or --no-swap");
     if (args.has("--swap")) s.swap = 1;
     if (args.has("--no-swap")) s.swap = 0;
     if (auto v = args.value("--output")) {
-        if (*v == "3df") s.header = 0;
-        else if (*v == "tex") s.header = 1;
-        else if (*v == "raw") s.header = 2;
-        else return usage("--output must be 3df, tex or raw, not '" + *v + "'");
+        if (*v == "3df")
+            s.header = 0;
+        else if (*v == "tex")
+            s.header = 1;
+        else if (*v == "raw")
+            s.header = 2;
+        else
+            return usage("--output must be 3df, tex or raw, not '" + *v + "'");
     }
     if (auto v = args.value("--comment")) {
         s.comment = 1;
@@ -176,7 +191,8 @@ int cmdExport(const std::vector<std::string>& argv) {
         cliError(in + ": " + (ctx.lastError.empty() ? "cannot be read" : ctx.lastError));
         return CLI_FILE_ERROR;
     }
-    const int frames = ctx.frameCount > 0 && image.height % ctx.frameCount == 0 ? ctx.frameCount : 1;
+    const int frames =
+        ctx.frameCount > 0 && image.height % ctx.frameCount == 0 ? ctx.frameCount : 1;
     if (frame > frames)
         return usage(in + " holds " + std::to_string(frames) + " frame" + (frames == 1 ? "" : "s") +
                      ", not " + std::to_string(frame));
@@ -187,7 +203,8 @@ int cmdExport(const std::vector<std::string>& argv) {
             cliError(in + ": out of memory");
             return CLI_FILE_ERROR;
         }
-        std::memcpy(one.data[0], image.data[0] + size_t(frame - 1) * size_t(one.size), size_t(one.size));
+        std::memcpy(one.data[0], image.data[0] + size_t(frame - 1) * size_t(one.size),
+                    size_t(one.size));
         image = std::move(one);
     }
 

@@ -124,13 +124,13 @@ void printHelp() {
         "  --json               machine-readable output\n");
 }
 
-} // namespace
+}  // namespace
 
 int cmdFont(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
-    spec.valued = {"--face",   "--size",   "--style",  "--chars",  "--filter",
-                   "--user-chars", "--pitch", "--cell", "--margin", "--origin",
-                   "--antialias", "--width", "--preset", "--output"};
+    spec.valued = {"--face",       "--size",  "--style",  "--chars",  "--filter",
+                   "--user-chars", "--pitch", "--cell",   "--margin", "--origin",
+                   "--antialias",  "--width", "--preset", "--output"};
     spec.flags = {"--fnt", "--list", "--json", "--save-settings", "--no-settings"};
     spec.aliases = {{"-o", "--output"}};
     CliArgs args;
@@ -198,27 +198,37 @@ int cmdFont(const std::vector<std::string>& argv) {
     if (auto v = args.value("--face")) preset.fontName = *v;
     if (auto v = args.value("--size")) {
         long n;
-        if (!cliParseInt(*v, 1, 1000, n)) return bad("--size must be 1..1000 points, not '" + *v + "'");
+        if (!cliParseInt(*v, 1, 1000, n))
+            return bad("--size must be 1..1000 points, not '" + *v + "'");
         preset.fontSize = int(n);
     }
     if (auto v = args.value("--style")) {
-        if (*v == "regular") preset.fontStyle = 0;
-        else if (*v == "bold") preset.fontStyle = 1;
-        else if (*v == "italic") preset.fontStyle = 2;
-        else if (*v == "bolditalic") preset.fontStyle = 3;
-        else return bad("--style must be regular, bold, italic or bolditalic, not '" + *v + "'");
+        if (*v == "regular")
+            preset.fontStyle = 0;
+        else if (*v == "bold")
+            preset.fontStyle = 1;
+        else if (*v == "italic")
+            preset.fontStyle = 2;
+        else if (*v == "bolditalic")
+            preset.fontStyle = 3;
+        else
+            return bad("--style must be regular, bold, italic or bolditalic, not '" + *v + "'");
     }
     if (auto v = args.value("--chars")) {
-        if (*v == "7bit") preset.char8 = 0;
-        else if (*v == "8bit") preset.char8 = 1;
-        else return bad("--chars must be 7bit or 8bit, not '" + *v + "'");
+        if (*v == "7bit")
+            preset.char8 = 0;
+        else if (*v == "8bit")
+            preset.char8 = 1;
+        else
+            return bad("--chars must be 7bit or 8bit, not '" + *v + "'");
     }
     if (auto v = args.value("--filter")) {
         int filter = 0;
         size_t start = 0;
         for (;;) {
             const size_t comma = v->find(',', start);
-            const std::string name = v->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            const std::string name =
+                v->substr(start, comma == std::string::npos ? std::string::npos : comma - start);
             const auto bits = fontFilterFromName(name);
             if (!bits) return bad("--filter: unknown character class '" + name + "'");
             filter |= *bits;
@@ -239,9 +249,12 @@ int cmdFont(const std::vector<std::string>& argv) {
         preset.filter |= FONT_FILTER_ONEOF;
     }
     if (auto v = args.value("--pitch")) {
-        if (*v == "fixed") preset.pitch = 0;
-        else if (*v == "variable") preset.pitch = 1;
-        else return bad("--pitch must be fixed or variable, not '" + *v + "'");
+        if (*v == "fixed")
+            preset.pitch = 0;
+        else if (*v == "variable")
+            preset.pitch = 1;
+        else
+            return bad("--pitch must be fixed or variable, not '" + *v + "'");
     }
     if (auto v = args.value("--cell")) {
         if (*v == "auto") {
@@ -267,15 +280,22 @@ int cmdFont(const std::vector<std::string>& argv) {
         if (!parseOrigin(*v, preset.origin)) return bad("--origin: unknown placement '" + *v + "'");
     }
     if (auto v = args.value("--antialias")) {
-        if (*v == "none") preset.antialias = 0;
-        else if (*v == "2x2") preset.antialias = 1;
-        else if (*v == "4x4") preset.antialias = 2;
-        else return bad("--antialias must be none, 2x2 or 4x4, not '" + *v + "'");
+        if (*v == "none")
+            preset.antialias = 0;
+        else if (*v == "2x2")
+            preset.antialias = 1;
+        else if (*v == "4x4")
+            preset.antialias = 2;
+        else
+            return bad("--antialias must be none, 2x2 or 4x4, not '" + *v + "'");
     }
     if (auto v = args.value("--width")) {
-        if (*v == "256") preset.textureWidth = 0;
-        else if (*v == "512") preset.textureWidth = 1;
-        else return bad("--width must be 256 or 512, not '" + *v + "'");
+        if (*v == "256")
+            preset.textureWidth = 0;
+        else if (*v == "512")
+            preset.textureWidth = 1;
+        else
+            return bad("--width must be 256 or 512, not '" + *v + "'");
     }
 
     FontCliPrompts prompts;

@@ -8,11 +8,16 @@ int cmdInfo(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.flags = {"--json"};
     CliArgs args;
-    if (auto status = cliParseCommand("info", argv, spec, [] {
-        std::printf("usage: tarquil-cli info FILE... [--json]\n\n"
+    if (auto status = cliParseCommand(
+            "info", argv, spec,
+            [] {
+                std::printf(
+                    "usage: tarquil-cli info FILE... [--json]\n\n"
                     "Prints for each file the detected type code and name, the size, the file's own\n"
                     "pixel format, the number of mipmap levels and the number of frames.\n");
-    }, args)) return *status;
+            },
+            args))
+        return *status;
     if (args.positional().empty()) {
         cliError("info: no file given (see tarquil-cli info --help)");
         return CLI_USAGE;

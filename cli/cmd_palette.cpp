@@ -17,19 +17,24 @@ const char* kindName(TxPaletteKind kind) {
     }
 }
 
-} // namespace
+}  // namespace
 
 int cmdPalette(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.flags = {"--json"};
     CliArgs args;
-    if (auto status = cliParseCommand("palette", argv, spec, [] {
-        std::printf("usage: tarquil-cli palette FILE [--json]\n\n"
+    if (auto status = cliParseCommand(
+            "palette", argv, spec,
+            [] {
+                std::printf(
+                    "usage: tarquil-cli palette FILE [--json]\n\n"
                     "Reads a palette file (JASC-PAL, GIMP palette, RIFF PAL, the colour table of an\n"
                     "8-bit .bmp file, or a raw 768- or 772-byte table) and prints its 256 entries,\n"
                     "one a line: index, red, green, blue and the colour as #rrggbb. Entries the file\n"
                     "does not set are 0. Text palette components outside 0..255 are clamped.\n");
-    }, args)) return *status;
+            },
+            args))
+        return *status;
     if (args.positional().size() != 1) {
         cliError("palette: give exactly one FILE (see tarquil-cli palette --help)");
         return CLI_USAGE;

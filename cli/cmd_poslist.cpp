@@ -31,16 +31,20 @@ int cmdPoslist(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
     spec.flags = {"--json"};
     CliArgs args;
-    if (auto status = cliParseCommand("poslist", argv, spec, [] {
-        std::printf(
-            "usage: tarquil-cli poslist IMAGE [--json]\n\n"
-            "Lists the named rectangles of IMAGE's position list, read as the editor reads it:\n"
-            "from IMAGE_pos.txt beside the image (e.g. sprites.tga_pos.txt), or else from\n"
-            "IMAGE_pos.tmp in the temporary folder ($TMPDIR or /tmp). Rectangles are normalised\n"
-            "and clipped to the image (one frame of a multi-frame file); empty ones are dropped.\n"
-            "Each line shows name: x1:y1-x2:y2  widthxheight (right and bottom exclusive).\n"
-            "--json prints the image, the file read and the items as a JSON object.\n");
-    }, args)) return *status;
+    if (auto status = cliParseCommand(
+            "poslist", argv, spec,
+            [] {
+                std::printf(
+                    "usage: tarquil-cli poslist IMAGE [--json]\n\n"
+                    "Lists the named rectangles of IMAGE's position list, read as the editor reads it:\n"
+                    "from IMAGE_pos.txt beside the image (e.g. sprites.tga_pos.txt), or else from\n"
+                    "IMAGE_pos.tmp in the temporary folder ($TMPDIR or /tmp). Rectangles are normalised\n"
+                    "and clipped to the image (one frame of a multi-frame file); empty ones are dropped.\n"
+                    "Each line shows name: x1:y1-x2:y2  widthxheight (right and bottom exclusive).\n"
+                    "--json prints the image, the file read and the items as a JSON object.\n");
+            },
+            args))
+        return *status;
     if (args.positional().size() != 1) {
         cliError("poslist: give exactly one IMAGE (see tarquil-cli poslist --help)");
         return CLI_USAGE;
@@ -48,7 +52,7 @@ int cmdPoslist(const std::vector<std::string>& argv) {
     const std::string& image = args.positional()[0];
     CliImagePositions ip;
     const int rc = cliLoadImagePositions("poslist", image, ip);
-    if (rc != CLI_OK && ip.width == 0) return rc; // the image itself could not be read
+    if (rc != CLI_OK && ip.width == 0) return rc;  // the image itself could not be read
     const PositionList& list = ip.list;
     if (args.has("--json")) {
         std::printf("{\"image\": %s, \"width\": %d, \"height\": %d, \"positionFile\": %s, "

@@ -8,7 +8,7 @@
 #include "model/position_list.h"
 
 struct CliImagePositions {
-    int width = 0; // frame size: multi-frame files count one frame
+    int width = 0;  // frame size: multi-frame files count one frame
     int height = 0;
     PositionList list;
     PositionLoadResult load;

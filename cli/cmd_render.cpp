@@ -44,16 +44,17 @@ bool parsePair(const std::string& text, char sep, long min, long max, long& a, l
            cliParseInt(text.substr(at + 1), min, max, b);
 }
 
-} // namespace
+}  // namespace
 
 int cmdRender(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
-    spec.valued = {"--frame", "--zoom", "--channels", "--grid", "--grid-size", "--grid-offset",
-                   "--grid-colour", "--selection"};
+    spec.valued = {"--frame",     "--zoom",        "--channels",    "--grid",
+                   "--grid-size", "--grid-offset", "--grid-colour", "--selection"};
     spec.aliases = {{"--grid-color", "--grid-colour"}};
     CliArgs args;
     if (auto status = cliParseCommand("render", argv, spec, kHelp, args)) return *status;
-    if (args.positional().size() != 2) return usage("expected IN and OUT (see tarquil-cli render --help)");
+    if (args.positional().size() != 2)
+        return usage("expected IN and OUT (see tarquil-cli render --help)");
     const std::string& in = args.positional()[0];
     const std::string& out = args.positional()[1];
     const int outType = cliWritableTypeForPath(out);
@@ -70,18 +71,20 @@ int cmdRender(const std::vector<std::string>& argv) {
         static const struct {
             const char* name;
             int set;
-        } sets[] = {{"rgb", 7}, {"r", 4}, {"g", 2}, {"b", 1}, {"rg", 6}, {"rb", 5}, {"gb", 3},
-                    {"alpha", CHANNEL_MASK}};
+        } sets[] = {{"rgb", 7}, {"r", 4},  {"g", 2},  {"b", 1},
+                    {"rg", 6},  {"rb", 5}, {"gb", 3}, {"alpha", CHANNEL_MASK}};
         channels = -1;
         for (const auto& s : sets)
             if (*v == s.name) channels = s.set;
-        if (channels < 0) return usage("--channels must be rgb, r, g, b, rg, rb, gb or alpha, not '" + *v + "'");
+        if (channels < 0)
+            return usage("--channels must be rgb, r, g, b, rg, rb, gb or alpha, not '" + *v + "'");
     }
     const auto grid = args.value("--grid");
     if (grid && *grid != "normal" && *grid != "iso")
         return usage("--grid must be normal or iso, not '" + *grid + "'");
     for (const char* o : {"--grid-size", "--grid-offset", "--grid-colour"})
-        if (args.has(o) && !grid) return usage(std::string(o) + " needs --grid normal or --grid iso");
+        if (args.has(o) && !grid)
+            return usage(std::string(o) + " needs --grid normal or --grid iso");
 
     SettingsStore& settings = cliSettings();
     ViewPreferences prefs;
@@ -111,7 +114,8 @@ int cmdRender(const std::vector<std::string>& argv) {
         std::string t = *v;
         if (t.rfind("0x", 0) == 0 || t.rfind("0X", 0) == 0) t = t.substr(2);
         char* end = nullptr;
-        const unsigned long rgb = t.empty() || t.size() > 6 ? 0x1000000ul : std::strtoul(t.c_str(), &end, 16);
+        const unsigned long rgb =
+            t.empty() || t.size() > 6 ? 0x1000000ul : std::strtoul(t.c_str(), &end, 16);
         if (rgb > 0xFFFFFFul || !end || *end)
             return usage("--grid-colour must be 0xRRGGBB, not '" + *v + "'");
         // The view keeps the colour as the colour chooser gives it: 0x00BBGGRR.
@@ -124,7 +128,8 @@ int cmdRender(const std::vector<std::string>& argv) {
         for (int i = 0; i < 4; ++i) {
             const size_t to = i < 3 ? v->find(',', from) : v->size();
             long value = 0;
-            if (to == std::string::npos || !cliParseInt(v->substr(from, to - from), i < 2 ? 0 : 1, 1 << 20, value))
+            if (to == std::string::npos ||
+                !cliParseInt(v->substr(from, to - from), i < 2 ? 0 : 1, 1 << 20, value))
                 break;
             n.push_back(value);
             from = to + 1;
@@ -138,7 +143,8 @@ int cmdRender(const std::vector<std::string>& argv) {
     CliPrompts prompts("render");
     auto seq = std::make_unique<FrameSequence>();
     SequenceLoadReport report;
-    if (loadSequence(*seq, in, prompts, appPalette().argb(), &report) != SEQ_OK || seq->count() == 0) {
+    if (loadSequence(*seq, in, prompts, appPalette().argb(), &report) != SEQ_OK ||
+        seq->count() == 0) {
         cliError(in + ": " + (report.error.empty() ? "cannot be read" : report.error));
         return CLI_FILE_ERROR;
     }
@@ -157,8 +163,8 @@ int cmdRender(const std::vector<std::string>& argv) {
     }
     const std::string size = std::to_string(w) + "x" + std::to_string(h);
     if (grid && (g.xOffset >= w || g.yOffset >= h))
-        return usage("--grid-offset " + std::to_string(g.xOffset) + "," + std::to_string(g.yOffset) +
-                     " lies outside the " + size + " picture");
+        return usage("--grid-offset " + std::to_string(g.xOffset) + "," +
+                     std::to_string(g.yOffset) + " lies outside the " + size + " picture");
     if (!selection.empty() && (selection.right > w || selection.bottom > h))
         return usage("--selection lies outside the " + size + " picture");
     const int64_t ow = int64_t(w) * zoom, oh = int64_t(h) * zoom;
@@ -181,7 +187,8 @@ int cmdRender(const std::vector<std::string>& argv) {
     renderView(view, shown);
     Frame picture;
     if (shown.empty() || picture.createBlank(shown.width(), shown.height()) != 0) {
-        cliError("render: out of memory for a " + std::to_string(ow) + "x" + std::to_string(oh) + " picture");
+        cliError("render: out of memory for a " + std::to_string(ow) + "x" + std::to_string(oh) +
+                 " picture");
         return CLI_FILE_ERROR;
     }
     std::memcpy(picture.pixels(), shown.pixels(), size_t(ow) * size_t(oh) * 4);

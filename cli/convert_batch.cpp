@@ -6,10 +6,10 @@
 #include <mutex>
 #include <thread>
 
-#include "model/frame_sequence.h"
-#include "model/frame_writers.h"
 #include "cli/cli.h"
 #include "model/app_palette.h"
+#include "model/frame_sequence.h"
+#include "model/frame_writers.h"
 
 std::string convertBatchTarget(const std::string& input, const std::string& outDir,
                                const std::string& extension) {
@@ -47,10 +47,12 @@ int convertBatch(const ConvertBatchJob& job) {
             Frame frame;
             std::string message;
             if (frame.load(in, palette) != FE_OK) {
-                message = in + ": " + (frame.loadError().empty() ? "cannot be read" : frame.loadError());
+                message =
+                    in + ": " + (frame.loadError().empty() ? "cannot be read" : frame.loadError());
             } else {
                 std::string reason;
-                if (writeFrameAs(frame, job.fileType, target, frame.loadedFrameCount(), &reason) != 0)
+                if (writeFrameAs(frame, job.fileType, target, frame.loadedFrameCount(), &reason) !=
+                    0)
                     message = target + ": " + (reason.empty() ? "cannot be written" : reason);
             }
             if (!message.empty()) failed.fetch_add(1);

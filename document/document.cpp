@@ -45,7 +45,7 @@ std::string replaceExtension(const std::string& path, const char* ext) {
     return path + ext;
 }
 
-} // namespace
+}  // namespace
 
 PendingNewDocument& pendingNewDocument() {
     static PendingNewDocument pending;
@@ -219,7 +219,8 @@ bool CBitmapDoc::saveAs(Prompts& prompts, Progress* progress) {
         int type;
     } kEntries[6] = {{".tga", TX_TYPE_TGA}, {".png", TX_TYPE_PNG}, {".bmp", TX_TYPE_BMP},
                      {".bmp", TX_TYPE_BMP}, {".pcx", TX_TYPE_PCX}, {".spr", TX_TYPE_SPR}};
-    const int entry = choice->filterIndex >= 1 && choice->filterIndex <= 6 ? choice->filterIndex : 1;
+    const int entry =
+        choice->filterIndex >= 1 && choice->filterIndex <= 6 ? choice->filterIndex : 1;
     const std::string target = replaceExtension(choice->path, kEntries[entry - 1].ext);
     const int newType = kEntries[entry - 1].type;
 

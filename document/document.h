@@ -162,9 +162,9 @@ public:
     // made through the pending request, with one position item per character and no undo. The
     // measured cell size goes back into `preset` where its cell size is 0. Null after a reported
     // failure; `layout`, when given, receives the glyph metrics and kerning (font descriptors).
-    static CBitmapDoc* generateFontTexture(
-        FontPreset& preset, Prompts& prompts,
-        const std::function<CBitmapDoc*(Prompts&)>& newDocument, FontLayout* layout = nullptr);
+    static CBitmapDoc* generateFontTexture(FontPreset& preset, Prompts& prompts,
+                                           const std::function<CBitmapDoc*(Prompts&)>& newDocument,
+                                           FontLayout* layout = nullptr);
     // -- end tools --
 
     // Clipboard edits (defined in document/document_clipboard.cpp).

@@ -20,7 +20,7 @@ void pasteFrame(const Frame& src, Frame& dst, int x, int y, int w, int h) {
     }
 }
 
-} // namespace
+}  // namespace
 
 bool CBitmapDoc::paste(const FrameSequence& buffer, int x, int y) {
     FrameSequence* seq = frames_.get();

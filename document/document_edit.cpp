@@ -135,7 +135,7 @@ bool surfaceForFrame(ImageBuffer& mask, const Frame& f) {
     return maskFromAlphaGrey(mask, f);
 }
 
-} // namespace
+}  // namespace
 
 bool CBitmapDoc::maskClear(ImageBuffer& mask) {
     Frame* f = frames_ ? frames_->currentFrame() : nullptr;

@@ -17,7 +17,7 @@ bool hasExtension(const std::string& path) {
     return dot != std::string::npos && (slash == std::string::npos || dot > slash);
 }
 
-} // namespace
+}  // namespace
 
 int CBitmapDoc::exportTexture(Prompts& prompts, SettingsStore& store) {
     ExportTextureSettings settings = loadExportTextureSettings(store);
@@ -35,8 +35,8 @@ int CBitmapDoc::exportTexture(Prompts& prompts, SettingsStore& store) {
         entry = 2;
         defaultExt = ".tex";
     }
-    auto choice = prompts.saveFile("Export 3df MipMap", kExportFilter,
-                                   path_.directory + path_.name, entry);
+    auto choice =
+        prompts.saveFile("Export 3df MipMap", kExportFilter, path_.directory + path_.name, entry);
     if (!choice) return -1;
     std::string target = choice->path;
     if (!hasExtension(target)) target += defaultExt;
@@ -55,7 +55,8 @@ int CBitmapDoc::exportTexture(Prompts& prompts, SettingsStore& store) {
     prompts.busy(false);
     // The writer's own texts come first ("Warning: Mipmapping disabled, not power of 2", "Abort:
     // Not power of 2 on a side", ...), then the command's verdict.
-    for (const std::string& w : report.warnings) prompts.message(w, MsgIcon::Warning, MsgButtons::Ok);
+    for (const std::string& w : report.warnings)
+        prompts.message(w, MsgIcon::Warning, MsgButtons::Ok);
     if (result != TX_EXPORT_OK) {
         if (!report.error.empty()) prompts.message(report.error, MsgIcon::Error, MsgButtons::Ok);
         prompts.message("Export failed", MsgIcon::Error, MsgButtons::Ok);

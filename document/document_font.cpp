@@ -23,11 +23,11 @@ const char* styleName(int style) {
     }
 }
 
-} // namespace
+}  // namespace
 
-CBitmapDoc* CBitmapDoc::generateFontTexture(
-    FontPreset& preset, Prompts& prompts,
-    const std::function<CBitmapDoc*(Prompts&)>& newDocument, FontLayout* layout) {
+CBitmapDoc* CBitmapDoc::generateFontTexture(FontPreset& preset, Prompts& prompts,
+                                            const std::function<CBitmapDoc*(Prompts&)>& newDocument,
+                                            FontLayout* layout) {
     BusyCursor busy(prompts);
     FontLayout local;
     FontLayout& L = layout ? *layout : local;
@@ -56,8 +56,8 @@ CBitmapDoc* CBitmapDoc::generateFontTexture(
         return nullptr;
     }
 
-    fontCoverageToPixels(L.coverage.data(), L.coverage.size(), preset.textColor,
-                         preset.backColor, frame->pixels());
+    fontCoverageToPixels(L.coverage.data(), L.coverage.size(), preset.textColor, preset.backColor,
+                         frame->pixels());
     doc->discardSnapshots();
     if (L.shift > 0) {
         FrameSequence& seq = *doc->frames();

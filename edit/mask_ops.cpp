@@ -26,11 +26,9 @@ bool prepare(ImageBuffer& mask, const Frame& frame, const uint32_t*& pixels, siz
     return true;
 }
 
-} // namespace
+}  // namespace
 
-uint8_t maskLuminance(uint32_t pixel) {
-    return uint8_t(luminanceOf(pixel));
-}
+uint8_t maskLuminance(uint32_t pixel) { return uint8_t(luminanceOf(pixel)); }
 
 bool ensureMaskSurface(ImageBuffer& mask, int width, int height) {
     if (!mask.empty() && mask.width() == width && mask.height() == height) return true;
@@ -59,8 +57,7 @@ bool maskIntensity(ImageBuffer& mask, const Frame& frame) {
     size_t n;
     if (!prepare(mask, frame, p, n)) return false;
     uint32_t* m = mask.pixels();
-    for (size_t k = 0; k < n; ++k)
-        m[k] = (m[k] & 0xFF000000u) | luminanceOf(p[k]) * 0x010101u;
+    for (size_t k = 0; k < n; ++k) m[k] = (m[k] & 0xFF000000u) | luminanceOf(p[k]) * 0x010101u;
     return true;
 }
 
@@ -95,15 +92,13 @@ void applyBorderRule(ImageBuffer& mask) {
     uint8_t* mid = up + pitch;
     uint8_t* down = mid + pitch;
     auto match = [&](uint8_t* f, const uint32_t* row) {
-        for (size_t x = 0; x < pitch; ++x)
-            f[x] = row[x] == ref;
+        for (size_t x = 0; x < pitch; ++x) f[x] = row[x] == ref;
     };
     match(up, m);
     match(mid, m + pitch);
     for (int y = 1; y < h - 1; ++y) {
         match(down, m + size_t(y + 1) * pitch);
-        for (size_t x = 0; x < pitch; ++x)
-            column[x] = up[x] | mid[x] | down[x];
+        for (size_t x = 0; x < pitch; ++x) column[x] = up[x] | mid[x] | down[x];
         uint32_t* row = m + size_t(y) * pitch;
         for (size_t x = 1; x + 1 < pitch; ++x)
             row[x] = (column[x - 1] | column[x] | column[x + 1]) ? row[x] : 0xFFFFFFFFu;
@@ -126,31 +121,21 @@ bool maskFromKeyColour(ImageBuffer& mask, const Frame& frame, uint32_t key) {
     if (!prepare(mask, frame, p, n)) return false;
     key &= 0x00FFFFFFu;
     uint32_t* m = mask.pixels();
-    for (size_t k = 0; k < n; ++k)
-        m[k] = (p[k] & 0x00FFFFFFu) == key ? 0u : 0x00FFFFFFu;
+    for (size_t k = 0; k < n; ++k) m[k] = (p[k] & 0x00FFFFFFu) == key ? 0u : 0x00FFFFFFu;
     return true;
 }
 
-void maskClear(ImageBuffer& mask) {
-    mask.andAll(0);
-}
+void maskClear(ImageBuffer& mask) { mask.andAll(0); }
 
-void maskInvert(ImageBuffer& mask) {
-    mask.xorAll(0xFF000000u);
-}
+void maskInvert(ImageBuffer& mask) { mask.xorAll(0xFF000000u); }
 
 bool rebuildMask(ImageBuffer& mask, const Frame& frame, int kind, uint8_t bias) {
     switch (kind) {
-    case MASK_ALPHA:
-        return maskFromAlphaGrey(mask, frame);
-    case MASK_ONE_BIT:
-        return maskOneBit(mask, frame, bias);
-    case MASK_INTENSITY:
-        return maskIntensity(mask, frame);
-    case MASK_BORDER:
-        return maskBorder(mask, frame);
-    default:
-        return false;
+    case MASK_ALPHA: return maskFromAlphaGrey(mask, frame);
+    case MASK_ONE_BIT: return maskOneBit(mask, frame, bias);
+    case MASK_INTENSITY: return maskIntensity(mask, frame);
+    case MASK_BORDER: return maskBorder(mask, frame);
+    default: return false;
     }
 }
 

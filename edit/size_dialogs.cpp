@@ -18,9 +18,7 @@ int sizeDialogRound(double v) {
     return n == 0 ? 1 : n;
 }
 
-bool sizeFieldValid(long value) {
-    return value >= SIZE_FIELD_MIN && value <= SIZE_FIELD_MAX;
-}
+bool sizeFieldValid(long value) { return value >= SIZE_FIELD_MIN && value <= SIZE_FIELD_MAX; }
 
 std::string sizeRangeMessage(long min, long max) {
     return "Please enter an integer between " + std::to_string(min) + " and " +

@@ -6,8 +6,8 @@
 
 // The two check boxes the dialogs share; off at program start, kept for the run, never saved.
 struct ImageDialogFlags {
-    bool preserveAspect = false; // "Scale" and "Resize"
-    bool centreImage = false;    // "Resize"
+    bool preserveAspect = false;  // "Scale" and "Resize"
+    bool centreImage = false;     // "Resize"
 };
 ImageDialogFlags& imageDialogFlags();
 
@@ -29,7 +29,7 @@ std::string sizeRangeMessage(long min, long max);
 // Width and Height of one dialog with the preserve-aspect-ratio rule. The ratio is fixed when the
 // dialog opens (width / height of the current frame).
 class SizeDialogModel {
-  public:
+public:
     SizeDialogModel(int width, int height, bool preserveAspect);
 
     // The person typed a value into Width / Height; with the rule on the other field follows.
@@ -47,7 +47,7 @@ class SizeDialogModel {
     // Both fields in range, so OK may close the dialog.
     bool valid() const { return sizeFieldValid(width_) && sizeFieldValid(height_); }
 
-  private:
+private:
     enum class Edited { None, Width, Height };
     void follow();
 

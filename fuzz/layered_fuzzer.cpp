@@ -30,7 +30,7 @@ void readWith(TxProbeFn probe, TxBodyFn body, const uint8_t* data, size_t size, 
         txConvertLevelToArgb8888(mip, 0, reinterpret_cast<uint32_t*>(out.data[0]));
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     readWith(psdProbe, psdBody, data, size, 0);

@@ -25,7 +25,7 @@ void paletteNeeded(const uint32_t* palette) {
         if (p && p->argb() == palette) p->resolve();
 }
 
-} // namespace
+}  // namespace
 
 void AppPalette::loadOnFirstUse(std::function<void(AppPalette&)> loader) {
     std::lock_guard<std::recursive_mutex> lock(loadMutex());

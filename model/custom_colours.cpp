@@ -5,8 +5,7 @@
 const char* const kCustomColourSection = "GridColor";
 
 CustomColours::CustomColours() {
-    for (int i = 0; i < kCount; ++i)
-        colours[i] = uint32_t(15000 - 1000 * i);
+    for (int i = 0; i < kCount; ++i) colours[i] = uint32_t(15000 - 1000 * i);
 }
 
 void CustomColours::load(const SettingsStore& store) {

@@ -6,7 +6,7 @@
 
 #include "model/ports.h"
 
-extern const char* const kCustomColourSection; // "GridColor"
+extern const char* const kCustomColourSection;  // "GridColor"
 
 struct CustomColours {
     static constexpr int kCount = 16;
@@ -24,6 +24,4 @@ struct CustomColours {
 constexpr uint32_t colourRefToRgb(uint32_t c) {
     return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
 }
-constexpr uint32_t rgbToColourRef(uint32_t c) {
-    return colourRefToRgb(c);
-}
+constexpr uint32_t rgbToColourRef(uint32_t c) { return colourRefToRgb(c); }

@@ -7,13 +7,13 @@
 #include <vector>
 
 struct DocumentType {
-    int id;                 // 103..116
-    const char* typeName;   // shown by a type chooser
-    const char* filterName; // "3df Textures (*.3df)"
-    const char* extension;  // ".3df"
-    const char* shellType;  // "Tarquil_3DF"
-    const char* shellName;  // "3DF Texture File"
-    const char* mimeType;   // the desktop's type for the extension
+    int id;                  // 103..116
+    const char* typeName;    // shown by a type chooser
+    const char* filterName;  // "3df Textures (*.3df)"
+    const char* extension;   // ".3df"
+    const char* shellType;   // "Tarquil_3DF"
+    const char* shellName;   // "3DF Texture File"
+    const char* mimeType;    // the desktop's type for the extension
 };
 
 const std::vector<DocumentType>& documentTypes();

@@ -22,18 +22,12 @@ const ExportFormatChoice kExportFormatChoices[kExportFormatCount] = {
 };
 
 const char* const kExportMipmapChoices[12] = {
-    "Do not generate MIPmaps",
-    "Automatically  generate all MIPmap levels",
-    "1 mipmap level",
-    "2 mipmap level",
-    "3 mipmap level",
-    "4 mipmap level",
-    "5 mipmap level",
-    "6 mipmap level",
-    "7 mipmap level",
-    "8 mipmap level",
-    "9 mipmap level",
-    "Generate mipmaps till the dimension is less than size",
+    "Do not generate MIPmaps", "Automatically  generate all MIPmap levels",
+    "1 mipmap level",          "2 mipmap level",
+    "3 mipmap level",          "4 mipmap level",
+    "5 mipmap level",          "6 mipmap level",
+    "7 mipmap level",          "8 mipmap level",
+    "9 mipmap level",          "Generate mipmaps till the dimension is less than size",
 };
 
 const char* const kExportResampleChoices[10] = {
@@ -52,7 +46,8 @@ const char* const kExportResampleChoices[10] = {
 const int kExportAspects[7][2] = {{8, 1}, {4, 1}, {2, 1}, {1, 1}, {1, 2}, {1, 4}, {1, 8}};
 
 int exportFormatCode(int index) {
-    return (index >= 0 && index < kExportFormatCount) ? kExportFormatChoices[index].code : TX_FMT_RGB565;
+    return (index >= 0 && index < kExportFormatCount) ? kExportFormatChoices[index].code
+                                                      : TX_FMT_RGB565;
 }
 
 int exportFormatIndex(int code) {
@@ -65,16 +60,22 @@ namespace {
 
 using Field = SettingsField<ExportTextureSettings>;
 const Field kFields[] = {
-    {"bSave", &ExportTextureSettings::save},     {"bSwap", &ExportTextureSettings::swap},
-    {"bComment", &ExportTextureSettings::comment}, {"bHdr", &ExportTextureSettings::header},
-    {"Format", &ExportTextureSettings::format},  {"Mipmap", &ExportTextureSettings::mipmap},
-    {"Resample", &ExportTextureSettings::resample}, {"Dither", &ExportTextureSettings::dither},
-    {"Ncc", &ExportTextureSettings::ncc},        {"MMsz", &ExportTextureSettings::mipmapSize},
-    {"Width", &ExportTextureSettings::width},    {"Height", &ExportTextureSettings::height},
+    {"bSave", &ExportTextureSettings::save},
+    {"bSwap", &ExportTextureSettings::swap},
+    {"bComment", &ExportTextureSettings::comment},
+    {"bHdr", &ExportTextureSettings::header},
+    {"Format", &ExportTextureSettings::format},
+    {"Mipmap", &ExportTextureSettings::mipmap},
+    {"Resample", &ExportTextureSettings::resample},
+    {"Dither", &ExportTextureSettings::dither},
+    {"Ncc", &ExportTextureSettings::ncc},
+    {"MMsz", &ExportTextureSettings::mipmapSize},
+    {"Width", &ExportTextureSettings::width},
+    {"Height", &ExportTextureSettings::height},
     {"Comment", nullptr, &ExportTextureSettings::commentText},
 };
 
-} // namespace
+}  // namespace
 
 ExportTextureSettings loadExportTextureSettings(const SettingsStore& store) {
     ExportTextureSettings s;
@@ -123,7 +124,9 @@ TxExportOptions exportOptionsFromSettings(const ExportTextureSettings& s) {
         o.levelLimit = s.mipmapSize < 1 ? 1 : s.mipmapSize;
     }
 
-    o.dither = s.dither == 1 ? TX_DITHER_ERR_DIFFUSION : s.dither == 2 ? TX_DITHER_ORDERED : TX_DITHER_NONE;
+    o.dither = s.dither == 1   ? TX_DITHER_ERR_DIFFUSION
+               : s.dither == 2 ? TX_DITHER_ORDERED
+                               : TX_DITHER_NONE;
     o.ncc = s.ncc == 1 ? TX_NCC_HEURISTIC : TX_NCC_STATISTIC;
     o.comment = s.comment ? 1 : 0;
     if (o.output == TX_OUTPUT_3DF && o.format != TX_FMT_ARGB8888) o.comment = 0;

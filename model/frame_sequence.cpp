@@ -25,7 +25,9 @@ int Frame::createBlank(int width, int height) {
     return FE_OK;
 }
 
-uint32_t* Frame::pixels() { return hasPixels() ? reinterpret_cast<uint32_t*>(mip_.data[0]) : nullptr; }
+uint32_t* Frame::pixels() {
+    return hasPixels() ? reinterpret_cast<uint32_t*>(mip_.data[0]) : nullptr;
+}
 
 const uint32_t* Frame::pixels() const {
     return hasPixels() ? reinterpret_cast<const uint32_t*>(mip_.data[0]) : nullptr;
@@ -74,10 +76,26 @@ int Frame::copyRect(const Frame& src, const TxRect& a, const TxRect& b) {
     // Clip the source rectangle to the source frame, then the destination to this frame.
     int sx = a.left, sy = a.top, w = a.width(), h = a.height();
     int dx = b.left, dy = b.top;
-    if (sx < 0) { w += sx; dx -= sx; sx = 0; }
-    if (sy < 0) { h += sy; dy -= sy; sy = 0; }
-    if (dx < 0) { w += dx; sx -= dx; dx = 0; }
-    if (dy < 0) { h += dy; sy -= dy; dy = 0; }
+    if (sx < 0) {
+        w += sx;
+        dx -= sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        h += sy;
+        dy -= sy;
+        sy = 0;
+    }
+    if (dx < 0) {
+        w += dx;
+        sx -= dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        h += dy;
+        sy -= dy;
+        dy = 0;
+    }
     w = std::min({w, src.width() - sx, width() - dx});
     h = std::min({h, src.height() - sy, height() - dy});
     if (w <= 0 || h <= 0) return FE_OK;
@@ -210,7 +228,7 @@ int lastContent(const uint32_t* row, int from, int to, uint32_t background, uint
     return from - 1;
 }
 
-} // namespace
+}  // namespace
 
 const uint32_t* Frame::argb() const {
     if (mip_.format != TX_FMT_ARGB8888 || !hasPixels() || mip_.width <= 0 || mip_.height <= 0)
@@ -289,8 +307,14 @@ int Frame::resizeCanvas(int newWidth, int newHeight, bool centre) {
     uint32_t* block = newPixels(newWidth, newHeight, true);
     if (!block) return FE_CANVAS_NO_MEMORY;
     int sx = 0, sy = 0;
-    if (dx < 0) { sx = -dx; dx = 0; }
-    if (dy < 0) { sy = -dy; dy = 0; }
+    if (dx < 0) {
+        sx = -dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        sy = -dy;
+        dy = 0;
+    }
     const int cw = std::min(w - sx, newWidth - dx), ch = std::min(h - sy, newHeight - dy);
     for (int y = 0; y < ch; ++y)
         std::memcpy(block + size_t(dy + y) * size_t(newWidth) + size_t(dx),

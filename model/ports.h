@@ -19,15 +19,15 @@ enum class MsgResult { Ok, Cancel, Yes, No };
 struct SequenceLoadOptions {
     int frames = 1;  // "Load N Frames", 1..100
     int mode = 1;
-    int every = 1;   // "Every Nth Frame", 1..100
+    int every = 1;  // "Every Nth Frame", 1..100
 };
 
 // "Sequence save options": mode 0 all frames, 1 range.
 struct SequenceSaveOptions {
     int increment = 1;
-    int firstNumber = 0;  // 0..65536
-    int startFrame = 1;   // 1-based, 0..65565
-    int framesToSave = 1; // 1..655536
+    int firstNumber = 0;   // 0..65536
+    int startFrame = 1;    // 1-based, 0..65565
+    int framesToSave = 1;  // 1..655536
     int mode = 0;
     bool singleFile = false;
 };
@@ -85,8 +85,7 @@ public:
     // Save dialog with a "Name|*.ext|..." filter list; `initialPath` is the suggested name.
     virtual std::optional<FileChoice> saveFile(const std::string& /*title*/,
                                                const std::string& /*filter*/,
-                                               const std::string& initialPath,
-                                               int filterIndex) {
+                                               const std::string& initialPath, int filterIndex) {
         return FileChoice{initialPath, filterIndex};
     }
     virtual std::optional<PaletteChoice> paletteOptions() { return PaletteChoice{}; }

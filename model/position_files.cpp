@@ -9,9 +9,9 @@
 namespace {
 
 struct SplitPath {
-    std::string dir;  // with its trailing slash, or empty
-    std::string base; // file name without the extension
-    std::string ext;  // from the last dot of the file name, dot included
+    std::string dir;   // with its trailing slash, or empty
+    std::string base;  // file name without the extension
+    std::string ext;   // from the last dot of the file name, dot included
 };
 
 SplitPath splitPath(const std::string& path) {
@@ -61,8 +61,7 @@ bool isCSpace(char c) {
 // As %d reads: white space, an optional sign, at least one digit. Values beyond 32 bits saturate
 // (the clamp to the image follows anyway).
 bool readInt(const char*& p, const char* end, int32_t& v) {
-    while (p < end && isCSpace(*p))
-        ++p;
+    while (p < end && isCSpace(*p)) ++p;
     bool neg = false;
     if (p < end && (*p == '+' || *p == '-')) {
         neg = *p == '-';
@@ -87,7 +86,7 @@ bool appendClamped(PositionList& list, TxRect r, const std::string& name, int w,
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string positionTempDirectory() {
     const char* t = std::getenv("TMPDIR");
@@ -187,8 +186,7 @@ bool parsePositionLine(std::string_view line, TxRect& rect, std::string& name) {
     rect = TxRect{v[0], v[1], v[2], v[3]};
     name.assign(p, end);
     name.resize(std::min(name.size(), name.find('\0')));
-    while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
-        name.pop_back();
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
     return true;
 }
 
@@ -208,8 +206,7 @@ int readPositionText(TxStream& s, PositionList& list, int imageWidth, int imageH
     const char* end = p + s.remaining();
     while (p < end) {
         const char* nl = p;
-        while (nl < end && *nl != '\n')
-            ++nl;
+        while (nl < end && *nl != '\n') ++nl;
         std::string_view line(p, size_t(nl - p));
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         TxRect r;
@@ -229,7 +226,7 @@ int readPositionTemp(TxStream& s, PositionList& list, int imageWidth, int imageH
     bool ok = false;
     for (;;) {
         uint8_t len = 0;
-        if (!s.u8(len)) break; // a length byte is missing: file error
+        if (!s.u8(len)) break;  // a length byte is missing: file error
         if (len == 0xFF) {
             ok = true;
             break;

@@ -12,9 +12,9 @@
 #include "texlib/stream.h"
 
 struct PositionFileNames {
-    std::string text; // same folder, base name + extension + "_pos.txt"
-    std::string map;  // same folder, base name + extension + ".map"
-    std::string temp; // temporary folder, base name + extension + "_pos.tmp"
+    std::string text;  // same folder, base name + extension + "_pos.txt"
+    std::string map;   // same folder, base name + extension + ".map"
+    std::string temp;  // temporary folder, base name + extension + "_pos.tmp"
 };
 
 // The user's temporary folder ($TMPDIR, else /tmp).
@@ -27,8 +27,8 @@ bool positionFileNames(const std::string& imagePath, PositionFileNames& names,
 // Results of the save operations: 0 on success or when there was nothing to write.
 enum PositionFileResult : int {
     POS_FILE_OK = 0,
-    POS_FILE_NO_NAME = 1,    // untitled: nothing written, nothing to report
-    POS_FILE_WRITE_ERROR = 2 // the message names the file; the previous file is untouched
+    POS_FILE_NO_NAME = 1,     // untitled: nothing written, nothing to report
+    POS_FILE_WRITE_ERROR = 2  // the message names the file; the previous file is untouched
 };
 
 // The exact bytes of each file for a list.
@@ -67,10 +67,10 @@ enum class PositionSource { None, Text, Temp };
 
 struct PositionLoadResult {
     PositionSource source = PositionSource::None;
-    std::string path; // the file that was read
+    std::string path;  // the file that was read
     int added = 0;
-    bool fileError = false; // the file could not be read or ended early (loading stopped there)
-    std::string error;      // why, for callers that show it (the editor stays silent)
+    bool fileError = false;  // the file could not be read or ended early (loading stopped there)
+    std::string error;       // why, for callers that show it (the editor stays silent)
 };
 
 // Reads the position file for imagePath into an empty list: the text file when it exists,

@@ -12,16 +12,13 @@ std::string PositionItem::displayText() const {
     return name + buf;
 }
 
-PositionList::PositionList(const PositionList& other) {
-    *this = other;
-}
+PositionList::PositionList(const PositionList& other) { *this = other; }
 
 PositionList& PositionList::operator=(const PositionList& other) {
     if (this == &other) return *this;
     std::vector<std::unique_ptr<PositionItem>> copy;
     copy.reserve(other.items_.size());
-    for (const auto& it : other.items_)
-        copy.push_back(std::make_unique<PositionItem>(*it));
+    for (const auto& it : other.items_) copy.push_back(std::make_unique<PositionItem>(*it));
     items_ = std::move(copy);
     return *this;
 }
@@ -89,7 +86,7 @@ int32_t truncEdge(double v) {
     return int32_t(std::trunc(v));
 }
 
-} // namespace
+}  // namespace
 
 void PositionList::scale(double sx, double sy) {
     for (auto& it : items_) {

@@ -12,7 +12,7 @@
 // One named rectangle. Right and bottom are exclusive; `source` is the rectangle the item had
 // before the last sheet arrangement (zero until an arrangement sets it).
 class PositionItem {
-  public:
+public:
     PositionItem() = default;
     PositionItem(const TxRect& r, std::string n) : rect(r), name(std::move(n)) {}
     PositionItem(const PositionItem&) = default;
@@ -39,7 +39,7 @@ class PositionItem {
 };
 
 class PositionList {
-  public:
+public:
     PositionList() = default;
     // Copies are deep: every item is duplicated.
     PositionList(const PositionList& other);
@@ -78,6 +78,6 @@ class PositionList {
     // Same items in the same order with the same rectangles, sources and names.
     bool sameAs(const PositionList& other) const;
 
-  private:
+private:
     std::vector<std::unique_ptr<PositionItem>> items_;
 };

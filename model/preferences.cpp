@@ -38,7 +38,7 @@ const SettingsField<Preferences> kReadOnlyFields[] = {
 
 const char* kSettings = "Settings";
 
-} // namespace
+}  // namespace
 
 void Preferences::load(const SettingsStore& store) {
     *this = Preferences{};

@@ -14,24 +14,24 @@ struct Preferences {
     static constexpr int kNewSizeMax = 65535;
     static constexpr int kRecentDirs = 6;
 
-    int frameWidth = 32;        // "Frame" / "width"
-    int frameHeight = 32;       // "Frame" / "height"
-    int isoFrameWidth = 64;     // "Iso-Frame" / "width"
-    int isoFrameHeight = 32;    // "Iso-Frame" / "height"
-    int startMode = 0;          // "StartMode": 1 starts new views in isometric grid mode
-    bool autoloadLast = false;  // "Autoload recent 0"
-    bool grayInactive = false;  // "Gray inactive view" (read only)
-    bool addOnCopy = false;     // "add on copy"
-    bool addOnPaste = true;     // "add on paste"
-    int compressTga = 1;        // "CompressTGA": 0 none, 1 normal, 2 scanline
-    int lastNewWidth = 512;     // "last_new_sizex"
-    int lastNewHeight = 512;    // "last_new_sizey"
-    std::string saveDir;        // "SaveDir": start folder of the save and export dialogs
-    std::string workDir;        // "WorkDir": start folder of the open dialog
+    int frameWidth = 32;                // "Frame" / "width"
+    int frameHeight = 32;               // "Frame" / "height"
+    int isoFrameWidth = 64;             // "Iso-Frame" / "width"
+    int isoFrameHeight = 32;            // "Iso-Frame" / "height"
+    int startMode = 0;                  // "StartMode": 1 starts new views in isometric grid mode
+    bool autoloadLast = false;          // "Autoload recent 0"
+    bool grayInactive = false;          // "Gray inactive view" (read only)
+    bool addOnCopy = false;             // "add on copy"
+    bool addOnPaste = true;             // "add on paste"
+    int compressTga = 1;                // "CompressTGA": 0 none, 1 normal, 2 scanline
+    int lastNewWidth = 512;             // "last_new_sizex"
+    int lastNewHeight = 512;            // "last_new_sizey"
+    std::string saveDir;                // "SaveDir": start folder of the save and export dialogs
+    std::string workDir;                // "WorkDir": start folder of the open dialog
     std::string saveDirs[kRecentDirs];  // "SaveDir1".."SaveDir6"
     std::string workDirs[kRecentDirs];  // "WorkDir1".."WorkDir6"
-    std::string palFile;        // "palfile": palette loaded at start-up
-    bool chequerBoard = false;  // "Chequer board": transparent pixels over a chequer board
+    std::string palFile;                // "palfile": palette loaded at start-up
+    bool chequerBoard = false;          // "Chequer board": transparent pixels over a chequer board
 
     // Reads every value with its default; numbers outside their range are brought into it (a
     // compression mode that does not exist falls back to normal), so no stored value can make a

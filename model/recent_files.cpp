@@ -5,7 +5,7 @@
 namespace {
 const char* kSection = "Recent File List";
 std::string entryName(int i) { return "File" + std::to_string(i + 1); }
-} // namespace
+}  // namespace
 
 void RecentFileList::load(const SettingsStore& store) {
     files_.clear();

@@ -30,7 +30,7 @@ SequenceLoadOptions askLoadOptions(Prompts& prompts, FrameSequence& seq) {
     return o;
 }
 
-} // namespace
+}  // namespace
 
 int64_t& sequenceMemoryBudget() {
     static int64_t budget = int64_t(2) << 30;
@@ -50,7 +50,7 @@ bool fileIsThere(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-} // namespace
+}  // namespace
 
 SequenceLoadOptions clampLoadOptions(SequenceLoadOptions o) {
     o.frames = std::clamp(o.frames, 1, 100);
@@ -167,7 +167,8 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int type, Pr
         std::string reason;
         const int r = writeFrameAs(frame, type, file, frames, &reason);
         if (r != 0) {
-            prompts.message(formatText("Cannot save frame %s", file), MsgIcon::Error, MsgButtons::Ok);
+            prompts.message(formatText("Cannot save frame %s", file), MsgIcon::Error,
+                            MsgButtons::Ok);
             if (failure) *failure = {file, reason};
         }
         return r;
@@ -186,7 +187,8 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int type, Pr
     if (options) {
         const unsigned wanted = unsigned(options->framesToSave);
         framesToSave = wanted > unsigned(count) ? count : int(wanted);
-        startFrame = options->startFrame < 1 || options->startFrame > count ? 1 : options->startFrame;
+        startFrame =
+            options->startFrame < 1 || options->startFrame > count ? 1 : options->startFrame;
         increment = options->increment;
         firstNumber = options->firstNumber;
         singleFile = options->singleFile;
@@ -229,7 +231,8 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int type, Pr
         const Frame& first = *seq.frameAt(0);
         const int w = first.width(), h = first.height();
         Frame work;
-        if (int64_t(h) * framesToSave > TX_MAX_SIDE || work.createBlank(w, h * framesToSave) != FE_OK) {
+        if (int64_t(h) * framesToSave > TX_MAX_SIDE ||
+            work.createBlank(w, h * framesToSave) != FE_OK) {
             prompts.message(formatText("Cannot save frame %s", p.fullPath()), MsgIcon::Error,
                             MsgButtons::Ok);
             return SEQ_NO_STRIP_WRITER;

@@ -16,9 +16,9 @@ enum SequenceResult : int {
     SEQ_DECLINED = 1022,
     SEQ_NOTHING_TO_SAVE = 1027,
     SEQ_NO_STRIP_WRITER = 1096,
-    SEQ_OUT_OF_MEMORY = 1097,       // memory for a frame could not be had; nothing loaded
-    SEQ_OVER_BUDGET = 1098,         // the frames would pass the sequence's budget; nothing loaded
-    SEQ_POSITIONS_UNWRITABLE = 1099, // the strip was written, its position files were not
+    SEQ_OUT_OF_MEMORY = 1097,         // memory for a frame could not be had; nothing loaded
+    SEQ_OVER_BUDGET = 1098,           // the frames would pass the sequence's budget; nothing loaded
+    SEQ_POSITIONS_UNWRITABLE = 1099,  // the strip was written, its position files were not
 };
 
 struct SequenceLoadReport {

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -183,7 +183,8 @@ std::string unescapeValue(const std::string& raw) {
             lastKept = out.size();
             continue;
         }
-        if (!quoted && (c == ' ' || c == '\t' || c == '\r') && out.size() == lastKept && out.empty())
+        if (!quoted && (c == ' ' || c == '\t' || c == '\r') && out.size() == lastKept &&
+            out.empty())
             continue;  // leading blanks
         out += c;
         if (quoted || (c != ' ' && c != '\t' && c != '\r')) lastKept = out.size();
@@ -192,7 +193,7 @@ std::string unescapeValue(const std::string& raw) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 IniSettingsStore::IniSettingsStore(std::string path) : path_(std::move(path)) {
     // Opened without blocking and only when it is a regular file: a FIFO or device named as the

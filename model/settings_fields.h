@@ -7,13 +7,12 @@
 
 #include "model/ports.h"
 
-template <class Record>
-struct SettingsField {
+template <class Record> struct SettingsField {
     const char* name;
     int Record::*number = nullptr;
     std::string Record::*text = nullptr;
-    bool Record::*flag = nullptr;         // stored as 0 or 1, read as "not 0"
-    uint32_t Record::*word = nullptr;     // a pixel word, stored as its signed 32-bit value
+    bool Record::*flag = nullptr;      // stored as 0 or 1, read as "not 0"
+    uint32_t Record::*word = nullptr;  // a pixel word, stored as its signed 32-bit value
 };
 
 // Each absent value keeps the record's own default.

@@ -45,23 +45,27 @@ std::string home() {
     return h && *h ? h : ".";
 }
 
-} // namespace
+}  // namespace
 
 std::string desktopEntry(const std::string& exec) {
     std::string mimes;
     for (const DocumentType& t : documentTypes()) mimes += std::string(t.mimeType) + ";";
     for (const ExtraType& t : ownTypes())
-        if (mimes.find(std::string(t.mime) + ";") == std::string::npos) mimes += std::string(t.mime) + ";";
+        if (mimes.find(std::string(t.mime) + ";") == std::string::npos)
+            mimes += std::string(t.mime) + ";";
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Tarquil Studio\n"
            "GenericName=Game Graphics Editor\n"
            "Comment=Sprite sheets, animation strips, font textures and hardware textures\n"
-           "Exec=" + exec + " %F\n"
+           "Exec=" +
+           exec +
+           " %F\n"
            "Icon=tarquil\n"
            "Terminal=false\n"
            "Categories=Graphics;2DGraphics;RasterGraphics;\n"
-           "MimeType=" + mimes + "\n";
+           "MimeType=" +
+           mimes + "\n";
 }
 
 std::string mimePackage() {
@@ -129,7 +133,7 @@ std::string trim(const std::string& s) {
     return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
-} // namespace
+}  // namespace
 
 std::string defaultApplication(const std::string& text, const std::string& mimeType) {
     std::istringstream in(text);
@@ -186,4 +190,4 @@ std::string setDefaultApplication(const std::string& text, const std::string& mi
     return out;
 }
 
-} // namespace shell
+}  // namespace shell

@@ -39,4 +39,4 @@ std::string defaultApplication(const std::string& mimeappsText, const std::strin
 std::string setDefaultApplication(const std::string& mimeappsText, const std::string& mimeType,
                                   const std::string& desktopId, bool on);
 
-} // namespace shell
+}  // namespace shell

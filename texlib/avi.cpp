@@ -22,6 +22,8 @@ extern "C" {
 #include <libswscale/version.h>
 }
 
+// clang-format does not settle on one layout for these lists.
+// clang-format off
 #define TX_FF_AVUTIL(X)                                                                            \
     X(av_malloc) X(av_free) X(av_freep) X(av_mallocz) X(av_frame_alloc) X(av_frame_free)           \
     X(av_frame_unref) X(av_log_set_level)
@@ -33,12 +35,13 @@ extern "C" {
 #define TX_FF_AVFORMAT(X)                                                                          \
     X(avformat_close_input) X(avio_context_free) X(avio_alloc_context) X(avformat_alloc_context)   \
     X(avformat_open_input) X(av_find_input_format) X(avformat_find_stream_info) X(av_read_frame)
+// clang-format on
 
 // The FFmpeg entry points the reader uses, resolved from the libraries opened at run time.
 struct TxFfmpegApi {
 #define TX_FF_MEMBER(name) decltype(&::name) name = nullptr;
-    TX_FF_AVUTIL(TX_FF_MEMBER) TX_FF_SWSCALE(TX_FF_MEMBER) TX_FF_AVCODEC(TX_FF_MEMBER)
-        TX_FF_AVFORMAT(TX_FF_MEMBER)
+    TX_FF_AVUTIL(TX_FF_MEMBER)
+    TX_FF_SWSCALE(TX_FF_MEMBER) TX_FF_AVCODEC(TX_FF_MEMBER) TX_FF_AVFORMAT(TX_FF_MEMBER)
 #undef TX_FF_MEMBER
 };
 
@@ -88,7 +91,7 @@ bool loadFfmpeg(const char* const sonames[4], TxFfmpegApi& api, std::string* err
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool txAviFfmpegLoadable(const char* const sonames[4], std::string* error) {
     TxFfmpegApi api;
@@ -157,7 +160,7 @@ struct AviStream {
     SwsContext* sws = nullptr;
     AVFrame* frame = nullptr;
     AVPacket* pkt = nullptr;
-    uint8_t* staging = nullptr; // scaler output; swscale may write past the end of a row
+    uint8_t* staging = nullptr;  // scaler output; swscale may write past the end of a row
     int stagingPitch = 0;
     int stream = -1;
     int frames = 0;
@@ -202,7 +205,7 @@ struct AviStream {
         fmt->pb = io;
         fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
         if (ff->avformat_open_input(&fmt, nullptr, ff->av_find_input_format("avi"), nullptr) < 0) {
-            fmt = nullptr; // freed by avformat_open_input
+            fmt = nullptr;  // freed by avformat_open_input
             return false;
         }
         stream = -1;
@@ -221,12 +224,13 @@ bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
     return false;
 }
 
-} // namespace
+}  // namespace
 
 bool aviProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     if (!ffmpegReady()) {
         const std::string text = "AVI file: FFmpeg is needed to read AVI files and could not be "
-                                 "loaded (" + ffError + ").";
+                                 "loaded (" +
+                                 ffError + ").";
         return fail(ctx, text.c_str());
     }
     auto a = std::make_shared<AviStream>();
@@ -287,7 +291,8 @@ namespace {
 bool storeFrame(AviStream& a, uint8_t* slice) {
     const AVFrame* f = a.frame;
     if (f->width <= 0 || f->height <= 0 || f->format < 0) return false;
-    a.sws = ff->sws_getCachedContext(a.sws, f->width, f->height, AVPixelFormat(f->format), a.width,
+    a.sws =
+        ff->sws_getCachedContext(a.sws, f->width, f->height, AVPixelFormat(f->format), a.width,
                                  a.height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!a.sws) return false;
     // The scaler's vector code writes whole blocks, so it gets a padded buffer of its own.
@@ -307,7 +312,7 @@ bool storeFrame(AviStream& a, uint8_t* slice) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool aviBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     auto* held = std::any_cast<std::shared_ptr<AviStream>>(&ctx.state);

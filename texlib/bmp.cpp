@@ -18,15 +18,13 @@ struct BmpInfo {
     int compression = 0;
     bool topDown = false;
     uint32_t colorsUsed = 0;
-    size_t paletteStart = 0;   // first palette entry
-    int paletteEntryBytes = 4; // 3 for the OS/2 core header
-    size_t dataOffset = 0;     // from the file header; 0 when unusable
-    uint32_t masks[4] = {};    // red, green, blue, alpha for 16 and 32 bits
+    size_t paletteStart = 0;    // first palette entry
+    int paletteEntryBytes = 4;  // 3 for the OS/2 core header
+    size_t dataOffset = 0;      // from the file header; 0 when unusable
+    uint32_t masks[4] = {};     // red, green, blue, alpha for 16 and 32 bits
 };
 
-uint16_t rd16(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
+uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t rd32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
@@ -41,7 +39,7 @@ struct Channel {
     uint32_t mask = 0;
     int shift = 0;
     int bits = 0;
-    uint8_t table[256] = {}; // widened value for masks of up to 8 bits
+    uint8_t table[256] = {};  // widened value for masks of up to 8 bits
 
     void set(uint32_t m) {
         mask = m;
@@ -68,7 +66,7 @@ struct Channel {
     }
 };
 
-} // namespace
+}  // namespace
 
 bool bmpProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     s.rewind();
@@ -111,8 +109,7 @@ bool bmpProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
                 // A 40-byte header is followed by the three masks.
                 uint8_t m[12];
                 if (!s.readExact(m, 12)) return fail(ctx, "Unexpected end of file.");
-                for (int k = 0; k < 3; ++k)
-                    info.masks[k] = rd32(m + 4 * k);
+                for (int k = 0; k < 3; ++k) info.masks[k] = rd32(m + 4 * k);
                 info.paletteStart += 12;
             }
         } else if (b == 16) {
@@ -176,8 +173,7 @@ bool readUncompressed(TxStream& s, TxReadContext& ctx, const BmpInfo& info, TxMi
     const bool masked = (bits == 16 && mip.format == TX_FMT_ARGB8888) ||
                         (bits == 32 && info.compression == BMP_BITFIELDS);
     if (masked)
-        for (int k = 0; k < 4; ++k)
-            ch[k].set(info.masks[k]);
+        for (int k = 0; k < 4; ++k) ch[k].set(info.masks[k]);
 
     for (int r = 0; r < height; ++r) {
         const uint8_t* src = base + size_t(r) * stride;
@@ -185,16 +181,13 @@ bool readUncompressed(TxStream& s, TxReadContext& ctx, const BmpInfo& info, TxMi
         uint8_t* dst = mip.data[0] + size_t(y) * pitch;
         switch (bits) {
         case 1:
-            for (int x = 0; x < width; ++x)
-                dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
+            for (int x = 0; x < width; ++x) dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
             break;
         case 4:
             for (int x = 0; x < width; ++x)
                 dst[x] = (x & 1) ? (src[x >> 1] & 15) : (src[x >> 1] >> 4);
             break;
-        case 8:
-            std::memcpy(dst, src, size_t(width));
-            break;
+        case 8: std::memcpy(dst, src, size_t(width)); break;
         case 16:
             if (!masked) {
                 std::memcpy(dst, src, size_t(width) * 2);
@@ -240,8 +233,7 @@ bool readUncompressed(TxStream& s, TxReadContext& ctx, const BmpInfo& info, TxMi
         uint32_t* px = reinterpret_cast<uint32_t*>(mip.data[0]);
         const size_t n = size_t(width) * size_t(height);
         if (std::all_of(px, px + n, [](uint32_t v) { return (v >> 24) == 0; }))
-            for (size_t k = 0; k < n; ++k)
-                px[k] |= 0xFF000000u;
+            for (size_t k = 0; k < n; ++k) px[k] |= 0xFF000000u;
     }
     return true;
 }
@@ -269,12 +261,11 @@ bool readRle(TxStream& s, TxReadContext& ctx, const BmpInfo& info, TxMip& mip) {
             continue;
         }
         switch (value) {
-        case 0: // end of row
+        case 0:  // end of row
             x = 0;
             ++y;
             break;
-        case 1:
-            return true; // end of image
+        case 1: return true;  // end of image
         case 2: {
             const int dx = s.getByte();
             const int dy = s.getByte();
@@ -299,7 +290,7 @@ bool readRle(TxStream& s, TxReadContext& ctx, const BmpInfo& info, TxMip& mip) {
     }
 }
 
-} // namespace
+}  // namespace
 
 bool bmpBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     const auto* ip = std::any_cast<BmpInfo>(&ctx.state);
@@ -374,7 +365,7 @@ int finish(TxFileWriter& f, std::string* error) {
     return TX_BMP_OK;
 }
 
-} // namespace
+}  // namespace
 
 void txBmpInfoHeader(uint8_t* h, int width, int height, int bits, uint32_t colours) {
     std::memset(h, 0, 40);
@@ -404,13 +395,11 @@ bool txIndexImage(int width, int height, const uint32_t* texels, std::vector<uin
     }
     std::memcpy(src.data[0], texels, n * 4);
     if (fixedPalette) {
-        for (int k = 0; k < 256; ++k)
-            palette[k] = fixedPalette[k] & 0xFFFFFFu;
+        for (int k = 0; k < 256; ++k) palette[k] = fixedPalette[k] & 0xFFFFFFu;
         _txPixTrueToFixedPal(dst, src, palette, 0);
     } else {
         txQuantize(dst, src, TX_FMT_P8, TX_DITHER_NONE, TX_NCC_STATISTIC);
-        for (int k = 0; k < 256; ++k)
-            palette[k] = dst.pal[k] & 0xFFFFFFu;
+        for (int k = 0; k < 256; ++k) palette[k] = dst.pal[k] & 0xFFFFFFu;
     }
     std::memcpy(indices.data(), dst.data[0], n);
     return true;
@@ -435,8 +424,7 @@ int txWriteBMPIndexed(const std::string& path, int width, int height, const uint
     }
     uint8_t h[54 + 1024];
     bmpHeaders(h, width, height, 8, uint32_t(fileSize), 1078, 256);
-    for (int k = 0; k < 256; ++k)
-        putLe32(h + 54 + 4 * k, palette[k] & 0xFFFFFFu);
+    for (int k = 0; k < 256; ++k) putLe32(h + 54 + 4 * k, palette[k] & 0xFFFFFFu);
     f.write(h, sizeof h);
     std::vector<uint8_t> row(stride, 0);
     for (int y = height - 1; y >= 0 && f.ok(); --y) {

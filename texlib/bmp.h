@@ -13,18 +13,18 @@ bool bmpBody(TxStream& s, TxReadContext& ctx, TxMip& mip);
 
 // The depth setting of the BMP writer.
 enum TxBmpDepth {
-    TX_BMP_DEPTH_8 = 8,       // 8-bit, palette made from the image by median cut
-    TX_BMP_DEPTH_8_GIVEN = 9, // 8-bit, colours mapped onto a palette the caller gives
-    TX_BMP_DEPTH_24 = 24,     // 24-bit true colour
+    TX_BMP_DEPTH_8 = 8,        // 8-bit, palette made from the image by median cut
+    TX_BMP_DEPTH_8_GIVEN = 9,  // 8-bit, colours mapped onto a palette the caller gives
+    TX_BMP_DEPTH_24 = 24,      // 24-bit true colour
 };
 
 enum TxBmpWriteResult {
     TX_BMP_OK = 0,
-    TX_BMP_NO_IMAGE = 1, // no pixels, or depth 9 without a palette, or an unknown depth
+    TX_BMP_NO_IMAGE = 1,  // no pixels, or depth 9 without a palette, or an unknown depth
     TX_BMP_CANNOT_CREATE = 2,
     TX_BMP_NO_MEMORY = 3,
     TX_BMP_WRITE_ERROR = 4,
-    TX_BMP_TOO_LARGE = 5, // the file size does not fit the 32-bit header field
+    TX_BMP_TOO_LARGE = 5,  // the file size does not fit the 32-bit header field
 };
 
 // Writes a bottom-up BMP from argb8888 texels (top row first, alpha dropped). For

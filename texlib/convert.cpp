@@ -41,7 +41,7 @@ inline uint32_t from332(uint32_t v) {
 // Sums are taken in 64 bits: a table read from a file may hold any 32-bit values.
 int clamp255(int64_t v) { return v < 0 ? 0 : (v > 255 ? 255 : int(v)); }
 
-} // namespace
+}  // namespace
 
 void txNccPalette(const TxNccTable& ncc, uint32_t out[256]) {
     for (int k = 0; k < 256; ++k) {
@@ -109,8 +109,8 @@ bool txConvertLevelToArgb8888(const TxMip& src, int level, uint32_t* dst) {
     case TX_FMT_ARGB4444:
         for (size_t k = 0; k < n; ++k) {
             uint32_t v = s16[k];
-            dst[k] = argb(kW.w4[v >> 12], kW.w4[(v >> 8) & 15], kW.w4[(v >> 4) & 15],
-                          kW.w4[v & 15]);
+            dst[k] =
+                argb(kW.w4[v >> 12], kW.w4[(v >> 8) & 15], kW.w4[(v >> 4) & 15], kW.w4[v & 15]);
         }
         return true;
     case TX_FMT_AI88:
@@ -121,12 +121,9 @@ bool txConvertLevelToArgb8888(const TxMip& src, int level, uint32_t* dst) {
         for (size_t k = 0; k < n; ++k)
             dst[k] = (uint32_t(s16[k] >> 8) << 24) | (src.pal[s16[k] & 0xFF] & 0xFFFFFFu);
         return true;
-    case TX_FMT_ARGB8888:
-        std::memcpy(dst, s8, n * 4);
-        return true;
+    case TX_FMT_ARGB8888: std::memcpy(dst, s8, n * 4); return true;
     case TX_FMT_RGB888:
-        for (size_t k = 0; k < n; ++k)
-            dst[k] = argb(255, s8[3 * k], s8[3 * k + 1], s8[3 * k + 2]);
+        for (size_t k = 0; k < n; ++k) dst[k] = argb(255, s8[3 * k], s8[3 * k + 1], s8[3 * k + 2]);
         return true;
     default: return false;
     }

@@ -6,9 +6,7 @@
 
 namespace {
 
-uint16_t rd16(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
+uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t rd32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
@@ -27,11 +25,9 @@ bool refuse(std::string* error, const char* why) {
 }
 
 // Bytes of one row of `width` pixels at `bits` per pixel, padded to a multiple of 4.
-size_t dibStride(int64_t width, int bits) {
-    return size_t((width * bits + 31) / 32 * 4);
-}
+size_t dibStride(int64_t width, int bits) { return size_t((width * bits + 31) / 32 * 4); }
 
-} // namespace
+}  // namespace
 
 std::vector<uint8_t> txDibWrite(int width, int height, const uint32_t* texels, int bits) {
     if (!texels || width <= 0 || height <= 0 || !txSizeAllowed(width, height)) return {};
@@ -43,8 +39,7 @@ std::vector<uint8_t> txDibWrite(int width, int height, const uint32_t* texels, i
         const uint32_t* src = texels + size_t(height - 1 - y) * size_t(width);
         uint8_t* dst = block.data() + TX_DIB_HEADER_SIZE + size_t(y) * stride;
         if (bits == 32) {
-            for (int x = 0; x < width; ++x)
-                wr32(dst + 4 * x, src[x]);
+            for (int x = 0; x < width; ++x) wr32(dst + 4 * x, src[x]);
             continue;
         }
         for (int x = 0; x < width; ++x) {
@@ -133,8 +128,7 @@ bool txDibRead(const uint8_t* block, size_t size, TxMip& mip, std::string* error
         const uint8_t* e = block + info.headerSize + 4 * size_t(i);
         table[i] = 0xFF000000u | (uint32_t(e[2]) << 16) | (uint32_t(e[1]) << 8) | e[0];
     }
-    for (uint32_t i = entries; i < 256; ++i)
-        table[i] = table[0] | 0xFF000000u;
+    for (uint32_t i = entries; i < 256; ++i) table[i] = table[0] | 0xFF000000u;
 
     uint32_t* out = reinterpret_cast<uint32_t*>(mip.data[0]);
     const int w = info.width;
@@ -144,16 +138,14 @@ bool txDibRead(const uint8_t* block, size_t size, TxMip& mip, std::string* error
         uint32_t* dst = out + size_t(info.height - 1 - r) * size_t(w);
         switch (info.bits) {
         case 1:
-            for (int x = 0; x < w; ++x)
-                dst[x] = table[(src[x >> 3] >> (7 - (x & 7))) & 1];
+            for (int x = 0; x < w; ++x) dst[x] = table[(src[x >> 3] >> (7 - (x & 7))) & 1];
             break;
         case 4:
             for (int x = 0; x < w; ++x)
                 dst[x] = table[(x & 1) ? (src[x >> 1] & 15) : (src[x >> 1] >> 4)];
             break;
         case 8:
-            for (int x = 0; x < w; ++x)
-                dst[x] = table[src[x]];
+            for (int x = 0; x < w; ++x) dst[x] = table[src[x]];
             break;
         case 16:
             // 5 bits each of blue (0-4), green (5-9) and red (10-14), widened by bit replication.
@@ -179,8 +171,7 @@ bool txDibRead(const uint8_t* block, size_t size, TxMip& mip, std::string* error
     }
     if (info.bits == 32 && !anyAlpha) {
         const size_t n = size_t(w) * size_t(info.height);
-        for (size_t i = 0; i < n; ++i)
-            out[i] |= 0xFF000000u;
+        for (size_t i = 0; i < n; ++i) out[i] |= 0xFF000000u;
     }
     return true;
 }

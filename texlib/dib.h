@@ -19,9 +19,9 @@ struct TxDibInfo {
     int height = 0;
     int bits = 0;
     uint32_t headerSize = 0;
-    uint32_t colours = 0;   // colour table entries the block holds
-    size_t pixelOffset = 0; // first byte of the bottom row
-    size_t stride = 0;      // bytes of one row with its padding
+    uint32_t colours = 0;    // colour table entries the block holds
+    size_t pixelOffset = 0;  // first byte of the bottom row
+    size_t stride = 0;       // bytes of one row with its padding
 };
 
 // The 24-bit block of width x height argb8888 texels (top row first): a 40-byte header, then the

@@ -220,7 +220,8 @@ void decodeAndDraw(const GifImage& img, const uint32_t* table, uint32_t* frame, 
 
 void fillRect(uint32_t* frame, int sw, int sh, int left, int top, int w, int h, uint32_t value) {
     for (int y = top; y < top + h && y < sh; ++y)
-        for (int x = left; x < left + w && x < sw; ++x) frame[size_t(y) * size_t(sw) + size_t(x)] = value;
+        for (int x = left; x < left + w && x < sw; ++x)
+            frame[size_t(y) * size_t(sw) + size_t(x)] = value;
 }
 
 void copyRect(uint32_t* dst, const uint32_t* src, int sw, int sh, int left, int top, int w, int h) {
@@ -236,7 +237,7 @@ bool fail(TxReadContext& ctx, const char* msg) {
     return false;
 }
 
-} // namespace
+}  // namespace
 
 bool gifProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     GifScreen scr;

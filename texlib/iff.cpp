@@ -77,7 +77,7 @@ const char* parseText(int code) {
     }
 }
 
-} // namespace
+}  // namespace
 
 int txIffParse(const uint8_t* d, size_t size, TxIffInfo& info) {
     info = TxIffInfo{};

@@ -123,8 +123,7 @@ DecodeResult decode(const uint8_t* data, size_t size, uint8_t* dst, int* width, 
         const JDIMENSION first = cinfo.output_scanline;
         JDIMENSION n = cinfo.output_height - first;
         if (n > 8) n = 8;
-        for (JDIMENSION k = 0; k < n; ++k)
-            rows[k] = dst + size_t(first + k) * pitch;
+        for (JDIMENSION k = 0; k < n; ++k) rows[k] = dst + size_t(first + k) * pitch;
         jpeg_read_scanlines(&cinfo, rows, n);
     }
     jpeg_finish_decompress(&cinfo);
@@ -139,21 +138,17 @@ bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
 
 bool reportFailure(TxReadContext& ctx, DecodeResult r, const char* message) {
     switch (r) {
-    case DECODE_OK:
-        return true;
-    case DECODE_NO_SIZE:
-        return fail(ctx, "JPEG Image: width or height is 0.", 0);
-    case DECODE_TOO_LARGE:
-        return fail(ctx, "JPEG Image: image is too large.", 0);
-    case DECODE_ERROR:
-        break;
+    case DECODE_OK: return true;
+    case DECODE_NO_SIZE: return fail(ctx, "JPEG Image: width or height is 0.", 0);
+    case DECODE_TOO_LARGE: return fail(ctx, "JPEG Image: image is too large.", 0);
+    case DECODE_ERROR: break;
     }
     const std::string text =
         std::string("JPEG Image: ") + (message[0] ? message : "decoding error") + ".";
     return fail(ctx, text.c_str());
 }
 
-} // namespace
+}  // namespace
 
 // The probe reads the header only; the body decodes straight into the record's block, which saves
 // a second image-sized allocation and copy.

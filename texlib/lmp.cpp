@@ -47,7 +47,8 @@ bool parseGbr(TxStream& s, TxReadContext& ctx, size_t start, size_t end, TxMip& 
     if (magic) ctx.matched = 3;
     if (int32_t(width) <= 0 || int32_t(height) <= 0) return fail(ctx, "GIMP brush: bad size");
     if (!txSizeAllowed(width, height)) return fail(ctx, "GIMP brush: image is too large");
-    if (headerSize < 24 || headerSize > end - start) return fail(ctx, "GIMP brush: bad header size");
+    if (headerSize < 24 || headerSize > end - start)
+        return fail(ctx, "GIMP brush: bad header size");
     const uint64_t texels = uint64_t(width) * height;
     if (!magic) {
         const uint64_t rest = (end - start) - headerSize;
@@ -77,7 +78,7 @@ struct GihInfo {
     size_t frameBytes = 0;
 };
 
-} // namespace
+}  // namespace
 
 bool lmpProbe(TxStream& s, TxReadContext& /*ctx*/, TxMip& mip, int /*cookie*/) {
     s.rewind();

@@ -14,8 +14,8 @@
 namespace {
 
 const char* const kFormatNames[17] = {
-    "rgb332", "yiq",      "a8",     "i8",       "ai44",     "p8",   "rsvd1", "rsvd2",   "argb8332",
-    "ayiq8422", "rgb565", "argb1555", "argb4444", "ai88",   "ap88", "rsvd4", "argb8888",
+    "rgb332",   "yiq",    "a8",       "i8",       "ai44", "p8",   "rsvd1", "rsvd2",    "argb8332",
+    "ayiq8422", "rgb565", "argb1555", "argb4444", "ai88", "ap88", "rsvd4", "argb8888",
 };
 
 void moveFrom(TxMip& to, TxMip& from) {
@@ -40,7 +40,7 @@ void adviseHugePages(void* block, size_t bytes) {
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
-} // namespace
+}  // namespace
 
 TxMip::~TxMip() { txMipFree(*this); }
 
@@ -231,7 +231,7 @@ bool clipRect(const TxMip& mip, const TxRect* rect, TxRect& out) {
     return !out.empty();
 }
 
-} // namespace
+}  // namespace
 
 void txMipMirror(TxMip& mip, const TxRect* rect) {
     TxRect r;

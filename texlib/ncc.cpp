@@ -37,7 +37,8 @@ const YiqTables kYiq;
 inline int clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 inline int lumOf(uint32_t p) {
-    return clamp255(int(kYiq.yr[(p >> 16) & 0xFF] + kYiq.yg[(p >> 8) & 0xFF] + kYiq.yb[p & 0xFF] + 0.5f));
+    return clamp255(
+        int(kYiq.yr[(p >> 16) & 0xFF] + kYiq.yg[(p >> 8) & 0xFF] + kYiq.yb[p & 0xFF] + 0.5f));
 }
 inline int iOf(uint32_t p, float offset) {
     const float v = kYiq.ir[(p >> 16) & 0xFF] - kYiq.ig[(p >> 8) & 0xFF] - kYiq.ib[p & 0xFF];
@@ -55,15 +56,19 @@ void histogramRange(const int64_t* hist, int64_t d, int& lo, int& hi) {
     int64_t cum = 0;
     for (int v = 0; v < 256; ++v) {
         cum += hist[v];
-        if (cum < d) lo = v;
-        else break;
+        if (cum < d)
+            lo = v;
+        else
+            break;
     }
     hi = 255;
     cum = 0;
     for (int v = 255; v >= 0; --v) {
         cum += hist[v];
-        if (cum < d) hi = v;
-        else break;
+        if (cum < d)
+            hi = v;
+        else
+            break;
     }
     if (hi < lo) lo = hi;
 }
@@ -77,14 +82,16 @@ int indexOf(int v, int lo, int hi, int top) {
 
 int orderedOf(int v, int lo, int hi, int top, int m) {
     int s;
-    if (v <= lo) s = 0;
-    else if (v >= hi) s = top * 16;
-    else s = (v - lo) * top * 16 / (hi - lo);
+    if (v <= lo)
+        s = 0;
+    else if (v >= hi)
+        s = top * 16;
+    else
+        s = (v - lo) * top * 16 / (hi - lo);
     return (s + m) / 16;
 }
 
-template <typename Fn>
-void forTexels(TxMip& dst, const TxMip& src, bool withAlpha, Fn&& fn) {
+template <typename Fn> void forTexels(TxMip& dst, const TxMip& src, bool withAlpha, Fn&& fn) {
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
         txMipLevelSize(src, level, w, h);
@@ -95,7 +102,8 @@ void forTexels(TxMip& dst, const TxMip& src, bool withAlpha, Fn&& fn) {
                 const uint32_t p = s[at];
                 const uint32_t byte = uint32_t(fn(p, x, y)) & 0xFF;
                 if (withAlpha)
-                    reinterpret_cast<uint16_t*>(dst.data[level])[at] = uint16_t(byte | ((p >> 24) << 8));
+                    reinterpret_cast<uint16_t*>(dst.data[level])[at] =
+                        uint16_t(byte | ((p >> 24) << 8));
                 else
                     dst.data[level][at] = uint8_t(byte);
             }
@@ -155,7 +163,7 @@ struct WorkTable {
     }
 };
 
-} // namespace
+}  // namespace
 
 TxNccRanges txNccStatisticRanges(const TxMip& src) {
     std::vector<int64_t> hy(256, 0), hi(256, 0), hq(256, 0);
@@ -240,7 +248,8 @@ void txNccHeuristic(TxMip& dst, const TxMip& src, int format, int dither) {
     std::vector<int> order(static_cast<size_t>(n));
     for (int k = 0; k < n; ++k) order[size_t(k)] = k;
     std::mt19937 rng(TX_NCC_SHUFFLE_SEED);
-    for (int k = n - 1; k > 0; --k) std::swap(order[size_t(k)], order[size_t(rng() % uint32_t(k + 1))]);
+    for (int k = n - 1; k > 0; --k)
+        std::swap(order[size_t(k)], order[size_t(rng() % uint32_t(k + 1))]);
 
     TxNccTable saved = work.integers();
     uint32_t best = 0xFFFFFFFFu;
@@ -298,7 +307,8 @@ void txNccHeuristic(TxMip& dst, const TxMip& src, int format, int dither) {
             const size_t count = size_t(w) * size_t(h);
             if (withAlpha) {
                 auto* d = reinterpret_cast<uint16_t*>(dst.data[level]);
-                for (size_t k = 0; k < count; ++k) d[k] = uint16_t((d[k] & 0xFF00) | map[d[k] & 0xFF]);
+                for (size_t k = 0; k < count; ++k)
+                    d[k] = uint16_t((d[k] & 0xFF00) | map[d[k] & 0xFF]);
             } else {
                 uint8_t* d = dst.data[level];
                 for (size_t k = 0; k < count; ++k) d[k] = map[d[k]];

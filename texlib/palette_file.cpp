@@ -7,7 +7,9 @@ namespace {
 
 constexpr size_t kLineBytes = 2048;
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // One decimal number as "%d" reads it (leading white space, optional sign, digits), clamped to
 // 0..255: components outside the byte range are folded to its nearest end rather than wrapped.
@@ -146,7 +148,7 @@ struct PaletteTable {
     std::array<uint32_t, 256> argb{};
 };
 
-} // namespace
+}  // namespace
 
 TxPaletteResult txParsePalette(const uint8_t* data, size_t size, uint32_t entries[256],
                                bool asBitmap) {

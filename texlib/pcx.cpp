@@ -16,16 +16,14 @@ struct PcxInfo {
     uint8_t egaPalette[48] = {};
 };
 
-uint16_t rd16(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
+uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
     txReportError(ctx, msg, fatal);
     return false;
 }
 
-} // namespace
+}  // namespace
 
 bool pcxProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     s.rewind();
@@ -148,8 +146,7 @@ size_t txPcxEncodeLine(const uint8_t* line, size_t n, uint8_t* out) {
     while (i < n) {
         const uint8_t v = line[i];
         size_t run = 1;
-        while (i + run < n && run < 63 && line[i + run] == v)
-            ++run;
+        while (i + run < n && run < 63 && line[i + run] == v) ++run;
         if (run >= 2) {
             *o++ = uint8_t(0xC0 | run);
             *o++ = v;

@@ -17,7 +17,7 @@ enum TxPcxWriteResult {
     TX_PCX_WRITE_ERROR = 2,
     TX_PCX_NO_MEMORY = 3,
     TX_PCX_NO_IMAGE = 4,
-    TX_PCX_TOO_LARGE = 5, // sides beyond the 16-bit header fields
+    TX_PCX_TOO_LARGE = 5,  // sides beyond the 16-bit header fields
 };
 
 // Writes an 8-bit run-length PCX from argb8888 texels (top row first), reduced to 256 colours by

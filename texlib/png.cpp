@@ -103,7 +103,7 @@ bool failLibpng(TxReadContext& ctx, const PngReader& r) {
     return fail(ctx, text.c_str());
 }
 
-} // namespace
+}  // namespace
 
 bool pngProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     s.rewind();
@@ -146,8 +146,7 @@ bool pngBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
         return fail(ctx, "Out of memory");
     }
     const size_t pitch = size_t(mip.width) * 4;
-    for (int y = 0; y < mip.height; ++y)
-        rows[size_t(y)] = mip.data[0] + size_t(y) * pitch;
+    for (int y = 0; y < mip.height; ++y) rows[size_t(y)] = mip.data[0] + size_t(y) * pitch;
     if (!readImage(r.get(), rows.data())) return failLibpng(ctx, *r);
     // The pixels are complete; trouble in the chunks after them does not spoil the image.
     readEnd(r.get());
@@ -194,7 +193,7 @@ bool writeImage(png_structp png, png_infop info, int width, int height, png_byte
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int txWritePNG(const std::string& path, int width, int height, const uint32_t* texels,
                std::string* error) {

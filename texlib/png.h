@@ -16,7 +16,7 @@ enum TxPngWriteResult {
     TX_PNG_NO_WRITE_STRUCT = 2,
     TX_PNG_NO_INFO_STRUCT = 3,
     TX_PNG_NO_IMAGE = 4,
-    TX_PNG_WRITE_ERROR = 5, // libpng reported an error or a write failed
+    TX_PNG_WRITE_ERROR = 5,  // libpng reported an error or a write failed
 };
 
 // Writes argb8888 texels (top row first) as an 8-bit RGBA PNG without row filtering. The texels

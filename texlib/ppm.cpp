@@ -15,11 +15,9 @@ bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
     return false;
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-} // namespace
+}  // namespace
 
 bool ppmProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int cookie) {
     if (!s.data()) return fail(ctx, "PPM file: Bad file handle.");
@@ -34,14 +32,12 @@ bool ppmProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int cookie) {
         if (line[0] == '#') continue;
         char* p = line;
         while (*p) {
-            while (*p && isBlank(*p))
-                ++p;
+            while (*p && isBlank(*p)) ++p;
             if (!*p) break;
             // A comment runs to the end of the line.
             if (*p == '#') break;
             char* tokenStart = p;
-            while (*p && !isBlank(*p))
-                ++p;
+            while (*p && !isBlank(*p)) ++p;
             if (have == 3) return fail(ctx, "PPM file: parse error\n");
             char* end = nullptr;
             const long long v = std::strtoll(tokenStart, &end, 10);
@@ -49,8 +45,7 @@ bool ppmProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int cookie) {
             values[have++] = v;
             if (have == 3) {
                 // Nothing but blanks may follow the maximum on its line.
-                while (*p && isBlank(*p))
-                    ++p;
+                while (*p && isBlank(*p)) ++p;
                 if (*p) return fail(ctx, "PPM file: parse error\n");
             }
         }
@@ -91,8 +86,7 @@ bool ppmBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     for (size_t k = 0; k < whole; ++k, p += 3)
         d[k] = 0xFF000000u | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
     if (whole < n) {
-        for (size_t k = whole; k < n; ++k)
-            d[k] = 0xFFFFFFFFu;
+        for (size_t k = whole; k < n; ++k) d[k] = 0xFFFFFFFFu;
         txReportError(ctx, "PPM file: Unexpected End of File.", 1);
     }
     s.skip(whole * 3);

@@ -46,7 +46,7 @@ bool skipSection(TxStream& s, TxReadContext& ctx) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool psdProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     s.rewind();
@@ -123,8 +123,7 @@ bool psdBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     uint16_t compression;
     if (!s.be16(compression)) return fail(ctx, "Unexpected end of file.");
     const bool packBits = compression == 1;
-    if (packBits &&
-        !s.skip(size_t(mip.height) * size_t(hd->channels) * 2))  // row byte counts
+    if (packBits && !s.skip(size_t(mip.height) * size_t(hd->channels) * 2))  // row byte counts
         return fail(ctx, "Unexpected end of file.");
 
     if (hd->mode == 2) {

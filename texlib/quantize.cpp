@@ -64,8 +64,9 @@ class NearestFinder {
 public:
     NearestFinder(const uint32_t* pal, int count) : pal_(pal) {
         for (int k = 0; k < count; ++k) order_.push_back(k);
-        std::stable_sort(order_.begin(), order_.end(),
-                         [&](int a, int b) { return ((pal[a] >> 8) & 0xFF) < ((pal[b] >> 8) & 0xFF); });
+        std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
+            return ((pal[a] >> 8) & 0xFF) < ((pal[b] >> 8) & 0xFF);
+        });
         for (int k : order_) green_.push_back(int((pal[k] >> 8) & 0xFF));
     }
     int find(int r, int g, int b) const {
@@ -191,8 +192,7 @@ struct Diffuser {
 };
 
 // Walks every level of src row by row, handing each row to fn(srcRow, dstRow, width, y).
-template <typename Out, typename Fn>
-void forLevels(TxMip& dst, const TxMip& src, Fn&& fn) {
+template <typename Out, typename Fn> void forLevels(TxMip& dst, const TxMip& src, Fn&& fn) {
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
         txMipLevelSize(src, level, w, h);
@@ -255,7 +255,8 @@ void colourDiffused(TxMip& dst, const TxMip& src, const ColourLayout& L) {
         for (int y = 0; y < h; ++y, s += w, d += w) {
             uint32_t p = s[0];
             d[0] = Out(alpha(p) | (uint32_t(dr.first(chR(p))) << L.rShift) |
-                       (uint32_t(dg.first(chG(p))) << L.gShift) | (uint32_t(db.first(chB(p))) << L.bShift));
+                       (uint32_t(dg.first(chG(p))) << L.gShift) |
+                       (uint32_t(db.first(chB(p))) << L.bShift));
             for (int x = 1; x < w; ++x) {
                 p = s[x];
                 const uint32_t r = uint32_t(dr.step(chR(p)));
@@ -395,7 +396,7 @@ int cutPosition(const Box& b, int axis) {
     return best;
 }
 
-} // namespace
+}  // namespace
 
 uint32_t txExplode(int d) {
     if (d < 0) d = -d;
@@ -487,8 +488,9 @@ int txMedianCut(TxMip& dst, const TxMip& src, bool withAlpha, uint32_t pal[256])
             auto* d = reinterpret_cast<uint16_t*>(dst.data[level]);
             for (size_t k = 0; k < n; ++k) {
                 const uint32_t p = s[k];
-                d[k] = uint16_t(((p >> 24) << 8) |
-                                cellIndex[((p >> 9) & 0x7C00) | ((p >> 6) & 0x3E0) | ((p >> 3) & 0x1F)]);
+                d[k] = uint16_t(
+                    ((p >> 24) << 8) |
+                    cellIndex[((p >> 9) & 0x7C00) | ((p >> 6) & 0x3E0) | ((p >> 3) & 0x1F)]);
             }
         } else {
             uint8_t* d = dst.data[level];
@@ -610,13 +612,12 @@ void txQuantize(TxMip& dst, const TxMip& src, int format, int dither, int ncc) {
         break;
     case TX_FMT_AI88:
         forLevels<uint16_t>(dst, src, [](const uint32_t* s, uint16_t* d, int w, int) {
-            for (int x = 0; x < w; ++x) d[x] = uint16_t(((s[x] >> 24) << 8) | uint32_t(lumRounded(s[x])));
+            for (int x = 0; x < w; ++x)
+                d[x] = uint16_t(((s[x] >> 24) << 8) | uint32_t(lumRounded(s[x])));
         });
         break;
     case TX_FMT_AI44: quantizeAi44(dst, src, dither); break;
-    case TX_FMT_ARGB8888:
-        std::memcpy(dst.data[0], src.data[0], size_t(need));
-        break;
+    case TX_FMT_ARGB8888: std::memcpy(dst.data[0], src.data[0], size_t(need)); break;
     case TX_FMT_RGB888:
         for (int level = 0; level < src.depth; ++level) {
             int w = 0, h = 0;
@@ -677,7 +678,7 @@ struct FixedPalCache {
 };
 FixedPalCache gFixedPal;
 
-} // namespace
+}  // namespace
 
 void _txPixTrueToFixedPal(TxMip& dst, const TxMip& src, const uint32_t* pal, int flags) {
     if (!pal || !src.data[0] || !dst.data[0] || src.format != TX_FMT_ARGB8888 ||
@@ -719,8 +720,10 @@ void _txPixTrueToFixedPal(TxMip& dst, const TxMip& src, const uint32_t* pal, int
         const size_t n = size_t(w) * size_t(h);
         for (size_t k = 0; k < n; ++k) {
             const uint32_t p = s[k];
-            d[k] = cached ? gFixedPal.table[((p >> 9) & 0x7C00) | ((p >> 6) & 0x3E0) | ((p >> 3) & 0x1F)]
-                          : uint8_t(nearestSquared(chR(p), chG(p), chB(p), pal));
+            d[k] =
+                cached
+                    ? gFixedPal.table[((p >> 9) & 0x7C00) | ((p >> 6) & 0x3E0) | ((p >> 3) & 0x1F)]
+                    : uint8_t(nearestSquared(chR(p), chG(p), chB(p), pal));
         }
     }
     view.data[0] = nullptr;

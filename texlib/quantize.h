@@ -42,5 +42,4 @@ int txMedianCut(TxMip& dst, const TxMip& src, bool withAlpha, uint32_t pal[256])
 
 // Error diffusion of every level of src against `count` palette colours. Each row starts without
 // carried error. Writes index bytes, or index | alpha << 8 words when withAlpha.
-void txDiffusePalette(TxMip& dst, const TxMip& src, bool withAlpha, const uint32_t* pal,
-                      int count);
+void txDiffusePalette(TxMip& dst, const TxMip& src, bool withAlpha, const uint32_t* pal, int count);

@@ -7,10 +7,10 @@
 #include "texlib/avi.h"
 #include "texlib/bmp.h"
 #include "texlib/convert.h"
-#include "texlib/jpeg.h"
-#include "texlib/lmp.h"
 #include "texlib/gif.h"
 #include "texlib/iff.h"
+#include "texlib/jpeg.h"
+#include "texlib/lmp.h"
 #include "texlib/palette_file.h"
 #include "texlib/pcx.h"
 #include "texlib/png.h"
@@ -33,12 +33,9 @@ struct Reader {
 
 // Probes tried before the first two bytes are looked at, in this order.
 const Reader kHeaderProbes[] = {
-    {TX_TYPE_TGA, tgaProbe, tgaBody},
-    {TX_TYPE_TEX, texProbe, texBody},
-    {TX_TYPE_LMP, lmpProbe, lmpBody},
-    {TX_TYPE_PSD, psdProbe, psdBody},
-    {TX_TYPE_GIH, gihProbe, gihBody},
-    {TX_TYPE_GBR, gbrProbe, gbrBody},
+    {TX_TYPE_TGA, tgaProbe, tgaBody}, {TX_TYPE_TEX, texProbe, texBody},
+    {TX_TYPE_LMP, lmpProbe, lmpBody}, {TX_TYPE_PSD, psdProbe, psdBody},
+    {TX_TYPE_GIH, gihProbe, gihBody}, {TX_TYPE_GBR, gbrProbe, gbrBody},
     {TX_TYPE_ICO, icoProbe, nullptr},
 };
 
@@ -49,8 +46,8 @@ struct Magic {
 
 // Types recognised by their first two bytes (first byte high).
 const Magic kMagic[] = {
-    {0x3344, TX_TYPE_3DF}, {0x3364, TX_TYPE_3DF}, {0x5035, TX_TYPE_PPM}, {0x5036, TX_TYPE_PPM},
-    {0x424D, TX_TYPE_BMP}, {0x464F, TX_TYPE_IFF}, {0x0A05, TX_TYPE_PCX}, {0x5039, TX_TYPE_P9},
+    {0x3344, TX_TYPE_3DF}, {0x3364, TX_TYPE_3DF}, {0x5035, TX_TYPE_PPM},  {0x5036, TX_TYPE_PPM},
+    {0x424D, TX_TYPE_BMP}, {0x464F, TX_TYPE_IFF}, {0x0A05, TX_TYPE_PCX},  {0x5039, TX_TYPE_P9},
     {0x01DA, TX_TYPE_RGT}, {0xDA01, TX_TYPE_RGT}, {0xFFD8, TX_TYPE_JPEG}, {0x4749, TX_TYPE_GIF},
     {0x8950, TX_TYPE_PNG}, {0x5350, TX_TYPE_SPR}, {0x5249, TX_TYPE_AVI},
 };
@@ -59,16 +56,11 @@ const Magic kMagic[] = {
 // through to the palette probe.
 const Reader kMagicReaders[] = {
     {TX_TYPE_TGA, nullptr, nullptr},  // placeholder keeps the table non-empty
-    {TX_TYPE_3DF, tdfProbe, tdfBody},
-    {TX_TYPE_IFF, iffProbe, iffBody},
-    {TX_TYPE_GIF, gifProbe, gifBody},
-    {TX_TYPE_PPM, ppmProbe, ppmBody},
-    {TX_TYPE_BMP, bmpProbe, bmpBody},
-    {TX_TYPE_PCX, pcxProbe, pcxBody},
-    {TX_TYPE_RGT, rgtProbe, rgtBody},
-    {TX_TYPE_JPEG, jpegProbe, jpegBody},
-    {TX_TYPE_PNG, pngProbe, pngBody},
-    {TX_TYPE_SPR, sprProbe, sprBody},
+    {TX_TYPE_3DF, tdfProbe, tdfBody}, {TX_TYPE_IFF, iffProbe, iffBody},
+    {TX_TYPE_GIF, gifProbe, gifBody}, {TX_TYPE_PPM, ppmProbe, ppmBody},
+    {TX_TYPE_BMP, bmpProbe, bmpBody}, {TX_TYPE_PCX, pcxProbe, pcxBody},
+    {TX_TYPE_RGT, rgtProbe, rgtBody}, {TX_TYPE_JPEG, jpegProbe, jpegBody},
+    {TX_TYPE_PNG, pngProbe, pngBody}, {TX_TYPE_SPR, sprProbe, sprBody},
     {TX_TYPE_AVI, aviProbe, aviBody},
 };
 
@@ -88,7 +80,7 @@ const Reader* findReader(int type) {
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 TxErrorCallback TxReadError = ignoreError;
 TxPaletteNeededFn TxPaletteNeeded = nullptr;

@@ -43,14 +43,14 @@ struct TxReadContext {
     int fileType = 0;    // detected type, 0 when nothing matched or the read failed
     int frameCount = 1;  // frames stacked vertically by multi-frame readers
     std::string fileName;
-    std::string lastError;               // the last text a reader reported
+    std::string lastError;  // the last text a reader reported
     // How surely the probe that ran last found the file to be of its type: 0 not at all, 1 a
     // plausible header of a type without magic (TGA), 2 a type picked by its two-byte magic (set
     // by the detection), 3 a full magic (PSD's "8BPS", a GIMP brush's "GIMP", a JASC palette's
     // "JASC-PAL", ...). A refused file is reported with the text of the surest probe, else
     // "Unrecognised file format".
     int matched = 0;
-    const uint32_t* palette = nullptr;   // current application palette (256 words) for LMP
+    const uint32_t* palette = nullptr;  // current application palette (256 words) for LMP
     // Set by txMipRead when the caller wants argb8888: a reader that can lay its pixels out that
     // way at once may do so, sparing the conversion and its second image-sized buffer.
     bool wantArgb8888 = false;
@@ -60,7 +60,7 @@ struct TxReadContext {
     int64_t maxBytes = 0;
     int64_t neededBytes = 0;
     bool overBudget = false;
-    std::any state;                      // a reader's header values between probe and body
+    std::any state;  // a reader's header values between probe and body
 };
 
 using TxErrorCallback = void (*)(const char* message, int fatal);

@@ -102,7 +102,7 @@ void resizeLevel(uint32_t* dst, int Dw, int Dh, const uint32_t* src, int Sw, int
     if (p != 0 || outRow != Dh) txReportError("Img resampling: accf != 0!\n", 1);
 }
 
-} // namespace
+}  // namespace
 
 void txImageResize(TxMip& dst, const TxMip& src) {
     if (dst.format != TX_FMT_ARGB8888 || src.format != TX_FMT_ARGB8888) {
@@ -155,10 +155,12 @@ void txMipGenerateMipmaps(TxMip& mip) {
                 const uint32_t* r1 = r0 + w;
                 uint32_t* o = d + size_t(y) * size_t(dw);
                 for (int x = 0; x < dw; ++x) {
-                    const uint32_t a = r0[2 * x], b = r0[2 * x + 1], c = r1[2 * x], e = r1[2 * x + 1];
-                    const uint32_t lo = (a & kMask) + (b & kMask) + (c & kMask) + (e & kMask) + 0x00020002u;
-                    const uint32_t hi = ((a >> 8) & kMask) + ((b >> 8) & kMask) + ((c >> 8) & kMask) +
-                                        ((e >> 8) & kMask) + 0x00020002u;
+                    const uint32_t a = r0[2 * x], b = r0[2 * x + 1], c = r1[2 * x],
+                                   e = r1[2 * x + 1];
+                    const uint32_t lo =
+                        (a & kMask) + (b & kMask) + (c & kMask) + (e & kMask) + 0x00020002u;
+                    const uint32_t hi = ((a >> 8) & kMask) + ((b >> 8) & kMask) +
+                                        ((c >> 8) & kMask) + ((e >> 8) & kMask) + 0x00020002u;
                     o[x] = ((lo >> 2) & kMask) | (((hi >> 2) & kMask) << 8);
                 }
             }

@@ -3,7 +3,7 @@
 namespace {
 
 struct RgtInfo {
-    bool bigEndian = false; // the 0x01 0xDA form
+    bool bigEndian = false;  // the 0x01 0xDA form
     int flags = 0;
 };
 
@@ -14,7 +14,7 @@ bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
     return false;
 }
 
-} // namespace
+}  // namespace
 
 bool rgtProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int cookie) {
     if (!s.data()) return fail(ctx, "RGT file: Bad file handle.");

@@ -38,7 +38,7 @@ int checkSizes(int width, int height, int frames, std::string* error) {
     return TX_SPR_OK;
 }
 
-} // namespace
+}  // namespace
 
 bool sprProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     s.rewind();
@@ -74,8 +74,7 @@ bool sprBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
         if (s.remaining() < 770 + texels) return fail(ctx, "SPR Image: Unexpected end of file.");
         const uint8_t* pal = s.current() + 2;
         const uint8_t* idx = pal + 768;
-        for (size_t k = 0; k < texels; ++k, out += 3)
-            std::memcpy(out, pal + 3 * size_t(idx[k]), 3);
+        for (size_t k = 0; k < texels; ++k, out += 3) std::memcpy(out, pal + 3 * size_t(idx[k]), 3);
         s.skip(770 + texels);
     }
     return true;

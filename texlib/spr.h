@@ -15,8 +15,8 @@ enum TxSprWriteResult {
     TX_SPR_WRITE_ERROR = 2,
     TX_SPR_NO_MEMORY = 3,
     TX_SPR_NO_IMAGE = 4,
-    TX_SPR_BAD_FRAME_COUNT = 5, // below 1, or not a divisor of the height
-    TX_SPR_TOO_LARGE = 6,       // width, frame height or count beyond the 16-bit header fields
+    TX_SPR_BAD_FRAME_COUNT = 5,  // below 1, or not a divisor of the height
+    TX_SPR_TOO_LARGE = 6,        // width, frame height or count beyond the 16-bit header fields
 };
 
 // Writes `frames` frames stacked vertically in argb8888 texels (top row first) as an SPR file, with

@@ -88,7 +88,7 @@ std::string errnoText(int e) {
 // Files beyond what any image may hold are refused before anything is read.
 constexpr int64_t kMaxInputBytes = TX_MAX_PIXEL_BYTES * 2;
 
-} // namespace
+}  // namespace
 
 int txOpenInput(const std::string& path, std::string& error) {
     // Looked at before opening, so that no device is opened at all, and again after: the name may
@@ -130,8 +130,10 @@ int txOpenInput(const std::string& path, std::string& error) {
 TxFileData::~TxFileData() { close(); }
 
 void TxFileData::close() {
-    if (map_) ::munmap(map_, size_);
-    else std::free(const_cast<uint8_t*>(data_));
+    if (map_)
+        ::munmap(map_, size_);
+    else
+        std::free(const_cast<uint8_t*>(data_));
     map_ = nullptr;
     data_ = nullptr;
     size_ = 0;
@@ -316,7 +318,7 @@ bool isDescriptorName(const std::string& path) {
            path.rfind("/proc/self/fd/", 0) == 0;
 }
 
-} // namespace
+}  // namespace
 
 TxFileWriter::~TxFileWriter() { abort(); }
 
@@ -340,7 +342,8 @@ bool TxFileWriter::open(const std::string& path) {
         exists = true;
         if (!S_ISREG(st.st_mode) || isDescriptorName(path)) {
             // A FIFO, a device or one of our own descriptors: written straight into.
-            const int flags = O_WRONLY | O_CLOEXEC | O_NOCTTY | (S_ISREG(st.st_mode) ? O_APPEND : 0);
+            const int flags =
+                O_WRONLY | O_CLOEXEC | O_NOCTTY | (S_ISREG(st.st_mode) ? O_APPEND : 0);
             int fd;
             do {
                 fd = ::open(path.c_str(), flags);

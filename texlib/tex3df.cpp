@@ -174,9 +174,12 @@ bool integer(TxStream& s, long& out) {
     while (!s.atEnd()) {
         const int c = *s.current();
         int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
         if (d < 0 || d >= base) break;
         // Anything this large is refused later; clamping keeps the arithmetic defined.
         v = std::min<long>(v * base + d, 1L << 40);
@@ -223,7 +226,7 @@ struct TexState {
     uint32_t tableBytes = 0;
 };
 
-} // namespace
+}  // namespace
 
 std::vector<std::string> tx3dfCommentLines(const std::string& text) {
     std::vector<std::string> lines(1);
@@ -272,7 +275,8 @@ int txExportTexture(const TxMip& mip, const TxExportOptions& opt, TxMip& out,
 
     if (opt.resample) {
         int tw = 0, th = 0;
-        txExportResampleSize(work.width, work.height, opt.automatic != 0, opt.width, opt.height, tw, th);
+        txExportResampleSize(work.width, work.height, opt.automatic != 0, opt.width, opt.height, tw,
+                             th);
         if (!txSizeAllowed(tw, th))
             return fail(report, TX_EXPORT_BAD_INPUT, "the resampling size is out of range");
         if (tw != work.width || th != work.height) {
@@ -287,12 +291,14 @@ int txExportTexture(const TxMip& mip, const TxExportOptions& opt, TxMip& out,
     const bool pow2 = txIsPowerOfTwo(work.width) && txIsPowerOfTwo(work.height);
     if (opt.mipmap) {
         if (pow2) {
-            const int count = txExportLevelCount(work.width, work.height, opt.allLevels != 0, opt.levelLimit);
+            const int count =
+                txExportLevelCount(work.width, work.height, opt.allLevels != 0, opt.levelLimit);
             if (count > 1) {
                 TxMip levels;
                 if (!txMipInit(levels, work.width, work.height, count, TX_FMT_ARGB8888))
                     return fail(report, TX_EXPORT_NO_MEMORY, "out of memory");
-                std::memcpy(levels.data[0], work.data[0], size_t(work.width) * size_t(work.height) * 4);
+                std::memcpy(levels.data[0], work.data[0],
+                            size_t(work.width) * size_t(work.height) * 4);
                 txMipGenerateMipmaps(levels);
                 work = std::move(levels);
             }
@@ -305,11 +311,13 @@ int txExportTexture(const TxMip& mip, const TxExportOptions& opt, TxMip& out,
     if (opt.output != TX_OUTPUT_RAW) {
         const int w = work.width, h = work.height;
         if (std::max(w, h) / std::min(w, h) > 8)
-            return fail(report, TX_EXPORT_BAD_ASPECT,
-                        "the aspect ratio is beyond 8:1, which a 3DF or TEX header cannot describe");
+            return fail(
+                report, TX_EXPORT_BAD_ASPECT,
+                "the aspect ratio is beyond 8:1, which a 3DF or TEX header cannot describe");
         if (opt.output == TX_OUTPUT_TEX && std::max(w, h) > 256)
-            return fail(report, TX_EXPORT_TOO_LARGE,
-                        "TEX files hold sides of at most 256 texels; resample the image or write 3DF");
+            return fail(
+                report, TX_EXPORT_TOO_LARGE,
+                "TEX files hold sides of at most 256 texels; resample the image or write 3DF");
     }
 
     if (!txMipInit(out, work.width, work.height, work.depth, opt.format))
@@ -337,13 +345,15 @@ int txMipWrite3df(const TxMip& mip, const TxExportOptions& opt, const std::strin
     if (rc != TX_EXPORT_OK) return rc;
     TxFileWriter f;
     if (!f.open(path))
-        return fail(report, TX_EXPORT_CANNOT_CREATE, "Unable to open output file. (" + f.error() + ")");
+        return fail(report, TX_EXPORT_CANNOT_CREATE,
+                    "Unable to open output file. (" + f.error() + ")");
     if (!emitTexture(tex, opt, [&](const uint8_t* p, size_t n) { return f.write(p, n); }) ||
         !f.commit()) {
         const std::string why = f.error();
         f.abort();
         return fail(report, TX_EXPORT_WRITE_ERROR,
-                    "the texture could not be written" + (why.empty() ? std::string() : " (" + why + ")"));
+                    "the texture could not be written" +
+                        (why.empty() ? std::string() : " (" + why + ")"));
     }
     return TX_EXPORT_OK;
 }
@@ -366,20 +376,21 @@ bool tdfProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     }
     long small = 0, large = 0, aw = 0, ah = 0;
     if (!word(s, 10, name) || !literal(s, " lod range:") || !integer(s, small) ||
-        !integer(s, large) || !literal(s, " aspect ratio:") || !integer(s, aw) ||
-        !integer(s, ah) || s.getByte() < 0)
+        !integer(s, large) || !literal(s, " aspect ratio:") || !integer(s, aw) || !integer(s, ah) ||
+        s.getByte() < 0)
         return reject(ctx, "3DF: bad header");
     const int format = txFormatFromName(name.c_str());
-    if (format < 0 || !exportableFormat(format)) return reject(ctx, "3DF: unknown or reserved format name");
+    if (format < 0 || !exportableFormat(format))
+        return reject(ctx, "3DF: unknown or reserved format name");
     auto sideOk = [](long v) { return v >= 1 && v <= kMaxSide && txIsPowerOfTwo(int(v)); };
-    if (!sideOk(small) || !sideOk(large) || large < small)
-        return reject(ctx, "3DF: bad lod range");
+    if (!sideOk(small) || !sideOk(large) || large < small) return reject(ctx, "3DF: bad lod range");
     int aspect = -1;
     const long pairs[7][2] = {{8, 1}, {4, 1}, {2, 1}, {1, 1}, {1, 2}, {1, 4}, {1, 8}};
     for (int k = 0; k < 7; ++k)
         if (aw == pairs[k][0] && ah == pairs[k][1]) aspect = k;
     int w = 0, h = 0;
-    if (aspect < 0 || !levelZero(aspect, int(large), w, h)) return reject(ctx, "3DF: bad aspect ratio");
+    if (aspect < 0 || !levelZero(aspect, int(large), w, h))
+        return reject(ctx, "3DF: bad aspect ratio");
     const int depth = 1 + halvings(int(large), int(small));
     const int64_t size = txMipLevelBytes(format, w, h, depth);
     if (size <= 0) return reject(ctx, "3DF: image is too large");
@@ -419,7 +430,9 @@ bool tdfBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     const int bpt = txBytesPerTexel(format);
     const size_t size = size_t(mip.size);
     if (s.remaining() < size)
-        return reject(ctx, bpt == 1 ? "Bad 8 bit data" : bpt == 2 ? "Bad 16 bit data" : "Bad 32 bit data");
+        return reject(ctx, bpt == 1   ? "Bad 8 bit data"
+                           : bpt == 2 ? "Bad 16 bit data"
+                                      : "Bad 32 bit data");
     // Bytes after the last level are ignored: other tools pad their files.
     const uint8_t* p = s.current();
     uint8_t* d = mip.data[0];
@@ -446,10 +459,11 @@ bool texProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     s.rewind();
     uint32_t smallCode = 0, largeCode = 0, aspect = 0, format = 0, table = 0;
     // Most files are not TEX files; failing here quietly keeps their own reader's message.
-    if (!s.le32(smallCode) || !s.le32(largeCode) || !s.le32(aspect) || !s.le32(format) || !s.le32(table))
+    if (!s.le32(smallCode) || !s.le32(largeCode) || !s.le32(aspect) || !s.le32(format) ||
+        !s.le32(table))
         return false;
-    if (format > TX_FMT_ARGB8888 || !exportableFormat(int(format)) || smallCode > 8 || largeCode > 8 ||
-        aspect > 6)
+    if (format > TX_FMT_ARGB8888 || !exportableFormat(int(format)) || smallCode > 8 ||
+        largeCode > 8 || aspect > 6)
         return false;
     const int small = 256 >> smallCode, large = 256 >> largeCode;
     if (small > large) return false;
@@ -494,7 +508,8 @@ bool texBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
         for (int k = 0; k < 16; ++k) ok = ok && t.y[k] >= 0 && t.y[k] <= 255;
         for (int r = 0; r < 4; ++r)
             for (int c = 0; c < 3; ++c)
-                ok = ok && t.i[r][c] >= -256 && t.i[r][c] <= 255 && t.q[r][c] >= -256 && t.q[r][c] <= 255;
+                ok = ok && t.i[r][c] >= -256 && t.i[r][c] <= 255 && t.q[r][c] >= -256 &&
+                     t.q[r][c] <= 255;
         if (!ok) return reject(ctx, "TEX: bad NCC table");
     }
     const size_t size = size_t(mip.size);

@@ -12,18 +12,18 @@ enum TxExportOutput { TX_OUTPUT_RAW = 0, TX_OUTPUT_3DF = 1, TX_OUTPUT_TEX = 2 };
 
 // What the export does with an image.
 struct TxExportOptions {
-    int32_t resample = 0;   // 0 off, 1 on
-    int32_t automatic = 1;  // 1: to powers of two (aspect below), 0: explicit width x height
-    int32_t width = -1;     // explicit width, or the forced aspect's width part (-1: none)
-    int32_t height = -1;    // explicit height, or the forced aspect's height part
-    int32_t mipmap = 0;     // 0 off, 1 on
-    int32_t allLevels = 1;  // 1: all levels (limited by levelLimit), 0: size mode
+    int32_t resample = 0;     // 0 off, 1 on
+    int32_t automatic = 1;    // 1: to powers of two (aspect below), 0: explicit width x height
+    int32_t width = -1;       // explicit width, or the forced aspect's width part (-1: none)
+    int32_t height = -1;      // explicit height, or the forced aspect's height part
+    int32_t mipmap = 0;       // 0 off, 1 on
+    int32_t allLevels = 1;    // 1: all levels (limited by levelLimit), 0: size mode
     int32_t levelLimit = -1;  // all-levels mode: limit or -1; size mode: the size
-    int32_t dither = 0;     // TxDither
-    int32_t ncc = 0;        // TxNccMode
+    int32_t dither = 0;       // TxDither
+    int32_t ncc = 0;          // TxNccMode
     int32_t format = TX_FMT_RGB565;
-    int32_t swap = 0;       // 1: 16-bit texels little-endian
-    int32_t comment = 0;    // 1: comment lines in the 3DF header
+    int32_t swap = 0;     // 1: 16-bit texels little-endian
+    int32_t comment = 0;  // 1: comment lines in the 3DF header
     std::string commentText;
     int32_t output = TX_OUTPUT_3DF;
 };
@@ -31,13 +31,13 @@ struct TxExportOptions {
 // Results of txMipWrite3df. Nothing is written unless the result is TX_EXPORT_OK.
 enum TxExportResult {
     TX_EXPORT_OK = 0,
-    TX_EXPORT_NOT_POW2 = 100,        // "Abort: Not power of 2 on a side"
-    TX_EXPORT_BAD_INPUT = 101,       // not argb8888, no pixels, or options out of range
+    TX_EXPORT_NOT_POW2 = 100,   // "Abort: Not power of 2 on a side"
+    TX_EXPORT_BAD_INPUT = 101,  // not argb8888, no pixels, or options out of range
     TX_EXPORT_NO_MEMORY = 102,
-    TX_EXPORT_CANNOT_CREATE = 103,   // "Unable to open output file."
+    TX_EXPORT_CANNOT_CREATE = 103,  // "Unable to open output file."
     TX_EXPORT_WRITE_ERROR = 104,
-    TX_EXPORT_TOO_LARGE = 105,       // TEX sides above 256 have no level-of-detail code
-    TX_EXPORT_BAD_ASPECT = 106,      // beyond 8:1 a header cannot describe the levels
+    TX_EXPORT_TOO_LARGE = 105,   // TEX sides above 256 have no level-of-detail code
+    TX_EXPORT_BAD_ASPECT = 106,  // beyond 8:1 a header cannot describe the levels
 };
 
 // Texts for the person at the screen: warnings (export continues) and the reason of a failure.

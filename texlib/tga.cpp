@@ -33,7 +33,7 @@ bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
     return false;
 }
 
-} // namespace
+}  // namespace
 
 int txTgaCompressionMode() { return gCompressionMode.load(std::memory_order_relaxed); }
 void txSetTgaCompressionMode(int mode) { gCompressionMode.store(mode, std::memory_order_relaxed); }
@@ -42,8 +42,8 @@ bool tgaProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     s.rewind();
     uint8_t h[18];
     if (!s.readExact(h, 18)) return fail(ctx, "Unexpected end of file.");
-    TgaHeader hd{h[0], h[1], h[2], le16(h + 3), le16(h + 5), h[7], le16(h + 12), le16(h + 14),
-                 h[16], h[17]};
+    TgaHeader hd{h[0], h[1],         h[2],         le16(h + 3), le16(h + 5),
+                 h[7], le16(h + 12), le16(h + 14), h[16],       h[17]};
     if (!s.skip(hd.idLength)) return fail(ctx, "Unexpected EOF.");
     // Only "no map" and "map present" exist; anything else is another format's header (a PPM's
     // "P6\n..." would otherwise pass for a run-length true-colour image).
@@ -53,11 +53,13 @@ bool tgaProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     switch (hd.imageType) {
     case 1:
     case 9:
-        if (hd.mapType != 1) return fail(ctx, "TGA Image: Color-mapped TGA image has no palette", 0);
+        if (hd.mapType != 1)
+            return fail(ctx, "TGA Image: Color-mapped TGA image has no palette", 0);
         if (int(hd.mapFirst) + int(hd.mapLength) > 256)
             return fail(ctx, "TGA Image: Color-mapped image has > 256 colors", 0);
         // Indices are stored one byte a texel, so only 8-bit colour-mapped images are readable.
-        if (hd.pixelBits != 8) return fail(ctx, "TGA Image: Color-mapped image is not 8 bits/pixel.", 0);
+        if (hd.pixelBits != 8)
+            return fail(ctx, "TGA Image: Color-mapped image is not 8 bits/pixel.", 0);
         format = TX_FMT_P8;
         break;
     case 2:
@@ -80,7 +82,8 @@ bool tgaProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     if (!txSizeAllowed(hd.width, hd.height)) return fail(ctx, "TGA Image: image is too large.", 0);
     // The pixels must be there before the image is allocated: all of them when stored as they
     // are, and with run-length packets at least one packet per 128 pixels.
-    const uint64_t mapBytes = hd.mapType == 1 ? uint64_t(hd.mapLength) * ((hd.mapEntryBits + 1u) / 8) : 0;
+    const uint64_t mapBytes =
+        hd.mapType == 1 ? uint64_t(hd.mapLength) * ((hd.mapEntryBits + 1u) / 8) : 0;
     const uint64_t bps = (hd.pixelBits + 1u) / 8, texels = uint64_t(hd.width) * hd.height;
     const uint64_t least = hd.imageType >= 9 ? (texels + 127) / 128 * (1 + bps) : texels * bps;
     if (uint64_t(s.remaining()) < mapBytes + least)
@@ -127,8 +130,7 @@ bool readColourMap(TxStream& s, TxReadContext& ctx, const TgaHeader& hd, TxMip& 
             break;
         }
         case 3: v = 0xFF000000u | (uint32_t(e[2]) << 16) | (uint32_t(e[1]) << 8) | e[0]; break;
-        default:
-            v = (uint32_t(e[3]) << 24) | (uint32_t(e[2]) << 16) | (uint32_t(e[1]) << 8) | e[0];
+        default: v = (uint32_t(e[3]) << 24) | (uint32_t(e[2]) << 16) | (uint32_t(e[1]) << 8) | e[0];
         }
         mip.pal[slot] = v;
     }
@@ -146,7 +148,7 @@ inline void storeRow(const uint8_t* src, uint8_t* dst, int width, int bps) {
         d[x] = 0xFF000000u | (uint32_t(src[2]) << 16) | (uint32_t(src[1]) << 8) | src[0];
 }
 
-} // namespace
+}  // namespace
 
 bool tgaBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     const auto* hdp = std::any_cast<TgaHeader>(&ctx.state);
@@ -327,7 +329,7 @@ size_t encodePackets(const uint32_t* px, size_t n, size_t& i, uint8_t* out, size
 // Output is handed to the file in pieces of about this size.
 constexpr size_t kWriteChunk = size_t(1) << 20;
 
-} // namespace
+}  // namespace
 
 size_t txTgaRleEncode(const uint32_t* px, size_t n, uint8_t* out) {
     size_t i = 0;

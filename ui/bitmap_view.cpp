@@ -15,7 +15,8 @@
 #include "view/view_render.h"
 
 CBitmapView::CBitmapView(CBitmapDoc* doc, QWidget* parent)
-    : QAbstractScrollArea(parent), state_(doc, ViewPreferences{}), autoScrollTimer_(new QTimer(this)) {
+    : QAbstractScrollArea(parent), state_(doc, ViewPreferences{}),
+      autoScrollTimer_(new QTimer(this)) {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -182,9 +183,9 @@ void CBitmapView::frameActivated(bool on) {
     for (int y = 0; y < shot.height(); ++y)
         std::memcpy(&snapshotBuffer_.at(0, y), shot.constScanLine(y), size_t(shot.width()) * 4);
     dimSnapshot(snapshotBuffer_);
-    snapshot_ = QImage(reinterpret_cast<const uchar*>(snapshotBuffer_.pixels()),
-                       snapshotBuffer_.width(), snapshotBuffer_.height(), snapshotBuffer_.pitch(),
-                       QImage::Format_RGB32);
+    snapshot_ =
+        QImage(reinterpret_cast<const uchar*>(snapshotBuffer_.pixels()), snapshotBuffer_.width(),
+               snapshotBuffer_.height(), snapshotBuffer_.pitch(), QImage::Format_RGB32);
     frame_->update();
     viewport()->update();
 }
@@ -226,7 +227,8 @@ void CBitmapView::mouseMoveEvent(QMouseEvent* e) {
     }
     syncViewport();
     const QPoint l = logical(e->position());
-    state_.mouseMove(l.x(), l.y(), e->buttons() & Qt::LeftButton, e->modifiers() & Qt::ShiftModifier);
+    state_.mouseMove(l.x(), l.y(), e->buttons() & Qt::LeftButton,
+                     e->modifiers() & Qt::ShiftModifier);
     updateCursorShape();
 }
 
@@ -262,10 +264,14 @@ ViewKey viewKey(int key) {
 // The editing keys of the view: the Edit menu's commands.
 int editCommand(char32_t c) {
     switch (c) {
-    case U's': case U'S': return CMD_SCALE;
-    case U'r': case U'R': return CMD_RESIZE;
-    case U'x': case U'X': return CMD_FLIP_HORIZONTAL;
-    case U'y': case U'Y': return CMD_FLIP_VERTICAL;
+    case U's':
+    case U'S': return CMD_SCALE;
+    case U'r':
+    case U'R': return CMD_RESIZE;
+    case U'x':
+    case U'X': return CMD_FLIP_HORIZONTAL;
+    case U'y':
+    case U'Y': return CMD_FLIP_VERTICAL;
     default: return 0;
     }
 }
@@ -278,14 +284,15 @@ char32_t typed(const QKeyEvent* e) {
     return t.size() == 1 ? char32_t(t.at(0).unicode()) : 0;
 }
 
-} // namespace
+}  // namespace
 
 bool CBitmapView::event(QEvent* e) {
     // Keys of the view win over window-wide shortcuts while the view has the focus.
     if (e->type() == QEvent::ShortcutOverride) {
         auto* k = static_cast<QKeyEvent*>(e);
         const char32_t c = typed(k);
-        if (viewKey(k->key()) != ViewKey::Other || ViewState::handlesCharacter(c) || editCommand(c)) {
+        if (viewKey(k->key()) != ViewKey::Other || ViewState::handlesCharacter(c) ||
+            editCommand(c)) {
             e->accept();
             return true;
         }
@@ -296,7 +303,8 @@ bool CBitmapView::event(QEvent* e) {
 void CBitmapView::keyPressEvent(QKeyEvent* e) {
     const ViewKey k = viewKey(e->key());
     if (k != ViewKey::Other) {
-        if (state_.keyDown(k, e->modifiers() & Qt::ShiftModifier, e->modifiers() & Qt::ControlModifier))
+        if (state_.keyDown(k, e->modifiers() & Qt::ShiftModifier,
+                           e->modifiers() & Qt::ControlModifier))
             return;
         QAbstractScrollArea::keyPressEvent(e);
         return;

@@ -48,7 +48,9 @@ public:
     void setMaskShown(bool on) { state_.setMaskShown(on); }
     void beginKeyPick() { state_.beginKeyPick(); }
     bool pickingKey() const { return state_.pickingKey(); }
-    void pickKeyAt(const QPoint& imagePos) { state_.pickKeyAt(ViewPoint{imagePos.x(), imagePos.y()}); }
+    void pickKeyAt(const QPoint& imagePos) {
+        state_.pickKeyAt(ViewPoint{imagePos.x(), imagePos.y()});
+    }
 
     // The last picture painted (tests and screenshots).
     const ImageBuffer& rendered() const { return rendered_; }

@@ -17,13 +17,13 @@ namespace {
 // Lives as a child of the view whose paste placement it receives, so that a placement never
 // outlives its document.
 class ViewPasteTarget : public QObject, public PasteTarget {
-  public:
+public:
     ViewPasteTarget(CBitmapView* view, CMainFrame& main)
         : QObject(view), view_(view), main_(main) {}
     void pasteDrop(const TxRect& rect) override;
     void pasteCancelled() override { main_.updateCommands(); }
 
-  private:
+private:
     CBitmapView* view_;
     CMainFrame& main_;
 };
@@ -68,7 +68,7 @@ bool hasSelection(CMainFrame& main) {
     return v && v->document() && !v->selection().empty() && !v->state().placingPaste();
 }
 
-} // namespace
+}  // namespace
 
 void installClipboardCommands(CMainFrame& main) {
     auto watch = std::make_shared<ClipboardWatch>();

@@ -26,8 +26,7 @@ std::optional<uint32_t> chooseColour(QWidget* parent, SettingsStore& settings, u
     // The platform's own dialog would not show our custom colours.
     dlg.setOption(QColorDialog::DontUseNativeDialog);
     if (dlg.exec() != QDialog::Accepted) return std::nullopt;
-    for (int i = 0; i < n; ++i)
-        custom.colours[i] = qColorToColourRef(QColorDialog::customColor(i));
+    for (int i = 0; i < n; ++i) custom.colours[i] = qColorToColourRef(QColorDialog::customColor(i));
     custom.save(settings);
     return qColorToColourRef(dlg.selectedColor());
 }

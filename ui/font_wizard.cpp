@@ -74,7 +74,7 @@ template <class W> W* named(W* w, const QString& name) {
     return w;
 }
 
-} // namespace
+}  // namespace
 
 FontWizardDialog::FontWizardDialog(SettingsStore& settings, Prompts& prompts, Generate generate,
                                    QWidget* parent)
@@ -159,8 +159,7 @@ QWidget* FontWizardDialog::makePresetPage() {
 void FontWizardDialog::fillPresetList() {
     const QSignalBlocker block(presetBox_);
     presetBox_->clear();
-    for (const NamedFontPreset& p : list_.presets)
-        presetBox_->addItem(qtEightBitText(p.name));
+    for (const NamedFontPreset& p : list_.presets) presetBox_->addItem(qtEightBitText(p.name));
     presetBox_->setCurrentRow(list_.current);
     const NamedFontPreset* sel = list_.selected();
     name_->setText(sel ? qtEightBitText(sel->name) : QString());
@@ -249,8 +248,7 @@ QWidget* FontWizardDialog::makeFontPage() {
     size_->setEditable(true);
     size_->setInsertPolicy(QComboBox::NoInsert);
     size_->lineEdit()->setAccessibleName(QStringLiteral("Size"));
-    for (const char* s : kSizes)
-        size_->addItem(QString::fromLatin1(s));
+    for (const char* s : kSizes) size_->addItem(QString::fromLatin1(s));
     preview_ = new QLabel(QStringLiteral("AaBbCc XxYyZz 0123 \u00C4\u00D6\u00DC"));
     preview_->setAccessibleName(QStringLiteral("Preview"));
     preview_->setAlignment(Qt::AlignCenter);
@@ -410,7 +408,7 @@ QWidget* FontWizardDialog::makeTexturePage() {
     fixed_ = new QRadioButton(QStringLiteral("fixed"));
     variable_ = new QRadioButton(QStringLiteral("variable"));
     capitals_ = new QCheckBox(QStringLiteral("capitals"));
-    capitals_->setEnabled(false); // kept with the preset, but nothing renders it differently
+    capitals_->setEnabled(false);  // kept with the preset, but nothing renders it differently
     auto* pitchLayout = new QVBoxLayout(pitchBox);
     pitchLayout->addWidget(fixed_);
     pitchLayout->addWidget(variable_);
@@ -577,8 +575,7 @@ void FontWizardDialog::fillPages(const FontPreset& p) {
 
     // Page 3.
     {
-        for (const auto& c : classes_)
-            c.first->setChecked(p.filter & c.second);
+        for (const auto& c : classes_) c.first->setChecked(p.filter & c.second);
         const QSignalBlocker b1(bit7_), b2(bit8_), b3(oneOf_), b4(allChars_), b5(userChars_);
         (p.char8 ? bit8_ : bit7_)->setChecked(true);
         oneOf_->setChecked(p.filter & FONT_FILTER_ONEOF);
@@ -610,20 +607,14 @@ void FontWizardDialog::fillPages(const FontPreset& p) {
 
 bool FontWizardDialog::readPage(int index, FontPreset& p) {
     switch (index) {
-    case 1:
-        return readFontPage(p);
-    case 2:
-        return readCharPage(p);
-    case 3:
-        return readTexturePage(p);
-    default:
-        return true;
+    case 1: return readFontPage(p);
+    case 2: return readCharPage(p);
+    case 3: return readTexturePage(p);
+    default: return true;
     }
 }
 
-int FontWizardDialog::page() const {
-    return pages_->currentIndex();
-}
+int FontWizardDialog::page() const { return pages_->currentIndex(); }
 
 void FontWizardDialog::showPage(int index) {
     pages_->setCurrentIndex(index);

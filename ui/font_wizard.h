@@ -21,7 +21,7 @@ class QStackedWidget;
 
 class FontWizardDialog : public QDialog {
     Q_OBJECT
-  public:
+public:
     // Generates the texture for the selected preset on "&End"; false keeps the wizard open
     // (the generator has said why).
     using Generate = std::function<bool(FontPreset&)>;
@@ -29,7 +29,7 @@ class FontWizardDialog : public QDialog {
     FontWizardDialog(SettingsStore& settings, Prompts& prompts, Generate generate,
                      QWidget* parent = nullptr);
 
-    int page() const; // 0 to 3
+    int page() const;  // 0 to 3
     const FontPresetList& presets() const { return list_; }
 
     // The buttons, callable without clicks. next() is "&End" on the last page; false when the
@@ -43,7 +43,7 @@ class FontWizardDialog : public QDialog {
 
     void accept() override { next(); }
 
-  private:
+private:
     QWidget* makePresetPage();
     QWidget* makeFontPage();
     QWidget* makeCharPage();
@@ -92,7 +92,7 @@ class FontWizardDialog : public QDialog {
     QCheckBox* allChars_;
     QLabel* count_;
     QPlainTextEdit* charList_;
-    int carriedFilter_ = 0; // bits without a check box that pass through the page
+    int carriedFilter_ = 0;  // bits without a check box that pass through the page
     // Page 4.
     QRadioButton *fixed_, *variable_;
     QCheckBox* capitals_;

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
         if (screen->depth() > 8) break;
         const auto answer = QMessageBox::warning(
             nullptr, QStringLiteral("Tarquil 1.25"),
-            QStringLiteral("Warning: 8-Bit color resolution is not well supported,\nChange Settings and retry\n"),
+            QStringLiteral(
+                "Warning: 8-Bit color resolution is not well supported,\nChange Settings and retry\n"),
             QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore);
         if (answer == QMessageBox::Ignore) break;
         if (answer != QMessageBox::Retry) return 1;

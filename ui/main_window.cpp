@@ -5,12 +5,9 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
-#include <QScreen>
-#include <QStatusTipEvent>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -18,9 +15,12 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
-#include <QStyle>
+#include <QScreen>
 #include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -30,24 +30,24 @@
 
 #include "document/document.h"
 #include "edit/size_dialogs.h"
+#include "model/app_palette.h"
+#include "model/document_types.h"
+#include "model/preferences.h"
+#include "model/window_placement.h"
+#include "texlib/tga.h"
 #include "tools/animmaster/animmaster.h"
 #include "tools/codegen/code_generator.h"
 #include "tools/codegen/pos_format_settings.h"
 #include "tools/fontwizard/font_preset.h"
-#include "model/app_palette.h"
-#include "model/preferences.h"
-#include "model/window_placement.h"
-#include "texlib/tga.h"
 #include "tools/palette/palette_load.h"
-#include "model/document_types.h"
-#include "ui/preferences_dialog.h"
-#include "ui/shell_registration_dialog.h"
 #include "ui/bitmap_view.h"
-#include "ui/view_commands.h"
 #include "ui/clipboard_commands.h"
 #include "ui/position_list_window.h"
+#include "ui/preferences_dialog.h"
 #include "ui/qt_ports.h"
+#include "ui/shell_registration_dialog.h"
 #include "ui/tool_commands.h"
+#include "ui/view_commands.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ QString pathKey(const QString& path) {
     return parts.join(QLatin1Char('/'));
 }
 
-} // namespace
+}  // namespace
 
 // ---- CChildFrame -----------------------------------------------------------------------------
 
@@ -257,7 +257,8 @@ void CMainFrame::buildMenus() {
     QMenu* m = fileMenu_ = bar->addMenu(QStringLiteral("&File  "));
     QString p = QStringLiteral("File");
     addCommand(m, p, CMD_NEW, QStringLiteral("&New\tCtrl+N"), QKeySequence(Qt::CTRL | Qt::Key_N));
-    addCommand(m, p, CMD_OPEN, QStringLiteral("&Open...\tCtrl+O"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    addCommand(m, p, CMD_OPEN, QStringLiteral("&Open...\tCtrl+O"),
+               QKeySequence(Qt::CTRL | Qt::Key_O));
     addCommand(m, p, CMD_CLOSE, QStringLiteral("&Close"));
     addCommand(m, p, CMD_SAVE, QStringLiteral("&Save\tCtrl+S"), QKeySequence(Qt::CTRL | Qt::Key_S));
     addCommand(m, p, CMD_SAVE_AS, QStringLiteral("Save &As..."));
@@ -279,7 +280,8 @@ void CMainFrame::buildMenus() {
     m->addSeparator();
     addCommand(m, p, CMD_CUT, QStringLiteral("Cu&t\tCtrl+X"), QKeySequence(Qt::CTRL | Qt::Key_X));
     addCommand(m, p, CMD_COPY, QStringLiteral("&Copy\tCtrl+C"), QKeySequence(Qt::CTRL | Qt::Key_C));
-    addCommand(m, p, CMD_PASTE, QStringLiteral("&Paste\tCtrl+V"), QKeySequence(Qt::CTRL | Qt::Key_V));
+    addCommand(m, p, CMD_PASTE, QStringLiteral("&Paste\tCtrl+V"),
+               QKeySequence(Qt::CTRL | Qt::Key_V));
     addCommand(m, p, CMD_PASTE_CLIPBOARD, QStringLiteral("&Paste from ClipBoard\tCtrl+B"),
                QKeySequence(Qt::CTRL | Qt::Key_B));
     addCommand(m, p, CMD_CLEAR_ALL, QStringLiteral("Clear all"));
@@ -316,7 +318,8 @@ void CMainFrame::buildMenus() {
         const char* text;
         const char* tip;
     } maskCommands[] = {
-        {CMD_MASK_PICK_KEY, "Pick key color", "pickup the transparency color with left mouse button"},
+        {CMD_MASK_PICK_KEY, "Pick key color",
+         "pickup the transparency color with left mouse button"},
         {CMD_MASK_ONE_BIT, "1-bit alpha channel", "Digitize 8-bit alpha values to 1-bit mask"},
         {CMD_MASK_EIGHT_BIT, "8-bit alpha channel", "copy the alpha channel to the mask"},
         {CMD_MASK_INTENSITY, "Intensity", ""},
@@ -510,7 +513,8 @@ void CMainFrame::buildStatusBar() {
         l->setObjectName(QStringLiteral("statusPane%1").arg(i));
         l->setAccessibleName(QLatin1String(panes[i].name));
         if (panes[i].widest) {
-            l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QLatin1String(panes[i].widest)) + 8);
+            l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QLatin1String(panes[i].widest)) +
+                               8);
             l->setFrameShape(QFrame::StyledPanel);
             statusBar()->addPermanentWidget(l);
         } else {
@@ -626,10 +630,12 @@ void CMainFrame::updateCommands() {
             c.action->setChecked(false);
         }
     }
-    if (CBitmapView* v = activeView()) panes_[3]->setText(QStringLiteral("%1%").arg(v->zoom() * 100));
+    if (CBitmapView* v = activeView())
+        panes_[3]->setText(QStringLiteral("%1%").arg(v->zoom() * 100));
     // Screen readers find a pane by its name and read what it shows from its description.
     for (QLabel* pane : panes_)
-        if (pane->accessibleDescription() != pane->text()) pane->setAccessibleDescription(pane->text());
+        if (pane->accessibleDescription() != pane->text())
+            pane->setAccessibleDescription(pane->text());
     if (CBitmapDoc* d = activeDocument())
         setWindowTitle(QString::fromStdString(d->title()) + QStringLiteral(" - ") + kAppTitle);
     else
@@ -648,19 +654,27 @@ void CMainFrame::installDefaultHandlers() {
     };
     handle(CMD_NEW, [this] { newDocument(); });
     handle(CMD_OPEN, [this] { openDialog(); });
-    handle(CMD_CLOSE, [this] { closeDocument(); }, hasDoc);
-    handle(CMD_SAVE, [this] { saveDocument(); }, docEnabled(CMD_SAVE));
-    handle(CMD_SAVE_AS, [this] { saveDocumentAs(); }, hasDoc);
-    handle(CMD_EXPORT, [this] { exportTexture(); }, hasDoc);
+    handle(
+        CMD_CLOSE, [this] { closeDocument(); }, hasDoc);
+    handle(
+        CMD_SAVE, [this] { saveDocument(); }, docEnabled(CMD_SAVE));
+    handle(
+        CMD_SAVE_AS, [this] { saveDocumentAs(); }, hasDoc);
+    handle(
+        CMD_EXPORT, [this] { exportTexture(); }, hasDoc);
     handle(CMD_EXIT, [this] { close(); });
     handle(CMD_PREFERENCES, [this] { editPreferences(); });
-    handle(CMD_UNDO, [this] { undo(); }, docEnabled(CMD_UNDO));
-    handle(CMD_REDO, [this] { redo(); }, docEnabled(CMD_REDO));
+    handle(
+        CMD_UNDO, [this] { undo(); }, docEnabled(CMD_UNDO));
+    handle(
+        CMD_REDO, [this] { redo(); }, docEnabled(CMD_REDO));
     for (int id : {CMD_FIRST_FRAME, CMD_PREVIOUS_FRAME, CMD_PLAY, CMD_NEXT_FRAME, CMD_LAST_FRAME})
-        handle(id, [this, id] { runCommand(id); }, docEnabled(id), [this, id] {
-            CBitmapDoc* d = activeDocument();
-            return d && d->isChecked(id);
-        });
+        handle(
+            id, [this, id] { runCommand(id); }, docEnabled(id),
+            [this, id] {
+                CBitmapDoc* d = activeDocument();
+                return d && d->isChecked(id);
+            });
 
     auto idle = [this] { return editIdle(); };
     auto hasFrame = [this] {
@@ -668,48 +682,75 @@ void CMainFrame::installDefaultHandlers() {
         const Frame* f = d && d->frames() ? d->frames()->currentFrame() : nullptr;
         return f && f->hasPixels();
     };
-    handle(CMD_SCALE, [this] { scaleImage(); }, idle);
-    handle(CMD_RESIZE, [this] { resizeImage(); }, idle);
-    handle(CMD_FLIP_VERTICAL, [this] { flipVertical(); }, idle);
-    handle(CMD_FLIP_HORIZONTAL, [this] { flipHorizontal(); }, idle);
-    handle(CMD_FLIP_ISOMETRIC, [this] { flipIsometric(); }, idle);
-    handle(CMD_AUTO_CROP, [this] { autoCrop(); }, idle);
-    handle(CMD_CROP, [this] { cropSelection(); }, [this] {
-        CBitmapView* v = activeView();
-        return editIdle() && v && !v->selection().empty();
-    });
-    handle(CMD_SELECT_ALL, [this] { selectAll(); }, hasFrame);
+    handle(
+        CMD_SCALE, [this] { scaleImage(); }, idle);
+    handle(
+        CMD_RESIZE, [this] { resizeImage(); }, idle);
+    handle(
+        CMD_FLIP_VERTICAL, [this] { flipVertical(); }, idle);
+    handle(
+        CMD_FLIP_HORIZONTAL, [this] { flipHorizontal(); }, idle);
+    handle(
+        CMD_FLIP_ISOMETRIC, [this] { flipIsometric(); }, idle);
+    handle(
+        CMD_AUTO_CROP, [this] { autoCrop(); }, idle);
+    handle(
+        CMD_CROP, [this] { cropSelection(); },
+        [this] {
+            CBitmapView* v = activeView();
+            return editIdle() && v && !v->selection().empty();
+        });
+    handle(
+        CMD_SELECT_ALL, [this] { selectAll(); }, hasFrame);
     for (int id : {CMD_MASK_ONE_BIT, CMD_MASK_EIGHT_BIT, CMD_MASK_INTENSITY, CMD_MASK_BORDER})
-        handle(id, [this, id] { maskCommand(id); }, hasFrame);
+        handle(
+            id, [this, id] { maskCommand(id); }, hasFrame);
     for (int id : {CMD_MASK_PICK_KEY, CMD_MASK_CLEAR, CMD_MASK_INVERT})
-        handle(id, [this, id] { maskCommand(id); }, idle);
+        handle(
+            id, [this, id] { maskCommand(id); }, idle);
 
-    handle(CMD_TOOLBAR, [this] { toggleToolBars(); }, {}, [this] { return toolBarsShown_; });
-    handle(CMD_STATUS_BAR, [this] { toggleStatusBar(); }, {},
-           [this] { return !statusBar()->isHidden(); });
+    handle(
+        CMD_TOOLBAR, [this] { toggleToolBars(); }, {}, [this] { return toolBarsShown_; });
+    handle(
+        CMD_STATUS_BAR, [this] { toggleStatusBar(); }, {},
+        [this] { return !statusBar()->isHidden(); });
     // Zoom and the alpha channel until the view's own commands take them over.
-    handle(CMD_ZOOM_IN, [this] {
-        if (auto* v = activeView()) v->setZoom(v->zoom() + 1);
-    }, [this] { return activeView() && activeView()->zoom() < 8; });
-    handle(CMD_ZOOM_OUT, [this] {
-        if (auto* v = activeView()) v->setZoom(v->zoom() - 1);
-    }, [this] { return activeView() && activeView()->zoom() > 1; });
+    handle(
+        CMD_ZOOM_IN,
+        [this] {
+            if (auto* v = activeView()) v->setZoom(v->zoom() + 1);
+        },
+        [this] { return activeView() && activeView()->zoom() < 8; });
+    handle(
+        CMD_ZOOM_OUT,
+        [this] {
+            if (auto* v = activeView()) v->setZoom(v->zoom() - 1);
+        },
+        [this] { return activeView() && activeView()->zoom() > 1; });
     for (int z = 1; z <= 4; ++z)
-        handle(CMD_ZOOM_1 + z - 1, [this, z] {
-            if (auto* v = activeView()) v->setZoom(z);
-        }, [this] { return activeView() != nullptr; },
-               [this, z] { return activeView() && activeView()->zoom() == z; });
-    handle(CMD_ALPHA, [this] { toggleAlpha(); }, hasFrame,
-           [this] { return activeView() && activeView()->maskShown(); });
+        handle(
+            CMD_ZOOM_1 + z - 1,
+            [this, z] {
+                if (auto* v = activeView()) v->setZoom(z);
+            },
+            [this] { return activeView() != nullptr; },
+            [this, z] { return activeView() && activeView()->zoom() == z; });
+    handle(
+        CMD_ALPHA, [this] { toggleAlpha(); }, hasFrame,
+        [this] { return activeView() && activeView()->maskShown(); });
 
     handle(CMD_POSITION_LIST, [this] { showPositionList(); });
-    handle(CBitmapDoc::CMD_ANIMMASTER, [this] { animationMaster(); }, [this] {
-        CBitmapDoc* d = activeDocument();
-        return editIdle() && d->isEnabled(CBitmapDoc::CMD_ANIMMASTER);
-    });
+    handle(
+        CBitmapDoc::CMD_ANIMMASTER, [this] { animationMaster(); },
+        [this] {
+            CBitmapDoc* d = activeDocument();
+            return editIdle() && d->isEnabled(CBitmapDoc::CMD_ANIMMASTER);
+        });
 
-    handle(CMD_NEW_WINDOW, [this] { newWindow(); }, hasDoc);
-    handle(CMD_CASCADE, [this] { mdi_->cascadeSubWindows(); }, hasDoc);
+    handle(
+        CMD_NEW_WINDOW, [this] { newWindow(); }, hasDoc);
+    handle(
+        CMD_CASCADE, [this] { mdi_->cascadeSubWindows(); }, hasDoc);
     // Vertical tiling puts the windows side by side, horizontal one above the other.
     auto tile = [this](bool sideBySide) {
         const std::vector<CChildFrame*> list = children_;
@@ -730,9 +771,12 @@ void CMainFrame::installDefaultHandlers() {
             }
         }
     };
-    handle(CMD_TILE_VERTICAL, [tile] { tile(true); }, hasDoc);
-    handle(CMD_TILE_HORIZONTAL, [tile] { tile(false); }, hasDoc);
-    handle(CMD_CLOSE_ALL, [this] { closeAllDocuments(); }, hasDoc);
+    handle(
+        CMD_TILE_VERTICAL, [tile] { tile(true); }, hasDoc);
+    handle(
+        CMD_TILE_HORIZONTAL, [tile] { tile(false); }, hasDoc);
+    handle(
+        CMD_CLOSE_ALL, [this] { closeAllDocuments(); }, hasDoc);
     handle(CMD_ABOUT, [this] { about(); });
 }
 
@@ -763,7 +807,8 @@ void CMainFrame::about() {
     auto* version = new QLabel(kAppTitle.left(100));
     version->setObjectName(QStringLiteral("version"));
     version->setAccessibleName(version->text());
-    auto* line = new QLabel(QStringLiteral("Tarquil Studio: sprites, fonts and textures for games"));
+    auto* line =
+        new QLabel(QStringLiteral("Tarquil Studio: sprites, fonts and textures for games"));
     line->setAccessibleName(line->text());
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     buttons->button(QDialogButtonBox::Ok)->setAccessibleName(QStringLiteral("OK"));
@@ -807,7 +852,8 @@ CChildFrame* CMainFrame::addChild(CBitmapDoc* doc) {
 QSize CMainFrame::childSizeFor(CChildFrame* child) const {
     const QSize area = mdi_->viewport()->size().expandedTo(QSize(200, 150));
     const QSize image = child->view()->imageSize() * child->view()->zoom();
-    const int frame = child->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, child);
+    const int frame =
+        child->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, child);
     const int title = child->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, child);
     const int border = 2 * child->view()->frameWidth();
     const QSize size(image.width() + 2 * frame + border, image.height() + title + frame + border);
@@ -829,7 +875,8 @@ void CMainFrame::placeChild(CChildFrame* child) {
     int x = n * step, y = n * step;
     if (x + size.width() > area.width() || y + size.height() > area.height()) {
         const int fit = std::max(1, std::min((area.width() - size.width()) / step,
-                                             (area.height() - size.height()) / step) + 1);
+                                             (area.height() - size.height()) / step) +
+                                        1);
         x = (n % fit) * step;
         y = (n % fit) * step;
     }
@@ -923,9 +970,9 @@ bool CMainFrame::askToSave(CBitmapDoc* doc) {
             break;
         }
     const QString name = QString::fromStdString(doc->title()).left(24).trimmed();
-    const MsgResult r = prompts().message(
-        QStringLiteral("Save changes to %1?").arg(name).toStdString(), MsgIcon::Warning,
-        MsgButtons::YesNoCancel);
+    const MsgResult r =
+        prompts().message(QStringLiteral("Save changes to %1?").arg(name).toStdString(),
+                          MsgIcon::Warning, MsgButtons::YesNoCancel);
     if (r == MsgResult::Cancel) return false;
     if (r == MsgResult::No) return true;
     const bool saved = doc->save(prompts(), progress_.get());
@@ -1002,8 +1049,9 @@ bool CMainFrame::restorePlacement(Qt::WindowStates& state) {
                                   full.bottom() + 1, 32, p))
         return false;
     setGeometry(p.left, p.top, p.width(), p.height());
-    state = p.status == 3 ? Qt::WindowMaximized
-                          : p.status == 2 ? Qt::WindowMinimized : Qt::WindowNoState;
+    state = p.status == 3   ? Qt::WindowMaximized
+            : p.status == 2 ? Qt::WindowMinimized
+                            : Qt::WindowNoState;
     return true;
 }
 
@@ -1123,14 +1171,15 @@ void CMainFrame::newDocument() { createDocument(prompts()); }
 namespace {
 // The filter chosen last in the open dialog, for as long as the program runs (0: not yet read).
 int gFilterIndex = 0;
-} // namespace
+}  // namespace
 
 void CMainFrame::openDialog() {
     if (gFilterIndex <= 0) gFilterIndex = settings().getInt("Settings", "FilterIndex", 1);
     QStringList filters;
     for (const auto& [name, patterns] : openFilters()) {
         QString n = QString::fromStdString(name);
-        const QString p = QString::fromStdString(patterns).replace(QLatin1Char(';'), QLatin1Char(' '));
+        const QString p =
+            QString::fromStdString(patterns).replace(QLatin1Char(';'), QLatin1Char(' '));
         // Qt takes the patterns from the last parentheses of the entry.
         filters << (n.endsWith(QStringLiteral("(") + p + QLatin1Char(')'))
                         ? n
@@ -1220,7 +1269,7 @@ private:
     Prompts& p_;
 };
 
-} // namespace
+}  // namespace
 
 void CMainFrame::cropSelection() {
     CBitmapDoc* d;

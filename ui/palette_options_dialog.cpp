@@ -15,14 +15,14 @@ namespace {
 
 // The group box the swatches are drawn in, inside its frame and below its title.
 class SwatchBox : public QGroupBox {
-  public:
+public:
     explicit SwatchBox(const PaletteOptions& options)
         : QGroupBox(QStringLiteral("Current Palette")), options_(options) {
         setMinimumSize(16 * 14 + 12, 16 * 14 + 28);
         setAccessibleDescription(QStringLiteral("256 colour swatches"));
     }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* e) override {
         QGroupBox::paintEvent(e);
         QPainter p(this);
@@ -35,11 +35,11 @@ class SwatchBox : public QGroupBox {
         }
     }
 
-  private:
+private:
     const PaletteOptions& options_;
 };
 
-} // namespace
+}  // namespace
 
 PaletteOptionsDialog::PaletteOptionsDialog(SettingsStore& settings, Prompts& prompts,
                                            QWidget* parent, std::optional<std::string> palFile)
@@ -99,8 +99,7 @@ PaletteChoice runPaletteOptions(QWidget* parent, SettingsStore& settings, Prompt
     dlg.exec();
     PaletteChoice c;
     c.useFixedPalette = dlg.options().choice() == PaletteOptions::UsePalette;
-    for (int i = 0; i < 256; ++i)
-        c.palette[i] = colourRefToRgb(dlg.options().entries()[i]);
+    for (int i = 0; i < 256; ++i) c.palette[i] = colourRefToRgb(dlg.options().entries()[i]);
     return c;
 }
 

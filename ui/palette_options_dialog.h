@@ -13,7 +13,7 @@ class QPushButton;
 
 class PaletteOptionsDialog : public QDialog {
     Q_OBJECT
-  public:
+public:
     // Shows `palFile`, by default the "palfile" preference of `settings`; "Load Palette" writes
     // the preference.
     PaletteOptionsDialog(SettingsStore& settings, Prompts& prompts, QWidget* parent = nullptr,
@@ -23,7 +23,7 @@ class PaletteOptionsDialog : public QDialog {
     // "Load Palette" once a file is chosen; true when it was taken.
     bool loadPaletteFrom(const QString& path);
 
-  private:
+private:
     void browse();
     void updateButtons();
 

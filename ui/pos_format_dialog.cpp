@@ -28,7 +28,7 @@ QString shown(const std::string& text) {
     return qtEightBitText(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-} // namespace
+}  // namespace
 
 CDlgPosFormat::CDlgPosFormat(PosFormatSettings& settings, Prompts& prompts, QWidget* parent)
     : QDialog(parent), settings_(settings), prompts_(prompts) {
@@ -186,8 +186,7 @@ QString CDlgPosFormat::formatEditText() const {
 void CDlgPosFormat::fillPresetList() {
     const QSignalBlocker block(presets_);
     presets_->clear();
-    for (const PosFormatPreset& p : settings_.presets)
-        presets_->addItem(qtEightBitText(p.name));
+    for (const PosFormatPreset& p : settings_.presets) presets_->addItem(qtEightBitText(p.name));
     presets_->setCurrentIndex(settings_.current);
     nameTyped_ = false;
 }

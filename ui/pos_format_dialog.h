@@ -17,7 +17,7 @@ class QRadioButton;
 
 class CDlgPosFormat : public QDialog {
     Q_OBJECT
-  public:
+public:
     // Messages and the "Rename item" question for a new preset go through `prompts`.
     CDlgPosFormat(PosFormatSettings& settings, Prompts& prompts, QWidget* parent = nullptr);
 
@@ -34,14 +34,14 @@ class CDlgPosFormat : public QDialog {
 
     void accept() override;
 
-  private:
+private:
     void fillPresetList();
     void showPreset();
     void readControls();
     void updateEnabled();
     void preview();
     void renameTyped();
-    QString formatEditText() const; // edit form with the line breaks of the stored text
+    QString formatEditText() const;  // edit form with the line breaks of the stored text
 
     PosFormatSettings& settings_;
     Prompts& prompts_;

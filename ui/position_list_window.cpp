@@ -34,7 +34,7 @@ private:
     PositionListWindow* window_;
 };
 
-} // namespace
+}  // namespace
 
 PositionListWindow::PositionListWindow(CMainFrame* main)
     : QDockWidget(QStringLiteral("Position List Popup"), main), main_(main) {

@@ -36,7 +36,7 @@ QPushButton* button(const QString& text, const QString& name) {
     return b;
 }
 
-} // namespace
+}  // namespace
 
 CDlgPreferences::CDlgPreferences(const Preferences& prefs, bool saveSettings, QWidget* parent,
                                  std::function<bool(std::string&)> paletteOptions,
@@ -103,7 +103,8 @@ CDlgPreferences::CDlgPreferences(const Preferences& prefs, bool saveSettings, QW
     auto* shell = button(QStringLiteral(">"), QStringLiteral("Register Shell file types"));
     shell->setObjectName(QStringLiteral("registerShell"));
     shell->setEnabled(bool(registerTypes));
-    if (registerTypes) connect(shell, &QPushButton::clicked, this, [registerTypes] { registerTypes(); });
+    if (registerTypes)
+        connect(shell, &QPushButton::clicked, this, [registerTypes] { registerTypes(); });
     form->addRow(QStringLiteral("Register Shell file types"), shell);
 
     // The two folder boxes, each with its browse button.
@@ -135,7 +136,8 @@ CDlgPreferences::CDlgPreferences(const Preferences& prefs, bool saveSettings, QW
     pal->setEnabled(bool(paletteOptions_));
     connect(pal, &QPushButton::clicked, this, [this] {
         std::string file = palFile_->text().toStdString();
-        if (paletteOptions_ && paletteOptions_(file)) palFile_->setText(QString::fromStdString(file));
+        if (paletteOptions_ && paletteOptions_(file))
+            palFile_->setText(QString::fromStdString(file));
     });
     palRow->addWidget(palFile_, 1);
     palRow->addWidget(pal);
@@ -188,9 +190,8 @@ void CDlgPreferences::fillBox(QComboBox* box, const DirectoryBox& model) {
 bool CDlgPreferences::commitBox(QComboBox* box, DirectoryBox& model) {
     const std::string text = box->currentText().toStdString();
     if (text == model.current()) return true;
-    const std::string error = model.commitText(text, [](const std::string& d) {
-        return QFileInfo::exists(QString::fromStdString(d));
-    });
+    const std::string error = model.commitText(
+        text, [](const std::string& d) { return QFileInfo::exists(QString::fromStdString(d)); });
     if (!error.empty()) {
         QMessageBox::warning(this, windowTitle(), QString::fromStdString(error));
         if (isActiveWindow()) box->setFocus();

@@ -37,7 +37,7 @@ QStringList imageFormats(const QMimeData& mime) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 QtClipboardPort::QtClipboardPort(QClipboard* clipboard)
     : clipboard_(clipboard ? clipboard : QGuiApplication::clipboard()) {}

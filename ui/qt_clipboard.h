@@ -11,7 +11,7 @@ class QClipboard;
 class QImage;
 
 class QtClipboardPort : public ClipboardPort {
-  public:
+public:
     // The application's clipboard when none is given.
     explicit QtClipboardPort(QClipboard* clipboard = nullptr);
 
@@ -23,7 +23,7 @@ class QtClipboardPort : public ClipboardPort {
     void putText(const std::string& text) override;
     std::optional<std::string> getText() override;
 
-  private:
+private:
     QClipboard* clipboard_;
 };
 

@@ -33,8 +33,7 @@ QSpinBox* sizeSpin(int value) {
 struct SizeFields {
     SizeFields(QDialog& dlg, QFormLayout* form, int width, int height)
         : model(width, height, imageDialogFlags().preserveAspect), w(sizeSpin(width)),
-          h(sizeSpin(height)),
-          preserve(new QCheckBox(QStringLiteral("preserve aspect ratio"))) {
+          h(sizeSpin(height)), preserve(new QCheckBox(QStringLiteral("preserve aspect ratio"))) {
         preserve->setChecked(model.preserveAspect());
         form->addRow(QStringLiteral("Width"), w);
         form->addRow(QStringLiteral("Height"), h);
@@ -67,7 +66,7 @@ struct SizeFields {
     bool busy = false;
 };
 
-} // namespace
+}  // namespace
 
 std::optional<MaxSizeOptions> QtPrompts::maxSize(const MaxSizeOptions& d) {
     QDialog dlg(parent_);

@@ -3,21 +3,21 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QStringDecoder>
 #include <QVBoxLayout>
 
@@ -76,7 +76,7 @@ QSpinBox* spin(int min, int max, int value) {
     return s;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<SequenceLoadOptions> QtPrompts::sequenceLoadOptions(const SequenceLoadOptions& d) {
     QDialog dlg(parent_);
@@ -192,7 +192,8 @@ QStringList qtFilterList(const std::string& filter) {
         QString name = parts[i].trimmed();
         const QString pattern = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
         // Qt reads the patterns from the parentheses of the entry's name.
-        if (!name.contains(QLatin1Char('('))) name += QStringLiteral(" (") + pattern + QLatin1Char(')');
+        if (!name.contains(QLatin1Char('(')))
+            name += QStringLiteral(" (") + pattern + QLatin1Char(')');
         out << name;
     }
     return out;
@@ -204,7 +205,8 @@ std::optional<FileChoice> QtPrompts::saveFile(const std::string& title, const st
     QFileDialog dlg(parent_, QString::fromStdString(title), QString::fromStdString(initialPath));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setNameFilters(filters);
-    if (filterIndex >= 1 && filterIndex <= filters.size()) dlg.selectNameFilter(filters[filterIndex - 1]);
+    if (filterIndex >= 1 && filterIndex <= filters.size())
+        dlg.selectNameFilter(filters[filterIndex - 1]);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
     FileChoice c;
     c.path = dlg.selectedFiles().first().toStdString();
@@ -243,12 +245,15 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     auto* headerGroup = new QButtonGroup(&dlg);
     auto* ditherGroup = new QButtonGroup(&dlg);
     auto* nccGroup = new QButtonGroup(&dlg);
-    QWidget* header = radios({QStringLiteral("3df v1.0"), QStringLiteral("binary txInfo"),
-                              QStringLiteral("no header")}, s.header, headerGroup);
+    QWidget* header = radios(
+        {QStringLiteral("3df v1.0"), QStringLiteral("binary txInfo"), QStringLiteral("no header")},
+        s.header, headerGroup);
     QWidget* dither = radios({QStringLiteral("disabled"), QStringLiteral("error diffusion"),
-                              QStringLiteral("ordered 4x4")}, s.dither, ditherGroup);
-    QWidget* ncc = radios({QStringLiteral("statistic ncc table"), QStringLiteral("heuristic ncc table")},
-                          s.ncc, nccGroup);
+                              QStringLiteral("ordered 4x4")},
+                             s.dither, ditherGroup);
+    QWidget* ncc =
+        radios({QStringLiteral("statistic ncc table"), QStringLiteral("heuristic ncc table")},
+               s.ncc, nccGroup);
     auto* swap = new QCheckBox(QStringLiteral("swap 16-bit byte order"));
     swap->setChecked(s.swap != 0);
     auto* comment = new QCheckBox(QStringLiteral("Insert Copyright notice"));
@@ -305,7 +310,8 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     s.ncc = nccGroup->checkedId() < 0 ? 0 : nccGroup->checkedId();
     s.swap = swap->isChecked();
     s.comment = comment->isChecked();
-    s.commentText = commentText->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toStdString();
+    s.commentText =
+        commentText->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toStdString();
     s.save = save->isChecked();
     return true;
 }
@@ -337,7 +343,8 @@ void QtPrompts::status(const std::string& text) {
 QtSettingsStore::QtSettingsStore()
     : settings_(QString::fromStdString(IniSettingsStore::defaultPath()), QSettings::IniFormat) {}
 
-QtSettingsStore::QtSettingsStore(const QString& iniPath) : settings_(iniPath, QSettings::IniFormat) {}
+QtSettingsStore::QtSettingsStore(const QString& iniPath)
+    : settings_(iniPath, QSettings::IniFormat) {}
 
 QString QtSettingsStore::key(const std::string& section, const std::string& name) {
     QString s = QString::fromStdString(section);

@@ -19,7 +19,9 @@
 
 namespace {
 
-QString mimeappsPath(const QString& configHome) { return configHome + QStringLiteral("/mimeapps.list"); }
+QString mimeappsPath(const QString& configHome) {
+    return configHome + QStringLiteral("/mimeapps.list");
+}
 
 QString readText(const QString& path) {
     QFile f(path);
@@ -29,13 +31,14 @@ QString readText(const QString& path) {
 // The desktop's caches learn of new files from these tools, when they are installed.
 void refreshCaches(const QString& dataHome) {
     if (!QStandardPaths::findExecutable(QStringLiteral("update-mime-database")).isEmpty())
-        QProcess::execute(QStringLiteral("update-mime-database"), {dataHome + QStringLiteral("/mime")});
+        QProcess::execute(QStringLiteral("update-mime-database"),
+                          {dataHome + QStringLiteral("/mime")});
     if (!QStandardPaths::findExecutable(QStringLiteral("update-desktop-database")).isEmpty())
         QProcess::execute(QStringLiteral("update-desktop-database"),
                           {dataHome + QStringLiteral("/applications")});
 }
 
-} // namespace
+}  // namespace
 
 QStringList installDesktopFiles(const QString& dataHome, bool overwrite) {
     QFile icon(QStringLiteral(":/icons/tarquil.svg"));
@@ -68,7 +71,8 @@ CDlgRegisterTypes::CDlgRegisterTypes(QWidget* parent, QString dataHome, QString 
     }
     auto* buttons = new QDialogButtonBox;
     QPushButton* ok = buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
+    QPushButton* cancel =
+        buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
     ok->setAccessibleName(QStringLiteral("OK"));
     cancel->setAccessibleName(QStringLiteral("Cancel"));
     connect(ok, &QPushButton::clicked, this, [this] {
@@ -84,10 +88,9 @@ CDlgRegisterTypes::CDlgRegisterTypes(QWidget* parent, QString dataHome, QString 
 
 void CDlgRegisterTypes::apply() {
     for (const QString& f : installDesktopFiles(dataHome_, true))
-        QMessageBox::critical(this, windowTitle(),
-                              QStringLiteral("Cannot update registry.\nKey=%1, code=%2")
-                                  .arg(f)
-                                  .arg(EACCES));
+        QMessageBox::critical(
+            this, windowTitle(),
+            QStringLiteral("Cannot update registry.\nKey=%1, code=%2").arg(f).arg(EACCES));
     const QString path = mimeappsPath(configHome_);
     std::string apps = readText(path).toStdString();
     const std::string before = apps;
@@ -100,8 +103,7 @@ void CDlgRegisterTypes::apply() {
     QDir().mkpath(configHome_);
     TxFileWriter out;
     if (!(out.open(path.toStdString()) && out.write(apps.data(), apps.size()) && out.commit()))
-        QMessageBox::critical(this, windowTitle(),
-                              QStringLiteral("Cannot update registry.\nKey=%1, code=%2")
-                                  .arg(path)
-                                  .arg(errno));
+        QMessageBox::critical(
+            this, windowTitle(),
+            QStringLiteral("Cannot update registry.\nKey=%1, code=%2").arg(path).arg(errno));
 }

@@ -31,9 +31,10 @@ namespace {
 const struct {
     const char* label;
     int min, max;
-} kFields[4] = {{"X Offset", 0, 1023}, {"Y Offset", 0, 1023}, {"X Size", 4, 1024}, {"Y Size", 4, 1024}};
+} kFields[4] = {
+    {"X Offset", 0, 1023}, {"Y Offset", 0, 1023}, {"X Size", 4, 1024}, {"Y Size", 4, 1024}};
 
-} // namespace
+}  // namespace
 
 GridOptionsDialog::GridOptionsDialog(const GridOptions& options, Prompts& prompts,
                                      SettingsStore& settings, QWidget* parent)
@@ -114,40 +115,52 @@ void installViewCommands(CMainFrame& main) {
                    CMD_ALPHA, CMD_SCALE, CMD_RESIZE, CMD_FLIP_HORIZONTAL, CMD_FLIP_VERTICAL})
         if (QAction* a = main.action(id)) a->setShortcut(QKeySequence());
 
-    main.handle(CMD_ZOOM_IN, [view] { view()->zoomIn(); },
-                [view] { return view() && view()->zoom() < 8; });
-    main.handle(CMD_ZOOM_OUT, [view] { view()->zoomOut(); },
-                [view] { return view() && view()->zoom() > 1; });
+    main.handle(
+        CMD_ZOOM_IN, [view] { view()->zoomIn(); }, [view] { return view() && view()->zoom() < 8; });
+    main.handle(
+        CMD_ZOOM_OUT, [view] { view()->zoomOut(); },
+        [view] { return view() && view()->zoom() > 1; });
     for (int z = 1; z <= 4; ++z)
-        main.handle(CMD_ZOOM_1 + z - 1, [view, z] { view()->setZoom(z); }, hasView,
-                    [view, z] { return view() && view()->zoom() == z; });
+        main.handle(
+            CMD_ZOOM_1 + z - 1, [view, z] { view()->setZoom(z); }, hasView,
+            [view, z] { return view() && view()->zoom() == z; });
 
     const struct {
         int id, bit;
     } channels[] = {{CMD_RED, CHANNEL_RED}, {CMD_GREEN, CHANNEL_GREEN}, {CMD_BLUE, CHANNEL_BLUE}};
     for (const auto& c : channels) {
         const int bit = c.bit;
-        main.handle(c.id, [view, bit] { view()->toggleChannel(bit); },
-                    [view] { return view() && view()->channelCommandsEnabled(); },
-                    [view, bit] { return view() && (view()->channels() & bit) != 0; });
+        main.handle(
+            c.id, [view, bit] { view()->toggleChannel(bit); },
+            [view] { return view() && view()->channelCommandsEnabled(); },
+            [view, bit] { return view() && (view()->channels() & bit) != 0; });
     }
-    main.handle(CMD_ALPHA, [view] { view()->toggleAlpha(); }, hasFrame,
-                [view] { return view() && view()->maskShown(); });
+    main.handle(
+        CMD_ALPHA, [view] { view()->toggleAlpha(); }, hasFrame,
+        [view] { return view() && view()->maskShown(); });
 
-    main.handle(CMD_GRID, [view] { view()->toggleGrid(); }, hasView,
-                [view] { return view() && view()->gridVisible(); });
-    main.handle(CMD_MAKE_GRID, [view] { view()->makeGrid(); }, hasView);
-    main.handle(CMD_SNAP, [view] { view()->toggleSnap(); }, hasView,
-                [view] { return view() && view()->snapToGrid(); });
-    main.handle(CMD_GRID_NORMAL, [view] { view()->setGridMode(GridMode::Normal); }, hasView,
-                [view] { return view() && view()->gridMode() == GridMode::Normal; });
-    main.handle(CMD_GRID_ISOMETRIC, [view] { view()->setGridMode(GridMode::Isometric); }, hasView,
-                [view] { return view() && view()->gridMode() == GridMode::Isometric; });
-    main.handle(CMD_GRID_OPTIONS, [m, view] {
-        ViewState* v = view();
-        GridOptionsDialog dlg(v->gridOptions(), m->prompts(), m->settings(), m);
-        if (dlg.exec() != QDialog::Accepted) return;
-        // The window may have gone while the dialog was open.
-        if (ViewState* now = view(); now == v) now->setGridOptions(dlg.options());
-    }, hasView);
+    main.handle(
+        CMD_GRID, [view] { view()->toggleGrid(); }, hasView,
+        [view] { return view() && view()->gridVisible(); });
+    main.handle(
+        CMD_MAKE_GRID, [view] { view()->makeGrid(); }, hasView);
+    main.handle(
+        CMD_SNAP, [view] { view()->toggleSnap(); }, hasView,
+        [view] { return view() && view()->snapToGrid(); });
+    main.handle(
+        CMD_GRID_NORMAL, [view] { view()->setGridMode(GridMode::Normal); }, hasView,
+        [view] { return view() && view()->gridMode() == GridMode::Normal; });
+    main.handle(
+        CMD_GRID_ISOMETRIC, [view] { view()->setGridMode(GridMode::Isometric); }, hasView,
+        [view] { return view() && view()->gridMode() == GridMode::Isometric; });
+    main.handle(
+        CMD_GRID_OPTIONS,
+        [m, view] {
+            ViewState* v = view();
+            GridOptionsDialog dlg(v->gridOptions(), m->prompts(), m->settings(), m);
+            if (dlg.exec() != QDialog::Accepted) return;
+            // The window may have gone while the dialog was open.
+            if (ViewState* now = view(); now == v) now->setGridOptions(dlg.options());
+        },
+        hasView);
 }

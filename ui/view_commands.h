@@ -27,7 +27,9 @@ public:
     GridOptionsDialog(const GridOptions& options, Prompts& prompts, SettingsStore& settings,
                       QWidget* parent = nullptr);
     GridOptions options() const { return options_; }
-    QLineEdit* field(int index) const { return fields_[index]; }  // X Offset, Y Offset, X Size, Y Size
+    QLineEdit* field(int index) const {
+        return fields_[index];
+    }  // X Offset, Y Offset, X Size, Y Size
     void setColour(uint32_t colourRef) { options_.colour = colourRef; }
 
 public slots:

@@ -23,7 +23,7 @@ void putOnSystemClipboard(const Frame& f, ClipboardPort& port) {
     if (!block.empty()) port.putPicture(block, f.width(), f.height(), f.pixels());
 }
 
-} // namespace
+}  // namespace
 
 bool clipboardCopy(CBitmapDoc& doc, const TxRect& sel, Prompts& prompts, ClipboardPort* port,
                    const PositionAutoAdd& autoAdd) {
@@ -44,8 +44,7 @@ bool clipboardCopy(CBitmapDoc& doc, const TxRect& sel, Prompts& prompts, Clipboa
         if (!f->hasPixels() || !f->alphaAllZero()) continue;
         uint32_t* p = f->pixels();
         const size_t n = size_t(f->width()) * size_t(f->height());
-        for (size_t k = 0; k < n; ++k)
-            p[k] |= 0xFF000000u;
+        for (size_t k = 0; k < n; ++k) p[k] |= 0xFF000000u;
     }
     CopyBuffer& buffer = CopyBuffer::instance();
     buffer.replace(std::move(copy));

@@ -20,7 +20,7 @@ class PositionListPanel;
 // The application-wide copy buffer and the name of the position item last copied; shared by all
 // documents, which is what lets a copy from one be pasted into another.
 class CopyBuffer {
-  public:
+public:
     static CopyBuffer& instance();
 
     bool exists() const { return frames_ != nullptr; }
@@ -32,7 +32,7 @@ class CopyBuffer {
     // Set by a copy (with "add on copy"), used as the name of the item a paste adds.
     std::string currentItemName;
 
-  private:
+private:
     std::unique_ptr<FrameSequence> frames_;
 };
 

@@ -18,11 +18,13 @@ void drawGrid(ImageBuffer& overlay, int ox, int oy, int width, int height, const
         int x = grid.xOffset;
         if (x < ox) x += (ox - x) / xs * xs;
         for (; x < width && x < ox + ow; x += xs)
-            if (x >= ox && top < bottom) overlay.blendLine(x - ox, top, x - ox, bottom, r, g, b, 128);
+            if (x >= ox && top < bottom)
+                overlay.blendLine(x - ox, top, x - ox, bottom, r, g, b, 128);
         int y = grid.yOffset;
         if (y < oy) y += (oy - y) / ys * ys;
         for (; y < height && y < oy + oh; y += ys)
-            if (y >= oy && left < right) overlay.blendLine(left, y - oy, right, y - oy, r, g, b, 128);
+            if (y >= oy && left < right)
+                overlay.blendLine(left, y - oy, right, y - oy, r, g, b, 128);
         return;
     }
     // Diamonds of 64 x 32 whatever the grid size; rows are not staggered.
@@ -55,7 +57,7 @@ uint32_t overChequer(uint32_t c, int lx, int ly) {
     return 0xFF000000u | mix((c >> 16) & 0xFF) << 16 | mix((c >> 8) & 0xFF) << 8 | mix(c & 0xFF);
 }
 
-} // namespace
+}  // namespace
 
 void renderView(const ViewState& view, ImageBuffer& out) {
     const int cw = view.clientWidth(), ch = view.clientHeight();
@@ -88,10 +90,11 @@ void renderView(const ViewState& view, ImageBuffer& out) {
     int bx = 0, by = 0;
     const int ow = ix1 - ix0, oh = iy1 - iy0;
     if (view.gridVisible() &&
-        ((overlay.width() == ow && overlay.height() == oh && !overlay.empty()) || overlay.create(ow, oh))) {
+        ((overlay.width() == ow && overlay.height() == oh && !overlay.empty()) ||
+         overlay.create(ow, oh))) {
         for (int y = iy0; y < iy1; ++y)
-            std::memcpy(&overlay.at(0, y - iy0), src.pixels() + size_t(y) * size_t(iw) + size_t(ix0),
-                        size_t(ix1 - ix0) * 4);
+            std::memcpy(&overlay.at(0, y - iy0),
+                        src.pixels() + size_t(y) * size_t(iw) + size_t(ix0), size_t(ix1 - ix0) * 4);
         drawGrid(overlay, ix0, iy0, iw, ih, view.gridOptions(), view.gridMode());
         base = overlay.pixels();
         pitch = size_t(overlay.width());
@@ -162,7 +165,7 @@ void dimSnapshot(ImageBuffer& snapshot) {
     ImageBuffer cleared;
     if (!cleared.create(snapshot.width(), snapshot.height())) return;
     // The background tile is never painted into this buffer: start from cleared memory.
-    std::fill(cleared.pixels(), cleared.pixels() + size_t(cleared.width()) * size_t(cleared.height()),
-              0u);
+    std::fill(cleared.pixels(),
+              cleared.pixels() + size_t(cleared.width()) * size_t(cleared.height()), 0u);
     snapshot.averageWith(cleared);
 }

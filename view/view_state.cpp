@@ -21,7 +21,7 @@ const Frame* currentFrame(const CBitmapDoc* doc) {
     return f && f->hasPixels() ? f : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 ViewState::ViewState(CBitmapDoc* doc, const ViewPreferences& prefs, ViewHost* host)
     : doc_(doc), host_(host), prefs_(prefs) {
@@ -671,9 +671,20 @@ bool ViewState::character(char32_t c, bool autoRepeat) {
 
 bool ViewState::handlesCharacter(char32_t c) {
     switch (c) {
-    case U'1': case U'2': case U'3': case U'4': case U'5':
-    case U'm': case U'M': case U'n': case U'N': case U'p': case U'P':
-    case U'g': case U'G': case 7: return true;
+    case U'1':
+    case U'2':
+    case U'3':
+    case U'4':
+    case U'5':
+    case U'm':
+    case U'M':
+    case U'n':
+    case U'N':
+    case U'p':
+    case U'P':
+    case U'g':
+    case U'G':
+    case 7: return true;
     default: return false;
     }
 }

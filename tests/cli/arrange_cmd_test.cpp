@@ -22,7 +22,7 @@ struct Outcome {
 };
 
 class CliTools : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         // One folder per test: ctest runs the tests of this file side by side.
         dir_ = fs::path(::testing::TempDir()) /
@@ -64,17 +64,14 @@ std::vector<uint32_t> readPixels(const std::string& p, int& w, int& h) {
 }
 
 // Pixel (x, y) of the source image: 0xFF000000 | y << 8 | x.
-uint32_t srcPixel(int x, int y) {
-    return 0xFF000000u | uint32_t(y << 8) | uint32_t(x);
-}
+uint32_t srcPixel(int x, int y) { return 0xFF000000u | uint32_t(y << 8) | uint32_t(x); }
 
-} // namespace
+}  // namespace
 
 TEST_F(CliTools, ArrangeWritesSheetAndPositionFile) {
     std::vector<uint32_t> px(64 * 32);
     for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 64; ++x)
-            px[size_t(y * 64 + x)] = srcPixel(x, y);
+        for (int x = 0; x < 64; ++x) px[size_t(y * 64 + x)] = srcPixel(x, y);
     ASSERT_EQ(txWriteTGA(path("atlas.tga"), 64, 32, px.data()), TX_TGA_OK);
     writeText("atlas.tga_pos.txt", "0,0,8,8:small\r\n16,4,48,28:big\r\n");
 
@@ -90,7 +87,7 @@ TEST_F(CliTools, ArrangeWritesSheetAndPositionFile) {
     EXPECT_EQ(sheet[0], srcPixel(16, 4));
     EXPECT_EQ(sheet[23 * 32 + 31], srcPixel(47, 27));
     EXPECT_EQ(sheet[31 * 32 + 7], srcPixel(7, 7));
-    EXPECT_EQ(sheet[24 * 32 + 8], 0u); // right of the small item: blank
+    EXPECT_EQ(sheet[24 * 32 + 8], 0u);  // right of the small item: blank
 
     // MaxRects with padding, as JSON; PNG output.
     r = run({"arrange", path("atlas.tga"), "--method", "maxrects", "--padding", "1", "--max",

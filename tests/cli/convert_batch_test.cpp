@@ -37,7 +37,7 @@ std::vector<uint32_t> readBack(const std::string& path, int& w, int& h) {
     return std::vector<uint32_t>(p, p + size_t(w) * size_t(h));
 }
 
-} // namespace
+}  // namespace
 
 TEST(CliConvertBatch, ConvertsManyFilesOnThreadsAndGoesOnPastAFailure) {
     const fs::path dir = fs::path(::testing::TempDir()) / "tarquil_batch_test";
@@ -47,7 +47,8 @@ TEST(CliConvertBatch, ConvertsManyFilesOnThreadsAndGoesOnPastAFailure) {
     std::vector<std::string> inputs;
     for (int k = 0; k < 20; ++k) {
         std::vector<uint32_t> px(6 * 5);
-        for (size_t i = 0; i < px.size(); ++i) px[i] = 0x80000000u | uint32_t(k << 16) | uint32_t(i);
+        for (size_t i = 0; i < px.size(); ++i)
+            px[i] = 0x80000000u | uint32_t(k << 16) | uint32_t(i);
         const std::string name = (dir / "in" / ("s" + std::to_string(k))).string();
         const std::string path = name + (k % 2 ? ".png" : ".tga");
         ASSERT_EQ(k % 2 ? txWritePNG(path, 6, 5, px.data()) : txWriteTGA(path, 6, 5, px.data()), 0);
@@ -58,7 +59,7 @@ TEST(CliConvertBatch, ConvertsManyFilesOnThreadsAndGoesOnPastAFailure) {
     inputs.insert(inputs.begin() + 7, broken);
 
     std::vector<std::string> args = {"convert", "--out-dir", (dir / "out").string(), "--to", "bmp",
-                                     "-j", "3"};
+                                     "-j",      "3"};
     args.insert(args.end(), inputs.begin(), inputs.end());
     CliRun r = run(args);
     EXPECT_EQ(r.status, 1);

@@ -62,18 +62,17 @@ Image solid(int w, int h, uint32_t v) {
 
 void put(Image& img, const TxRect& r, uint32_t v) {
     for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            img.px[size_t(y) * img.w + x] = v;
+        for (int x = r.left; x < r.right; ++x) img.px[size_t(y) * img.w + x] = v;
 }
 
-} // namespace
+}  // namespace
 
 // The daily job: auto crop a numbered animation, every frame to the area in which they differ.
 TEST(CliEdit, AutoCropsANumberedSeries) {
     const std::string dir = freshDir("series");
     for (int k = 0; k < 3; ++k) {
         Image f = solid(40, 30, 0x00000000u);
-        put(f, {5 + 6 * k, 8, 9 + 6 * k, 14}, 0xFF10A0F0u); // a sprite walking right
+        put(f, {5 + 6 * k, 8, 9 + 6 * k, 14}, 0xFF10A0F0u);  // a sprite walking right
         writeImage(dir + "/walk00" + std::to_string(k) + ".tga", f);
     }
     EditRun r = run({"edit", dir + "/walk000.tga", dir + "/out.tga", "--autocrop"});
@@ -122,7 +121,7 @@ TEST(CliEdit, StepsRunInTheOrderGiven) {
     ASSERT_EQ(r.status, 0) << r.err;
     Image c = readImage(dir + "/c.tga");
     ASSERT_EQ(c.w, 2);
-    EXPECT_EQ(c.at(1, 0), 0xFF3F0000u); // the red corner averaged with three black pixels
+    EXPECT_EQ(c.at(1, 0), 0xFF3F0000u);  // the red corner averaged with three black pixels
     EXPECT_EQ(c.at(0, 0), 0xFF000000u);
     r = run({"edit", dir + "/in.tga", dir + "/d.tga", "--iso"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -140,7 +139,7 @@ TEST(CliEdit, StepsRunInTheOrderGiven) {
 TEST(CliEdit, AlphaSteps) {
     const std::string dir = freshDir("alpha");
     Image src = solid(3, 3, 0x80000000u);
-    src.px[0] = 0x80FF00FFu; // the key colour
+    src.px[0] = 0x80FF00FFu;  // the key colour
     src.px[4] = 0x7FFFFFFFu;
     src.px[8] = 0x1000FF00u;
     writeImage(dir + "/in.tga", src);
@@ -153,8 +152,8 @@ TEST(CliEdit, AlphaSteps) {
         {"edit", dir + "/in.tga", dir + "/i.tga", "--alpha-from", "intensity", "--invert-alpha"});
     ASSERT_EQ(r.status, 0) << r.err;
     Image i = readImage(dir + "/i.tga");
-    EXPECT_EQ(i.at(1, 1), 0x00FFFFFFu); // luminance 255, inverted
-    EXPECT_EQ(i.at(2, 2), 0x6900FF00u); // 255 - 150
+    EXPECT_EQ(i.at(1, 1), 0x00FFFFFFu);  // luminance 255, inverted
+    EXPECT_EQ(i.at(2, 2), 0x6900FF00u);  // 255 - 150
     EXPECT_EQ(i.at(1, 0), 0xFF000000u);
     r = run({"edit", dir + "/in.tga", dir + "/b.tga", "--alpha-from", "bias:128"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -191,7 +190,7 @@ TEST(CliEdit, BadValuesAndFiles) {
              {"--key-colour", "0x1000000"},
              {"--alpha-from", "bias:256"},
              {"--alpha-from", "luma"},
-             {"--crop", "9,0,2,2"}, // starts outside the 4 x 4 image
+             {"--crop", "9,0,2,2"},  // starts outside the 4 x 4 image
              {"--bogus"},
          }) {
         std::vector<std::string> argv = {"edit", in, out};

@@ -46,7 +46,7 @@ TxMip readOwn(const std::string& p, int& type) {
     return m;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(CliExport, WritesEveryOutputKind) {
     int type = 0;
@@ -86,12 +86,22 @@ TEST_F(CliExport, WritesEveryOutputKind) {
 TEST_F(CliExport, RefusesBadValuesBeforeTouchingFiles) {
     const std::string out = path("x.3df");
     const std::vector<std::vector<std::string>> bad = {
-        {"--format", "rsvd1"}, {"--format", "ap88"},       {"--dither", "floyd"},
-        {"--ncc", "best"},     {"--mipmap", "10"},         {"--mipmap", "size:0"},
-        {"--mipmap", "0"},     {"--resample", "0x16"},     {"--resample", "big"},
-        {"--aspect", "3:1"},   {"--aspect", "1:1", "--resample", "64x64"},
-        {"--output", "bmp"},   {"--swap", "--no-swap"},    {"--comment", "c", "--format", "rgb565"},
-        {"--frame", "0"},      {"--bogus"},
+        {"--format", "rsvd1"},
+        {"--format", "ap88"},
+        {"--dither", "floyd"},
+        {"--ncc", "best"},
+        {"--mipmap", "10"},
+        {"--mipmap", "size:0"},
+        {"--mipmap", "0"},
+        {"--resample", "0x16"},
+        {"--resample", "big"},
+        {"--aspect", "3:1"},
+        {"--aspect", "1:1", "--resample", "64x64"},
+        {"--output", "bmp"},
+        {"--swap", "--no-swap"},
+        {"--comment", "c", "--format", "rgb565"},
+        {"--frame", "0"},
+        {"--bogus"},
     };
     for (auto args : bad) {
         args.insert(args.begin(), {path("in.tga"), out});
@@ -114,10 +124,10 @@ TEST_F(CliExport, SavedSettingsAreTheDefaults) {
     {
         IniSettingsStore store(IniSettingsStore::defaultPath());
         ExportTextureSettings s;
-        s.format = 10;    // argb4444
-        s.resample = 1;   // automatic
-        s.header = 1;     // TEX
-        s.mipmap = 3;     // 2 levels
+        s.format = 10;   // argb4444
+        s.resample = 1;  // automatic
+        s.header = 1;    // TEX
+        s.mipmap = 3;    // 2 levels
         saveExportTextureSettings(store, s);
         ASSERT_TRUE(store.flush());
     }
@@ -129,11 +139,14 @@ TEST_F(CliExport, SavedSettingsAreTheDefaults) {
     EXPECT_EQ(m.depth, 2);
     // Options override without being written back...
     ASSERT_EQ(run({path("in.tga"), path("t.3df"), "--output", "3df", "--format", "i8"}), CLI_OK);
-    EXPECT_EQ(loadExportTextureSettings(IniSettingsStore(IniSettingsStore::defaultPath())).format, 10);
+    EXPECT_EQ(loadExportTextureSettings(IniSettingsStore(IniSettingsStore::defaultPath())).format,
+              10);
     // ...unless asked to.
-    ASSERT_EQ(run({path("in.tga"), path("t.3df"), "--output", "3df", "--format", "i8", "--save-settings"}),
+    ASSERT_EQ(run({path("in.tga"), path("t.3df"), "--output", "3df", "--format", "i8",
+                   "--save-settings"}),
               CLI_OK);
-    const ExportTextureSettings s = loadExportTextureSettings(IniSettingsStore(IniSettingsStore::defaultPath()));
+    const ExportTextureSettings s =
+        loadExportTextureSettings(IniSettingsStore(IniSettingsStore::defaultPath()));
     EXPECT_EQ(s.format, 0);
     EXPECT_EQ(s.header, 0);
     EXPECT_EQ(s.mipmap, 3);

@@ -12,8 +12,8 @@
 
 #include <sys/stat.h>
 
-#include "model/sequence_io.h"
 #include "cli/cli.h"
+#include "model/sequence_io.h"
 #include "texlib/read.h"
 #include "texlib/tga.h"
 
@@ -66,7 +66,7 @@ std::string bytesOf(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-} // namespace
+}  // namespace
 
 TEST(CliFiles, OneFrameGoesToExactlyOut) {
     const std::string dir = freshDir("oneframe");
@@ -94,7 +94,8 @@ TEST(CliFiles, OneFrameGoesToExactlyOut) {
 
 TEST(CliFiles, ASeriesNeverWritesOverItsInputs) {
     const std::string dir = freshDir("overinputs");
-    for (int k = 0; k < 3; ++k) writeSolid(dir + "/walk00" + std::to_string(k) + ".tga", 2, 2, 0xFF000000u | uint32_t(k));
+    for (int k = 0; k < 3; ++k)
+        writeSolid(dir + "/walk00" + std::to_string(k) + ".tga", 2, 2, 0xFF000000u | uint32_t(k));
     const std::string walk2 = bytesOf(dir + "/walk002.tga");
 
     // walk001, walk002, walk003 would be written: walk002 is an input OUT does not name.
@@ -132,14 +133,14 @@ TEST(CliFiles, IncrementZeroOrNegativeIsRefused) {
     writeSolid(dir + "/a001.tga", 2, 2, 0xFF000002u);
     for (const char* bad : {"0", "-1", "-65536", "65537", "x"}) {
         const CliRun r = run({"convert", dir + "/a000.tga", dir + "/b.tga", "--frames", "all",
-                           "--series", "--increment", bad});
+                              "--series", "--increment", bad});
         EXPECT_EQ(r.status, CLI_USAGE) << bad;
         EXPECT_NE(r.err.find("--increment must be a number from 1 to 65536"), std::string::npos)
             << r.err;
     }
     EXPECT_FALSE(fs::exists(dir + "/b000.tga"));
-    const CliRun r = run({"convert", dir + "/a000.tga", dir + "/b.tga", "--frames", "all", "--series",
-                       "--increment", "2"});
+    const CliRun r = run({"convert", dir + "/a000.tga", dir + "/b.tga", "--frames", "all",
+                          "--series", "--increment", "2"});
     EXPECT_EQ(r.status, CLI_OK) << r.err;
     EXPECT_TRUE(fs::exists(dir + "/b002.tga"));
 }
@@ -170,7 +171,8 @@ TEST(CliFiles, SeriesOverTheBudgetFailsNamingTheFrame) {
     }
     const int64_t saved = sequenceMemoryBudget();
     sequenceMemoryBudget() = int64_t(3) << 20;
-    const CliRun r = run({"convert", dir + "/h000.ppm", dir + "/o.tga", "--frames", "all", "--series"});
+    const CliRun r =
+        run({"convert", dir + "/h000.ppm", dir + "/o.tga", "--frames", "all", "--series"});
     sequenceMemoryBudget() = saved;
     EXPECT_EQ(r.status, CLI_FILE_ERROR);
     EXPECT_NE(r.err.find("h003.ppm: frame 4"), std::string::npos) << r.err;
@@ -209,7 +211,8 @@ TEST(CliFiles, BatchNeverWritesOverItsInputs) {
 
 TEST(CliFiles, AnimmasterNeverWritesOverItsInputs) {
     const std::string dir = freshDir("animmaster");
-    for (int k = 0; k < 3; ++k) writeSolid(dir + "/f00" + std::to_string(k) + ".tga", 2, 2, 0xFF000000u | uint32_t(k));
+    for (int k = 0; k < 3; ++k)
+        writeSolid(dir + "/f00" + std::to_string(k) + ".tga", 2, 2, 0xFF000000u | uint32_t(k));
     const std::string f2 = bytesOf(dir + "/f002.tga");
     CliRun r = run({"animmaster", dir + "/f000.tga", "-o", dir + "/f001.tga"});
     EXPECT_EQ(r.status, CLI_USAGE) << r.err;

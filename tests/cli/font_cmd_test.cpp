@@ -44,13 +44,15 @@ protected:
     fs::path dir_;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(CliFont, WritesTextureWithPositionsAndDescriptor) {
     std::string out;
     ASSERT_EQ(run({"--face", "DejaVu Sans", "--size", "11", "-o", path("g.tga"), "--fnt"}, &out),
               CLI_OK);
-    EXPECT_EQ(out.rfind(path("g.tga") + ": 256x102, 100 characters in 14x17 cells, face DejaVu Sans ", 0), 0u)
+    EXPECT_EQ(
+        out.rfind(path("g.tga") + ": 256x102, 100 characters in 14x17 cells, face DejaVu Sans ", 0),
+        0u)
         << out;
     TxMip mip;
     TxReadContext ctx;
@@ -81,10 +83,14 @@ TEST_F(CliFont, WritesTextureWithPositionsAndDescriptor) {
 
 TEST_F(CliFont, OptionsShapeTheTexture) {
     std::string out;
-    ASSERT_EQ(run({"-o", path("m.png"), "--face=DejaVu Sans Mono", "--size", "11", "--chars", "7bit",
-                   "--filter", "upper,digit", "--user-chars", "\xC3\xA4!", "--pitch", "fixed",
-                   "--cell", "12x20", "--origin", "left-top", "--antialias", "2x2", "--width",
-                   "512", "--json"},
+    ASSERT_EQ(run({"-o",           path("m.png"), "--face=DejaVu Sans Mono",
+                   "--size",       "11",          "--chars",
+                   "7bit",         "--filter",    "upper,digit",
+                   "--user-chars", "\xC3\xA4!",   "--pitch",
+                   "fixed",        "--cell",      "12x20",
+                   "--origin",     "left-top",    "--antialias",
+                   "2x2",          "--width",     "512",
+                   "--json"},
                   &out),
               CLI_OK);
     // 26 + 10 + "!" (the umlaut is beyond 7 bits): one row of 42 cells of 12 pixels.
@@ -171,8 +177,9 @@ TEST_F(CliFont, RefusesBadValuesAndReportsFailures) {
     }
     EXPECT_EQ(run({"--face", "DejaVu Sans"}), CLI_USAGE);
     EXPECT_EQ(run({"--face", "DejaVu Sans", "-o", path("x.bmp")}), CLI_USAGE);
-    EXPECT_EQ(run({"--face", "DejaVu Sans", "-o", path("x.tga"), "--save-settings", "--no-settings"}),
-              CLI_USAGE);
+    EXPECT_EQ(
+        run({"--face", "DejaVu Sans", "-o", path("x.tga"), "--save-settings", "--no-settings"}),
+        CLI_USAGE);
     EXPECT_FALSE(fs::exists(path("x.tga")));
     EXPECT_EQ(run({"--face", "DejaVu Sans", "-o", path("missing/dir/x.tga")}), CLI_FILE_ERROR);
     EXPECT_EQ(run({"--face", "DejaVu Sans", "-o", dir_.string() + "/"}), CLI_USAGE);

@@ -22,11 +22,12 @@ CliRun run(const std::vector<std::string>& args) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const int status = cliRun(args);
-    CliRun r{status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
+    CliRun r{status, testing::internal::GetCapturedStdout(),
+             testing::internal::GetCapturedStderr()};
     return r;
 }
 
-} // namespace
+}  // namespace
 
 TEST(CliPalette, PrintsAll256EntriesAsTextAndJson) {
     const std::string path = writeFile("cli.pal", "JASC-PAL\n0100\n2\n255 0 16\n1 2 3\n");
@@ -40,8 +41,9 @@ TEST(CliPalette, PrintsAll256EntriesAsTextAndJson) {
 
     r = run({"palette", "--json", path});
     ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("{\"file\": \"" + path + "\", \"kind\": \"JASC-PAL\", \"colours\": 2, "
-                          "\"entries\": [[255, 0, 16], [1, 2, 3], [0, 0, 0], ",
+    EXPECT_EQ(r.out.rfind("{\"file\": \"" + path +
+                              "\", \"kind\": \"JASC-PAL\", \"colours\": 2, "
+                              "\"entries\": [[255, 0, 16], [1, 2, 3], [0, 0, 0], ",
                           0),
               0u);
     EXPECT_EQ(r.out.substr(r.out.size() - 12), "[0, 0, 0]]}\n");
@@ -76,7 +78,8 @@ TEST(CliPalette, InfoAndConvertReadTheLayeredFormats) {
     const std::string path = writeFile("cli.gif", gif);
     CliRun r = run({"info", path});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("type 264 (GIF), 2x1, format argb8888, 1 level, 1 frame"), std::string::npos)
+    EXPECT_NE(r.out.find("type 264 (GIF), 2x1, format argb8888, 1 level, 1 frame"),
+              std::string::npos)
         << r.out;
     const std::string tga = std::string(::testing::TempDir()) + "cli_gif.tga";
     r = run({"convert", path, tga, "--compression", "none"});

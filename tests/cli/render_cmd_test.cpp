@@ -39,7 +39,7 @@ std::vector<uint32_t> readPixels(const std::string& path, int& w, int& h) {
     return std::vector<uint32_t>(p, p + size_t(w) * size_t(h));
 }
 
-} // namespace
+}  // namespace
 
 TEST(RenderCommand, WritesTheViewsPictureAndRefusesBadValues) {
     const std::string dir = std::string(::testing::TempDir()) + "tarquil_render";
@@ -51,7 +51,8 @@ TEST(RenderCommand, WritesTheViewsPictureAndRefusesBadValues) {
     px[1] = 0x80800000u;
     ASSERT_EQ(txWriteTGA(in, 40, 20, px.data(), TX_TGA_NONE), TX_TGA_OK);
 
-    RenderRun r = render({in, out, "--grid", "normal", "--grid-size", "16x8", "--grid-offset", "5,3"});
+    RenderRun r =
+        render({in, out, "--grid", "normal", "--grid-size", "16x8", "--grid-offset", "5,3"});
     ASSERT_EQ(r.status, 0) << r.err;
     int w = 0, h = 0;
     std::vector<uint32_t> p = readPixels(out, w, h);

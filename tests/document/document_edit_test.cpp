@@ -30,13 +30,11 @@ struct Doc {
         ScriptedPrompts prompts;
         pendingNewDocument() = {doc.serial(), w, h};
         EXPECT_TRUE(doc.onNewDocument(prompts));
-        for (int k = 1; k < frames; ++k)
-            EXPECT_EQ(doc.frames()->addBlankFrames(w, h, 1), FE_OK);
+        for (int k = 1; k < frames; ++k) EXPECT_EQ(doc.frames()->addBlankFrames(w, h, 1), FE_OK);
         for (int k = 0; k < frames; ++k) {
             Frame& f = *doc.frames()->frameAt(k);
             for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    f.pixels()[y * w + x] = code(x, y, k);
+                for (int x = 0; x < w; ++x) f.pixels()[y * w + x] = code(x, y, k);
         }
         doc.onUpdate = [this](int hint, const TxRect*) { hints.push_back(hint); };
     }
@@ -57,12 +55,12 @@ std::vector<std::vector<uint32_t>> pixelsOf(const FrameSequence& s) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(DocumentEdit, CropUndoRedoAndTheCropItem) {
     Doc d(8, 6, 1);
     EXPECT_FALSE(d.doc.isModified());
-    ASSERT_EQ(d.doc.crop({5, 4, 1, 2}), FE_OK); // reversed: normalised
+    ASSERT_EQ(d.doc.crop({5, 4, 1, 2}), FE_OK);  // reversed: normalised
     EXPECT_EQ(d.frame(0).width(), 4);
     EXPECT_EQ(d.frame(0).height(), 2);
     EXPECT_EQ(d.px(0, 0, 0), Doc::code(1, 2, 0));
@@ -131,8 +129,7 @@ TEST(DocumentEdit, UndoRestoresEveryFrameAfterEachOperation) {
         // nearly clear pixel in the current frame for the 1-bit mask to drop.
         Doc d(6, 5, 3);
         for (int k = 0; k < 3; ++k) {
-            for (int i = 0; i < 30; ++i)
-                d.frame(k).pixels()[i] = d.frame(0).pixels()[i];
+            for (int i = 0; i < 30; ++i) d.frame(k).pixels()[i] = d.frame(0).pixels()[i];
             d.frame(k).pixels()[7 + k] = 0xFFFFFF00u | uint32_t(k);
         }
         d.frame(2).pixels()[0] = 0x05000000u;
@@ -156,9 +153,9 @@ TEST(DocumentEdit, FlipsTakeNoSnapshotAndSendHintZero) {
     EXPECT_EQ(d.px(1, 0, 0), Doc::code(2, 0, 1));
     EXPECT_TRUE(d.doc.isModified());
     EXPECT_FALSE(d.doc.isEnabled(CMD_UNDO));
-    TxRect rows{0, 1, 3, 0}; // reversed rectangle of the first row: normalised
+    TxRect rows{0, 1, 3, 0};  // reversed rectangle of the first row: normalised
     d.doc.flipVertical(&rows);
-    EXPECT_EQ(d.px(0, 0, 0), Doc::code(2, 0, 0)); // one row: nothing moves
+    EXPECT_EQ(d.px(0, 0, 0), Doc::code(2, 0, 0));  // one row: nothing moves
     d.doc.flipVertical();
     EXPECT_EQ(d.px(0, 0, 0), Doc::code(2, 1, 0));
     const TxRect part{1, 0, 3, 2};
@@ -171,8 +168,7 @@ TEST(DocumentEdit, FlipsTakeNoSnapshotAndSendHintZero) {
 
 TEST(DocumentEdit, AutoCropItemAndFailure) {
     Doc d(10, 10, 1);
-    for (int k = 0; k < 100; ++k)
-        d.frame(0).pixels()[k] = 0x00000000u;
+    for (int k = 0; k < 100; ++k) d.frame(0).pixels()[k] = 0x00000000u;
     d.frame(0).pixels()[3 * 10 + 4] = 0xFF00FF00u;
     d.frame(0).pixels()[5 * 10 + 6] = 0x80FFFFFFu;
     ScriptedPrompts prompts;
@@ -184,13 +180,12 @@ TEST(DocumentEdit, AutoCropItemAndFailure) {
     ASSERT_EQ(d.doc.positions().count(), 1);
     EXPECT_EQ(d.doc.positions().at(0).name, "autocrop");
     EXPECT_EQ(d.doc.positions().at(0).rect, (TxRect{4, 3, 7, 6}));
-    EXPECT_EQ(progress.begins, 0); // one frame: no progress
+    EXPECT_EQ(progress.begins, 0);  // one frame: no progress
     EXPECT_EQ(d.hints, std::vector<int>{HINT_FULL});
 
     // Nothing left to crop: the message, and no snapshot, item, hint or modification.
     Doc e(4, 4, 1);
-    for (int k = 0; k < 16; ++k)
-        e.frame(0).pixels()[k] = 0xFF000000u;
+    for (int k = 0; k < 16; ++k) e.frame(0).pixels()[k] = 0xFF000000u;
     EXPECT_EQ(e.doc.autoCrop(prompts), FE_AUTOCROP_NONE);
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Autocrop failed"});
     EXPECT_FALSE(e.doc.isModified());
@@ -239,14 +234,14 @@ TEST(DocumentEdit, ResizeAndIsoSendFullRefresh) {
     Doc d(4, 4, 1);
     ASSERT_EQ(d.doc.resizeCanvas(6, 3, true), FE_OK);
     EXPECT_EQ(d.px(0, 1, 0), Doc::code(0, 0, 0));
-    EXPECT_EQ(d.px(0, 0, 0), 0u); // the new column is transparent black
+    EXPECT_EQ(d.px(0, 0, 0), 0u);  // the new column is transparent black
     ASSERT_EQ(d.doc.isoFlip(), FE_OK);
     // 6 x 3 -> 12 x 6 canvas; the opaque columns 1..4 of rows 0..2 land on columns 5..10 and
     // rows 0..3, which is what the trim keeps.
     EXPECT_EQ(d.frame(0).width(), 6);
     EXPECT_EQ(d.frame(0).height(), 4);
-    EXPECT_EQ(d.px(0, 0, 0), 0u);                 // canvas (5, 0): source (0, 1), clear
-    EXPECT_EQ(d.px(0, 2, 0), Doc::code(0, 0, 0)); // canvas (7, 0): source (1, 0)
+    EXPECT_EQ(d.px(0, 0, 0), 0u);                  // canvas (5, 0): source (0, 1), clear
+    EXPECT_EQ(d.px(0, 2, 0), Doc::code(0, 0, 0));  // canvas (7, 0): source (1, 0)
     EXPECT_EQ(d.hints, (std::vector<int>{HINT_FULL, HINT_FULL}));
     EXPECT_EQ(d.doc.positions().count(), 0);
 }
@@ -262,13 +257,13 @@ TEST(DocumentEdit, MaskCommandsWriteTheCurrentFrameOnly) {
     EXPECT_TRUE(d.doc.maskModified);
     EXPECT_EQ(d.px(1, 0, 0), 0x0000FF00u);
     EXPECT_EQ(d.px(1, 1, 0), 0xFFFF0000u);
-    EXPECT_EQ(d.px(0, 0, 0), Doc::code(0, 0, 0)); // other frames untouched
-    EXPECT_TRUE(d.hints.empty());                 // the view already shows the mask
+    EXPECT_EQ(d.px(0, 0, 0), Doc::code(0, 0, 0));  // other frames untouched
+    EXPECT_TRUE(d.hints.empty());                  // the view already shows the mask
 
     ASSERT_TRUE(d.doc.maskIntensity(mask));
     EXPECT_EQ(d.px(1, 0, 0), 0x9600FF00u);
     EXPECT_EQ(d.px(1, 1, 0), 0x4DFF0000u);
-    ASSERT_TRUE(d.doc.maskEightBit(mask)); // alpha unchanged, but a snapshot is taken
+    ASSERT_TRUE(d.doc.maskEightBit(mask));  // alpha unchanged, but a snapshot is taken
     EXPECT_EQ(d.px(1, 0, 0), 0x9600FF00u);
     d.doc.undo();
     EXPECT_EQ(d.px(1, 0, 0), 0x9600FF00u);
@@ -278,7 +273,7 @@ TEST(DocumentEdit, MaskCommandsWriteTheCurrentFrameOnly) {
     EXPECT_EQ(d.px(1, 2, 0) >> 24, 0xFFu);
     ASSERT_TRUE(d.doc.maskBorder(mask));
     EXPECT_EQ(d.doc.rebuildMask(mask, MASK_ALPHA), true);
-    EXPECT_EQ(mask.pixels()[1], 0x004D4D4Du); // 3 x 1: luminance only
+    EXPECT_EQ(mask.pixels()[1], 0x004D4D4Du);  // 3 x 1: luminance only
 
     // While playing, clear, invert and the key colour do nothing.
     d.doc.togglePlay();
@@ -301,8 +296,7 @@ TEST(DocumentEdit, MaskCommandsWriteTheCurrentFrameOnly) {
 // when the (unchanged) mask is written back would make undo return to the keyed frames.
 TEST(DocumentEdit, KeyColourOnAnAnimationIsOneUndoStep) {
     Doc d(2, 2, 3);
-    for (int k = 0; k < 3; ++k)
-        d.frame(k).pixels()[3] = 0x80FF00FFu;
+    for (int k = 0; k < 3; ++k) d.frame(k).pixels()[3] = 0x80FF00FFu;
     d.doc.frames()->setCurrent(1);
     const auto before = pixelsOf(*d.doc.frames());
     ImageBuffer mask;
@@ -313,7 +307,7 @@ TEST(DocumentEdit, KeyColourOnAnAnimationIsOneUndoStep) {
     }
     EXPECT_EQ(d.doc.frames()->currentIndex(), 1);
     EXPECT_EQ(d.hints, std::vector<int>{HINT_FULL});
-    EXPECT_EQ(mask.pixels()[3], 0u); // the mask shows the new alpha
+    EXPECT_EQ(mask.pixels()[3], 0u);  // the mask shows the new alpha
     EXPECT_EQ(mask.pixels()[0], 0x00FFFFFFu);
     EXPECT_TRUE(d.doc.maskModified);
     d.doc.undo();

@@ -20,7 +20,7 @@ struct ExportPrompts : ScriptedPrompts {
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST(DocumentExport, WritesTheCurrentFrameAndLeavesTheDocumentAlone) {
     const std::string dir = freshDir("docexport");

@@ -35,7 +35,7 @@ FontPreset sans(int size) {
 
 uint32_t alphaOf(uint32_t px) { return px >> 24; }
 
-} // namespace
+}  // namespace
 
 TEST(DocumentFont, MakesANewDocumentWithOneItemPerCharacter) {
     ScriptedPrompts prompts;
@@ -44,8 +44,8 @@ TEST(DocumentFont, MakesANewDocumentWithOneItemPerCharacter) {
     p.backColor = 0x00604020;  // 0x00BBGGRR
     p.textColor = 0x0000FFFF;  // yellow
     ASSERT_EQ(p.cellWidth, 0);
-    CBitmapDoc* doc = CBitmapDoc::generateFontTexture(
-        p, prompts, [&](Prompts& pr) { return maker(pr); });
+    CBitmapDoc* doc =
+        CBitmapDoc::generateFontTexture(p, prompts, [&](Prompts& pr) { return maker(pr); });
     ASSERT_NE(doc, nullptr);
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(prompts.newSizeDialogs, 0);  // the pending request sized it
@@ -127,7 +127,8 @@ TEST(DocumentFont, AntialiasingDownscalesTheEnlargedDrawing) {
                 for (int j = 0; j < f; ++j) {
                     int row = 0;
                     for (int i = 0; i < f; ++i)
-                        row += layout.coverage[size_t(y * f + j) * size_t(layout.texW) + size_t(x * f + i)];
+                        row += layout.coverage[size_t(y * f + j) * size_t(layout.texW) +
+                                               size_t(x * f + i)];
                     sum += row / f;
                 }
                 const uint32_t v = frame->pixels()[y * 256 + x];
@@ -209,8 +210,8 @@ TEST(DocumentFont, AnEditThenUndoLeavesTheUnsavedTextureModified) {
     ScriptedPrompts prompts;
     DocumentMaker maker;
     FontPreset p = sans(11);
-    CBitmapDoc* doc = CBitmapDoc::generateFontTexture(
-        p, prompts, [&](Prompts& pr) { return maker(pr); });
+    CBitmapDoc* doc =
+        CBitmapDoc::generateFontTexture(p, prompts, [&](Prompts& pr) { return maker(pr); });
     ASSERT_NE(doc, nullptr);
     doc->takeSnapshot();
     doc->frames()->currentFrame()->pixels()[0] = 0xFFFFFFFFu;

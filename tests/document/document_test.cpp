@@ -16,7 +16,7 @@ void edit(CBitmapDoc& doc, uint32_t value) {
 
 uint32_t pixel(CBitmapDoc& doc, int frame = 0) { return doc.frames()->frameAt(frame)->pixels()[0]; }
 
-} // namespace
+}  // namespace
 
 TEST(Document, OpenMissingAndUnreadable) {
     const std::string dir = freshDir("docopen");
@@ -213,7 +213,6 @@ TEST(Document, SaveAsAndWriteFailuresKeepTheDocumentModified) {
     EXPECT_FALSE(doc.onSaveDocument(dir + "/x.jpg", prompts));
     EXPECT_TRUE(doc.isModified());
 }
-
 
 TEST(Document, SaveAsPngOfABmpNameAndEightBitPalettes) {
     const std::string dir = freshDir("docpng");

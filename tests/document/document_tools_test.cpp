@@ -34,17 +34,14 @@ void fillDocument(CBitmapDoc& doc, int w, int h) {
     ASSERT_EQ(seq->addBlankFrames(w, h, 1), FE_OK);
     uint32_t* p = seq->currentFrame()->pixels();
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            p[y * w + x] = 0xFF000000u | uint32_t(y << 8) | uint32_t(x);
+        for (int x = 0; x < w; ++x) p[y * w + x] = 0xFF000000u | uint32_t(y << 8) | uint32_t(x);
     doc.setFrames(std::move(seq));
     doc.setModified(false);
 }
 
-uint32_t at(const Frame* f, int x, int y) {
-    return f->pixels()[y * f->width() + x];
-}
+uint32_t at(const Frame* f, int x, int y) { return f->pixels()[y * f->width() + x]; }
 
-} // namespace
+}  // namespace
 
 TEST(DocumentArrange, BuildsNewSheetAndLeavesSourceAlone) {
     CBitmapDoc src;
@@ -86,7 +83,7 @@ TEST(DocumentArrange, BuildsNewSheetAndLeavesSourceAlone) {
     EXPECT_EQ(at(out, 0, 0), at(src.frames()->currentFrame(), 20, 10));
     EXPECT_EQ(at(out, 31, 31), at(src.frames()->currentFrame(), 51, 41));
     EXPECT_EQ(at(out, 40, 5), at(src.frames()->currentFrame(), 8, 5));
-    EXPECT_EQ(at(out, 48, 0), 0u); // outside the items: blank
+    EXPECT_EQ(at(out, 48, 0), 0u);  // outside the items: blank
     EXPECT_EQ(at(out, 0, 40), 0u);
     EXPECT_TRUE(sheet->isModified());
     EXPECT_EQ(fw.hints, (std::vector<int>{HINT_FULL, HINT_POSITIONS}));
@@ -109,8 +106,7 @@ TEST(DocumentArrange, CancelEmptyAndFailure) {
     EXPECT_EQ(src.arrange(prompts, fw.factory()), nullptr);
     EXPECT_EQ(prompts.maxSizeDialogs, 0);
 
-    for (int i = 0; i < 3; ++i)
-        src.positions().append(TxRect{0, 0, 40, 40}, "");
+    for (int i = 0; i < 3; ++i) src.positions().append(TxRect{0, 0, 40, 40}, "");
     prompts.cancelMaxSize = true;
     EXPECT_EQ(src.arrange(prompts, fw.factory()), nullptr);
     EXPECT_EQ(prompts.maxSizeDialogs, 1);
@@ -131,7 +127,7 @@ TEST(DocumentArrange, CancelEmptyAndFailure) {
     CBitmapDoc* sheet = src.arrange(prompts, fw.factory());
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->positions().count(), 3);
-    EXPECT_EQ(src.positions().at(0).source, (TxRect{})); // the source list is untouched
+    EXPECT_EQ(src.positions().at(0).source, (TxRect{}));  // the source list is untouched
 
     // A typed 0 is automatic too.
     MaxSizeOptions zero;
@@ -144,8 +140,7 @@ TEST(DocumentArrange, NewDocumentFailures) {
     fillDocument(src, 8, 8);
     ScriptedPrompts prompts;
     // A canvas no frame can hold is refused before any document is made.
-    for (int i = 0; i < 4; ++i)
-        src.positions().append(TxRect{0, 0, 30000, 1}, "");
+    for (int i = 0; i < 4; ++i) src.positions().append(TxRect{0, 0, 30000, 1}, "");
     MaxSizeOptions automatic;
     automatic.autoWidth = automatic.autoHeight = true;
     prompts.maxSizeAnswer = automatic;
@@ -212,8 +207,7 @@ TEST(DocumentArrange, ItemsPastFixedLimitsAreClippedIntoTheSheet) {
 TEST(DocumentArrange, MaxRectsFromTheDialog) {
     CBitmapDoc src;
     fillDocument(src, 128, 128);
-    for (int i = 0; i < 4; ++i)
-        src.positions().append(TxRect{i * 32, 0, i * 32 + 32, 32}, "");
+    for (int i = 0; i < 4; ++i) src.positions().append(TxRect{i * 32, 0, i * 32 + 32, 32}, "");
     ScriptedPrompts prompts;
     MaxSizeOptions o;
     o.width = 65;

@@ -14,12 +14,11 @@ namespace {
 Frame makeFrame(int w, int h, uint32_t fill) {
     Frame f;
     EXPECT_EQ(f.createBlank(w, h), FE_OK);
-    for (int k = 0; k < w * h; ++k)
-        f.pixels()[k] = fill;
+    for (int k = 0; k < w * h; ++k) f.pixels()[k] = fill;
     return f;
 }
 
-} // namespace
+}  // namespace
 
 TEST(MaskOps, LuminanceUsesSinglePrecisionFactors) {
     EXPECT_EQ(maskLuminance(0xFFFFFFFFu), 255);
@@ -32,7 +31,7 @@ TEST(MaskOps, LuminanceUsesSinglePrecisionFactors) {
     EXPECT_EQ(maskLuminance(0x00000032u), 5);
     EXPECT_EQ(maskLuminance(0x00000096u), 16);
     EXPECT_EQ(maskLuminance(0x0000032Bu), 6);
-    EXPECT_EQ(maskLuminance(0xAB000000u), 0); // alpha plays no part
+    EXPECT_EQ(maskLuminance(0xAB000000u), 0);  // alpha plays no part
     // Every colour against the formula evaluated in floating point.
     const float kb = 0.11f, kr = 0.3f, kg = 0.59f;
     int mismatches = 0;
@@ -103,8 +102,7 @@ TEST(MaskOps, BorderRuleKeepsTheOuterRingAndFillsTheInside) {
     // Black background with a 5 x 5 square of grey 128.
     Frame f = makeFrame(9, 9, 0xFF000000u);
     for (int y = 2; y < 7; ++y)
-        for (int x = 2; x < 7; ++x)
-            f.pixels()[y * 9 + x] = 0xFF808080u;
+        for (int x = 2; x < 7; ++x) f.pixels()[y * 9 + x] = 0xFF808080u;
     ImageBuffer mask;
     ASSERT_TRUE(maskBorder(mask, f));
     ASSERT_EQ(f.alphaFromMask(&mask), FE_OK);
@@ -115,16 +113,15 @@ TEST(MaskOps, BorderRuleKeepsTheOuterRingAndFillsTheInside) {
     EXPECT_EQ(alpha(4, 2), 128u);
     EXPECT_EQ(alpha(6, 5), 128u);
     for (int y = 3; y < 6; ++y)
-        for (int x = 3; x < 6; ++x)
-            EXPECT_EQ(alpha(x, y), 255u) << x << "," << y;
+        for (int x = 3; x < 6; ++x) EXPECT_EQ(alpha(x, y), 255u) << x << "," << y;
     EXPECT_EQ(mask.pixels()[4 * 9 + 4], 0xFFFFFFFFu);
 
     // Image border pixels never change, even far from the reference colour.
     Frame g = makeFrame(5, 4, 0xFFFFFFFFu);
     g.pixels()[0] = 0xFF000000u;
     ASSERT_TRUE(maskBorder(mask, g));
-    EXPECT_EQ(mask.pixels()[4], 0x00FFFFFFu);         // (4, 0): luminance, not full
-    EXPECT_EQ(mask.pixels()[1 * 5 + 1], 0x00FFFFFFu); // touches (0, 0)
+    EXPECT_EQ(mask.pixels()[4], 0x00FFFFFFu);          // (4, 0): luminance, not full
+    EXPECT_EQ(mask.pixels()[1 * 5 + 1], 0x00FFFFFFu);  // touches (0, 0)
     EXPECT_EQ(mask.pixels()[1 * 5 + 2], 0xFFFFFFFFu);
     EXPECT_EQ(mask.pixels()[2 * 5 + 3], 0xFFFFFFFFu);
 
@@ -132,8 +129,7 @@ TEST(MaskOps, BorderRuleKeepsTheOuterRingAndFillsTheInside) {
     // order decides: (2, 1) fills and then keeps (3, 1) and the whole next row as they are.
     ImageBuffer white;
     ASSERT_EQ(white.create(5, 5), 1);
-    for (int k = 0; k < 25; ++k)
-        white.pixels()[k] = 0x00FFFFFFu;
+    for (int k = 0; k < 25; ++k) white.pixels()[k] = 0x00FFFFFFu;
     white.pixels()[0] = 0xFFFFFFFFu;
     applyBorderRule(white);
     for (int y = 1; y < 4; ++y)
@@ -159,8 +155,7 @@ TEST(MaskOps, BorderRuleKeepsTheOuterRingAndFillsTheInside) {
             for (int x = 1; x < w - 1; ++x) {
                 bool near = false;
                 for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx)
-                        near |= expect[(y + dy) * w + x + dx] == ref;
+                    for (int dx = -1; dx <= 1; ++dx) near |= expect[(y + dy) * w + x + dx] == ref;
                 if (!near) expect[y * w + x] = 0xFFFFFFFFu;
             }
         applyBorderRule(a);
@@ -170,8 +165,7 @@ TEST(MaskOps, BorderRuleKeepsTheOuterRingAndFillsTheInside) {
     // Below 3 x 3 the result is plain luminance.
     Frame small = makeFrame(2, 2, 0xFF00FF00u);
     ASSERT_TRUE(maskBorder(mask, small));
-    for (int k = 0; k < 4; ++k)
-        EXPECT_EQ(mask.pixels()[k], 0x00969696u);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(mask.pixels()[k], 0x00969696u);
 }
 
 TEST(MaskOps, ClearInvertAndKeyColour) {
@@ -182,14 +176,13 @@ TEST(MaskOps, ClearInvertAndKeyColour) {
     maskClear(mask);
     maskInvert(mask);
     ASSERT_EQ(f.alphaFromMask(&mask), FE_OK);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(f.pixels()[k] >> 24, 0xFFu);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(f.pixels()[k] >> 24, 0xFFu);
     // Invert keeps the fourth byte.
     mask.pixels()[0] = 0x12345678u;
     maskInvert(mask);
     EXPECT_EQ(mask.pixels()[0], 0x12CBA987u);
 
-    ASSERT_TRUE(maskFromKeyColour(mask, f, 0xFF123456u)); // the key's alpha byte is ignored
+    ASSERT_TRUE(maskFromKeyColour(mask, f, 0xFF123456u));  // the key's alpha byte is ignored
     EXPECT_EQ(mask.pixels()[0], 0x00FFFFFFu);
     EXPECT_EQ(mask.pixels()[1], 0u);
 
@@ -200,7 +193,7 @@ TEST(MaskOps, ClearInvertAndKeyColour) {
     ImageBuffer colour;
     ASSERT_EQ(colour.create(2, 1), 1);
     const uint32_t src[2] = {0x80A1B2C3u, 0xFF00FF00u};
-    colour.loadPixels(src, 0x00FF0000u); // only red shown
+    colour.loadPixels(src, 0x00FF0000u);  // only red shown
     EXPECT_EQ(pickKeyColour(colour, 0, 0), 0x00A10000u);
     EXPECT_EQ(pickKeyColour(colour, 2, 0), 0u);
     EXPECT_EQ(pickKeyColour(colour, -1, 0), 0u);
@@ -218,8 +211,7 @@ TEST(MaskOps, KeyColourForAllFramesOfMixedSizes) {
     for (int k = 0; k < 3; ++k) {
         Frame* f = s.append();
         ASSERT_EQ(f->createBlank(2 + k, 1 + k), FE_OK);
-        for (int i = 0; i < f->width() * f->height(); ++i)
-            f->pixels()[i] = 0x00FF00FFu;
+        for (int i = 0; i < f->width() * f->height(); ++i) f->pixels()[i] = 0x00FF00FFu;
         f->pixels()[0] = 0x10203040u;
     }
     ASSERT_EQ(keyColourAllFrames(s, 0xFF00FFu, &progress), FE_OK);

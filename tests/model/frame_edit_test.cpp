@@ -8,19 +8,14 @@
 namespace {
 
 // Pixel (x, y) of a ramp frame: opaque, the position coded in the colour.
-uint32_t ramp(int x, int y) {
-    return 0xFF000000u | uint32_t(y) << 8 | uint32_t(x);
-}
+uint32_t ramp(int x, int y) { return 0xFF000000u | uint32_t(y) << 8 | uint32_t(x); }
 
 void fillRamp(Frame& f) {
     for (int y = 0; y < f.height(); ++y)
-        for (int x = 0; x < f.width(); ++x)
-            f.pixels()[y * f.width() + x] = ramp(x, y);
+        for (int x = 0; x < f.width(); ++x) f.pixels()[y * f.width() + x] = ramp(x, y);
 }
 
-uint32_t at(const Frame& f, int x, int y) {
-    return f.pixels()[y * f.width() + x];
-}
+uint32_t at(const Frame& f, int x, int y) { return f.pixels()[y * f.width() + x]; }
 
 struct CountingProgress : Progress {
     int begins = 0, total = 0, steps = 0;
@@ -31,7 +26,7 @@ struct CountingProgress : Progress {
     void step() override { ++steps; }
 };
 
-} // namespace
+}  // namespace
 
 TEST(FrameEdit, CropCopiesTheRectangleAndChecksItsEdges) {
     Frame f;
@@ -43,15 +38,14 @@ TEST(FrameEdit, CropCopiesTheRectangleAndChecksItsEdges) {
     ASSERT_EQ(f.height(), 2);
     EXPECT_EQ(f.mip().size, 3 * 2 * 4);
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            EXPECT_EQ(at(f, x, y), ramp(x + 1, y + 1)) << x << "," << y;
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(at(f, x, y), ramp(x + 1, y + 1)) << x << "," << y;
 
     EXPECT_EQ(f.crop({0, 0, 4, 2}), FE_CROP_RIGHT);
     EXPECT_EQ(f.crop({0, 0, 3, 3}), FE_CROP_BOTTOM);
     EXPECT_EQ(f.crop({-1, 0, 2, 2}), FE_CROP_NEGATIVE);
     EXPECT_EQ(f.crop({0, -1, 2, 2}), FE_CROP_NEGATIVE);
     EXPECT_EQ(f.crop({1, 1, 1, 2}), FE_CROP_EMPTY);
-    EXPECT_EQ(f.width(), 3); // failures leave the frame alone
+    EXPECT_EQ(f.width(), 3);  // failures leave the frame alone
     Frame empty;
     EXPECT_EQ(empty.crop({0, 0, 1, 1}), FE_CROP_NO_PIXELS);
 }
@@ -65,8 +59,7 @@ TEST(FrameEdit, ResizeCanvasCentredAndNot) {
     ASSERT_EQ(f.width(), 60);
     ASSERT_EQ(f.height(), 140);
     for (int y : {0, 19, 120, 139})
-        for (int x : {0, 30, 59})
-            EXPECT_EQ(at(f, x, y), 0u) << x << "," << y;
+        for (int x : {0, 30, 59}) EXPECT_EQ(at(f, x, y), 0u) << x << "," << y;
     EXPECT_EQ(at(f, 0, 20), ramp(20, 0));
     EXPECT_EQ(at(f, 59, 20), ramp(79, 0));
     EXPECT_EQ(at(f, 0, 119), ramp(20, 99));
@@ -115,7 +108,7 @@ TEST(FrameEdit, ResizeCanvasCentredAndNot) {
     EXPECT_EQ(at(m, 3, 0), ramp(2, 0));
     EXPECT_EQ(at(m, 4, 0), 0u);
 
-    EXPECT_EQ(m.resizeCanvas(6, 1, true), FE_OK); // same size: nothing
+    EXPECT_EQ(m.resizeCanvas(6, 1, true), FE_OK);  // same size: nothing
     EXPECT_EQ(m.resizeCanvas(0, 5, false), FE_CANVAS_NO_MEMORY);
     EXPECT_EQ(m.resizeCanvas(40000, 5, false), FE_CANVAS_NO_MEMORY);
     EXPECT_EQ(m.width(), 6);
@@ -136,12 +129,10 @@ TEST(FrameEdit, IsometricProjection) {
     EXPECT_EQ(at(f, 4, 3), ramp(3, 3));
     // Every source pixel lands on its own place: 16 coloured positions, the rest transparent.
     int filled = 0;
-    for (int k = 0; k < 32; ++k)
-        filled += f.pixels()[k] != 0;
+    for (int k = 0; k < 32; ++k) filled += f.pixels()[k] != 0;
     EXPECT_EQ(filled, 16);
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(at(f, 4 + x - y, (x + y) / 2), ramp(x, y));
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(at(f, 4 + x - y, (x + y) / 2), ramp(x, y));
 
     // A wide frame uses its larger side: 3 x 1 gives a 6 x 3 canvas.
     Frame w;
@@ -202,8 +193,7 @@ TEST(FrameEdit, BoundingBoxMergesAndIgnoresBlankFrames) {
     // A background colour other than 0: everything but the two coloured pixels is border.
     Frame g;
     ASSERT_EQ(g.createBlank(10, 3), FE_OK);
-    for (int k = 0; k < 30; ++k)
-        g.pixels()[k] = 0xFF808080u;
+    for (int k = 0; k < 30; ++k) g.pixels()[k] = 0xFF808080u;
     g.pixels()[1 * 10 + 4] = 0xFF808081u;
     TxRect grey;
     g.boundingBox(grey, 0x00808080u, 0x00FFFFFFu);
@@ -223,8 +213,7 @@ TEST(FrameEdit, BoundingBoxMergesAndIgnoresBlankFrames) {
 TEST(FrameEdit, SequenceOperationsGoOverEveryFrameWithProgress) {
     FrameSequence s;
     ASSERT_EQ(s.addBlankFrames(8, 6, 3), FE_OK);
-    for (int k = 0; k < 3; ++k)
-        fillRamp(*s.frameAt(k));
+    for (int k = 0; k < 3; ++k) fillRamp(*s.frameAt(k));
     CountingProgress p;
     ASSERT_EQ(s.crop({2, 1, 6, 4}, &p), FE_OK);
     EXPECT_EQ(p.total, 3);

@@ -20,7 +20,7 @@ void fillRamp(Frame& f) {
     for (int k = 0; k < f.width() * f.height(); ++k) p[k] = 0xFF000000u | uint32_t(k);
 }
 
-} // namespace
+}  // namespace
 
 TEST(Frame, BlankFrame) {
     Frame f;

@@ -11,13 +11,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TxRect R(int x1, int y1, int x2, int y2) {
-    return TxRect{x1, y1, x2, y2};
-}
+TxRect R(int x1, int y1, int x2, int y2) { return TxRect{x1, y1, x2, y2}; }
 
 // A fresh folder per test, removed afterwards.
 class PositionFiles : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir = fs::temp_directory_path() /
@@ -44,12 +42,11 @@ class PositionFiles : public ::testing::Test {
 
 std::string names(const PositionList& l) {
     std::string s;
-    for (int i = 0; i < l.count(); ++i)
-        s += "[" + l.at(i).name + "]";
+    for (int i = 0; i < l.count(); ++i) s += "[" + l.at(i).name + "]";
     return s;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(PositionFiles, FileNamesFollowTheImageName) {
     PositionFileNames n;
@@ -213,7 +210,7 @@ TEST(PositionLine, NormaliseAndClamp) {
     EXPECT_EQ(r, R(0, 0, 256, 128));
     r = R(10, 10, 10, 50);
     EXPECT_FALSE(clampPositionRect(r, 256, 128));
-    r = R(300, 0, 400, 10); // entirely right of the image
+    r = R(300, 0, 400, 10);  // entirely right of the image
     EXPECT_FALSE(clampPositionRect(r, 256, 128));
 }
 
@@ -295,12 +292,11 @@ std::string tempRecord(const std::string& name, int32_t l, int32_t t, int32_t r,
     std::string out(1, char(name.size()));
     out += name;
     for (int32_t v : {l, t, r, b})
-        for (int k = 0; k < 4; ++k)
-            out += char(uint32_t(v) >> (8 * k));
+        for (int k = 0; k < 4; ++k) out += char(uint32_t(v) >> (8 * k));
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(PositionFiles, TemporaryFileIsReadWhenThereIsNoTextFile) {
     const std::string img = path("shot.tga");
@@ -334,14 +330,14 @@ TEST_F(PositionFiles, BrokenTemporaryFilesStopCleanlyKeepingWhatWasRead) {
     };
     const std::string one = tempRecord("a", 0, 0, 4, 4);
     const std::vector<Case> cases = {
-        {"", 0},  // no length byte at the very start
-        {one, 1}, // no terminator
-        {one + "\x80" + tempRecord("b", 0, 0, 2, 2).substr(1), 1}, // length with bit 7 set
+        {"", 0},   // no length byte at the very start
+        {one, 1},  // no terminator
+        {one + "\x80" + tempRecord("b", 0, 0, 2, 2).substr(1), 1},  // length with bit 7 set
         {one + "\xFE", 1},
-        {one + tempRecord("b", 0, 0, 2, 2).substr(0, 10), 1}, // rectangle cut short
+        {one + tempRecord("b", 0, 0, 2, 2).substr(0, 10), 1},  // rectangle cut short
         {one + "\x05"
                "ab",
-         1}, // name cut short
+         1},  // name cut short
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         TxStream s(reinterpret_cast<const uint8_t*>(cases[i].bytes.data()), cases[i].bytes.size());

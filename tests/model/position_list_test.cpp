@@ -6,16 +6,14 @@
 
 namespace {
 
-TxRect R(int x1, int y1, int x2, int y2) {
-    return TxRect{x1, y1, x2, y2};
-}
+TxRect R(int x1, int y1, int x2, int y2) { return TxRect{x1, y1, x2, y2}; }
 
-} // namespace
+}  // namespace
 
 TEST(PositionList, AddRefusesEmptyAndDuplicateRectangles) {
     PositionList list;
     EXPECT_TRUE(list.add(R(1, 2, 3, 4), "a"));
-    EXPECT_FALSE(list.add(R(1, 2, 3, 4), "other name")); // names are not compared
+    EXPECT_FALSE(list.add(R(1, 2, 3, 4), "other name"));  // names are not compared
     EXPECT_FALSE(list.add(R(5, 5, 5, 9), "flat"));
     EXPECT_FALSE(list.add(R(9, 5, 5, 9), "reversed"));
     ASSERT_EQ(list.count(), 1);
@@ -60,15 +58,13 @@ TEST(PositionList, UpdateRenameRemove) {
 
 TEST(PositionList, MoveSwapsWithWrap) {
     PositionList list;
-    for (const char* n : {"A", "B", "C"})
-        list.append(R(0, 0, 1, 1), n);
+    for (const char* n : {"A", "B", "C"}) list.append(R(0, 0, 1, 1), n);
     auto names = [&list] {
         std::string s;
-        for (int i = 0; i < list.count(); ++i)
-            s += list.at(i).name;
+        for (int i = 0; i < list.count(); ++i) s += list.at(i).name;
         return s;
     };
-    EXPECT_EQ(list.move(0, -1), 2); // first up: trades places with the last
+    EXPECT_EQ(list.move(0, -1), 2);  // first up: trades places with the last
     EXPECT_EQ(names(), "CBA");
     EXPECT_EQ(list.move(0, +1), 1);
     EXPECT_EQ(names(), "BCA");
@@ -87,7 +83,7 @@ TEST(PositionList, ScaleRoundsEdgesOutwardByHalfAPixel) {
     list.at(1).source = R(1, 1, 2, 2);
     list.scale(1.0, 1.0);
     EXPECT_EQ(list.at(0).rect, R(9, 9, 20, 20));
-    EXPECT_EQ(list.at(1).rect, R(0, 0, 7, 7)); // an edge at 0 stays 0
+    EXPECT_EQ(list.at(1).rect, R(0, 0, 7, 7));  // an edge at 0 stays 0
     EXPECT_EQ(list.at(1).source, R(1, 1, 2, 2));
     EXPECT_EQ(list.at(1).name, "b");
 

@@ -26,7 +26,7 @@ struct Steps : Progress {
     void step() override { ++steps; }
 };
 
-} // namespace
+}  // namespace
 
 TEST(SequenceLoad, NumberedSeriesModesAndSteps) {
     const std::string dir = makeSeries(freshDir("series"), 1, 10);
@@ -87,7 +87,8 @@ TEST(SequenceLoad, WrappingSeriesEnds) {
     ASSERT_EQ(loadSequence(s, ring + "/r000.tga", prompts), SEQ_OK);
     EXPECT_EQ(s.count(), 1);  // r100 is missing
     struct Step500 : ScriptedPrompts {
-        std::optional<SequenceLoadOptions> sequenceLoadOptions(const SequenceLoadOptions&) override {
+        std::optional<SequenceLoadOptions>
+        sequenceLoadOptions(const SequenceLoadOptions&) override {
             return SequenceLoadOptions{1, 1, 500};
         }
     } p500;
@@ -114,7 +115,8 @@ TEST(SequenceLoad, SingleAndMultiFrameFiles) {
     EXPECT_EQ(prompts.loadDialogs, 0);
     EXPECT_EQ(s.count(), 1);
     SequenceLoadReport report;
-    EXPECT_EQ(loadSequence(s, dir + "/nothing.tga", prompts, nullptr, &report), SEQ_FILE_UNREADABLE);
+    EXPECT_EQ(loadSequence(s, dir + "/nothing.tga", prompts, nullptr, &report),
+              SEQ_FILE_UNREADABLE);
     EXPECT_EQ(s.count(), 0);
     EXPECT_FALSE(report.error.empty());
 
@@ -126,7 +128,11 @@ TEST(SequenceLoad, SingleAndMultiFrameFiles) {
     const std::string head = "anim\n8 ncc:1\n";
     gih.insert(gih.end(), head.begin(), head.end());
     for (int f = 0; f < 8; ++f) {
-        be32(29); be32(2); be32(1); be32(2); be32(1);
+        be32(29);
+        be32(2);
+        be32(1);
+        be32(2);
+        be32(1);
         gih.insert(gih.end(), {'G', 'I', 'M', 'P', 0, 0, 0, 0, 0});
         gih.push_back(uint8_t(f));
         gih.push_back(uint8_t(f));
@@ -225,7 +231,8 @@ TEST(SequenceSave, StripOfMixedSizesIsClippedToTheFirstFrame) {
     ASSERT_EQ(s.addBlankFrames(5, 4, 1), FE_OK);  // larger: only its top-left 3x2 is copied
     for (int k = 0; k < 3; ++k) {
         Frame& f = *s.frameAt(k);
-        for (int p = 0; p < f.width() * f.height(); ++p) f.pixels()[p] = 0xFF000000u | uint32_t(k + 1);
+        for (int p = 0; p < f.width() * f.height(); ++p)
+            f.pixels()[p] = 0xFF000000u | uint32_t(k + 1);
     }
     ScriptedPrompts prompts;
     prompts.saveOptions = SequenceSaveOptions{1, 0, 1, 3, 0, true};
@@ -260,7 +267,7 @@ struct BudgetScope {
     ~BudgetScope() { sequenceMemoryBudget() = saved; }
 };
 
-} // namespace
+}  // namespace
 
 TEST(SequenceLoad, SeriesOverItsBudgetIsRefusedNamingFrameAndTotal) {
     const std::string dir = freshDir("budget");
@@ -304,7 +311,8 @@ TEST(SequenceLoad, UnreadableFileInsideASeriesFailsTheLoad) {
     ScriptedPrompts prompts;
     FrameSequence s;
     SequenceLoadReport report;
-    EXPECT_EQ(loadSequence(s, dir + "/walk000.tga", prompts, nullptr, &report), SEQ_FILE_UNREADABLE);
+    EXPECT_EQ(loadSequence(s, dir + "/walk000.tga", prompts, nullptr, &report),
+              SEQ_FILE_UNREADABLE);
     EXPECT_EQ(s.count(), 0);
     EXPECT_EQ(report.file, dir + "/walk002.tga");
     EXPECT_FALSE(report.error.empty());

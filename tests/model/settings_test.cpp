@@ -100,7 +100,8 @@ TEST(Settings, FifoOrDirectoryAsTheFileReadsAsEmpty) {
     std::filesystem::create_directories(dir + "/folder.conf");
     const std::string fifo = dir + "/fifo.conf";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    auto read = std::async(std::launch::async, [&] { return IniSettingsStore(fifo).values().size(); });
+    auto read =
+        std::async(std::launch::async, [&] { return IniSettingsStore(fifo).values().size(); });
     ASSERT_EQ(read.wait_for(std::chrono::seconds(20)), std::future_status::ready)
         << "a FIFO settings file blocked";
     EXPECT_EQ(read.get(), 0u);

@@ -14,7 +14,7 @@ std::string slurp(const std::string& path) {
     s << in.rdbuf();
     return s.str();
 }
-} // namespace
+}  // namespace
 
 TEST(ShellRegistration, FiltersFilesAndDefaults) {
     const auto filters = openFilters();
@@ -27,18 +27,23 @@ TEST(ShellRegistration, FiltersFilesAndDefaults) {
     EXPECT_EQ(filters[15].first, "All Files (*.*)");
 
     const std::string entry = shell::desktopEntry("/opt/t/tarquil");
-    EXPECT_NE(entry.find("[Desktop Entry]\nType=Application\nName=Tarquil Studio\n"), std::string::npos);
+    EXPECT_NE(entry.find("[Desktop Entry]\nType=Application\nName=Tarquil Studio\n"),
+              std::string::npos);
     EXPECT_NE(entry.find("\nExec=/opt/t/tarquil %F\n"), std::string::npos);
     EXPECT_NE(entry.find("\nIcon=tarquil\n"), std::string::npos);
     EXPECT_NE(entry.find("MimeType=image/x-tarquil-3df;image/x-tga;image/bmp;"), std::string::npos);
     EXPECT_EQ(entry.find("image/x-tarquil-3df;", entry.find("image/x-tarquil-3df;") + 1),
               std::string::npos);  // listed once
     const std::string mime = shell::mimePackage();
-    EXPECT_NE(mime.find("<mime-type type=\"image/x-tarquil-3df\">\n    <comment>3DF Texture File</comment>\n"
-                        "    <glob pattern=\"*.3df\"/>"),
-              std::string::npos);
-    for (const char* glob : {"*.tex", "*.spr", "*.rgt", "*.lmp", "*.gbr", "*.gih", "*.pal", "*.gpl"})
-        EXPECT_NE(mime.find(std::string("<glob pattern=\"") + glob + "\"/>"), std::string::npos) << glob;
+    EXPECT_NE(
+        mime.find(
+            "<mime-type type=\"image/x-tarquil-3df\">\n    <comment>3DF Texture File</comment>\n"
+            "    <glob pattern=\"*.3df\"/>"),
+        std::string::npos);
+    for (const char* glob :
+         {"*.tex", "*.spr", "*.rgt", "*.lmp", "*.gbr", "*.gih", "*.pal", "*.gpl"})
+        EXPECT_NE(mime.find(std::string("<glob pattern=\"") + glob + "\"/>"), std::string::npos)
+            << glob;
 
     // Installing writes what is missing and keeps what is there unless asked to overwrite.
     const std::string home = std::string(::testing::TempDir()) + "shell_home";

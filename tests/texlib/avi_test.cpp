@@ -77,7 +77,7 @@ std::vector<uint8_t> solidFrame(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
     return f;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Avi, FramesStackVerticallyTopRowFirst) {
     AviBuilder a;
@@ -101,16 +101,15 @@ TEST(Avi, FramesStackVerticallyTopRowFirst) {
     EXPECT_EQ(px[0], 0xFF0A141Eu);
     EXPECT_EQ(px[5], 0xFF0A141Eu);
     EXPECT_EQ(px[6], 0xFF28323Cu);
-    EXPECT_EQ(px[12], 0xFF0000FFu); // top row of frame 3
-    EXPECT_EQ(px[17], 0xFFFF0000u); // bottom row of frame 3
+    EXPECT_EQ(px[12], 0xFF0000FFu);  // top row of frame 3
+    EXPECT_EQ(px[17], 0xFFFF0000u);  // bottom row of frame 3
 }
 
 TEST(Avi, AtMost256FramesAreRead) {
     AviBuilder a;
     a.width = 1;
     a.height = 1;
-    for (int k = 0; k < 300; ++k)
-        a.frames.push_back(solidFrame(1, 1, uint8_t(k), 0, 0));
+    for (int k = 0; k < 300; ++k) a.frames.push_back(solidFrame(1, 1, uint8_t(k), 0, 0));
     TxReadContext ctx;
     int w = 0, h = 0;
     const auto px = readPixels(a.build(), ctx, &w, &h);

@@ -12,10 +12,10 @@ namespace {
 struct BmpSpec {
     int width = 1, height = 1, bits = 8, compression = 0;
     uint32_t colorsUsed = 0;
-    std::vector<uint32_t> palette; // written as 4-byte entries
+    std::vector<uint32_t> palette;  // written as 4-byte entries
     std::vector<uint8_t> pixels;
-    std::vector<uint32_t> masks; // written after the 40-byte header (bit fields)
-    int64_t offset = -1;         // data offset; -1: right after the palette
+    std::vector<uint32_t> masks;  // written after the 40-byte header (bit fields)
+    int64_t offset = -1;          // data offset; -1: right after the palette
 };
 
 std::vector<uint8_t> bmpFile(const BmpSpec& sp) {
@@ -23,10 +23,8 @@ std::vector<uint8_t> bmpFile(const BmpSpec& sp) {
     info.le32(40).le32(uint32_t(sp.width)).le32(uint32_t(sp.height)).le16(1).le16(sp.bits);
     info.le32(uint32_t(sp.compression)).le32(uint32_t(sp.pixels.size())).le32(2835).le32(2835);
     info.le32(sp.colorsUsed).le32(0);
-    for (uint32_t m : sp.masks)
-        info.le32(m);
-    for (uint32_t p : sp.palette)
-        info.le32(p);
+    for (uint32_t m : sp.masks) info.le32(m);
+    for (uint32_t p : sp.palette) info.le32(p);
     const uint32_t offset = sp.offset >= 0 ? uint32_t(sp.offset) : uint32_t(14 + info.v.size());
     Bytes f;
     f.str("BM").le32(uint32_t(14 + info.v.size() + sp.pixels.size())).le32(0).le32(offset);
@@ -37,12 +35,11 @@ std::vector<uint8_t> bmpFile(const BmpSpec& sp) {
 
 std::vector<uint8_t> rows(std::initializer_list<std::vector<uint8_t>> rs) {
     std::vector<uint8_t> out;
-    for (const auto& r : rs)
-        out.insert(out.end(), r.begin(), r.end());
+    for (const auto& r : rs) out.insert(out.end(), r.begin(), r.end());
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Bmp, EightBitBottomUpAndTopDownReadAlikeWithOpaquePaletteAndPadding) {
     BmpSpec sp;
@@ -91,7 +88,7 @@ TEST(Bmp, OneAndFourBitRowsUnpackMostSignificantFirst) {
     sp.height = 1;
     sp.bits = 1;
     sp.palette = {0x000000, 0xFFFFFF};
-    sp.pixels = {0xA5, 0xC0, 0, 0}; // 1010 0101 11
+    sp.pixels = {0xA5, 0xC0, 0, 0};  // 1010 0101 11
     TxMip mip;
     TxReadContext ctx;
     ASSERT_TRUE(readOwn(bmpFile(sp), mip, ctx)) << ctx.lastError;
@@ -134,7 +131,7 @@ TEST(Bmp, TrueColourDepthsAndBitFields) {
     // 16-bit uncompressed is 5-5-5, widened by bit replication, opaque.
     sp.bits = 16;
     sp.width = 2;
-    sp.pixels = {0xFF, 0x7F, 0x10, 0x42}; // 0x7FFF white, 0x4210 = (16, 16, 16)
+    sp.pixels = {0xFF, 0x7F, 0x10, 0x42};  // 0x7FFF white, 0x4210 = (16, 16, 16)
     EXPECT_EQ(readPixels(bmpFile(sp), ctx), (std::vector<uint32_t>{0xFFFFFFFF, 0xFF848484}));
 
     // 16-bit 5-6-5 bit fields keep the rgb565 format.
@@ -160,29 +157,28 @@ TEST(Bmp, Rle8RunsLiteralsDeltasAndEarlyEnd) {
     sp.height = 3;
     sp.compression = 1;
     sp.palette.resize(256);
-    for (int k = 0; k < 256; ++k)
-        sp.palette[size_t(k)] = uint32_t(k) * 0x010101u;
+    for (int k = 0; k < 256; ++k) sp.palette[size_t(k)] = uint32_t(k) * 0x010101u;
     sp.pixels = {
-        3, 7,             // run of three 7s on the first stored (bottom) row
-        0, 0,             // end of row
-        0, 3, 1, 2, 3, 0, // three literal bytes, padded to an even count
-        0, 2, 0, 1,       // delta: same column, one row on
-        1, 9,             // one 9 at column 3 of the top row
-        0, 1,             // end of image
+        3, 7,              // run of three 7s on the first stored (bottom) row
+        0, 0,              // end of row
+        0, 3, 1, 2, 3, 0,  // three literal bytes, padded to an even count
+        0, 2, 0, 1,        // delta: same column, one row on
+        1, 9,              // one 9 at column 3 of the top row
+        0, 1,              // end of image
     };
     TxMip mip;
     TxReadContext ctx;
     ASSERT_TRUE(readOwn(bmpFile(sp), mip, ctx)) << ctx.lastError;
     const std::vector<uint8_t> got(mip.data[0], mip.data[0] + 12);
-    EXPECT_EQ(got, (std::vector<uint8_t>{0, 0, 0, 9,    // top row (third stored)
-                                         1, 2, 3, 0,    // second stored row
-                                         7, 7, 7, 0})); // bottom row
+    EXPECT_EQ(got, (std::vector<uint8_t>{0, 0, 0, 9,     // top row (third stored)
+                                         1, 2, 3, 0,     // second stored row
+                                         7, 7, 7, 0}));  // bottom row
 }
 
 TEST(Bmp, Rle8RunPastTheRowIsClippedAndRle4AlternatesNibbles) {
     BmpSpec sp;
     sp.width = 3;
-    sp.height = -2; // top-down, so no flip
+    sp.height = -2;  // top-down, so no flip
     sp.compression = 1;
     sp.palette.resize(256);
     // Five literal texels on a 3-texel row must neither spill into the next row nor wrap to its
@@ -199,7 +195,7 @@ TEST(Bmp, Rle8RunPastTheRowIsClippedAndRle4AlternatesNibbles) {
     sp.width = 5;
     sp.height = -1;
     sp.palette.resize(16);
-    sp.pixels = {3, 0x12, 0, 3, 0xAB, 0xC0, 0, 1}; // 1 2 1 then literal A B C
+    sp.pixels = {3, 0x12, 0, 3, 0xAB, 0xC0, 0, 1};  // 1 2 1 then literal A B C
     ASSERT_TRUE(readOwn(bmpFile(sp), mip, ctx)) << ctx.lastError;
     EXPECT_EQ(std::vector<uint8_t>(mip.data[0], mip.data[0] + 5),
               (std::vector<uint8_t>{1, 2, 1, 10, 11}));
@@ -216,8 +212,7 @@ TEST(Bmp, PaletteCountsAreNeverTrusted) {
     sp.width = 2;
     sp.colorsUsed = 300;
     sp.palette.resize(300);
-    for (size_t k = 0; k < 300; ++k)
-        sp.palette[k] = 0xFF000000u | uint32_t(k);
+    for (size_t k = 0; k < 300; ++k) sp.palette[k] = 0xFF000000u | uint32_t(k);
     sp.pixels = {255, 1, 0, 0};
     TxReadContext ctx;
     EXPECT_EQ(readPixels(bmpFile(sp), ctx), (std::vector<uint32_t>{0xFF0000FF, 0xFF000001}));
@@ -248,7 +243,7 @@ TEST(Bmp, BadHeadersAndDataFailWithATextAndNoBlock) {
     sp.bits = 7;
     expectFailure(bmpFile(sp), "Unsupported BMP format");
     sp.bits = 24;
-    sp.compression = 1; // RLE8 needs 8 bits
+    sp.compression = 1;  // RLE8 needs 8 bits
     expectFailure(bmpFile(sp), "Unsupported BMP format");
     sp.bits = 8;
     sp.compression = 0;
@@ -259,9 +254,9 @@ TEST(Bmp, BadHeadersAndDataFailWithATextAndNoBlock) {
     sp.height = 65537;
     expectFailure(bmpFile(sp), "BMP Image: image is too large.");
     sp.width = 2;
-    sp.height = int(0x80000000u); // the most negative height has no absolute value in 32 bits
+    sp.height = int(0x80000000u);  // the most negative height has no absolute value in 32 bits
     expectFailure(bmpFile(sp), "BMP Image: image is too large.");
-    sp.height = 3; // pixel data for one row only
+    sp.height = 3;  // pixel data for one row only
     expectFailure(bmpFile(sp), "BMP Image: Unexpected end of file.");
 }
 
@@ -281,7 +276,7 @@ TEST(Bmp, Writer24BitLayoutAndRoundTrip) {
     EXPECT_EQ(le32(10), 54u);
     EXPECT_EQ(le32(14), 40u);
     EXPECT_EQ(le32(18), 3u);
-    EXPECT_EQ(le32(22), 2u); // positive: bottom row first
+    EXPECT_EQ(le32(22), 2u);  // positive: bottom row first
     EXPECT_EQ(f[28], 24);
     EXPECT_EQ(le32(30), 0u);
     // First stored row is the bottom image row, B, G, R, then three zero padding bytes.
@@ -300,8 +295,7 @@ TEST(Bmp, Writer24BitLayoutAndRoundTrip) {
 
 TEST(Bmp, WriterEightBitWithAGivenPaletteMapsToTheNearestEntry) {
     uint32_t pal[256] = {};
-    for (int k = 0; k < 256; ++k)
-        pal[k] = 0x00FFFFFF; // duplicates: the first one must win
+    for (int k = 0; k < 256; ++k) pal[k] = 0x00FFFFFF;  // duplicates: the first one must win
     pal[0] = 0x000000;
     pal[1] = 0xFF0000;
     pal[2] = 0x00FF00;
@@ -313,8 +307,8 @@ TEST(Bmp, WriterEightBitWithAGivenPaletteMapsToTheNearestEntry) {
     ASSERT_EQ(f.size(), 1078u + 8);
     EXPECT_EQ(f[10] | (f[11] << 8), 1078);
     EXPECT_EQ(f[28], 8);
-    EXPECT_EQ(f[46] | (f[47] << 8), 256); // colours used
-    EXPECT_EQ(f[50] | (f[51] << 8), 256); // colours important
+    EXPECT_EQ(f[46] | (f[47] << 8), 256);  // colours used
+    EXPECT_EQ(f[50] | (f[51] << 8), 256);  // colours important
     // Palette entry 1 is written B, G, R, 0.
     EXPECT_EQ(std::vector<uint8_t>(f.begin() + 58, f.begin() + 62),
               (std::vector<uint8_t>{0, 0, 0xFF, 0}));

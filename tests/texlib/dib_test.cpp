@@ -33,11 +33,11 @@ std::vector<uint32_t> readDib(const std::vector<uint8_t>& bytes, std::string* er
     return std::vector<uint32_t>(p, p + size_t(mip.width) * size_t(mip.height));
 }
 
-} // namespace
+}  // namespace
 
 TEST(Dib, WritesTwentyFourBitBlockBottomUpWithPaddedRows) {
-    const uint32_t texels[6] = {0x80010203, 0x00040506, 0xFF070809,  // top row
-                                0x110A0B0C, 0x220D0E0F, 0x33101112}; // bottom row
+    const uint32_t texels[6] = {0x80010203, 0x00040506, 0xFF070809,   // top row
+                                0x110A0B0C, 0x220D0E0F, 0x33101112};  // bottom row
     const std::vector<uint8_t> block = txDibWrite(3, 2, texels);
     Bytes want = dibHeader(3, 2, 24);
     want.u8(0x0C).u8(0x0B).u8(0x0A).u8(0x0F).u8(0x0E).u8(0x0D).u8(0x12).u8(0x11).u8(0x10);

@@ -65,7 +65,7 @@ mode_t modeOf(const std::string& path) {
     return st.st_mode;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FileWriter, FifoIsWrittenStraightInto) {
     const std::string dir = freshDir("fifo");

@@ -121,7 +121,7 @@ std::vector<uint32_t> read(const Bytes& b, TxReadContext& ctx, int* w = nullptr,
     return readPixels(b.v, ctx, w, h);
 }
 
-} // namespace
+}  // namespace
 
 TEST(Gif, StillImageAndInterlacedRowOrder) {
     Bytes b = screen(3, 2, kGlobal);
@@ -133,8 +133,8 @@ TEST(Gif, StillImageAndInterlacedRowOrder) {
     ASSERT_EQ(px.size(), 6u) << ctx.lastError;
     EXPECT_EQ(ctx.fileType, TX_TYPE_GIF);
     EXPECT_EQ(ctx.frameCount, 1);
-    EXPECT_EQ(px, (std::vector<uint32_t>{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF000000,
-                                         0xFFFF0000, 0xFF00FF00}));
+    EXPECT_EQ(px, (std::vector<uint32_t>{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF000000, 0xFFFF0000,
+                                         0xFF00FF00}));
 
     // One column of 10 rows, stored in the order of the four interlace passes:
     // rows 0, 8 | 4 | 2, 6 | 1, 3, 5, 7, 9. Row r gets colour index r % 4.
@@ -147,7 +147,8 @@ TEST(Gif, StillImageAndInterlacedRowOrder) {
     TxReadContext ctx2;
     px = read(c, ctx2);
     ASSERT_EQ(px.size(), 10u) << ctx2.lastError;
-    for (int r = 0; r < 10; ++r) EXPECT_EQ(px[size_t(r)], 0xFF000000u | kGlobal[size_t(r % 4)]) << r;
+    for (int r = 0; r < 10; ++r)
+        EXPECT_EQ(px[size_t(r)], 0xFF000000u | kGlobal[size_t(r % 4)]) << r;
 }
 
 TEST(Gif, AnimationStacksComposedFrames) {

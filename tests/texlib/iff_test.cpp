@@ -60,13 +60,14 @@ std::vector<uint8_t> planar(const std::vector<uint8_t>& idx, int w, int h, int p
         for (int p = 0; p < planes; ++p) {
             std::vector<uint8_t> line(size_t(lineBytes), 0);
             for (int x = 0; x < w; ++x)
-                if (idx[size_t(y * w + x)] & (1 << p)) line[size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+                if (idx[size_t(y * w + x)] & (1 << p))
+                    line[size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
             out.insert(out.end(), line.begin(), line.end());
         }
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Iff, IlbmFivePlanesWidthTwentyReadsFourBytesPerLine) {
     const int w = 20, h = 3;
@@ -96,8 +97,8 @@ TEST(Iff, ByteRun1RowsNoOpAndOverrun) {
     Bytes body;
     body.u8(0x80).u8(256 - 2).u8(0xFF);
     body.u8(2).u8(0xAA).u8(0x40).u8(0x77);
-    Bytes b = form("ILBM", {chunk("BMHD", bmhd(w, 2, 1, 1)), chunk("CMAP", cmap(2)),
-                            chunk("BODY", body.v)});
+    Bytes b = form(
+        "ILBM", {chunk("BMHD", bmhd(w, 2, 1, 1)), chunk("CMAP", cmap(2)), chunk("BODY", body.v)});
     TxMip mip;
     TxReadContext ctx;
     ASSERT_TRUE(readOwn(b, mip, ctx)) << ctx.lastError;
@@ -153,10 +154,12 @@ TEST(Iff, AnimYieldsItsFirstPicture) {
 
 TEST(Iff, LargeColourMapsPushTheBodyFarIntoTheFile) {
     // 256 colours (768 bytes) before the BODY: the header parse must look past them.
-    Bytes b = form("ILBM", {chunk("BMHD", bmhd(16, 1, 8, 0)), chunk("ANNO", std::vector<uint8_t>(400, 'a')),
-                            chunk("CMAP", cmap(256)), chunk("BODY", planar(std::vector<uint8_t>{
-                                0, 1, 2, 3, 4, 5, 6, 7, 250, 251, 252, 253, 254, 255, 128, 127},
-                                16, 1, 8, 2))});
+    Bytes b =
+        form("ILBM", {chunk("BMHD", bmhd(16, 1, 8, 0)),
+                      chunk("ANNO", std::vector<uint8_t>(400, 'a')), chunk("CMAP", cmap(256)),
+                      chunk("BODY", planar(std::vector<uint8_t>{0, 1, 2, 3, 4, 5, 6, 7, 250, 251,
+                                                                252, 253, 254, 255, 128, 127},
+                                           16, 1, 8, 2))});
     ASSERT_GT(b.v.size(), 1200u);
     TxMip mip;
     TxReadContext ctx;
@@ -189,8 +192,8 @@ TEST(Iff, LengthsBeyondTheFileAreBounded) {
     TxMip mip;
     TxReadContext ctx;
     ASSERT_TRUE(readOwn(b, mip, ctx)) << ctx.lastError;
-    EXPECT_EQ(texels(mip), (std::vector<uint8_t>{1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(texels(mip), (std::vector<uint8_t>{1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0,
+                                                 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     // A CMAP whose length runs past the file gives only the colours present.
     Bytes c = form("ILBM", {chunk("BMHD", bmhd(8, 1, 1, 0)), chunk("BODY", {0, 0})}, 3008);
     c.str("CMAP").be32(3000).u8(1).u8(2).u8(3).u8(4);

@@ -10,9 +10,7 @@
 
 using namespace raster;
 
-namespace {
-
-} // namespace
+namespace {}  // namespace
 
 TEST(Jpeg, ColourBaselineAndProgressiveDecodeAlikeAndOpaque) {
     // Flat colour blocks survive compression within a step or two.
@@ -49,8 +47,7 @@ TEST(Jpeg, ColourBaselineAndProgressiveDecodeAlikeAndOpaque) {
 
 TEST(Jpeg, GreyscaleHasEqualChannels) {
     std::vector<uint8_t> grey(8 * 8);
-    for (size_t k = 0; k < grey.size(); ++k)
-        grey[k] = uint8_t(k * 4);
+    for (size_t k = 0; k < grey.size(); ++k) grey[k] = uint8_t(k * 4);
     TxReadContext ctx;
     const auto px = readPixels(encodeJpeg(8, 8, 1, grey, false), ctx);
     ASSERT_EQ(px.size(), 64u) << ctx.lastError;
@@ -85,7 +82,7 @@ TEST(Jpeg, DamagedStreamsFailWithoutEndingTheProgram) {
     auto badTable = good;
     for (size_t k = 0; k + 20 < badTable.size(); ++k)
         if (badTable[k] == 0xFF && badTable[k + 1] == 0xC4) {
-            std::memset(&badTable[k + 5], 0xFF, 16); // code counts that overflow
+            std::memset(&badTable[k + 5], 0xFF, 16);  // code counts that overflow
             break;
         }
     ctx = TxReadContext();
@@ -93,8 +90,7 @@ TEST(Jpeg, DamagedStreamsFailWithoutEndingTheProgram) {
     EXPECT_EQ(ctx.lastError.rfind("JPEG Image: ", 0), 0u) << ctx.lastError;
     // Cut short inside the scan: libjpeg pads the rest; the read still ends normally.
     std::vector<uint8_t> noise(64 * 64 * 3);
-    for (size_t k = 0; k < noise.size(); ++k)
-        noise[k] = uint8_t((k * 7919) % 251);
+    for (size_t k = 0; k < noise.size(); ++k) noise[k] = uint8_t((k * 7919) % 251);
     const auto busy = encodeJpeg(64, 64, 3, noise, false);
     ctx = TxReadContext();
     EXPECT_TRUE(

@@ -8,8 +8,9 @@
 #include <jpeglib.h>
 
 // Encodes interleaved samples (1 or 3 per texel) with libjpeg.
-inline std::vector<uint8_t> encodeJpeg(int w, int h, int components, const std::vector<uint8_t>& samples,
-                                bool progressive, int quality = 95) {
+inline std::vector<uint8_t> encodeJpeg(int w, int h, int components,
+                                       const std::vector<uint8_t>& samples, bool progressive,
+                                       int quality = 95) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);

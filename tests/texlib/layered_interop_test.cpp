@@ -15,7 +15,9 @@
 
 namespace {
 
-bool runQuiet(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0; }
+bool runQuiet(const std::string& cmd) {
+    return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // The real ImageMagick (some machines put a stand-in named convert earlier in PATH).
 std::string imageMagick() {
@@ -36,7 +38,8 @@ bool haveNetpbm() { return runQuiet("command -v ppmtoilbm"); }
 struct ScratchDir {
     std::string path;
     ScratchDir() {
-        path = std::string(::testing::TempDir()) + "layered_interop_" + std::to_string(::getpid()) + "/";
+        path = std::string(::testing::TempDir()) + "layered_interop_" + std::to_string(::getpid()) +
+               "/";
         runQuiet("mkdir -p '" + path + "'");
     }
     ~ScratchDir() { runQuiet("rm -rf '" + path + "'"); }
@@ -49,7 +52,8 @@ std::string dir() {
 
 std::vector<uint8_t> slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
 }
 
 // A w x h picture of at most `colours` distinct colours (0xFFRRGGBB), varied in every channel.
@@ -58,7 +62,8 @@ std::vector<uint32_t> picture(int w, int h, int colours, int salt = 0) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const uint32_t k = uint32_t((x * 7 + y * 13 + salt + (x * y) % 5) % colours);
-            const uint32_t r = (k * 53 + 17) & 0xFF, g = (k * 101 + 3) & 0xFF, b = (k * 29 + 200) & 0xFF;
+            const uint32_t r = (k * 53 + 17) & 0xFF, g = (k * 101 + 3) & 0xFF,
+                           b = (k * 29 + 200) & 0xFF;
             px[size_t(y) * size_t(w) + size_t(x)] = 0xFF000000u | (r << 16) | (g << 8) | b;
         }
     return px;
@@ -75,7 +80,8 @@ std::string writePpm(const std::string& name, int w, int h, const std::vector<ui
 std::string writePam(const std::string& name, int w, int h, const std::vector<uint32_t>& px) {
     const std::string path = dir() + name;
     std::ofstream f(path, std::ios::binary);
-    f << "P7\nWIDTH " << w << "\nHEIGHT " << h << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+    f << "P7\nWIDTH " << w << "\nHEIGHT " << h
+      << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
     for (uint32_t p : px) f << char(p >> 16) << char(p >> 8) << char(p) << char(p >> 24);
     return path;
 }
@@ -115,7 +121,8 @@ std::vector<uint32_t> fromRgba(const std::vector<uint8_t>& b) {
 // ImageMagick's own decoding, frames composed ("coalesced") and stacked.
 std::vector<uint32_t> imDecode(const std::string& im, const std::string& path, bool coalesce) {
     const std::string out = path + ".rgba";
-    if (!runQuiet(im + " '" + path + "'" + (coalesce ? " -coalesce" : "") + " -depth 8 'rgba:" + out + "'"))
+    if (!runQuiet(im + " '" + path + "'" + (coalesce ? " -coalesce" : "") +
+                  " -depth 8 'rgba:" + out + "'"))
         return {};
     return fromRgba(slurp(out));
 }
@@ -142,7 +149,7 @@ std::vector<uint32_t> opaque(std::vector<uint32_t> px) {
     return px;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LayeredInterop, GifFromImageMagickStillAndInterlaced) {
     const std::string im = imageMagick();
@@ -217,9 +224,12 @@ with open(sys.argv[2], 'wb') as f:
     // the same animation (frames cropped to what changes).
     std::string frames;
     for (int i = 0; i < 3; ++i)
-        frames += " '" + writePpm("f" + std::to_string(i) + ".ppm", 16, 12, picture(16, 12, 60, i * 5)) + "'";
+        frames += " '" +
+                  writePpm("f" + std::to_string(i) + ".ppm", 16, 12, picture(16, 12, 60, i * 5)) +
+                  "'";
     const std::string imGif = dir() + "im_anim.gif", optGif = dir() + "im_opt.gif";
-    ASSERT_TRUE(runQuiet(im + " -delay 10 -dispose Background" + frames + " -loop 0 '" + imGif + "'"));
+    ASSERT_TRUE(
+        runQuiet(im + " -delay 10 -dispose Background" + frames + " -loop 0 '" + imGif + "'"));
     ASSERT_TRUE(runQuiet(im + " '" + imGif + "' -layers Optimize '" + optGif + "'"));
     for (const std::string& gif : {imGif, optGif}) {
         d = decode(gif);
@@ -277,7 +287,8 @@ TEST(LayeredInterop, PsdFromImageMagick) {
     }
     // RGB with an alpha channel.
     auto rgba = picture(w, h, 300);
-    for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = (rgba[i] & 0xFFFFFF) | (uint32_t(i * 37 % 256) << 24);
+    for (size_t i = 0; i < rgba.size(); ++i)
+        rgba[i] = (rgba[i] & 0xFFFFFF) | (uint32_t(i * 37 % 256) << 24);
     const std::string pam = writePam("psd_src.pam", w, h, rgba);
     for (const char* compress : {"None", "RLE"}) {
         const std::string psd = dir() + "rgba_" + compress + ".psd";
@@ -293,7 +304,8 @@ TEST(LayeredInterop, PsdFromImageMagick) {
     const std::string small = writePpm("psd_few.ppm", w, h, few);
     for (const char* compress : {"None", "RLE"}) {
         const std::string psd = dir() + "indexed_" + compress + ".psd";
-        ASSERT_TRUE(runQuiet(im + " '" + small + "' -type palette -compress " + compress + " '" + psd + "'"));
+        ASSERT_TRUE(runQuiet(im + " '" + small + "' -type palette -compress " + compress + " '" +
+                             psd + "'"));
         TxMip mip;
         TxReadContext ctx;
         ASSERT_TRUE(txMipReadFile(mip, psd, TX_PREFER_OWN, ctx)) << ctx.lastError;
@@ -311,15 +323,18 @@ TEST(LayeredInterop, IlbmFromNetpbm) {
         int colours;
         const char* opts;
     };
-    for (const Case& c : {Case{2, ""}, Case{5, " -nocompress"}, Case{12, ""}, Case{31, " -nocompress"},
-                          Case{200, " -maxplanes 8"}, Case{256, " -maxplanes 8 -nocompress"}}) {
+    for (const Case& c :
+         {Case{2, ""}, Case{5, " -nocompress"}, Case{12, ""}, Case{31, " -nocompress"},
+          Case{200, " -maxplanes 8"}, Case{256, " -maxplanes 8 -nocompress"}}) {
         const auto src = picture(w, h, c.colours);
         const std::string ppm = writePpm("ilbm_src.ppm", w, h, src);
         const std::string iff = dir() + "netpbm_" + std::to_string(c.colours) + ".iff";
-        ASSERT_TRUE(runQuiet("(ppmtoilbm" + std::string(c.opts) + " '" + ppm + "' > '" + iff + "')"));
+        ASSERT_TRUE(
+            runQuiet("(ppmtoilbm" + std::string(c.opts) + " '" + ppm + "' > '" + iff + "')"));
         TxMip mip;
         TxReadContext ctx;
-        ASSERT_TRUE(txMipReadFile(mip, iff, TX_PREFER_OWN, ctx)) << c.colours << ": " << ctx.lastError;
+        ASSERT_TRUE(txMipReadFile(mip, iff, TX_PREFER_OWN, ctx))
+            << c.colours << ": " << ctx.lastError;
         EXPECT_EQ(ctx.fileType, TX_TYPE_IFF);
         EXPECT_EQ(mip.format, TX_FMT_P8);
         const Decoded d = decode(iff);

@@ -18,7 +18,7 @@ uint32_t convertOne(int format, uint32_t texel, const uint32_t* pal = nullptr) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Mip, BytesPerTexelAndNames) {
     EXPECT_EQ(txBytesPerTexel(0), 1);

@@ -41,7 +41,7 @@ Bytes bitmap(int bits, uint32_t used, uint32_t infoSize = 40, int tableEntries =
     return b;
 }
 
-} // namespace
+}  // namespace
 
 TEST(PaletteFile, JascSetsTheColoursItHasAndStopsAtABadLine) {
     auto p = parse(text("JASC-PAL\r\n0100\r\n3\r\n255 0 0\r\n0 128 0\r\n1 2 3\r\n"));
@@ -103,8 +103,8 @@ TEST(PaletteFile, RiffTakesOnly256ColourPalettes) {
     auto p = parse(riff(1040, 256).v);
     ASSERT_EQ(p.res.status, TX_PAL_OK);
     EXPECT_EQ(p.res.kind, TX_PAL_KIND_RIFF);
-    EXPECT_EQ(p.entries[0], 0x0000FF00u);         // red 0, green 255, blue 0
-    EXPECT_EQ(p.entries[1], 0x0400FE01u);         // flags byte kept on top
+    EXPECT_EQ(p.entries[0], 0x0000FF00u);  // red 0, green 255, blue 0
+    EXPECT_EQ(p.entries[1], 0x0400FE01u);  // flags byte kept on top
     EXPECT_EQ(p.entries[255], 0x007F00FFu);
     EXPECT_EQ(parse(riff(16 * 4 + 16, 16).v).res.status, TX_PAL_BAD_RIFF);
     Bytes cut = riff(1040, 256);
@@ -121,7 +121,7 @@ TEST(PaletteFile, BitmapColourTables) {
     EXPECT_EQ(p.res.kind, TX_PAL_KIND_BMP);
     EXPECT_EQ(p.entries[0], 0x000102u);  // red 2, green 1, blue 0 -> red in the low byte
     EXPECT_EQ(p.entries[1], 0x010203u);
-    EXPECT_EQ(p.entries[2], 0u);         // past the used colours: 0
+    EXPECT_EQ(p.entries[2], 0u);  // past the used colours: 0
     EXPECT_EQ(parse(bitmap(8, 0).v, true).entries[200], 0xC8C9CAu);
     // A colours-used count above 256 still stores 256 entries.
     EXPECT_EQ(parse(bitmap(8, 5000).v, true).entries[255], 0xFF0001u);

@@ -16,18 +16,17 @@ Bytes pcxHeader(int w, int h, int bits, int planes, int bpl, int encoding = 1) {
 
 Bytes& palette256(Bytes& b) {
     b.u8(12);
-    for (int k = 0; k < 256; ++k)
-        b.u8(k).u8(255 - k).u8(k / 2);
+    for (int k = 0; k < 256; ++k) b.u8(k).u8(255 - k).u8(k / 2);
     return b;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Pcx, EightBitRunLengthRowsWithTheTrailingPalette) {
     // 3x2, bytes per line 4 (one pad byte per line).
     Bytes b = pcxHeader(3, 2, 8, 1, 4);
-    b.u8(0xC3).u8(7).u8(9);                   // run of three 7s, then the pad byte
-    b.u8(1).u8(0xC1).u8(0xC8).u8(0xC5).u8(2); // literal 1, escaped 200, run past the line end
+    b.u8(0xC3).u8(7).u8(9);                    // run of three 7s, then the pad byte
+    b.u8(1).u8(0xC1).u8(0xC8).u8(0xC5).u8(2);  // literal 1, escaped 200, run past the line end
     palette256(b);
     TxReadContext ctx;
     TxMip mip;
@@ -43,7 +42,7 @@ TEST(Pcx, EightBitRunLengthRowsWithTheTrailingPalette) {
 
 TEST(Pcx, TwentyFourBitPlanesAndRawEncoding) {
     Bytes b = pcxHeader(2, 1, 8, 3, 2, 0);
-    b.u8(0x10).u8(0x11).u8(0x20).u8(0x21).u8(0x30).u8(0x31); // R plane, G plane, B plane
+    b.u8(0x10).u8(0x11).u8(0x20).u8(0x21).u8(0x30).u8(0x31);  // R plane, G plane, B plane
     TxReadContext ctx;
     EXPECT_EQ(readPixels(b.v, ctx), (std::vector<uint32_t>{0xFF102030, 0xFF112131}));
 
@@ -77,7 +76,7 @@ TEST(Pcx, UntrustedHeaderFieldsAndMissingPaletteFail) {
     Bytes fourBit = pcxHeader(4, 1, 4, 1, 4);
     expectFailure(fourBit.v, "PCX Image: unsupported bits per pixel and planes.");
     Bytes empty = pcxHeader(1, 1, 8, 1, 4);
-    empty.v[4] = 5; // xmin 5 beyond xmax 0
+    empty.v[4] = 5;  // xmin 5 beyond xmax 0
     expectFailure(empty.v, "PCX Image: width or height is 0.");
     expectFailure(std::vector<uint8_t>(empty.v.begin(), empty.v.begin() + 100),
                   "Unexpected end of file.");
@@ -120,12 +119,12 @@ TEST(Pcx, WriterHeaderPaletteAndRoundTrip) {
     EXPECT_EQ(f[1], 5);
     EXPECT_EQ(f[2], 1);
     EXPECT_EQ(f[3], 8);
-    EXPECT_EQ(f[8] | (f[9] << 8), 2);   // xmax
-    EXPECT_EQ(f[10] | (f[11] << 8), 1); // ymax
+    EXPECT_EQ(f[8] | (f[9] << 8), 2);    // xmax
+    EXPECT_EQ(f[10] | (f[11] << 8), 1);  // ymax
     EXPECT_EQ(f[12], 72);
     EXPECT_EQ(f[14], 72);
     EXPECT_EQ(f[65], 1);
-    EXPECT_EQ(f[66] | (f[67] << 8), 4); // bytes per line, even
+    EXPECT_EQ(f[66] | (f[67] << 8), 4);  // bytes per line, even
     EXPECT_EQ(f[f.size() - 769], 12);
     TxReadContext ctx;
     EXPECT_EQ(readPixels(f, ctx), px);

@@ -17,8 +17,7 @@ struct PngBuilder {
     PngBuilder& chunk(const char* type, const std::vector<uint8_t>& data) {
         b.be32(uint32_t(data.size()));
         const size_t start = b.v.size();
-        for (int k = 0; k < 4; ++k)
-            b.u8(type[k]);
+        for (int k = 0; k < 4; ++k) b.u8(type[k]);
         b.v.insert(b.v.end(), data.begin(), data.end());
         uint32_t crc = uint32_t(crc32(0, b.v.data() + start, uInt(b.v.size() - start)));
         b.be32(crc);
@@ -56,12 +55,12 @@ std::vector<uint8_t> inflateAll(const std::vector<uint8_t>& z) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Png, SixteenBitRgbaStripsToEightBitsWithAlpha) {
     PngBuilder p;
     p.ihdr(2, 1, 16, 6)
-        .idat({{0x12, 0x99, 0x34, 0x01, 0x56, 0xFF, 0x80, 0x00, //
+        .idat({{0x12, 0x99, 0x34, 0x01, 0x56, 0xFF, 0x80, 0x00,  //
                 0xFF, 0xFF, 0x00, 0x00, 0x01, 0x00, 0x00, 0x10}});
     TxReadContext ctx;
     EXPECT_EQ(readPixels(p.end(), ctx), (std::vector<uint32_t>{0x80123456, 0x00FF0001}));
@@ -76,7 +75,7 @@ TEST(Png, GreyDepthsExpandToOpaqueGrey) {
               (std::vector<uint32_t>{0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF, 0xFF000000, 0xFF000000,
                                      0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF}));
     PngBuilder two;
-    two.ihdr(4, 1, 2, 0).idat({{0x1B}}); // 0, 1, 2, 3 -> 0, 85, 170, 255
+    two.ihdr(4, 1, 2, 0).idat({{0x1B}});  // 0, 1, 2, 3 -> 0, 85, 170, 255
     EXPECT_EQ(readPixels(two.end(), ctx),
               (std::vector<uint32_t>{0xFF000000, 0xFF555555, 0xFFAAAAAA, 0xFFFFFFFF}));
     PngBuilder greyAlpha;
@@ -130,7 +129,7 @@ TEST(Png, DamagedFilesFailCleanly) {
     PngBuilder huge;
     huge.ihdr(100000, 100000, 8, 2).idat({{}});
     expectFailure(huge.end(), "PNG Image: ");
-    PngBuilder wide; // within libpng's limits but more than 1 GiB of texels
+    PngBuilder wide;  // within libpng's limits but more than 1 GiB of texels
     wide.ihdr(32768, 32768, 8, 2).idat({{}});
     expectFailure(wide.end(), "PNG Image: image is too large.");
     PngBuilder badType;
@@ -175,8 +174,7 @@ TEST(Png, WriterStoresSubFilteredRgbaAndLeavesTheTexelsAlone) {
     EXPECT_TRUE(sbit);
     const auto raw = inflateAll(z);
     ASSERT_EQ(raw.size(), 5u * (1 + 37 * 4));
-    for (size_t row = 0; row < 5; ++row)
-        EXPECT_EQ(raw[row * (1 + 37 * 4)], 1) << row;
+    for (size_t row = 0; row < 5; ++row) EXPECT_EQ(raw[row * (1 + 37 * 4)], 1) << row;
     // The first texel is stored R, G, B, A; the second as its difference from the first.
     const uint32_t t = px[0], u = px[1];
     EXPECT_EQ(

@@ -36,7 +36,7 @@ TEST(Ppm, ShortDataReadsWithWhiteTexelsAndOneReport) {
         reports += std::string(text) == "PPM file: Unexpected End of File.";
     };
     Bytes b;
-    b.str("P6\n3 100\n255\n").u8(9).u8(8).u8(7).u8(6); // one whole texel and a third of one
+    b.str("P6\n3 100\n255\n").u8(9).u8(8).u8(7).u8(6);  // one whole texel and a third of one
     TxReadContext ctx;
     auto px = readPixels(b.v, ctx);
     TxReadError = old;

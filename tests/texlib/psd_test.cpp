@@ -42,7 +42,9 @@ struct Messages {
         list().clear();
         TxReadError = record;
     }
-    ~Messages() { TxReadError = [](const char*, int) {}; }
+    ~Messages() {
+        TxReadError = [](const char*, int) {};
+    }
     bool saw(const std::string& text) const {
         for (const auto& m : list())
             if (m == text) return true;
@@ -50,7 +52,7 @@ struct Messages {
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST(Psd, IndexedRawAndPackBitsUseThePlanarPalette) {
     Bytes b = psdHeader(1, 3, 2, 8, 2);

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/texlib/test_util.h"
 #include "texlib/convert.h"
 #include "texlib/ncc.h"
 #include "texlib/quantize.h"
-#include "tests/texlib/test_util.h"
 #include "texlib/read.h"
 
 namespace {
@@ -50,7 +50,7 @@ std::vector<int> referenceDiffusion(const std::vector<int>& channel, int w, int 
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Quantize, PlainFormatsGiveExactTexels) {
     const TxMip src = image(2, 1, {0x80FF8040u, 0x01000000u});
@@ -58,11 +58,16 @@ TEST(Quantize, PlainFormatsGiveExactTexels) {
         int format;
         uint32_t first, second;
     } cases[] = {
-        {TX_FMT_RGB332, 0xF1, 0x00},       {TX_FMT_A8, 0x80, 0x01},
-        {TX_FMT_I8, 159, 0},               {TX_FMT_AI44, 0x89, 0x00},
-        {TX_FMT_ARGB8332, 0x80F1, 0x0100}, {TX_FMT_RGB565, 0xFC08, 0x0000},
-        {TX_FMT_ARGB1555, 0xFE08, 0x8000}, {TX_FMT_ARGB4444, 0x8F84, 0x0000},
-        {TX_FMT_AI88, 0x809F, 0x0100},     {TX_FMT_ARGB8888, 0x80FF8040u, 0x01000000u},
+        {TX_FMT_RGB332, 0xF1, 0x00},
+        {TX_FMT_A8, 0x80, 0x01},
+        {TX_FMT_I8, 159, 0},
+        {TX_FMT_AI44, 0x89, 0x00},
+        {TX_FMT_ARGB8332, 0x80F1, 0x0100},
+        {TX_FMT_RGB565, 0xFC08, 0x0000},
+        {TX_FMT_ARGB1555, 0xFE08, 0x8000},
+        {TX_FMT_ARGB4444, 0x8F84, 0x0000},
+        {TX_FMT_AI88, 0x809F, 0x0100},
+        {TX_FMT_ARGB8888, 0x80FF8040u, 0x01000000u},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(txFormatName(c.format));
@@ -84,7 +89,8 @@ TEST(Quantize, PlainFormatsGiveExactTexels) {
 
 TEST(Quantize, EveryLevelIsConverted) {
     // 2x2 level 0 then a 1x1 level: both must be converted, each at its own place.
-    const TxMip src = image(2, 2, {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFF0000FFu}, 2);
+    const TxMip src =
+        image(2, 2, {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFF0000FFu}, 2);
     const TxMip q = quantize(src, TX_FMT_RGB565, TX_DITHER_NONE);
     const auto* w = reinterpret_cast<const uint16_t*>(q.data[0]);
     EXPECT_EQ(w[0], 0xF800);
@@ -113,7 +119,8 @@ TEST(Quantize, OrderedDitherFollowsTheMatrix) {
     EXPECT_EQ(word(qi, 0), 0x77u);
     EXPECT_EQ(word(qi, 1), 0x78u);
     // Alpha 1 sets the argb1555 alpha bit, alpha 0 clears it.
-    const TxMip a = quantize(image(2, 1, {0x01000000u, 0x00FFFFFFu}), TX_FMT_ARGB1555, TX_DITHER_ORDERED);
+    const TxMip a =
+        quantize(image(2, 1, {0x01000000u, 0x00FFFFFFu}), TX_FMT_ARGB1555, TX_DITHER_ORDERED);
     EXPECT_EQ(word(a, 0) & 0x8000, 0x8000u);
     EXPECT_EQ(word(a, 1) & 0x8000, 0u);
 }
@@ -138,9 +145,11 @@ TEST(Quantize, ErrorDiffusionMatchesTheRowOfErrorTerms) {
         for (int x = 0; x < w; ++x) {
             const uint32_t base = uint32_t(x * 255 / (w - 1));
             const uint32_t n = rng() & 0x0F;
-            const uint32_t r = std::min<uint32_t>(255, base + n), g = (base * 3 / 4 + n), b = 255 - base;
+            const uint32_t r = std::min<uint32_t>(255, base + n), g = (base * 3 / 4 + n),
+                           b = 255 - base;
             // The lower rows are full-range noise, the hardest case for the carried error.
-            px.push_back(y >= h / 2 ? (0x80000000u | (rng() & 0xFFFFFF)) : (0x80000000u | (r << 16) | (g << 8) | b));
+            px.push_back(y >= h / 2 ? (0x80000000u | (rng() & 0xFFFFFF))
+                                    : (0x80000000u | (r << 16) | (g << 8) | b));
         }
     const TxMip src = image(w, h, px);
     auto channel = [&](int shift) {
@@ -227,7 +236,8 @@ TEST(Quantize, MedianCutPaletteAndDiffusion) {
     std::vector<uint32_t> px;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            px.push_back(0xFF000000u | (uint32_t(x * 4) << 16) | (uint32_t(y * 4) << 8) | uint32_t((x + y) * 2));
+            px.push_back(0xFF000000u | (uint32_t(x * 4) << 16) | (uint32_t(y * 4) << 8) |
+                         uint32_t((x + y) * 2));
     const TxMip src = image(w, h, px);
     TxMip dst;
     ASSERT_TRUE(txMipInit(dst, w, h, 1, TX_FMT_P8));
@@ -239,7 +249,8 @@ TEST(Quantize, MedianCutPaletteAndDiffusion) {
         double total = 0;
         for (size_t k = 0; k < px.size(); ++k) {
             const uint32_t c = q.pal[word(q, k)];
-            for (int s : {0, 8, 16}) total += std::abs(int((c >> s) & 0xFF) - int((px[k] >> s) & 0xFF));
+            for (int s : {0, 8, 16})
+                total += std::abs(int((c >> s) & 0xFF) - int((px[k] >> s) & 0xFF));
         }
         EXPECT_LT(total / double(px.size() * 3), 6.0) << dither;
     }
@@ -282,11 +293,13 @@ TEST(Quantize, ReservedFormatsAndBadArgumentsConvertNothing) {
 
 TEST(Quantize, StatisticNccRanges) {
     // Under 100 texels the 1% threshold is 0 and every range stays 0..255.
-    const TxNccRanges few = txNccStatisticRanges(image(9, 9, std::vector<uint32_t>(81, 0xFF646464u)));
+    const TxNccRanges few =
+        txNccStatisticRanges(image(9, 9, std::vector<uint32_t>(81, 0xFF646464u)));
     EXPECT_EQ(few.yMin, 0);
     EXPECT_EQ(few.yMax, 255);
     // A larger single-grey image of luminance 100 brackets it by one on either side.
-    const TxNccRanges one = txNccStatisticRanges(image(10, 10, std::vector<uint32_t>(100, 0xFF646464u)));
+    const TxNccRanges one =
+        txNccStatisticRanges(image(10, 10, std::vector<uint32_t>(100, 0xFF646464u)));
     EXPECT_EQ(one.yMin, 99);
     EXPECT_EQ(one.yMax, 101);
     // 1000 texels: 10 bright ones are at the 1% edge and count; 9 are ignored.
@@ -311,7 +324,8 @@ TEST(Quantize, StatisticNccTable) {
             EXPECT_EQ(t.q[r][c], wantQ[r][c]) << r << c;
         }
     const TxNccTable n = txNccStatisticTable(TxNccRanges{99, 101, 0, 255, 0, 255});
-    const int wantY[16] = {99, 99, 99, 99, 100, 100, 100, 100, 100, 100, 100, 100, 101, 101, 101, 101};
+    const int wantY[16] = {99,  99,  99,  99,  100, 100, 100, 100,
+                           100, 100, 100, 100, 101, 101, 101, 101};
     for (int k = 0; k < 16; ++k) EXPECT_EQ(n.y[k], wantY[k]) << k;
 }
 
@@ -340,7 +354,8 @@ TEST(Quantize, HeuristicNccIsReproducibleAndClose) {
     std::vector<uint32_t> px;
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x)
-            px.push_back(0xFF000000u | (uint32_t(x * 8) << 16) | (uint32_t(128) << 8) | uint32_t(y * 8));
+            px.push_back(0xFF000000u | (uint32_t(x * 8) << 16) | (uint32_t(128) << 8) |
+                         uint32_t(y * 8));
     const TxMip src = image(32, 32, px);
     for (int dither : {TX_DITHER_NONE, TX_DITHER_ERR_DIFFUSION}) {
         const TxMip a = quantize(src, TX_FMT_YIQ, dither, TX_NCC_HEURISTIC);
@@ -357,20 +372,23 @@ TEST(Quantize, HeuristicNccIsReproducibleAndClose) {
         ASSERT_TRUE(txConvertLevelToArgb8888(a, 0, back.data()));
         double total = 0;
         for (size_t k = 0; k < px.size(); ++k)
-            for (int s : {0, 8, 16}) total += std::abs(int((back[k] >> s) & 0xFF) - int((px[k] >> s) & 0xFF));
+            for (int s : {0, 8, 16})
+                total += std::abs(int((back[k] >> s) & 0xFF) - int((px[k] >> s) & 0xFF));
         EXPECT_LT(total / double(px.size() * 3), 40.0) << dither;
     }
     // ayiq8422 keeps each texel's alpha beside the index.
     std::vector<uint32_t> alpha = px;
-    for (size_t k = 0; k < alpha.size(); ++k) alpha[k] = (alpha[k] & 0xFFFFFF) | (uint32_t(k & 0xFF) << 24);
-    const TxMip q = quantize(image(32, 32, alpha), TX_FMT_AYIQ8422, TX_DITHER_NONE, TX_NCC_HEURISTIC);
+    for (size_t k = 0; k < alpha.size(); ++k)
+        alpha[k] = (alpha[k] & 0xFFFFFF) | (uint32_t(k & 0xFF) << 24);
+    const TxMip q =
+        quantize(image(32, 32, alpha), TX_FMT_AYIQ8422, TX_DITHER_NONE, TX_NCC_HEURISTIC);
     for (size_t k = 0; k < alpha.size(); ++k) ASSERT_EQ(word(q, k) >> 8, k & 0xFF);
 }
 
 TEST(Quantize, FixedPaletteLookupFollowsPaletteContents) {
     uint32_t pal[256];
     for (int k = 0; k < 256; ++k) pal[k] = 0xFFFFFFu;  // all far from black...
-    pal[10] = 0x000000;                                  // ...but entry 10
+    pal[10] = 0x000000;                                // ...but entry 10
     const TxMip src = image(2, 1, {0xFF000000u, 0xFF080808u});
     TxMip dst;
     ASSERT_TRUE(txMipInit(dst, 2, 1, 1, TX_FMT_P8));
@@ -425,8 +443,10 @@ TEST(Quantize, PaletteDiffusionMatchesPlainNearestSearch) {
                     v[k] = int((p >> (16 - 8 * k)) & 0xFF) + carry[k] + e[size_t(x * 3 + k)];
                     c[k] = std::clamp(v[k], 0, 255);
                 }
-                const int idx = txNearestPaletteIndex(uint32_t((c[0] << 16) | (c[1] << 8) | c[2]), pal.data(), count);
-                ASSERT_EQ(word(dst, size_t(y * w + x)), ((p >> 24) << 8) | uint32_t(idx)) << round << " " << x << "," << y;
+                const int idx = txNearestPaletteIndex(uint32_t((c[0] << 16) | (c[1] << 8) | c[2]),
+                                                      pal.data(), count);
+                ASSERT_EQ(word(dst, size_t(y * w + x)), ((p >> 24) << 8) | uint32_t(idx))
+                    << round << " " << x << "," << y;
                 for (int k = 0; k < 3; ++k) {
                     const int err = v[k] - int((pal[size_t(idx)] >> (16 - 8 * k)) & 0xFF);
                     e[size_t(x * 3 + k)] = (x > 0 ? e[size_t(x * 3 + k)] : 0) + int(0.375 * err);

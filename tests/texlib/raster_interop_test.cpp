@@ -21,7 +21,7 @@ using namespace raster;
 
 namespace {
 
-constexpr int kW = 37, kH = 23; // odd sizes exercise row padding everywhere
+constexpr int kW = 37, kH = 23;  // odd sizes exercise row padding everywhere
 
 // Runs a shell command quietly; redirections inside `cmd` still apply.
 bool run(const std::string& cmd) {
@@ -29,10 +29,10 @@ bool run(const std::string& cmd) {
 }
 
 struct Tools {
-    std::string magick; // ImageMagick's convert command; empty when there is none
+    std::string magick;  // ImageMagick's convert command; empty when there is none
     bool netpbm = false;
     bool ffmpeg = false;
-    std::string python; // an interpreter that has Pillow; empty when there is none
+    std::string python;  // an interpreter that has Pillow; empty when there is none
 };
 
 const Tools& tools() {
@@ -75,23 +75,17 @@ const std::string& dir() {
     return folder.path;
 }
 
-std::string at(const std::string& name) {
-    return dir() + name;
-}
+std::string at(const std::string& name) { return dir() + name; }
 
-const std::string& magick() {
-    return tools().magick;
-}
+const std::string& magick() { return tools().magick; }
 
 // The source picture: varied colours and alpha, as 0xAARRGGBB words and as raw R, G, B, A bytes.
 const std::vector<uint32_t>& source() {
     static const std::vector<uint32_t> px = [] {
         auto p = pattern(kW, kH);
         // A few fully transparent and fully opaque texels, so that binary transparency has both.
-        for (size_t k = 0; k < p.size(); k += 7)
-            p[k] &= 0x00FFFFFFu;
-        for (size_t k = 3; k < p.size(); k += 5)
-            p[k] |= 0xFF000000u;
+        for (size_t k = 0; k < p.size(); k += 7) p[k] &= 0x00FFFFFFu;
+        for (size_t k = 3; k < p.size(); k += 5) p[k] |= 0xFF000000u;
         return p;
     }();
     return px;
@@ -276,7 +270,7 @@ BmpKind bmpKind(const std::string& file) {
     GTEST_SKIP() << "no python3 with Pillow (python3-pil) is "                                     \
                     "installed"
 
-} // namespace
+}  // namespace
 
 TEST(RasterInterop, PngFromImageMagickInEveryColourTypeDepthAndInterlace) {
     REQUIRE_MAGICK();
@@ -338,8 +332,7 @@ TEST(RasterInterop, PngFromPillowWithSmallPalettesAndTransparencyChunks) {
     script += "rgb.save('" + at("pil_key.png") + "', transparency=rgb.getpixel((0, 0)))\n";
     script += "im.convert('LA').save('" + at("pil_la.png") + "')\n";
     ASSERT_TRUE(runPython(script));
-    for (int b : {1, 2, 4})
-        EXPECT_EQ(ihdr(at("pil_p" + std::to_string(b) + ".png")).depth, b);
+    for (int b : {1, 2, 4}) EXPECT_EQ(ihdr(at("pil_p" + std::to_string(b) + ".png")).depth, b);
     EXPECT_EQ(ihdr(at("pil_key.png")).colourType, 2);
     compareWithPillow({at("pil_p1.png"), at("pil_p2.png"), at("pil_p4.png"), at("pil_trns1.png"),
                        at("pil_trnsl.png"), at("pil_key.png"), at("pil_la.png")},
@@ -367,8 +360,7 @@ TEST(RasterInterop, JpegBaselineProgressiveAndGrey) {
         TxReadContext ctx;
         const auto grey = readOurs(at("im_grey.jpg"), ctx);
         ASSERT_FALSE(grey.empty());
-        for (uint32_t p : grey)
-            ASSERT_EQ((p >> 16) & 255, p & 255);
+        for (uint32_t p : grey) ASSERT_EQ((p >> 16) & 255, p & 255);
     }
     if (!tools().python.empty()) {
         ASSERT_TRUE(runPython(pillowSource() + "rgb = im.convert('RGB')\n" + "rgb.save('" +
@@ -526,8 +518,7 @@ TEST(RasterInterop, OurFilesReadBackIdenticallyInOtherTools) {
     ASSERT_EQ(txWriteBMP(at("our24.bmp"), kW, kH, src.data()), TX_BMP_OK);
     ASSERT_EQ(txWriteBMP(at("our8.bmp"), kW, kH, src.data(), TX_BMP_DEPTH_8), TX_BMP_OK);
     uint32_t pal[256];
-    for (int k = 0; k < 256; ++k)
-        pal[k] = uint32_t(k * 0x010203) & 0xFFFFFFu;
+    for (int k = 0; k < 256; ++k) pal[k] = uint32_t(k * 0x010203) & 0xFFFFFFu;
     ASSERT_EQ(txWriteBMP(at("our8p.bmp"), kW, kH, src.data(), TX_BMP_DEPTH_8_GIVEN, pal),
               TX_BMP_OK);
     ASSERT_EQ(txWritePCX(at("our.pcx"), kW, kH, src.data()), TX_PCX_OK);
@@ -541,7 +532,7 @@ TEST(RasterInterop, OurFilesReadBackIdenticallyInOtherTools) {
         std::string file;
         std::vector<uint32_t> pixels;
         uint32_t mask;
-        const char* netpbm; // converter to PNM or PAM
+        const char* netpbm;  // converter to PNM or PAM
     };
     std::vector<Expect> expects = {{"our.png", src, kArgb, "pngtopam -alphapam"},
                                    {"our24.bmp", src, kRgb, "bmptopnm"},

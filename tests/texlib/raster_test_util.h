@@ -23,9 +23,7 @@ inline std::vector<uint8_t> slurp(const std::string& path) {
                                 std::istreambuf_iterator<char>());
 }
 
-inline bool exists(const std::string& path) {
-    return ::access(path.c_str(), F_OK) == 0;
-}
+inline bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 // Reads a record in the file's own format.
 inline bool readOwn(const std::vector<uint8_t>& bytes, TxMip& mip, TxReadContext& ctx) {
@@ -60,15 +58,13 @@ inline std::vector<uint32_t> pattern(int w, int h) {
 }
 
 inline std::vector<uint32_t> opaque(std::vector<uint32_t> px) {
-    for (auto& p : px)
-        p |= 0xFF000000u;
+    for (auto& p : px) p |= 0xFF000000u;
     return px;
 }
 
 inline std::vector<uint32_t> rgbOnly(std::vector<uint32_t> px) {
-    for (auto& p : px)
-        p &= 0x00FFFFFFu;
+    for (auto& p : px) p &= 0x00FFFFFFu;
     return px;
 }
 
-} // namespace raster
+}  // namespace raster

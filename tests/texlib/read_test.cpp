@@ -12,7 +12,7 @@ Bytes gimpHeader(uint32_t headerSize, uint32_t w, uint32_t h, uint32_t bytes, co
     return b;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Read, PreferredFormatIsChecked) {
     Bytes b;
@@ -143,5 +143,6 @@ TEST(Read, ErrorCallbackSeesReaderTexts) {
     TxReadContext ctx;
     EXPECT_TRUE(readPixels(b.v, ctx).empty());
     TxReadError = old;
-    EXPECT_NE(std::find(seen.begin(), seen.end(), "TGA Image: Unexpected end of file."), seen.end());
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "TGA Image: Unexpected end of file."),
+              seen.end());
 }

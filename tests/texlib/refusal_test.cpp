@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tests/texlib/jpeg_test_util.h"
 #include "test_util.h"
+#include "tests/texlib/jpeg_test_util.h"
 #include "texlib/read.h"
 
 namespace {
@@ -40,7 +40,14 @@ std::vector<uint8_t> tgaHeader(int type, int w, int h, int bits) {
 
 std::vector<uint8_t> psdHeader(int mode, int channels, int w, int h) {
     Bytes b;
-    b.str("8BPS").be16(1).fill(6, 0).be16(channels).be32(uint32_t(h)).be32(uint32_t(w)).be16(8).be16(mode);
+    b.str("8BPS")
+        .be16(1)
+        .fill(6, 0)
+        .be16(channels)
+        .be32(uint32_t(h))
+        .be32(uint32_t(w))
+        .be16(8)
+        .be16(mode);
     return b.v;
 }
 
@@ -57,7 +64,7 @@ size_t lastMarker(const std::vector<uint8_t>& v, uint8_t code) {
     return std::string::npos;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Refusal, ReasonOfTheRecognisedType) {
     // A TGA header over the size limit.

@@ -39,7 +39,7 @@ std::vector<int> reference1d(const std::vector<int>& in, int D) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Resample, KnownOneDimensionalValues) {
     const uint32_t t0 = 0xFF000000u | (30u << 16) | 7u, t1 = 0x80000000u | (91u << 16) | 200u,
@@ -48,7 +48,8 @@ TEST(Resample, KnownOneDimensionalValues) {
     // (2 t0 + t1) / 3 and (t1 + 2 t2) / 3, truncated per channel.
     EXPECT_EQ(down[0], (uint32_t((2 * 255 + 128) / 3) << 24) | (uint32_t((60 + 91) / 3) << 16) |
                            uint32_t((14 + 200) / 3));
-    EXPECT_EQ(down[1], (uint32_t(128 / 3) << 24) | (uint32_t((91 + 508) / 3) << 16) | uint32_t(202 / 3));
+    EXPECT_EQ(down[1],
+              (uint32_t(128 / 3) << 24) | (uint32_t((91 + 508) / 3) << 16) | uint32_t(202 / 3));
     const auto up = resized(image(2, 1, {grey(10), grey(21)}), 3, 1);
     EXPECT_EQ(up, (std::vector<uint32_t>{grey(10), grey(15), grey(21)}));
     EXPECT_EQ(resized(image(1, 1, {0x12345678u}), 4, 1), std::vector<uint32_t>(4, 0x12345678u));
@@ -75,7 +76,8 @@ TEST(Resample, WeightsSumExactlyForEverySizePair) {
 
 TEST(Resample, TwoDimensionsAgreeWithOverlapWeights) {
     std::mt19937 rng(3);
-    const int sizes[][4] = {{7, 5, 3, 2}, {3, 3, 2, 2}, {5, 9, 8, 4}, {16, 16, 5, 11}, {2, 7, 9, 3}};
+    const int sizes[][4] = {
+        {7, 5, 3, 2}, {3, 3, 2, 2}, {5, 9, 8, 4}, {16, 16, 5, 11}, {2, 7, 9, 3}};
     for (const auto& sz : sizes) {
         const int sw = sz[0], sh = sz[1], dw = sz[2], dh = sz[3];
         std::vector<uint32_t> px(size_t(sw * sh));
@@ -86,7 +88,8 @@ TEST(Resample, TwoDimensionsAgreeWithOverlapWeights) {
             std::vector<std::vector<int>> rows;
             for (int y = 0; y < sh; ++y) {
                 std::vector<int> r;
-                for (int x = 0; x < sw; ++x) r.push_back(int((px[size_t(y * sw + x)] >> shift) & 0xFF));
+                for (int x = 0; x < sw; ++x)
+                    r.push_back(int((px[size_t(y * sw + x)] >> shift) & 0xFF));
                 rows.push_back(reference1d(r, dw));
             }
             for (int x = 0; x < dw; ++x) {
@@ -103,8 +106,10 @@ TEST(Resample, TwoDimensionsAgreeWithOverlapWeights) {
 
 TEST(Resample, EveryLevelAndRefusals) {
     // Two levels: 4x2 + 2x1 scaled to 2x2 + 1x1.
-    const TxMip src = image(4, 2, {grey(0), grey(4), grey(8), grey(12), grey(0), grey(4), grey(8), grey(12),
-                                   grey(100), grey(50)}, 2);
+    const TxMip src = image(4, 2,
+                            {grey(0), grey(4), grey(8), grey(12), grey(0), grey(4), grey(8),
+                             grey(12), grey(100), grey(50)},
+                            2);
     TxMip dst;
     ASSERT_TRUE(txMipInit(dst, 2, 2, 2, TX_FMT_ARGB8888));
     txImageResize(dst, src);

@@ -9,8 +9,8 @@ TEST(Rgt, BothByteOrdersReadBottomRowFirst) {
     // Little-endian form: words flags, ?, width, height, ?.
     Bytes le;
     le.u8(0xDA).u8(0x01).le16(0).le16(0).le16(2).le16(2).le16(0);
-    le.u8(1).u8(2).u8(3).u8(4).u8(5).u8(6).u8(7).u8(8);        // stored first: bottom row
-    le.u8(9).u8(10).u8(11).u8(12).u8(13).u8(14).u8(15).u8(16); // top row
+    le.u8(1).u8(2).u8(3).u8(4).u8(5).u8(6).u8(7).u8(8);         // stored first: bottom row
+    le.u8(9).u8(10).u8(11).u8(12).u8(13).u8(14).u8(15).u8(16);  // top row
     TxReadContext ctx;
     EXPECT_EQ(readPixels(le.v, ctx),
               (std::vector<uint32_t>{0x0C090A0B, 0x100D0E0F, 0x04010203, 0x08050607}));

@@ -12,15 +12,13 @@ Bytes sprFile(int frames, int w, int fh, int firstColour) {
     b.u8('S').u8('P').u8('R').le16(frames).le16(w).le16(fh);
     for (int f = 0; f < frames; ++f) {
         b.u8(20).u8(0);
-        for (int k = 0; k < 256; ++k)
-            b.u8(k == 1 ? firstColour + f : k).u8(k).u8(f);
-        for (int t = 0; t < w * fh; ++t)
-            b.u8(t % 2);
+        for (int k = 0; k < 256; ++k) b.u8(k == 1 ? firstColour + f : k).u8(k).u8(f);
+        for (int t = 0; t < w * fh; ++t) b.u8(t % 2);
     }
     return b;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Spr, FramesStackWithTheirOwnPalettes) {
     const Bytes b = sprFile(4, 32, 16, 100);
@@ -34,9 +32,9 @@ TEST(Spr, FramesStackWithTheirOwnPalettes) {
     EXPECT_EQ(mip.height, 64);
     const auto px = readPixels(b.v, ctx);
     ASSERT_EQ(px.size(), 32u * 64u);
-    EXPECT_EQ(px[0], 0xFF000000u);                       // frame 0, index 0
-    EXPECT_EQ(px[1], 0xFF640100u);                       // frame 0, index 1: (100, 1, 0)
-    EXPECT_EQ(px[size_t(3 * 16 * 32 + 1)], 0xFF670103u); // frame 3, index 1: (103, 1, 3)
+    EXPECT_EQ(px[0], 0xFF000000u);                        // frame 0, index 0
+    EXPECT_EQ(px[1], 0xFF640100u);                        // frame 0, index 1: (100, 1, 0)
+    EXPECT_EQ(px[size_t(3 * 16 * 32 + 1)], 0xFF670103u);  // frame 3, index 1: (103, 1, 3)
 }
 
 TEST(Spr, TruncatedAndEmptyFilesFail) {

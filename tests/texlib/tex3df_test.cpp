@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include "test_util.h"
 #include "texlib/convert.h"
 #include "texlib/quantize.h"
 #include "texlib/tex3df.h"
-#include "test_util.h"
 
 namespace {
 
@@ -54,11 +54,12 @@ bool readOwn(const std::vector<uint8_t>& bytes, TxMip& out, TxReadContext& ctx) 
     return txMipRead(out, "memory", s, TX_PREFER_OWN, ctx);
 }
 
-const int kTargets[13] = {TX_FMT_I8,       TX_FMT_A8,      TX_FMT_P8,       TX_FMT_AI44,     TX_FMT_YIQ,
-                          TX_FMT_RGB332,   TX_FMT_RGB565,  TX_FMT_ARGB8332, TX_FMT_ARGB1555, TX_FMT_AYIQ8422,
-                          TX_FMT_ARGB4444, TX_FMT_AI88,    TX_FMT_ARGB8888};
+const int kTargets[13] = {TX_FMT_I8,       TX_FMT_A8,       TX_FMT_P8,       TX_FMT_AI44,
+                          TX_FMT_YIQ,      TX_FMT_RGB332,   TX_FMT_RGB565,   TX_FMT_ARGB8332,
+                          TX_FMT_ARGB1555, TX_FMT_AYIQ8422, TX_FMT_ARGB4444, TX_FMT_AI88,
+                          TX_FMT_ARGB8888};
 
-} // namespace
+}  // namespace
 
 TEST(Tex3df, HeaderWithoutCommentAndBigEndianTexels) {
     const TxMip img = gradient(256, 64);
@@ -125,12 +126,14 @@ TEST(Tex3df, SwapAndTexByteOrder) {
     ASSERT_EQ(txExportTexture(img, opts(TX_FMT_RGB565, TX_OUTPUT_3DF), tex), TX_EXPORT_OK);
     txEncodeTexture(tex, opts(TX_FMT_RGB565, TX_OUTPUT_3DF), bytes);
     EXPECT_EQ(text(bytes, head.size()), head);
-    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()), (std::vector<uint8_t>{0xF8, 0, 0, 0x1F}));
+    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()),
+              (std::vector<uint8_t>{0xF8, 0, 0, 0x1F}));
     TxExportOptions sw = opts(TX_FMT_RGB565, TX_OUTPUT_3DF);
     sw.swap = 1;
     txEncodeTexture(tex, sw, bytes);
     EXPECT_EQ(text(bytes, head.size()), head);
-    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()), (std::vector<uint8_t>{0, 0xF8, 0x1F, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()),
+              (std::vector<uint8_t>{0, 0xF8, 0x1F, 0}));
     // TEX: little-endian 16-bit texels even without swap; header words small lod, large lod,
     // aspect, format, table size.
     txEncodeTexture(tex, opts(TX_FMT_RGB565, TX_OUTPUT_TEX), bytes);
@@ -197,7 +200,8 @@ TEST(Tex3df, EveryFormatAndOutputReadsBack) {
                 ASSERT_EQ(bytes.size(), table + size_t(tex.size));
                 for (size_t k = 0; k + size_t(bpt) <= size_t(tex.size); k += size_t(bpt))
                     for (int j = 0; j < bpt; ++j)
-                        ASSERT_EQ(bytes[table + k + size_t(j)], tex.data[0][k + size_t(bpt - 1 - j)]);
+                        ASSERT_EQ(bytes[table + k + size_t(j)],
+                                  tex.data[0][k + size_t(bpt - 1 - j)]);
                 continue;
             }
             TxMip back;
@@ -303,14 +307,16 @@ TEST(Tex3df, RefusalsWriteNothing) {
     EXPECT_EQ(txMipWrite3df(gradient(256, 8), o, tempPath("wide.raw")), TX_EXPORT_OK);
     // Failures to create or write the file are failures, and leave no temporary behind.
     o.output = TX_OUTPUT_3DF;
-    EXPECT_EQ(txMipWrite3df(gradient(4, 4), o, tempPath("no/such/dir/x.3df"), &rep), TX_EXPORT_CANNOT_CREATE);
+    EXPECT_EQ(txMipWrite3df(gradient(4, 4), o, tempPath("no/such/dir/x.3df"), &rep),
+              TX_EXPORT_CANNOT_CREATE);
     EXPECT_EQ(rep.error.rfind("Unable to open output file.", 0), 0u);
     const std::string dir = tempPath("a_directory");
     std::filesystem::create_directories(dir);
     EXPECT_EQ(txMipWrite3df(gradient(4, 4), o, dir, &rep), TX_EXPORT_CANNOT_CREATE);
     EXPECT_NE(rep.error.find("is a directory"), std::string::npos) << rep.error;
     EXPECT_TRUE(std::filesystem::is_directory(dir));
-    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(dir).parent_path()))
+    for (const auto& e :
+         std::filesystem::directory_iterator(std::filesystem::path(dir).parent_path()))
         EXPECT_EQ(e.path().filename().string().find("a_directory.tmp"), std::string::npos);
 }
 
@@ -356,7 +362,7 @@ TEST(Tex3df, ReadersRefuseBrokenFiles) {
     int type = 0;
     EXPECT_TRUE(opens(tdf(good, 4 * 2 + 2 * 1), &type));
     EXPECT_EQ(type, TX_TYPE_3DF);
-    EXPECT_FALSE(opens(tdf(good, 9)));   // truncated
+    EXPECT_FALSE(opens(tdf(good, 9)));  // truncated
     // Bytes after the last level (padding of other tools) are ignored.
     EXPECT_TRUE(opens(tdf(good, 11)));
     EXPECT_TRUE(opens(tdf(good, 4096)));
@@ -384,13 +390,13 @@ TEST(Tex3df, ReadersRefuseBrokenFiles) {
     };
     EXPECT_TRUE(opens(tex(8, 6, 2, TX_FMT_I8, 0, 11), &type));
     EXPECT_EQ(type, TX_TYPE_TEX);
-    EXPECT_FALSE(opens(tex(8, 6, 2, TX_FMT_I8, 0, 10)));             // truncated
-    EXPECT_FALSE(opens(tex(8, 6, 2, TX_FMT_RSVD1, 0, 11)));          // reserved format
+    EXPECT_FALSE(opens(tex(8, 6, 2, TX_FMT_I8, 0, 10)));     // truncated
+    EXPECT_FALSE(opens(tex(8, 6, 2, TX_FMT_RSVD1, 0, 11)));  // reserved format
     EXPECT_FALSE(opens(tex(8, 6, 2, TX_FMT_RSVD4, 0, 22)));
-    EXPECT_FALSE(opens(tex(6, 8, 2, TX_FMT_I8, 0, 11)));             // small side above large
-    EXPECT_FALSE(opens(tex(8, 8, 0, TX_FMT_I8, 0, 1)));              // 1 x 1/8
-    EXPECT_FALSE(opens(tex(8, 6, 7, TX_FMT_I8, 0, 11)));             // aspect code
-    EXPECT_FALSE(opens(tex(8, 6, 2, TX_FMT_P8, 0, 11)));             // palette without table
+    EXPECT_FALSE(opens(tex(6, 8, 2, TX_FMT_I8, 0, 11)));  // small side above large
+    EXPECT_FALSE(opens(tex(8, 8, 0, TX_FMT_I8, 0, 1)));   // 1 x 1/8
+    EXPECT_FALSE(opens(tex(8, 6, 7, TX_FMT_I8, 0, 11)));  // aspect code
+    EXPECT_FALSE(opens(tex(8, 6, 2, TX_FMT_P8, 0, 11)));  // palette without table
     // Older files with a 112-byte YIQ table (no Q rows) still open.
     Bytes old;
     old.le32(8).le32(8).le32(3).le32(TX_FMT_YIQ).le32(112);
@@ -424,7 +430,8 @@ TEST(Tex3df, PalettesWithoutAlphaReadOpaque) {
         return b;
     };
     TxReadContext ctx;
-    for (auto [entry, expect] : {std::pair{0x00FF0000u, 0xFFFF0000u}, std::pair{0x80FF0000u, 0x80FF0000u}}) {
+    for (auto [entry, expect] :
+         {std::pair{0x00FF0000u, 0xFFFF0000u}, std::pair{0x80FF0000u, 0x80FF0000u}}) {
         const auto bytes = texFile(entry);
         TxStream s(bytes.data(), bytes.size());
         TxMip mip;

@@ -22,10 +22,11 @@ Bytes tgaHeader(int imageType, int w, int h, int depth, int descriptor, int mapT
 
 std::vector<uint8_t> slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
 }
 
-} // namespace
+}  // namespace
 
 TEST(Tga, TrueColour24BottomUpGetsOpaqueAlpha) {
     // 2x2, descriptor bit 5 clear: the first stored row is the bottom row.
@@ -163,8 +164,8 @@ TEST(Tga, WriterExactBytesAndModes) {
     const uint32_t one = 0x80112233u;
     const std::string path = tempPath("one.tga");
     ASSERT_EQ(txWriteTGA(path, 1, 1, &one, TX_TGA_RLE), TX_TGA_OK);
-    const std::vector<uint8_t> expect = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0,    0,    1,    0,
-                                         1, 0, 32, 0x28, 0, 0x33, 0x22, 0x11, 0x80};
+    const std::vector<uint8_t> expect = {0, 0, 10, 0, 0,  0,    0, 0,    0,    0,    0,   0,
+                                         1, 0, 1,  0, 32, 0x28, 0, 0x33, 0x22, 0x11, 0x80};
     EXPECT_EQ(slurp(path), expect);
 
     ASSERT_EQ(txWriteTGA(path, 1, 1, &one, TX_TGA_NONE), TX_TGA_OK);
@@ -186,7 +187,8 @@ TEST(Tga, EncoderPacketsAndWorstCase) {
     std::vector<uint8_t> out(txTgaRleBound(7));
     const size_t n = txTgaRleEncode(px, 7, out.data());
     // raw(1) run(2 x3) raw(3) run(4 x2)
-    const std::vector<uint8_t> expect = {0, 1, 0, 0, 0, 0x82, 2, 0, 0, 0, 0, 3, 0, 0, 0, 0x81, 4, 0, 0, 0};
+    const std::vector<uint8_t> expect = {0, 1, 0, 0, 0, 0x82, 2, 0, 0, 0,
+                                         0, 3, 0, 0, 0, 0x81, 4, 0, 0, 0};
     EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + long(n)), expect);
 
     // All-different pixels are the worst case; the bound holds even for a single texel.
@@ -203,7 +205,8 @@ TEST(Tga, RoundTripInAllModes) {
     std::vector<uint32_t> px(size_t(w) * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            px[size_t(y) * w + x] = (x / 5 + y) % 3 == 0 ? 0xFF00FF00u : uint32_t(x * 977 + y * 13) | 0x40000000u;
+            px[size_t(y) * w + x] =
+                (x / 5 + y) % 3 == 0 ? 0xFF00FF00u : uint32_t(x * 977 + y * 13) | 0x40000000u;
     for (int mode : {TX_TGA_NONE, TX_TGA_RLE, TX_TGA_RLE_ROWS}) {
         const std::string path = tempPath("rt.tga");
         ASSERT_EQ(txWriteTGA(path, w, h, px.data(), mode), TX_TGA_OK);
@@ -260,7 +263,7 @@ std::vector<uint8_t> referenceRle(const std::vector<uint32_t>& px) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Tga, FastEncoderAndChunkedWritesGiveTheReferenceBytes) {
     // Runs and raw stretches of every length around the 4-pixel steps and the 128 limit.
@@ -295,8 +298,8 @@ TEST(Tga, FastEncoderAndChunkedWritesGiveTheReferenceBytes) {
     ASSERT_TRUE(txLoadFile(path, file, err));
     std::vector<uint8_t> rows;
     for (size_t y = 0; y < 700; ++y) {
-        const auto r = referenceRle(std::vector<uint32_t>(px.begin() + std::ptrdiff_t(y * 700),
-                                                          px.begin() + std::ptrdiff_t(y * 700 + 700)));
+        const auto r = referenceRle(std::vector<uint32_t>(
+            px.begin() + std::ptrdiff_t(y * 700), px.begin() + std::ptrdiff_t(y * 700 + 700)));
         rows.insert(rows.end(), r.begin(), r.end());
     }
     EXPECT_EQ(std::vector<uint8_t>(file.begin() + 18, file.end()), rows);

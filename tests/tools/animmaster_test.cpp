@@ -20,14 +20,11 @@ void addFrame(FrameSequence& seq, int w, int h, const std::vector<uint32_t>& px)
 
 FrameSequence rows(const std::vector<std::vector<uint32_t>>& frames) {
     FrameSequence seq;
-    for (const auto& f : frames)
-        addFrame(seq, int(f.size()), 1, f);
+    for (const auto& f : frames) addFrame(seq, int(f.size()), 1, f);
     return seq;
 }
 
-void reset(FrameSequence& seq, FrameSequence&& fresh) {
-    seq.swap(fresh);
-}
+void reset(FrameSequence& seq, FrameSequence&& fresh) { seq.swap(fresh); }
 
 std::vector<uint32_t> px(const FrameSequence& seq, int j) {
     const Frame* f = seq.frameAt(j);
@@ -35,7 +32,7 @@ std::vector<uint32_t> px(const FrameSequence& seq, int j) {
                                  f->pixels() + size_t(f->width()) * size_t(f->height()));
 }
 
-} // namespace
+}  // namespace
 
 TEST(AnimMaster, IdenticalFramesSingleBuffer) {
     const std::vector<uint32_t> image = {0x80123456u, 0xFF000000u, 0x00ABCDEFu};
@@ -46,7 +43,7 @@ TEST(AnimMaster, IdenticalFramesSingleBuffer) {
 
     reset(seq, rows({image, image}));
     EXPECT_EQ(animMasterOptimize(seq, AM_BUFFER_SINGLE, 0x12FF00FFu, 0), AM_OK);
-    EXPECT_EQ(px(seq, 1), std::vector<uint32_t>(3, 0x12FF00FFu)); // the key word itself
+    EXPECT_EQ(px(seq, 1), std::vector<uint32_t>(3, 0x12FF00FFu));  // the key word itself
 }
 
 TEST(AnimMaster, ChangedPixelKeepsColourWithAlphaZero) {
@@ -196,8 +193,7 @@ TEST(AnimMaster, ProgressCountsRowsAndFrames) {
         void end() override { ++ends; }
     } progress;
     FrameSequence seq;
-    for (int j = 0; j < 3; ++j)
-        addFrame(seq, 2, 4, std::vector<uint32_t>(8, 0xFF000000u));
+    for (int j = 0; j < 3; ++j) addFrame(seq, 2, 4, std::vector<uint32_t>(8, 0xFF000000u));
     animMasterOptimize(seq, AM_BUFFER_UNI, 0, AM_CUTOUT_UNIQUE | AM_CUTOUT_ALPHA, &progress);
     EXPECT_EQ(progress.total, 4 + 3 + 2);
     EXPECT_EQ(progress.steps, progress.total);

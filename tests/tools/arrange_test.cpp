@@ -6,9 +6,7 @@
 
 namespace {
 
-TxRect R(int x1, int y1, int x2, int y2) {
-    return TxRect{x1, y1, x2, y2};
-}
+TxRect R(int x1, int y1, int x2, int y2) { return TxRect{x1, y1, x2, y2}; }
 
 // Items of the given sizes laid side by side in a source image, named by their index letter.
 PositionList sized(const std::vector<std::pair<int, int>>& sizes) {
@@ -25,7 +23,7 @@ bool overlap(const TxRect& a, const TxRect& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Arrange, DocumentedCases) {
     // One 100 x 10 item, both automatic: limits 50 x 50, the item at the top left.
@@ -67,8 +65,7 @@ TEST(Arrange, SortKeyFollowsTheFixedLimits) {
                                        PositionItem(R(0, 0, 10, 10), "square")};
     auto names = [](const std::vector<PositionItem>& v) {
         std::string s;
-        for (const auto& it : v)
-            s += it.name + " ";
+        for (const auto& it : v) s += it.name + " ";
         return s;
     };
     auto byWidth = items;
@@ -77,7 +74,7 @@ TEST(Arrange, SortKeyFollowsTheFixedLimits) {
     auto byHeight = items;
     arrangeSort(byHeight, 0, 64);
     EXPECT_EQ(names(byHeight), "tall square wide ");
-    auto byArea = items; // equal keys: list order stays
+    auto byArea = items;  // equal keys: list order stays
     arrangeSort(byArea, 64, 64);
     EXPECT_EQ(names(byArea), "tall wide square ");
     arrangeSort(byArea, 0, 0);
@@ -94,9 +91,9 @@ TEST(Arrange, RowsSkipItemsThatDoNotFitAndFillThemLater) {
     ASSERT_EQ(r.placed.size(), 4u);
     EXPECT_EQ(r.placed[0].name, "a");
     EXPECT_EQ(r.placed[0].rect, R(0, 0, 30, 20));
-    EXPECT_EQ(r.placed[1].name, "c"); // b and d are too wide for the 12 pixels left
+    EXPECT_EQ(r.placed[1].name, "c");  // b and d are too wide for the 12 pixels left
     EXPECT_EQ(r.placed[1].rect, R(30, 0, 40, 10));
-    EXPECT_EQ(r.placed[2].name, "b"); // used area is wider than tall: next row below
+    EXPECT_EQ(r.placed[2].name, "b");  // used area is wider than tall: next row below
     EXPECT_EQ(r.placed[2].rect, R(0, 20, 20, 40));
     EXPECT_EQ(r.placed[3].name, "d");
     EXPECT_EQ(r.placed[3].rect, R(0, 40, 25, 45));
@@ -140,8 +137,7 @@ TEST(Arrange, ReversedEdgesAreNormalised) {
 TEST(Arrange, PixelCopyIsClippedToBothFrames) {
     Frame src, dst;
     ASSERT_EQ(src.createBlank(16, 16), FE_OK);
-    for (int k = 0; k < 256; ++k)
-        src.pixels()[k] = 0xFF000000u | uint32_t(k);
+    for (int k = 0; k < 256; ++k) src.pixels()[k] = 0xFF000000u | uint32_t(k);
     ASSERT_EQ(dst.createBlank(8, 8), FE_OK);
     // One item sticks out of the new sheet, the other reaches past the old image.
     std::vector<PositionItem> placed(2);
@@ -166,8 +162,7 @@ TEST(Arrange, RandomSetsNeverOverlap) {
         std::uniform_int_distribution<int> count(1, 60), side(1, trial % 2 ? 64 : 12);
         PositionList list;
         const int n = count(rng);
-        for (int i = 0; i < n; ++i)
-            list.append(R(0, 0, side(rng), side(rng)), std::to_string(i));
+        for (int i = 0; i < n; ++i) list.append(R(0, 0, side(rng), side(rng)), std::to_string(i));
         const int padding = trial % 4;
         for (int method : {ARRANGE_ROWS, ARRANGE_MAXRECTS}) {
             for (int limits = 0; limits < 3; ++limits) {
@@ -203,8 +198,7 @@ TEST(Arrange, RandomSetsNeverOverlap) {
 
 TEST(Arrange, MaxRectsFillsUniformSetsAndHonoursFixedLimits) {
     PositionList list;
-    for (int i = 0; i < 16; ++i)
-        list.append(R(0, 0, 32, 32), "");
+    for (int i = 0; i < 16; ++i) list.append(R(0, 0, 32, 32), "");
     ArrangeResult r = arrangeItems(list, 0, 0, ARRANGE_MAXRECTS);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.canvasWidth, 128);
@@ -243,8 +237,7 @@ TEST(Arrange, CanvasLimits) {
     EXPECT_FALSE(arrangeCanvasAllowed(r));
     // Many long items in automatic mode give a canvas no frame can hold.
     PositionList list;
-    for (int i = 0; i < 8; ++i)
-        list.append(R(0, 0, 30000, 1), "");
+    for (int i = 0; i < 8; ++i) list.append(R(0, 0, 30000, 1), "");
     r = arrangeItems(list, 0, 0);
     ASSERT_TRUE(r.ok);
     EXPECT_FALSE(arrangeCanvasAllowed(r));

@@ -50,7 +50,7 @@ TxRect shifted(const TxRect& r, int dx, int dy) {
     return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
 }
 
-} // namespace
+}  // namespace
 
 TEST(FontFaces, LookupByNameStyleAndFallback) {
     FontFaceMatch m;
@@ -286,7 +286,8 @@ TEST(FontRender, StyleBoldAndItalic) {
     };
     auto stemWidth = [](const FontLayout& L, int y) {
         int n = 0;
-        for (int x = 0; x < L.cellW; ++x) n += L.coverage[size_t(y) * size_t(L.texW) + size_t(x)] > 128;
+        for (int x = 0; x < L.cellW; ++x)
+            n += L.coverage[size_t(y) * size_t(L.texW) + size_t(x)] > 128;
         return n;
     };
     const TxRect r = inkBox(reg, reg.glyphs[0].cell), i = inkBox(ital, ital.glyphs[0].cell);
@@ -329,7 +330,8 @@ TEST(FontRender, VariablePitchWrapsBeforeTheRightEdge) {
             EXPECT_LE(r.bottom, L.finalHeight());
             if (i > 0) {
                 const TxRect& q = items.at(i - 1).rect;
-                EXPECT_TRUE((r.top == q.top && r.left == q.right) || (r.left == 0 && r.top == q.bottom));
+                EXPECT_TRUE((r.top == q.top && r.left == q.right) ||
+                            (r.left == 0 && r.top == q.bottom));
             }
         }
     }
@@ -399,19 +401,30 @@ TEST(FontDescriptor, ParsesBackWithMetricsAndKerning) {
             const size_t eq = line.find('=', at);
             ASSERT_NE(eq, std::string::npos) << line;
             size_t end = eq + 1;
-            if (end < line.size() && line[end] == '"') end = line.find('"', end + 1) + 1;
-            else end = line.find(' ', end);
-            kv[line.substr(at, eq - at)] = line.substr(eq + 1, end == std::string::npos ? std::string::npos : end - eq - 1);
+            if (end < line.size() && line[end] == '"')
+                end = line.find('"', end + 1) + 1;
+            else
+                end = line.find(' ', end);
+            kv[line.substr(at, eq - at)] =
+                line.substr(eq + 1, end == std::string::npos ? std::string::npos : end - eq - 1);
             at = end;
         }
-        if (tag == "info") info = kv;
-        else if (tag == "common") common = kv;
-        else if (tag == "page") page = kv;
-        else if (tag == "chars") declaredChars = std::stoi(kv["count"]);
-        else if (tag == "char") chars.push_back(kv);
-        else if (tag == "kernings") declaredKernings = std::stoi(kv["count"]);
-        else if (tag == "kerning") kernings.push_back(kv);
-        else ADD_FAILURE() << "unknown line " << line;
+        if (tag == "info")
+            info = kv;
+        else if (tag == "common")
+            common = kv;
+        else if (tag == "page")
+            page = kv;
+        else if (tag == "chars")
+            declaredChars = std::stoi(kv["count"]);
+        else if (tag == "char")
+            chars.push_back(kv);
+        else if (tag == "kernings")
+            declaredKernings = std::stoi(kv["count"]);
+        else if (tag == "kerning")
+            kernings.push_back(kv);
+        else
+            ADD_FAILURE() << "unknown line " << line;
     }
     EXPECT_EQ(info["face"], "\"DejaVu Sans\"");
     EXPECT_EQ(info["size"], "14");
@@ -427,7 +440,8 @@ TEST(FontDescriptor, ParsesBackWithMetricsAndKerning) {
     for (size_t i = 0; i < chars.size(); ++i) {
         auto& c = chars[i];
         const TxRect& r = items.at(int(i)).rect;
-        EXPECT_EQ(std::stoul(c["id"]), fontCp1252ToUnicode(static_cast<unsigned char>(items.at(int(i)).name[0])));
+        EXPECT_EQ(std::stoul(c["id"]),
+                  fontCp1252ToUnicode(static_cast<unsigned char>(items.at(int(i)).name[0])));
         EXPECT_EQ(std::stoi(c["x"]), r.left);
         EXPECT_EQ(std::stoi(c["y"]), r.top);
         EXPECT_EQ(std::stoi(c["width"]), r.width());
@@ -460,7 +474,8 @@ TEST(FontDescriptor, ParsesBackWithMetricsAndKerning) {
     ASSERT_EQ(w.code, 'W');
     const int vOff = (R.cellH >> 1) - ((96 * R.ascent / 72) >> 1);
     char expect[160];
-    std::snprintf(expect, sizeof expect, "char id=87 x=%d y=%d width=14 height=17 xoffset=%d yoffset=%d xadvance=%d ",
+    std::snprintf(expect, sizeof expect,
+                  "char id=87 x=%d y=%d width=14 height=17 xoffset=%d yoffset=%d xadvance=%d ",
                   w.cell.left, w.cell.top, w.advance - 14, -vOff, w.advance);
     EXPECT_NE(t6.find(expect), std::string::npos) << expect;
     // Without kerning asked for, there is no kernings block.

@@ -12,7 +12,7 @@ int countWhere(bool (*test)(int)) {
     return n;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FontChars, ClassesOfTheCLocale) {
     EXPECT_EQ(countWhere(fontIsUpper), 26);
@@ -39,20 +39,26 @@ TEST(FontChars, ClassesOfTheCLocale) {
 TEST(FontChars, SelectionCountsForFilterCombinations) {
     const std::string umlauts = "\xF6\xE4\xFC\xD6\xC4\xDC";
     // The built-in preset: graphic characters 33..126 and the six user characters.
-    const auto standard = fontSelectCharacters(true, FONT_FILTER_GRAPH | FONT_FILTER_ONEOF, umlauts);
+    const auto standard =
+        fontSelectCharacters(true, FONT_FILTER_GRAPH | FONT_FILTER_ONEOF, umlauts);
     ASSERT_EQ(standard.size(), 100u);
     EXPECT_EQ(standard.front(), 33);
     EXPECT_EQ(standard[93], 126);
     EXPECT_EQ(std::vector<int>(standard.begin() + 94, standard.end()),
               (std::vector<int>{0xC4, 0xD6, 0xDC, 0xE4, 0xF6, 0xFC}));
     // 7-bit leaves the user characters above 127 out.
-    EXPECT_EQ(fontSelectCharacters(false, FONT_FILTER_GRAPH | FONT_FILTER_ONEOF, umlauts).size(), 94u);
+    EXPECT_EQ(fontSelectCharacters(false, FONT_FILTER_GRAPH | FONT_FILTER_ONEOF, umlauts).size(),
+              94u);
     EXPECT_EQ(fontSelectCharacters(false, FONT_FILTER_ALL, "").size(), 128u);
     EXPECT_EQ(fontSelectCharacters(true, FONT_FILTER_ALL, "").size(), 256u);
     EXPECT_EQ(fontSelectCharacters(true, FONT_FILTER_ASCII, "").size(), 128u);
     // Overlapping classes count each character once.
-    EXPECT_EQ(fontSelectCharacters(true, FONT_FILTER_ALNUM | FONT_FILTER_DIGIT | FONT_FILTER_UPPER, "").size(), 62u);
-    EXPECT_EQ(fontSelectCharacters(true, FONT_FILTER_UPPER | FONT_FILTER_XDIGIT, "").size(), 26u + 16u);
+    EXPECT_EQ(
+        fontSelectCharacters(true, FONT_FILTER_ALNUM | FONT_FILTER_DIGIT | FONT_FILTER_UPPER, "")
+            .size(),
+        62u);
+    EXPECT_EQ(fontSelectCharacters(true, FONT_FILTER_UPPER | FONT_FILTER_XDIGIT, "").size(),
+              26u + 16u);
     EXPECT_EQ(fontSelectCharacters(true, FONT_FILTER_SPACE | FONT_FILTER_CNTRL, "").size(), 34u);
     EXPECT_EQ(fontSelectCharacters(true, FONT_FILTER_PRINT | FONT_FILTER_CNTRL, "").size(), 128u);
     EXPECT_EQ(fontSelectCharacters(true, FONT_FILTER_LETTER, "").size(), 52u);
@@ -97,7 +103,9 @@ TEST(FontChars, CodePage1252) {
     EXPECT_FALSE(fontUtf8ToCp1252("a\xE2\x86\x92", out, &bad));  // a →
     EXPECT_EQ(bad, 0x2192u);
     EXPECT_EQ(out, "unchanged");
-    EXPECT_TRUE(fontUtf8ToCp1252("a\xE2\x86\x92" "b", out, nullptr, true));
+    EXPECT_TRUE(fontUtf8ToCp1252("a\xE2\x86\x92"
+                                 "b",
+                                 out, nullptr, true));
     EXPECT_EQ(out, "ab");
     // Not UTF-8: already 8-bit codes (overlong forms count as not UTF-8).
     EXPECT_TRUE(fontUtf8ToCp1252("\xF6\xE4", out));

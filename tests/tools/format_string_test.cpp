@@ -29,7 +29,7 @@ std::string fmt(const std::string& editText, const TxRect& r, const std::string&
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FormatString, PresetsAreExactlyAsGiven) {
     EXPECT_STREQ(kStandardFormat, "\"{%d,%d,%d,%d},\t//%s\r\n\"\r\n,x1, y1, x2, y2, name");
@@ -51,7 +51,7 @@ TEST(FormatString, EscapeAndUnescape) {
     EXPECT_EQ(escapeFormat("no quotes\there\n"), "no quotes\there\n");
 
     EXPECT_EQ(unescapeFormat("a\\tb\\nc\\rd\\\"e"), "a\tb\r\ncd\"e");
-    EXPECT_EQ(unescapeFormat("\\q\\\\t"), "\\q\\\t"); // other pairs copy the backslash only
+    EXPECT_EQ(unescapeFormat("\\q\\\\t"), "\\q\\\t");  // other pairs copy the backslash only
     EXPECT_EQ(unescapeFormat("end\\"), "end\\");
     EXPECT_EQ(unescapeFormat("\\"), "\\");
     EXPECT_EQ(unescapeFormat(""), "");
@@ -70,17 +70,17 @@ TEST(FormatString, ParseAcceptsTheClassicForms) {
     EXPECT_EQ(parseFormat("\"%d\"\r\n  ,  index").codes, "i");
     f = parseFormat("\"%f %f %f %f %d %d\",s,t,u,v,w,h");
     EXPECT_EQ(f.codes, "stuvwh");
-    EXPECT_EQ(f.templ, "%s %s %s %s %d %d");          // reals arrive as text
-    EXPECT_EQ(parseFormat("\"%d%%\",x1").codes, "a"); // a doubled percent counts nothing
+    EXPECT_EQ(f.templ, "%s %s %s %s %d %d");           // reals arrive as text
+    EXPECT_EQ(parseFormat("\"%d%%\",x1").codes, "a");  // a doubled percent counts nothing
     // Real tabs and line breaks of the edit text are removed before parsing.
     EXPECT_EQ(parseFormat("\"%d\t%s\"\n,x1,name").templ, "%d%s");
 }
 
 TEST(FormatString, EveryClassicParseError) {
     expectRefused("", PE_LENGTH, "invalid lenght");
-    expectRefused("\"%d\",x", PE_LENGTH, "invalid lenght");    // six characters
-    expectRefused("\"%d\"   ,x", PE_LENGTH, "invalid lenght"); // argument list ",x"
-    expectRefused("\"%\"   ,x1", PE_LENGTH, "invalid lenght"); // template of three
+    expectRefused("\"%d\",x", PE_LENGTH, "invalid lenght");     // six characters
+    expectRefused("\"%d\"   ,x", PE_LENGTH, "invalid lenght");  // argument list ",x"
+    expectRefused("\"%\"   ,x1", PE_LENGTH, "invalid lenght");  // template of three
     expectRefused("no quote at all", PE_LENGTH, "invalid lenght");
     expectRefused("x\"%d\" ,x1", PE_DELIMITER, "invalid delimiter in formatstring");
     expectRefused("\"%d\" x1,y1", PE_COMMA, "missing comma in argumentlist");

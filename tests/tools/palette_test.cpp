@@ -50,7 +50,7 @@ struct PaletteScope {
     ~PaletteScope() { setAppPalette(nullptr); }
 };
 
-} // namespace
+}  // namespace
 
 TEST(AppPalette, EntriesAndTheirArgbFormAndTheCurrentInstance) {
     AppPalette p;
@@ -142,7 +142,8 @@ TEST(PaletteLoad, EntriesBeforeAnErrorStayAndOthersKeepTheirValues) {
     for (size_t i = 0; i < raw.size(); ++i) raw[i] = char(i % 251);
     const PaletteFileResult a = loadPaletteFile(writeFile("q.lmp", raw), scope.palette);
     AppPalette other;
-    const PaletteFileResult b = loadPaletteFile(writeFile("q.act", raw + std::string("\x01\0\0\0", 4)), other);
+    const PaletteFileResult b =
+        loadPaletteFile(writeFile("q.act", raw + std::string("\x01\0\0\0", 4)), other);
     ASSERT_TRUE(a.ok());
     ASSERT_TRUE(b.ok());
     for (int i = 0; i < 256; ++i) EXPECT_EQ(scope.palette.entry(i), other.entry(i)) << i;
@@ -169,8 +170,8 @@ TEST(PaletteLoad, StartupAndTheOptionsDialogLogic) {
     const std::string dir = std::string(::testing::TempDir()) + "paldir";
     std::filesystem::create_directories(dir);
     EXPECT_FALSE(dialog.loadPalette(dir, prompts, settings));
-    EXPECT_EQ(prompts.messages,
-              (std::vector<std::string>{"File " + missing + " not found", "Cannot open file " + dir}));
+    EXPECT_EQ(prompts.messages, (std::vector<std::string>{"File " + missing + " not found",
+                                                          "Cannot open file " + dir}));
     EXPECT_EQ(dialog.path(), path);
     EXPECT_TRUE(dialog.hasPalette());
     // A malformed file changes nothing, though it begins with good colours.

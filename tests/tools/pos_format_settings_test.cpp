@@ -71,7 +71,7 @@ TEST(PosFormatSettings, SaveOffWritesOnlyTheFlagAndDeletedPresetsVanish) {
     s.sort = 1;
     s.store(store);
     EXPECT_EQ(store.getInt("PosFormat", "bSave", 1), 0);
-    EXPECT_EQ(store.getInt("PosFormat", "nSort", -1), 0); // unchanged
+    EXPECT_EQ(store.getInt("PosFormat", "nSort", -1), 0);  // unchanged
     EXPECT_EQ(store.getString("PosFormat", "1 name", ""), "one");
 }
 
@@ -80,10 +80,10 @@ TEST(PosFormatSettings, LoadingDropsIncompletePresetsAndFixesBadIndices) {
     store.setInt("PosFormat", "nCnt", 4);
     store.setInt("PosFormat", "nCur", 9);
     store.setInt("PosFormat", "nSort", 5);
-    store.setString("PosFormat", "0 name", "Renamed"); // never read back
+    store.setString("PosFormat", "0 name", "Renamed");  // never read back
     store.setString("PosFormat", "0 string", "\"%d\",x1");
     store.setString("PosFormat", "1 name", "no format");
-    store.setString("PosFormat", "2 string", "\"%d\",y1"); // no name
+    store.setString("PosFormat", "2 string", "\"%d\",y1");  // no name
     store.setString("PosFormat", "3 name", "ok");
     store.setString("PosFormat", "3 string", "\"%d\",h");
     PosFormatSettings s;
@@ -120,7 +120,7 @@ TEST(PosFormatSettings, PresetOperations) {
 
     // Renaming: refused when empty or when an entry already begins with the text.
     EXPECT_FALSE(s.renamePreset(1, ""));
-    EXPECT_FALSE(s.renamePreset(1, "st")); // "Standard" begins with it
+    EXPECT_FALSE(s.renamePreset(1, "st"));  // "Standard" begins with it
     EXPECT_FALSE(s.renamePreset(1, "MINE"));
     EXPECT_TRUE(s.renamePreset(1, "Tiles"));
     EXPECT_EQ(s.presets[1].name, "Tiles");

@@ -9,13 +9,11 @@
 
 namespace {
 
-TxRect R(int x1, int y1, int x2, int y2) {
-    return TxRect{x1, y1, x2, y2};
-}
+TxRect R(int x1, int y1, int x2, int y2) { return TxRect{x1, y1, x2, y2}; }
 
 // Answers message boxes from a script and records what was asked.
 class ScriptedPrompts : public Prompts {
-  public:
+public:
     MsgResult message(const std::string& text, MsgIcon icon, MsgButtons buttons) override {
         asked.push_back(text);
         icons.push_back(icon);
@@ -41,12 +39,11 @@ PositionList abc() {
 
 std::string order(const PositionList& l) {
     std::string s;
-    for (int i = 0; i < l.count(); ++i)
-        s += l.at(i).name;
+    for (int i = 0; i < l.count(); ++i) s += l.at(i).name;
     return s;
 }
 
-} // namespace
+}  // namespace
 
 TEST(PositionPanel, AttachFillsEntriesAndSelectsTheFirst) {
     PositionList list = abc();
@@ -84,7 +81,7 @@ TEST(PositionPanel, SetCurrentTextsAndSelectionFollowsTheRectangle) {
     EXPECT_EQ(panel.current(), R(17, 23, 17, 23));
     EXPECT_EQ(panel.colourText(), "#ff8001\r\n255,128,1");
 
-    panel.setCurrent(R(20, 0, 30, 10), 0, 0, 0xAA123456); // alpha byte is ignored
+    panel.setCurrent(R(20, 0, 30, 10), 0, 0, 0xAA123456);  // alpha byte is ignored
     EXPECT_EQ(panel.corner1Text(), "20/0");
     EXPECT_EQ(panel.corner2Text(), "30/10");
     EXPECT_EQ(panel.widthText(), "10");
@@ -103,7 +100,7 @@ TEST(PositionPanel, SetCurrentTextsAndSelectionFollowsTheRectangle) {
 TEST(PositionPanel, AddTwiceAddsOnceAndEmptySelectionAddsNothing) {
     PositionList list;
     PositionListPanel panel;
-    EXPECT_FALSE(panel.addItem(R(0, 0, 4, 4), "x")); // nothing attached
+    EXPECT_FALSE(panel.addItem(R(0, 0, 4, 4), "x"));  // nothing attached
     panel.attach(&list);
     panel.setCurrent(TxRect{}, 5, 5, 0);
     EXPECT_FALSE(panel.add());
@@ -150,15 +147,15 @@ TEST(PositionPanel, DeleteSelectsSuccessorOrNewLast) {
     panel.selectEntry(1);
     auto r = panel.deleteSelected();
     ASSERT_TRUE(r.has_value());
-    EXPECT_EQ(*r, R(20, 0, 30, 10)); // C moved into index 1 and is announced to the views
+    EXPECT_EQ(*r, R(20, 0, 30, 10));  // C moved into index 1 and is announced to the views
     EXPECT_EQ(order(list), "AC");
     EXPECT_EQ(panel.selection(), 1);
     EXPECT_EQ(panel.current(), R(20, 0, 30, 10));
-    r = panel.deleteSelected(); // the last entry: the new last is selected
+    r = panel.deleteSelected();  // the last entry: the new last is selected
     ASSERT_TRUE(r.has_value());
     EXPECT_EQ(*r, R(0, 0, 10, 10));
     EXPECT_EQ(panel.selection(), 0);
-    EXPECT_FALSE(panel.deleteSelected().has_value()); // the only entry
+    EXPECT_FALSE(panel.deleteSelected().has_value());  // the only entry
     EXPECT_TRUE(list.empty());
     EXPECT_TRUE(panel.entries().empty());
     EXPECT_EQ(panel.selection(), -1);
@@ -174,7 +171,7 @@ TEST(PositionPanel, UpdateAndRenameKeepTheSelection) {
     EXPECT_TRUE(panel.update());
     EXPECT_EQ(list.at(2).rect, R(5, 5, 9, 9));
     EXPECT_EQ(panel.selection(), 2);
-    EXPECT_TRUE(panel.current().empty()); // the refill empties the current rectangle
+    EXPECT_TRUE(panel.current().empty());  // the refill empties the current rectangle
     EXPECT_FALSE(panel.update());
     EXPECT_TRUE(panel.renameSelected("renamed"));
     EXPECT_EQ(list.at(2).name, "renamed");
@@ -197,7 +194,7 @@ TEST(PositionPanel, ClearAsksFirst) {
     ASSERT_EQ(prompts.asked.size(), 2u);
     EXPECT_EQ(prompts.asked[0], "Clear all items?");
     EXPECT_EQ(prompts.lastButtons, MsgButtons::YesNo);
-    EXPECT_FALSE(panel.clear(prompts)); // nothing to clear: no question
+    EXPECT_FALSE(panel.clear(prompts));  // nothing to clear: no question
     EXPECT_EQ(prompts.asked.size(), 2u);
 }
 
@@ -210,7 +207,7 @@ TEST(PositionPanel, SaveWritesBothFilesOrReportsTheError) {
     PositionList list = abc();
     PositionListPanel panel;
     ScriptedPrompts prompts;
-    EXPECT_EQ(panel.save((dir / "s.tga").string(), prompts), ""); // nothing attached
+    EXPECT_EQ(panel.save((dir / "s.tga").string(), prompts), "");  // nothing attached
     panel.attach(&list);
     EXPECT_EQ(panel.save((dir / "s.tga").string(), prompts), "Positionlist saved");
     EXPECT_TRUE(fs::exists(dir / "s.tga_pos.txt"));

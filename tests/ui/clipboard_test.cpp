@@ -42,7 +42,7 @@ std::vector<uint32_t> decoded(const std::vector<uint8_t>& block) {
     return std::vector<uint32_t>(p, p + size_t(mip.width) * size_t(mip.height));
 }
 
-} // namespace
+}  // namespace
 
 TEST(QtClipboard, PicturesRoundTripThroughQClipboardWithTheirAlpha) {
     ensureTestApp();
@@ -118,7 +118,7 @@ void mouse(QWidget* canvas, QEvent::Type type, QPoint pos, Qt::MouseButtons butt
     QCoreApplication::sendEvent(canvas, &ev);
 }
 
-} // namespace
+}  // namespace
 
 TEST(QtClipboard, EditCommandsCopyPasteAndPasteAsNewDocument) {
     ensureTestApp();
@@ -132,8 +132,7 @@ TEST(QtClipboard, EditCommandsCopyPasteAndPasteAsNewDocument) {
     CBitmapDoc* doc = w.createDocument(prompts);
     ASSERT_NE(doc, nullptr);
     uint32_t* px = doc->frames()->currentFrame()->pixels();
-    for (int i = 0; i < 200; ++i)
-        px[i] = 0xFF000000u | uint32_t(i);
+    for (int i = 0; i < 200; ++i) px[i] = 0xFF000000u | uint32_t(i);
     doc->updateAllViews(HINT_FULL);
     CBitmapView* v = w.activeView();
     ASSERT_NE(v, nullptr);

@@ -3,38 +3,38 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDir>
-#include <QFile>
-#include <QListWidget>
-#include <QTimer>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QApplication>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QUrl>
-#include <cstdio>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
+#include <cstdio>
 
 #include "document/document.h"
+#include "model/preferences.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
 #include "tests/ui/qt_app.h"
-#include "ui/bitmap_view.h"
-#include "model/preferences.h"
 #include "texlib/tga.h"
+#include "ui/bitmap_view.h"
 #include "ui/main_window.h"
 #include "ui/preferences_dialog.h"
-#include "ui/shell_registration_dialog.h"
 #include "ui/qt_ports.h"
+#include "ui/shell_registration_dialog.h"
 
 namespace {
 
@@ -54,15 +54,14 @@ QStringList entries(QMenu* m) {
     QStringList out;
     for (QAction* a : m->actions())
         out << (a->isSeparator() ? QStringLiteral("-")
-                                 : a->menu() ? a->text() + QLatin1Char('>') : a->text());
+                : a->menu()      ? a->text() + QLatin1Char('>')
+                                 : a->text());
     return out;
 }
 
-QMenu* topMenu(CMainFrame& w, int index) {
-    return w.menuBar()->actions().at(index)->menu();
-}
+QMenu* topMenu(CMainFrame& w, int index) { return w.menuBar()->actions().at(index)->menu(); }
 
-} // namespace
+}  // namespace
 
 TEST(MainFrame, MenuTreeTextsKeysAndRules) {
     Window f;
@@ -70,17 +69,17 @@ TEST(MainFrame, MenuTreeTextsKeysAndRules) {
     for (QAction* a : f.w.menuBar()->actions()) titles << a->text();
     EXPECT_EQ(titles, (QStringList{"&File  ", "&Edit  ", "&Selection  ", "&Mask  ", "&View  ",
                                    "&Tools", "&Window ", "&Help"}));
-    EXPECT_EQ(entries(topMenu(f.w, 0)),
-              (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S",
-                           "Save &As...", "-", "&Export>", "&Preferences", "-", "Recent File", "-",
-                           "E&xit"}));
+    EXPECT_EQ(
+        entries(topMenu(f.w, 0)),
+        (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S", "Save &As...",
+                     "-", "&Export>", "&Preferences", "-", "Recent File", "-", "E&xit"}));
     EXPECT_EQ(entries(topMenu(f.w, 1)),
               (QStringList{"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
                            "&Paste\tCtrl+V", "&Paste from ClipBoard\tCtrl+B", "Clear all", "-",
                            "&Scale\t       s", "&Resize\t       r", "-", "Flip &Vertical\t       y",
                            "Flip &Horizontal\t       x", "Flip &Isometric\t", "-", "&Auto Crop"}));
-    EXPECT_EQ(entries(topMenu(f.w, 2)), (QStringList{"&Frame select mode", "&Crop",
-                                                     "Make &Grid\tG", "&Select all\tCTRL+A"}));
+    EXPECT_EQ(entries(topMenu(f.w, 2)),
+              (QStringList{"&Frame select mode", "&Crop", "Make &Grid\tG", "&Select all\tCTRL+A"}));
     EXPECT_EQ(entries(topMenu(f.w, 4)),
               (QStringList{"&Toolbar", "&Status Bar", "-", "Zoom in\t    m", "Zoom out\t    n",
                            "&Zoom>", "-", "&Grid\t    g", "Grid &Options\t ",
@@ -128,7 +127,8 @@ TEST(MainFrame, MenuTreeTextsKeysAndRules) {
 
     // A handler added from elsewhere enables its command and receives its triggers.
     int copies = 0;
-    f.w.handle("Edit/Copy", [&] { ++copies; }, [] { return true; });
+    f.w.handle(
+        "Edit/Copy", [&] { ++copies; }, [] { return true; });
     EXPECT_TRUE(f.w.action(CMD_COPY)->isEnabled());
     f.w.action(CMD_COPY)->trigger();
     EXPECT_EQ(copies, 1);
@@ -169,13 +169,13 @@ TEST(MainFrame, ToolBarsStatusPanesAndIcons) {
         }
         return out;
     };
-    EXPECT_EQ(ids(main), (std::vector<int>{CMD_NEW, CMD_OPEN, CMD_SAVE, 0, CMD_COPY, CMD_PASTE, 0,
-                                           CMD_UNDO, CMD_REDO, 0, CMD_FIRST_FRAME,
-                                           CMD_PREVIOUS_FRAME, CMD_PLAY, CMD_NEXT_FRAME,
-                                           CMD_LAST_FRAME}));
-    EXPECT_EQ(ids(palette), (std::vector<int>{CMD_ZOOM_IN, CMD_ZOOM_OUT, CMD_CROP, CMD_GRID,
-                                              CMD_SNAP, CMD_FRAME_SELECT, 0, CMD_RED, CMD_GREEN,
-                                              CMD_BLUE, CMD_ALPHA}));
+    EXPECT_EQ(ids(main),
+              (std::vector<int>{CMD_NEW, CMD_OPEN, CMD_SAVE, 0, CMD_COPY, CMD_PASTE, 0, CMD_UNDO,
+                                CMD_REDO, 0, CMD_FIRST_FRAME, CMD_PREVIOUS_FRAME, CMD_PLAY,
+                                CMD_NEXT_FRAME, CMD_LAST_FRAME}));
+    EXPECT_EQ(ids(palette),
+              (std::vector<int>{CMD_ZOOM_IN, CMD_ZOOM_OUT, CMD_CROP, CMD_GRID, CMD_SNAP,
+                                CMD_FRAME_SELECT, 0, CMD_RED, CMD_GREEN, CMD_BLUE, CMD_ALPHA}));
     EXPECT_EQ(main->widgetForAction(f.w.action(CMD_SAVE))->toolTip(), QStringLiteral("Save"));
 
     // View > Toolbar hides and shows both bars at once.
@@ -195,7 +195,8 @@ TEST(MainFrame, ToolBarsStatusPanesAndIcons) {
     // Five panes with names; a document fills size, zoom and cursor.
     QStringList names;
     for (int i = 0; i < 5; ++i) names << f.w.statusPane(i)->accessibleName();
-    EXPECT_EQ(names, (QStringList{"Messages", "Image size", "Selection", "Zoom", "Cursor position"}));
+    EXPECT_EQ(names,
+              (QStringList{"Messages", "Image size", "Selection", "Zoom", "Cursor position"}));
     f.make(12, 7);
     EXPECT_EQ(f.w.statusPane(1)->text(), QStringLiteral("Size=(12x7)"));
     EXPECT_EQ(f.w.statusPane(3)->text(), QStringLiteral("100%"));
@@ -258,7 +259,8 @@ TEST(MainFrame, NewWindowShowsTheSameDocument) {
     EXPECT_TRUE(f.prompts.messages.empty());
     EXPECT_FALSE(a->close());
     ASSERT_EQ(f.prompts.messages.size(), 1u);
-    EXPECT_EQ(f.prompts.messages[0].rfind("Save changes to untitled", 0), 0u) << f.prompts.messages[0];
+    EXPECT_EQ(f.prompts.messages[0].rfind("Save changes to untitled", 0), 0u)
+        << f.prompts.messages[0];
     EXPECT_EQ(f.w.documentCount(), 1);
 }
 
@@ -450,7 +452,8 @@ TEST(MainFrame, RegistrationDialogAndNewSizeButton) {
     ASSERT_TRUE(apps.open(QIODevice::WriteOnly));
     apps.write("[Default Applications]\nimage/x-tga=tarquil.desktop;\nimage/png=gimp.desktop;\n");
     apps.close();
-    CDlgRegisterTypes dlg(nullptr, root + QStringLiteral("/data"), root + QStringLiteral("/config"));
+    CDlgRegisterTypes dlg(nullptr, root + QStringLiteral("/data"),
+                          root + QStringLiteral("/config"));
     QListWidget* list = dlg.list();
     ASSERT_EQ(list->count(), 14);
     EXPECT_EQ(list->item(0)->text(), QStringLiteral(" 3df Textures (*.3df)"));
@@ -469,7 +472,8 @@ TEST(MainFrame, RegistrationDialogAndNewSizeButton) {
     EXPECT_TRUE(text.contains(QStringLiteral("image/png=gimp.desktop;")));
     EXPECT_TRUE(QFile::exists(root + QStringLiteral("/data/applications/tarquil.desktop")));
     EXPECT_TRUE(QFile::exists(root + QStringLiteral("/data/mime/packages/tarquil.xml")));
-    EXPECT_TRUE(QFile::exists(root + QStringLiteral("/data/icons/hicolor/scalable/apps/tarquil.svg")));
+    EXPECT_TRUE(
+        QFile::exists(root + QStringLiteral("/data/icons/hicolor/scalable/apps/tarquil.svg")));
 
     // "New size" carries its Clipboardsize button.
     QWidget parent;

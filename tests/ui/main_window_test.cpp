@@ -7,8 +7,8 @@
 #include "document/document.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
-#include "texlib/tga.h"
 #include "tests/ui/qt_app.h"
+#include "texlib/tga.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"
 
@@ -21,7 +21,7 @@ std::string writeTga(const std::string& name, int w, int h) {
     return path;
 }
 
-} // namespace
+}  // namespace
 
 TEST(MainWindow, OpensFileAndShowsItAtOneToOne) {
     ensureTestApp();

@@ -24,11 +24,11 @@
 #include "model/custom_colours.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tests/ui/qt_app.h"
 #include "tools/animmaster/animmaster.h"
 #include "tools/codegen/pos_format_settings.h"
 #include "tools/fontwizard/char_select.h"
 #include "tools/fontwizard/font_generator.h"
-#include "tests/ui/qt_app.h"
 #include "ui/colour_chooser.h"
 #include "ui/font_wizard.h"
 #include "ui/main_window.h"
@@ -87,14 +87,14 @@ struct Editor {
         doc->positions().append(TxRect{32, 16, 40, 32}, "two");
         doc->positions().append(TxRect{0, 0, 16, 8}, "one");
     }
-    QApplication* application = ensureTestApp(); // before the window
+    QApplication* application = ensureTestApp();  // before the window
     MemorySettingsStore store;
     ScriptedPrompts prompts;
     CMainFrame w;
     CBitmapDoc* doc = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 TEST(ColourChooser, CustomColoursComeFromAndReturnToGridColor) {
     ensureTestApp();
@@ -105,14 +105,14 @@ TEST(ColourChooser, CustomColoursComeFromAndReturnToGridColor) {
         EXPECT_EQ(qColorToColourRef(QColorDialog::customColor(0)), 15000u);
         EXPECT_EQ(qColorToColourRef(QColorDialog::customColor(1)), 0x00112233u);
         EXPECT_EQ(qColorToColourRef(QColorDialog::customColor(15)), 0u);
-        EXPECT_EQ(qColorToColourRef(d.currentColor()), 0x000000FFu); // pure red as given
+        EXPECT_EQ(qColorToColourRef(d.currentColor()), 0x000000FFu);  // pure red as given
         QColorDialog::setCustomColor(4, QColor(1, 2, 3));
         d.setCurrentColor(QColor(0x10, 0x20, 0x30));
         d.accept();
     });
     const auto chosen = chooseColour(nullptr, st, 0x000000FF);
     ASSERT_TRUE(chosen);
-    EXPECT_EQ(*chosen, 0x00302010u); // red in the low byte
+    EXPECT_EQ(*chosen, 0x00302010u);  // red in the low byte
     EXPECT_EQ(st.getInt("GridColor", "c5", -1), 0x00030201);
     EXPECT_EQ(st.getInt("GridColor", "c1", -1), 15000);
     EXPECT_EQ(st.getInt("GridColor", "c16", -1), 0);
@@ -134,7 +134,7 @@ TEST(ColourChooser, AnimMasterColorButtonWritesTheKeyAsPixelWord) {
     QtPrompts prompts(nullptr);
     prompts.setSettingsSource([&st]() -> SettingsStore& { return st; });
     AnimMasterOptions o;
-    o.colorKey = 0x00FF0000; // red as a pixel word
+    o.colorKey = 0x00FF0000;  // red as a pixel word
     whenShown<QDialog>([](QDialog& d) {
         whenShown<QColorDialog>([](QColorDialog& c) {
             EXPECT_EQ(c.currentColor(), QColor(255, 0, 0));
@@ -209,7 +209,7 @@ TEST(PosFormatDialog, PresetsAreMadeRenamedDeletedAndKeptInPosFormat) {
     e.prompts.renameAnswer = "Mine";
     whenShown<CDlgPosFormat>([&e](CDlgPosFormat& d) {
         auto* ok = control<QPushButton>(d, QStringLiteral("OK"));
-        d.newPreset(); // "Mine", in edit mode at once
+        d.newPreset();  // "Mine", in edit mode at once
         EXPECT_TRUE(d.editing());
         EXPECT_FALSE(ok->isEnabled());
         EXPECT_EQ(control<QPushButton>(d, QStringLiteral("Done"))->isEnabled(), true);
@@ -289,11 +289,10 @@ TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
     const std::string dir = std::string(::testing::TempDir());
     const std::string pal = dir + "two.pal";
     std::ofstream(pal) << "JASC-PAL\n0100\n3\n0 0 0\n200 100 50\n10 250 10\n";
-    AppPalette palette; // the current palette of this test only
+    AppPalette palette;  // the current palette of this test only
     setAppPalette(&palette);
     uint32_t* px = e.doc->frames()->currentFrame()->pixels();
-    for (int i = 0; i < 64 * 32; ++i)
-        px[i] = i % 2 ? 0xFF0AF00Au : 0xFFC66632u;
+    for (int i = 0; i < 64 * 32; ++i) px[i] = i % 2 ? 0xFF0AF00Au : 0xFFC66632u;
 
     // The save dialog answers "BMP 8Bit"; the palette dialog is the real one.
     struct SaveAsBmp8 : QtPrompts {
@@ -312,7 +311,7 @@ TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
     prompts.setSettingsSource([&e]() -> SettingsStore& { return e.store; });
     whenShown<PaletteOptionsDialog>([&](PaletteOptionsDialog& d) {
         auto* use = control<QPushButton>(d, QStringLiteral("Use"));
-        EXPECT_FALSE(use->isEnabled()); // no palette file yet: nothing to use
+        EXPECT_FALSE(use->isEnabled());  // no palette file yet: nothing to use
         EXPECT_FALSE(d.loadPaletteFrom(QString::fromStdString(dir + "nothere.pal")));
         EXPECT_TRUE(d.isVisible());
         EXPECT_EQ(prompts.messages,
@@ -330,7 +329,7 @@ TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_EQ(bytes.size(), 54u + 1024u + 64u * 32u);
     auto u8 = [&](size_t at) { return unsigned(uint8_t(bytes[at])); };
-    EXPECT_EQ(u8(28), 8u); // bits per pixel
+    EXPECT_EQ(u8(28), 8u);  // bits per pixel
     // The colour table is the loaded palette (blue, green, red, 0), not one made from the picture.
     EXPECT_EQ(u8(54 + 4 * 1 + 0), 50u);
     EXPECT_EQ(u8(54 + 4 * 1 + 1), 100u);
@@ -351,7 +350,7 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     FontWizardDialog w(st, prompts, [&](FontPreset& p) {
         ++runs;
         generated = p;
-        p.cellWidth = 7; // as the generator writes back a measured cell
+        p.cellWidth = 7;  // as the generator writes back a measured cell
         return true;
     });
     auto title = [&w] { return w.findChildren<QLabel*>().first()->text(); };
@@ -420,13 +419,13 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     control<QCheckBox>(w, QStringLiteral("all chars"))->setChecked(false);
     control<QRadioButton>(w, QStringLiteral("8-bit"))->setChecked(true);
     auto* user = control<QLineEdit>(w, QStringLiteral("one of: characters"));
-    user->setText(user->text() + QString::fromUtf8("\xC5\x82")); // l with stroke: not in 1252
+    user->setText(user->text() + QString::fromUtf8("\xC5\x82"));  // l with stroke: not in 1252
     EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 100"));
     EXPECT_FALSE(w.next());
     EXPECT_EQ(w.page(), 2);
     EXPECT_EQ(prompts.messages.back(), "The character \"\xC5\x82\" (U+0142) is not in the "
                                        "Windows-1252 character set; remove it from \"one of:\".");
-    user->setText(QString::fromUtf8("\xE2\x82\xAC\xC3\xB6")); // euro sign and o umlaut
+    user->setText(QString::fromUtf8("\xE2\x82\xAC\xC3\xB6"));  // euro sign and o umlaut
     EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 096"));
     ASSERT_TRUE(w.next());
 
@@ -450,7 +449,7 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     EXPECT_NE(prompts.messages.back().find("A cell of 4 x 4 cannot hold the glyphs"),
               std::string::npos);
     EXPECT_EQ(runs, 0);
-    EXPECT_TRUE(st.values().empty()); // nothing saved before "&End" succeeds
+    EXPECT_TRUE(st.values().empty());  // nothing saved before "&End" succeeds
     autoCell->setChecked(true);
     // Colours: Cancel keeps the text colour, OK sets the background (as 0x00BBGGRR).
     whenShown<QColorDialog>([](QColorDialog& c) { c.reject(); });
@@ -491,8 +490,7 @@ TEST(FontWizard, TheToolsMenuMakesTheFirstRunTexture) {
     QAction* action = e.w.action(QStringLiteral("Tools/Texture Font Wizard"));
     ASSERT_NE(action, nullptr);
     whenShown<FontWizardDialog>([](FontWizardDialog& w) {
-        for (int k = 0; k < 4; ++k)
-            w.next();
+        for (int k = 0; k < 4; ++k) w.next();
         EXPECT_EQ(w.result(), QDialog::Accepted);
     });
     action->trigger();

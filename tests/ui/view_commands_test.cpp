@@ -4,10 +4,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <fstream>
@@ -16,10 +16,10 @@
 #include "edit/size_dialogs.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tests/ui/qt_app.h"
 #include "tools/animmaster/animmaster.h"
 #include "tools/codegen/pos_format_settings.h"
 #include "tools/fontwizard/font_preset.h"
-#include "tests/ui/qt_app.h"
 #include "ui/bitmap_view.h"
 #include "ui/main_window.h"
 #include "ui/position_list_window.h"
@@ -62,7 +62,7 @@ struct Editor {
         const Frame* f = w.activeDocument()->frames()->frameAt(frame);
         return QSize(f->width(), f->height());
     }
-    AppGuard guard; // the application exists before the window
+    AppGuard guard;  // the application exists before the window
     MemorySettingsStore store;
     ScriptedPrompts prompts;
     CMainFrame w;
@@ -70,7 +70,7 @@ struct Editor {
 
 uint32_t coord(int, int x, int y) { return 0xFF000000u | uint32_t(y) << 8 | uint32_t(x); }
 
-} // namespace
+}  // namespace
 
 TEST(EditorSelection, SelectionEnablesCropAndSelectAll) {
     Editor e;
@@ -88,12 +88,12 @@ TEST(EditorSelection, SelectionEnablesCropAndSelectAll) {
 namespace {
 
 void sendMouse(QWidget* canvas, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
-    QMouseEvent ev(type, QPointF(pos), canvas->mapToGlobal(QPointF(pos)), Qt::LeftButton,
-                   buttons, Qt::NoModifier);
+    QMouseEvent ev(type, QPointF(pos), canvas->mapToGlobal(QPointF(pos)), Qt::LeftButton, buttons,
+                   Qt::NoModifier);
     QCoreApplication::sendEvent(canvas, &ev);
 }
 
-} // namespace
+}  // namespace
 
 TEST(EditorSelection, MouseDragAndKeyPickThroughEvents) {
     Editor e;
@@ -125,7 +125,8 @@ TEST(EditorSelection, MouseDragAndKeyPickThroughEvents) {
 
 TEST(EditorSelection, CropUsesTheSelectionAndClearsIt) {
     Editor e;
-    CBitmapDoc* d = e.make(40, 30, 2, [](int k, int x, int y) { return coord(k, x, y) + uint32_t(k); });
+    CBitmapDoc* d =
+        e.make(40, 30, 2, [](int k, int x, int y) { return coord(k, x, y) + uint32_t(k); });
     CBitmapView* v = e.w.activeView();
     v->setSelection(TxRect{5, 6, 15, 10});
     e.w.cropSelection();
@@ -192,7 +193,7 @@ TEST(EditorCommands, FlipsTheSelectionOrTheWholeFrame) {
     EXPECT_EQ(e.pixel(0, 0), coord(0, 0, 0));
     EXPECT_EQ(e.pixel(1, 0), coord(0, 2, 0));
     EXPECT_EQ(e.pixel(2, 1), coord(0, 1, 1));
-    EXPECT_EQ(e.pixel(1, 2), coord(0, 1, 2)); // below the selection
+    EXPECT_EQ(e.pixel(1, 2), coord(0, 1, 2));  // below the selection
     EXPECT_EQ(e.pixel(3, 0), coord(0, 3, 0));
     // While a drag is under way a selection is not flipped.
     v->state().beginDrag(ViewPoint{0, 0});
@@ -242,13 +243,15 @@ TEST(EditorCommands, DisabledWithoutFramesAndWhilePlaying) {
     EXPECT_FALSE(e.w.commandEnabled(CMD_SELECT_ALL));
     EXPECT_TRUE(e.w.commandEnabled(CMD_POSITION_LIST));
     e.make(6, 4, 2, coord);
-    for (int id : std::initializer_list<int>{CMD_SCALE, CMD_RESIZE, CMD_FLIP_VERTICAL, CMD_FLIP_HORIZONTAL,
-                   CMD_FLIP_ISOMETRIC, CMD_AUTO_CROP, int(CBitmapDoc::CMD_ANIMMASTER)})
+    for (int id : std::initializer_list<int>{CMD_SCALE, CMD_RESIZE, CMD_FLIP_VERTICAL,
+                                             CMD_FLIP_HORIZONTAL, CMD_FLIP_ISOMETRIC, CMD_AUTO_CROP,
+                                             int(CBitmapDoc::CMD_ANIMMASTER)})
         EXPECT_TRUE(e.w.commandEnabled(id)) << id;
     e.w.runCommand(CMD_PLAY);
     ASSERT_TRUE(e.w.activeDocument()->playing());
-    for (int id : std::initializer_list<int>{CMD_SCALE, CMD_RESIZE, CMD_FLIP_VERTICAL, CMD_FLIP_HORIZONTAL,
-                   CMD_FLIP_ISOMETRIC, CMD_AUTO_CROP, int(CBitmapDoc::CMD_ANIMMASTER)})
+    for (int id : std::initializer_list<int>{CMD_SCALE, CMD_RESIZE, CMD_FLIP_VERTICAL,
+                                             CMD_FLIP_HORIZONTAL, CMD_FLIP_ISOMETRIC, CMD_AUTO_CROP,
+                                             int(CBitmapDoc::CMD_ANIMMASTER)})
         EXPECT_FALSE(e.w.commandEnabled(id)) << id;
     // A command reached by its key anyway does nothing.
     e.w.flipHorizontal();
@@ -272,7 +275,7 @@ TEST(EditorPositionList, ButtonsEditTheListAndSelectInTheView) {
     pw->add();
     v->setSelection(TxRect{16, 0, 48, 8});
     pw->add();
-    pw->add(); // the same rectangle again is refused
+    pw->add();  // the same rectangle again is refused
     ASSERT_EQ(d->positions().count(), 2);
     EXPECT_EQ(pw->panel().entries()[1], ": 16:0-48:8  32x8");
     EXPECT_EQ(pw->panel().corner2Text(), "48/8");
@@ -313,7 +316,8 @@ TEST(EditorPositionList, ButtonsEditTheListAndSelectInTheView) {
     ASSERT_FALSE(e.prompts.statusTexts.empty());
     EXPECT_EQ(e.prompts.statusTexts.back(), "Positionlist saved");
     std::ifstream text(image + "_pos.txt", std::ios::binary);
-    const std::string line((std::istreambuf_iterator<char>(text)), std::istreambuf_iterator<char>());
+    const std::string line((std::istreambuf_iterator<char>(text)),
+                           std::istreambuf_iterator<char>());
     EXPECT_EQ(line, "0,0,16,16:\r\n");
 
     // Clear asks first; No keeps the items.
@@ -338,7 +342,7 @@ TEST(EditorPositionList, ArrangeMakesASheetDocument) {
     PositionListWindow* pw = e.w.positionWindow();
     d->positions().append(TxRect{0, 0, 16, 8}, "one");
     d->positions().append(TxRect{32, 16, 40, 32}, "two");
-    d->positions().append(TxRect{40, 0, 48, 8}, "\xF6"); // a font item name: code page 1252
+    d->positions().append(TxRect{40, 0, 48, 8}, "\xF6");  // a font item name: code page 1252
     d->updateAllViews(HINT_POSITIONS);
     ASSERT_EQ(pw->panel().entries().size(), 3u);
 
@@ -376,7 +380,7 @@ struct ToolPrompts : ScriptedPrompts {
     bool seenKeep = false;
 };
 
-} // namespace
+}  // namespace
 
 TEST(EditorTools, AnimationmasterKeysOutUnchangedPixelsAndKeepsItsSettings) {
     ensureTestApp();
@@ -388,7 +392,7 @@ TEST(EditorTools, AnimationmasterKeysOutUnchangedPixelsAndKeepsItsSettings) {
     prompts.newSizeAnswer = std::make_pair(3, 2);
     CBitmapDoc* d = w.createDocument(prompts);
     ASSERT_NE(d, nullptr);
-    EXPECT_FALSE(w.commandEnabled(CBitmapDoc::CMD_ANIMMASTER)); // one frame only
+    EXPECT_FALSE(w.commandEnabled(CBitmapDoc::CMD_ANIMMASTER));  // one frame only
     d->frames()->addBlankFrames(3, 2, 1);
     for (int k = 0; k < 2; ++k)
         for (int i = 0; i < 6; ++i) d->frames()->frameAt(k)->pixels()[i] = 0xFF102030u;
@@ -420,7 +424,7 @@ TEST(EditorMask, MaskCommandsWriteTheAlpha) {
     Editor e;
     e.make(4, 1, 1, [](int, int x, int) {
         const uint32_t alpha[] = {127, 128, 255, 0};
-        return alpha[x] << 24 | 0xFF0000u; // pure red
+        return alpha[x] << 24 | 0xFF0000u;  // pure red
     });
     CBitmapDoc* d = e.w.activeDocument();
     CBitmapView* v = e.w.activeView();
@@ -454,7 +458,7 @@ TEST(EditorMask, MaskCommandsWriteTheAlpha) {
 TEST(EditorMask, PickedKeyColourIsTransparentInEveryFrame) {
     Editor e;
     e.make(3, 2, 3, [](int k, int x, int y) {
-        return x == k && y == 1 ? 0xFF0000FFu : 0xFF00FF00u; // green with one blue pixel
+        return x == k && y == 1 ? 0xFF0000FFu : 0xFF00FF00u;  // green with one blue pixel
     });
     CBitmapView* v = e.w.activeView();
     e.w.maskCommand(CMD_MASK_PICK_KEY);

@@ -33,12 +33,10 @@ struct Doc {
         ScriptedPrompts prompts;
         pendingNewDocument() = {doc.serial(), w, h};
         EXPECT_TRUE(doc.onNewDocument(prompts));
-        for (int k = 1; k < frames; ++k)
-            EXPECT_EQ(doc.frames()->addBlankFrames(w, h, 1), FE_OK);
+        for (int k = 1; k < frames; ++k) EXPECT_EQ(doc.frames()->addBlankFrames(w, h, 1), FE_OK);
         for (int k = 0; k < frames; ++k)
             for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    frame(k).pixels()[y * w + x] = value(x, y, k);
+                for (int x = 0; x < w; ++x) frame(k).pixels()[y * w + x] = value(x, y, k);
         doc.setModified(false);
         doc.onUpdate = [this](int hint, const TxRect*) { hints.push_back(hint); };
     }
@@ -57,7 +55,7 @@ std::vector<uint8_t> dib8x1x1(uint8_t b, uint8_t g, uint8_t r) {
     v[8] = 1;
     v[12] = 1;
     v[14] = 8;
-    v[32] = 1; // colours used
+    v[32] = 1;  // colours used
     v[40] = b;
     v[41] = g;
     v[42] = r;
@@ -73,7 +71,7 @@ struct Clipboard : ::testing::Test {
     void TearDown() override { SetUp(); }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(Clipboard, CopyTakesTheAreaOfEveryFrameAndPutsTheFirstOnTheSystemClipboard) {
     // Frame 0 has no alpha at all, frame 1 has some; the document stands on frame 1.
@@ -147,9 +145,9 @@ TEST_F(Clipboard, PasteIsCutToTheImageAndLeavesTransparentPixelsAlone) {
 
     Doc d(100, 100, 1, [](int, int, int) { return 0xFF00FF00u; });
     ASSERT_TRUE(d.doc.paste(buf, 95, 95));
-    EXPECT_EQ(d.px(0, 95, 95), 0xFF00FF00u); // the sprite's transparent corner
+    EXPECT_EQ(d.px(0, 95, 95), 0xFF00FF00u);  // the sprite's transparent corner
     EXPECT_EQ(d.px(0, 96, 96), 0xFF0000FFu);
-    EXPECT_EQ(d.px(0, 99, 99), 0xFF0000FFu); // only the 5 x 5 block that fits
+    EXPECT_EQ(d.px(0, 99, 99), 0xFF0000FFu);  // only the 5 x 5 block that fits
     EXPECT_EQ(d.px(0, 94, 96), 0xFF00FF00u);
 
     // Nothing lands: no snapshot, not modified, no hint.
@@ -222,7 +220,7 @@ TEST_F(Clipboard, ClipboardPicturesBecomeTheCopyBufferOrAreIgnored) {
     const uint32_t px[2] = {0xFF112233, 0xFF445566};
     clip.block = txDibWrite(1, 2, px);
     EXPECT_EQ(clipboardPictureSize(clip), std::make_pair(1, 2));
-    (*clip.block)[5] = 8; // width 2049
+    (*clip.block)[5] = 8;  // width 2049
     EXPECT_FALSE(readSystemClipboard(clip));
     EXPECT_FALSE(clipboardPictureSize(clip));
     EXPECT_EQ(CopyBuffer::instance().frames(), buf);
@@ -279,14 +277,14 @@ struct Target : PasteTarget {
     void pasteCancelled() override { ++cancels; }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(Clipboard, PlacementInTheViewDropsOnClickAndRecordsTheItem) {
     Doc d(100, 80, 1, [](int, int, int) { return 0xFF00FF00u; });
     ViewState view(&d.doc, ViewPreferences{});
     Target target;
     target.doc = &d.doc;
-    EXPECT_FALSE(beginPaste(view, &target)); // no copy buffer
+    EXPECT_FALSE(beginPaste(view, &target));  // no copy buffer
     EXPECT_FALSE(view.placingPaste());
 
     Doc src(10, 6, 1, [](int, int, int) { return 0xFF0000FFu; });
@@ -297,7 +295,7 @@ TEST_F(Clipboard, PlacementInTheViewDropsOnClickAndRecordsTheItem) {
     target.autoAdd = PositionAutoAdd{&panel, true, true};
     ASSERT_TRUE(clipboardCopy(src.doc, {0, 0, 10, 6}, prompts, nullptr, target.autoAdd));
     EXPECT_EQ(CopyBuffer::instance().currentItemName, "hero");
-    EXPECT_EQ(src.doc.positions().count(), 1); // the whole image is not added
+    EXPECT_EQ(src.doc.positions().count(), 1);  // the whole image is not added
 
     // Escape cancels: nothing pasted.
     ASSERT_TRUE(beginPaste(view, &target));

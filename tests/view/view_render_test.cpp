@@ -30,7 +30,7 @@ void renderWhole(ViewState& v, ImageBuffer& out) {
 
 uint32_t blue(int, int) { return 0x000000FFu; }
 
-} // namespace
+}  // namespace
 
 TEST(ViewRender, ChannelsAreShownOpaqueThroughTheMask) {
     auto doc = makeDoc(2, 1, [](int x, int) { return x ? 0x80123456u : 0x00FFEEDDu; });
@@ -98,7 +98,8 @@ TEST(ViewRender, NormalGridLinesBlendAtHalfWeight) {
     renderView(v, part);
     ASSERT_EQ(part.width(), 31);
     for (int y = 0; y < 17; ++y)
-        for (int x = 0; x < 31; ++x) ASSERT_EQ(part.at(x, y), whole.at(x + 23, y + 9)) << x << "," << y;
+        for (int x = 0; x < 31; ++x)
+            ASSERT_EQ(part.at(x, y), whole.at(x + 23, y + 9)) << x << "," << y;
 }
 
 TEST(ViewRender, IsometricDiamonds) {
@@ -143,7 +144,7 @@ TEST(ViewRender, ZoomedSelectionOutlineAndBackground) {
     ViewState v(doc.get(), ViewPreferences{});
     v.setZoom(3);
     v.setSelection(TxRect{1, 0, 2, 2});
-    v.setViewport(0, 0, 11, 7); // wider and higher than the 9 x 6 picture
+    v.setViewport(0, 0, 11, 7);  // wider and higher than the 9 x 6 picture
     ImageBuffer out;
     renderView(v, out);
     ASSERT_EQ(out.width(), 11);
@@ -153,7 +154,8 @@ TEST(ViewRender, ZoomedSelectionOutlineAndBackground) {
         for (int x = 0; x < 11; ++x) {
             uint32_t want = x >= 9 || y >= 6 ? ViewState::kBackground : pixel(x / 3, y / 3);
             // Outline (3, 0)-(5, 5): the ring of the zoomed selection, inverted.
-            const bool ring = (x == 3 || x == 5) && y <= 5 ? true : (y == 0 || y == 5) && x >= 3 && x <= 5;
+            const bool ring =
+                (x == 3 || x == 5) && y <= 5 ? true : (y == 0 || y == 5) && x >= 3 && x <= 5;
             if (ring) want ^= 0x00FFFFFFu;
             ASSERT_EQ(out.at(x, y), want) << x << "," << y;
         }

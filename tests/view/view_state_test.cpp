@@ -47,7 +47,7 @@ struct Drop : PasteTarget {
     int cancelled = 0;
 };
 
-} // namespace
+}  // namespace
 
 TEST(ViewSelection, DragKeepsTheStartPixelAndStepsWholeFrames) {
     auto doc = makeDoc(40, 30, coord);
@@ -121,14 +121,14 @@ TEST(ViewSelection, ArrowKeysAndEscape) {
         bool shift, ctrl;
         TxRect after;
     } rows[] = {
-        {{5, 5, 9, 9}, K::Left, false, false, {4, 5, 8, 9}},     // move
-        {{5, 5, 9, 9}, K::Left, true, false, {4, 5, 9, 9}},      // grow leftwards
-        {{5, 5, 9, 9}, K::Left, false, true, {5, 5, 8, 9}},      // shrink from the right
-        {{5, 5, 9, 9}, K::Left, true, true, {4, 5, 9, 9}},       // Shift wins
-        {{0, 5, 1, 9}, K::Left, false, true, {0, 5, 1, 9}},      // one pixel wide: stays
-        {{0, 5, 3, 9}, K::Left, false, false, {0, 5, 3, 9}},     // at the edge: nothing
+        {{5, 5, 9, 9}, K::Left, false, false, {4, 5, 8, 9}},  // move
+        {{5, 5, 9, 9}, K::Left, true, false, {4, 5, 9, 9}},   // grow leftwards
+        {{5, 5, 9, 9}, K::Left, false, true, {5, 5, 8, 9}},   // shrink from the right
+        {{5, 5, 9, 9}, K::Left, true, true, {4, 5, 9, 9}},    // Shift wins
+        {{0, 5, 1, 9}, K::Left, false, true, {0, 5, 1, 9}},   // one pixel wide: stays
+        {{0, 5, 3, 9}, K::Left, false, false, {0, 5, 3, 9}},  // at the edge: nothing
         {{0, 5, 3, 9}, K::Left, true, false, {0, 5, 3, 9}},
-        {{0, 5, 3, 9}, K::Left, false, true, {0, 5, 2, 9}},      // at the edge Ctrl shrinks
+        {{0, 5, 3, 9}, K::Left, false, true, {0, 5, 2, 9}},  // at the edge Ctrl shrinks
         {{5, 0, 9, 4}, K::Up, false, true, {5, 0, 9, 3}},
         {{5, 5, 9, 9}, K::Up, true, false, {5, 4, 9, 9}},
         {{5, 5, 9, 9}, K::Right, false, false, {6, 5, 10, 9}},
@@ -143,7 +143,8 @@ TEST(ViewSelection, ArrowKeysAndEscape) {
     for (const Row& r : rows) {
         v.setSelection(r.before);
         EXPECT_TRUE(v.keyDown(r.key, r.shift, r.ctrl));
-        EXPECT_EQ(v.selection(), r.after) << int(r.key) << r.shift << r.ctrl << " " << r.before.left;
+        EXPECT_EQ(v.selection(), r.after)
+            << int(r.key) << r.shift << r.ctrl << " " << r.before.left;
     }
     // Without a selection the arrows scroll instead.
     v.clearSelection();
@@ -174,8 +175,8 @@ TEST(ViewSnapping, TheThreeFormulas) {
     g.ySize = 10;
     g.yOffset = 3;
     v.setGridOptions(g);
-    EXPECT_EQ(v.snapDown({12, 7}), (ViewPoint{5, 3}));   // (12 + 8 - 5) / 16 = 0
-    EXPECT_EQ(v.snapDown({13, 8}), (ViewPoint{21, 13})); // nearest line
+    EXPECT_EQ(v.snapDown({12, 7}), (ViewPoint{5, 3}));    // (12 + 8 - 5) / 16 = 0
+    EXPECT_EQ(v.snapDown({13, 8}), (ViewPoint{21, 13}));  // nearest line
     v.setGridMode(GridMode::Isometric);
     v.setGridOptions(GridOptions{});
     EXPECT_EQ(v.snapDown({47, 23}), (ViewPoint{32, 16}));
@@ -202,7 +203,7 @@ TEST(ViewSnapping, TheThreeFormulas) {
 
 TEST(ViewSelection, DoubleClickItemGridCellOrSprite) {
     auto doc = makeDoc(12, 10, [](int x, int y) {
-        if (x == 5 && y == 4) return 0xFF00FF00u; // a detail inside the sprite
+        if (x == 5 && y == 4) return 0xFF00FF00u;  // a detail inside the sprite
         return x >= 3 && x < 7 && y >= 2 && y < 6 ? 0xFFFF0000u : 0xFF000000u;
     });
     ViewState v(doc.get(), ViewPreferences{});
@@ -272,7 +273,7 @@ TEST(ViewDisplay, ZoomScrollSizesAndCoordinates) {
     v.mouseMove(60, 30, false, false);
     EXPECT_TRUE(v.character(U'm', false));
     EXPECT_EQ(v.zoom(), 2);
-    EXPECT_EQ(host.scrolled, (ViewPoint{100, 50})); // 2 x 60 - 20, 2 x 30 - 10
+    EXPECT_EQ(host.scrolled, (ViewPoint{100, 50}));  // 2 x 60 - 20, 2 x 30 - 10
     EXPECT_FALSE(v.character(U'm', true));           // auto-repeat ignored
     // A client area that holds the whole picture needs no scrolling.
     v.setViewport(0, 0, 400, 20);
@@ -280,7 +281,7 @@ TEST(ViewDisplay, ZoomScrollSizesAndCoordinates) {
     EXPECT_EQ(host.scrolled, (ViewPoint{0, 50}));
     v.setZoom(8);
     v.setViewport(0, 0, 40, 20);
-    v.character(U'M', false); // at 8 only centres
+    v.character(U'M', false);  // at 8 only centres
     EXPECT_EQ(v.zoom(), 8);
     EXPECT_EQ(host.scrolled, (ViewPoint{460, 230}));
     v.character(U'n', false);
@@ -293,7 +294,7 @@ TEST(ViewDisplay, ChannelSetRules) {
     ViewState v(doc.get(), ViewPreferences{});
     EXPECT_EQ(v.channels(), 7);
     EXPECT_EQ(v.colourSurface().at(0, 1 - 1), 0x00FFFFFFu);
-    EXPECT_EQ(v.colourSurface().at(1, 0), 0x80123456u); // full set: unchanged, alpha kept
+    EXPECT_EQ(v.colourSurface().at(1, 0), 0x80123456u);  // full set: unchanged, alpha kept
     v.toggleChannel(CHANNEL_GREEN);
     EXPECT_EQ(v.channels(), 5);
     EXPECT_EQ(v.colourSurface().at(1, 0), 0x00120056u);
@@ -397,7 +398,7 @@ TEST(ViewMouse, AutoScrollSteps) {
     auto doc = makeDoc(200, 100, coord);
     RecordingHost host;
     ViewState v(doc.get(), ViewPreferences{}, &host);
-    v.setZoom(2); // 400 x 200 logical
+    v.setZoom(2);  // 400 x 200 logical
     v.setViewport(5, 30, 100, 50);
     v.leftDown(50, 60, false);
     // At the left edge with scroll 5: step -5; at the bottom edge: +12.
@@ -417,7 +418,7 @@ TEST(ViewMouse, AutoScrollSteps) {
     v.mouseMove(99, 70, true, false);
     EXPECT_TRUE(host.timer);
     v.setViewport(350, 42, 100, 50);
-    v.mouseMove(449, 60, true, false); // image x 225 > 198
+    v.mouseMove(449, 60, true, false);  // image x 225 > 198
     EXPECT_EQ(v.autoScrollStep(), (ViewPoint{12, 0}));
     // Ending the drag stops the timer; a tick in idle mode does nothing.
     v.leftUp(449, 60);
@@ -446,7 +447,7 @@ TEST(ViewMouse, PastePlacementMovesSnapsAndDrops) {
     g.ySize = 16;
     v.setGridOptions(g);
     v.toggleSnap();
-    v.mouseMove(37, 30, false, false); // centred left 27, top 25 -> 32, 32
+    v.mouseMove(37, 30, false, false);  // centred left 27, top 25 -> 32, 32
     EXPECT_EQ(v.selection(), (TxRect{32, 32, 52, 42}));
     v.leftDown(37, 30, false);
     ASSERT_EQ(drop.dropped.size(), 1u);
@@ -471,13 +472,14 @@ TEST(ViewMouse, PastePlacementMovesSnapsAndDrops) {
 
 TEST(ViewMask, KeyPickFromTheShownColours) {
     // Three frames: the picked colour becomes transparent in all of them.
-    auto doc = makeDoc(3, 2, [](int x, int y) { return x == 1 && y == 1 ? 0xFF0000FFu : 0xFF00FF00u; }, 3);
+    auto doc = makeDoc(
+        3, 2, [](int x, int y) { return x == 1 && y == 1 ? 0xFF0000FFu : 0xFF00FF00u; }, 3);
     ViewState v(doc.get(), ViewPreferences{});
     v.toggleAlpha();
     v.beginKeyPick();
-    EXPECT_FALSE(v.maskShown()); // colours shown for picking
+    EXPECT_FALSE(v.maskShown());  // colours shown for picking
     v.setZoom(2);
-    v.leftDown(3, 1, false); // device 3 lies in image pixel 1
+    v.leftDown(3, 1, false);  // device 3 lies in image pixel 1
     EXPECT_TRUE(v.maskShown());
     EXPECT_EQ(v.mode(), ViewMode::Idle);
     for (int k = 0; k < 3; ++k) {

@@ -59,7 +59,7 @@ void compareFrame(const Pixels& cur, const Pixels& ref, uint32_t key, bool keepA
     }
 }
 
-} // namespace
+}  // namespace
 
 int AnimMasterOptions::flags() const {
     return (cutoutAlpha ? AM_CUTOUT_ALPHA : 0) | (cutoutUnique ? AM_CUTOUT_UNIQUE : 0) |
@@ -77,7 +77,7 @@ const Field kFields[] = {
     {"keep_a", nullptr, nullptr, &AnimMasterOptions::keepAlpha},
 };
 
-} // namespace
+}  // namespace
 
 void AnimMasterOptions::load(const SettingsStore& store) {
     *this = AnimMasterOptions{};
@@ -97,8 +97,7 @@ std::string animMasterKeyText(uint32_t key) {
 
 uint32_t animMasterParseKey(const std::string& text) {
     size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     // "0x" counts as a prefix only when a hex digit follows; "0xg" reads as 0.
@@ -211,8 +210,7 @@ int animMasterOptimize(FrameSequence& seq, int bufferType, uint32_t key, int fla
             if (progress) progress->step();
         }
         break;
-    default:
-        break;
+    default: break;
     }
     if (progress) progress->end();
     return difference ? AM_OK : AM_NO_DIFFERENCE;

@@ -12,23 +12,23 @@
 
 // Which frame each frame is compared with ("Buffertype").
 enum AnimMasterBuffer : int {
-    AM_BUFFER_SINGLE = 0, // "Single buffer": the previous frame
-    AM_BUFFER_DOUBLE = 1, // "Double buffer": the frame two before (frame 1: frame 0)
-    AM_BUFFER_UNI = 2,    // "Uni Buffer": always frame 0
-    AM_BUFFER_NONE = 3,   // "-do nothing-": no difference pass
+    AM_BUFFER_SINGLE = 0,  // "Single buffer": the previous frame
+    AM_BUFFER_DOUBLE = 1,  // "Double buffer": the frame two before (frame 1: frame 0)
+    AM_BUFFER_UNI = 2,     // "Uni Buffer": always frame 0
+    AM_BUFFER_NONE = 3,    // "-do nothing-": no difference pass
 };
 
 // Flags handed to the optimiser.
 enum AnimMasterFlag : int {
-    AM_CUTOUT_ALPHA = 1,  // "Set zero alpha pixel to colorkey"
-    AM_CUTOUT_UNIQUE = 2, // "Set unique pixels to colorkey"
-    AM_KEEP_ALPHA = 4,    // "Do not affect the alpha channel"
+    AM_CUTOUT_ALPHA = 1,   // "Set zero alpha pixel to colorkey"
+    AM_CUTOUT_UNIQUE = 2,  // "Set unique pixels to colorkey"
+    AM_KEEP_ALPHA = 4,     // "Do not affect the alpha channel"
 };
 
 enum AnimMasterResult : int {
     AM_OK = 0,
-    AM_NO_FRAMES = 265,     // the sequence is empty
-    AM_NO_DIFFERENCE = 489, // buffer type other than 0, 1 or 2: no difference pass was made
+    AM_NO_FRAMES = 265,      // the sequence is empty
+    AM_NO_DIFFERENCE = 489,  // buffer type other than 0, 1 or 2: no difference pass was made
 };
 
 inline constexpr const char* kAnimMasterSection = "AnimMaster";
@@ -36,11 +36,11 @@ inline constexpr const char* kAnimMasterNoFramesText = "Load a Bitmapsequence fi
 
 // The dialog's settings, kept in section "AnimMaster".
 struct AnimMasterOptions {
-    uint32_t colorKey = 0;             // "colorkey": a pixel word 0xAARRGGBB
-    int bufferType = AM_BUFFER_SINGLE; // "type"
-    bool cutoutUnique = false;         // "cutout_u"
-    bool cutoutAlpha = false;          // "cutout_a"
-    bool keepAlpha = true;             // "keep_a"
+    uint32_t colorKey = 0;              // "colorkey": a pixel word 0xAARRGGBB
+    int bufferType = AM_BUFFER_SINGLE;  // "type"
+    bool cutoutUnique = false;          // "cutout_u"
+    bool cutoutAlpha = false;           // "cutout_a"
+    bool keepAlpha = true;              // "keep_a"
 
     int flags() const;
     void load(const SettingsStore& store);

@@ -7,8 +7,7 @@ const char* const kCodegenTitle = "Tarquil 1.25";
 
 std::vector<int> generationOrder(const PositionList& list, int sortMode) {
     std::vector<int> order(list.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
+    for (size_t i = 0; i < order.size(); ++i) order[i] = int(i);
     // A stable sort with a strict comparison gives exactly what the classic exchange sort gives
     // (adjacent items swapped only when strictly out of order), without its quadratic time.
     if (sortMode == POS_SORT_NAME) {

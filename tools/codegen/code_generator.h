@@ -16,11 +16,11 @@ enum PosSortMode : int { POS_SORT_NONE = 0, POS_SORT_NAME = 1, POS_SORT_X1Y1 = 2
 
 struct CodegenOptions {
     int sort = POS_SORT_NONE;
-    bool comment = true;  // "enable comments"
-    bool date = true;     // "Date/Time"
-    bool cppStyle = true; // "C++ Style"
-    bool file = true;     // "Filename"
-    bool block = true;    // "Block"
+    bool comment = true;   // "enable comments"
+    bool date = true;      // "Date/Time"
+    bool cppStyle = true;  // "C++ Style"
+    bool file = true;      // "Filename"
+    bool block = true;     // "Block"
 };
 
 // Item indices in generation order. Mode 1 sorts by name (bytes compared as unsigned, a prefix
@@ -37,9 +37,9 @@ std::string codegenHeader(const CodegenOptions& options, const std::string& path
 
 enum CodegenResult : int {
     CODEGEN_OK = 0,
-    CODEGEN_EMPTY = 1,       // no items: nothing generated
-    CODEGEN_NOT_PARSED = 2,  // "Parse failed - abort"
-    CODEGEN_ITEM_FAILED = 3, // "Exception raised - abort" (an item's text is too long)
+    CODEGEN_EMPTY = 1,        // no items: nothing generated
+    CODEGEN_NOT_PARSED = 2,   // "Parse failed - abort"
+    CODEGEN_ITEM_FAILED = 3,  // "Exception raised - abort" (an item's text is too long)
 };
 
 // Generates the final text (header, braces, one formatted item each, then unescaped) into `out`.

@@ -21,38 +21,29 @@ constexpr ArgName kArgNames[] = {
 
 FormatPiece::Kind kindOf(char code) {
     switch (code) {
-    case 'n':
-        return FormatPiece::Text;
+    case 'n': return FormatPiece::Text;
     case 's':
     case 't':
     case 'u':
-    case 'v':
-        return FormatPiece::Real;
-    default:
-        return FormatPiece::Integer;
+    case 'v': return FormatPiece::Real;
+    default: return FormatPiece::Integer;
     }
 }
 
 bool fits(FormatPiece::Kind kind, char conv) {
     switch (kind) {
-    case FormatPiece::Integer:
-        return conv != 0 && std::strchr("diouxX", conv) != nullptr;
-    case FormatPiece::Text:
-        return conv == 's';
+    case FormatPiece::Integer: return conv != 0 && std::strchr("diouxX", conv) != nullptr;
+    case FormatPiece::Text: return conv == 's';
     // Reals arrive as "%f" text in the classic generator, so a text conversion prints them too.
-    case FormatPiece::Real:
-        return conv != 0 && std::strchr("fFeEgGs", conv) != nullptr;
-    default:
-        return false;
+    case FormatPiece::Real: return conv != 0 && std::strchr("fFeEgGs", conv) != nullptr;
+    default: return false;
     }
 }
 
 std::string trimBlanks(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && s[b] == ' ')
-        ++b;
-    while (e > b && s[e - 1] == ' ')
-        --e;
+    while (b < e && s[b] == ' ') ++b;
+    while (e > b && s[e - 1] == ' ') --e;
     return s.substr(b, e - b);
 }
 
@@ -85,8 +76,7 @@ std::vector<FormatPiece> compileTemplate(const std::string& t, const std::string
         const size_t start = i;
         size_t p = i + 1;
         std::string flags;
-        while (p < n && t[p] != 0 && std::strchr("-+ #0", t[p]) != nullptr)
-            flags += t[p++];
+        while (p < n && t[p] != 0 && std::strchr("-+ #0", t[p]) != nullptr) flags += t[p++];
         bool tooWide = false;
         auto digits = [&](std::string& into) {
             long v = 0;
@@ -221,7 +211,7 @@ template <typename T> bool appendConversion(std::string& out, const std::string&
     return true;
 }
 
-} // namespace
+}  // namespace
 
 const char* formatArgName(char code) {
     for (const ArgName& a : kArgNames)
@@ -245,7 +235,7 @@ std::string escapeFormat(const std::string& s) {
                 out += c;
                 inside = true;
             } else if (i < lastQuote) {
-                out += "\\\""; // a quote inside the template, not its closing one
+                out += "\\\"";  // a quote inside the template, not its closing one
             } else {
                 out += c;
                 inside = false;
@@ -283,11 +273,8 @@ std::string unescapeFormat(const std::string& s) {
                 out += '"';
                 i += 2;
                 continue;
-            case 'r':
-                i += 2;
-                continue;
-            default:
-                break;
+            case 'r': i += 2; continue;
+            default: break;
             }
         }
         out += s[i++];
@@ -317,36 +304,19 @@ bool formatItem(const ParsedFormat& format, const TxRect& rect, const std::strin
     bool ok = true;
     for (const FormatPiece& p : format.pieces) {
         switch (p.kind) {
-        case FormatPiece::Literal:
-            out += p.text;
-            break;
+        case FormatPiece::Literal: out += p.text; break;
         case FormatPiece::Integer: {
             int32_t v = 0;
             switch (p.code) {
-            case 'a':
-                v = rect.left;
-                break;
-            case 'b':
-                v = rect.top;
-                break;
-            case 'c':
-                v = rect.right;
-                break;
-            case 'd':
-                v = rect.bottom;
-                break;
-            case 'i':
-                v = index;
-                break;
+            case 'a': v = rect.left; break;
+            case 'b': v = rect.top; break;
+            case 'c': v = rect.right; break;
+            case 'd': v = rect.bottom; break;
+            case 'i': v = index; break;
             // Sizes wrap in 32 bits rather than overflow on absurd rectangles.
-            case 'w':
-                v = int32_t(uint32_t(rect.right) - uint32_t(rect.left));
-                break;
-            case 'h':
-                v = int32_t(uint32_t(rect.bottom) - uint32_t(rect.top));
-                break;
-            default:
-                break;
+            case 'w': v = int32_t(uint32_t(rect.right) - uint32_t(rect.left)); break;
+            case 'h': v = int32_t(uint32_t(rect.bottom) - uint32_t(rect.top)); break;
+            default: break;
             }
             if (p.plain) {
                 char buf[16];
@@ -368,20 +338,11 @@ bool formatItem(const ParsedFormat& format, const TxRect& rect, const std::strin
         case FormatPiece::Real: {
             double v = 0;
             switch (p.code) {
-            case 's':
-                v = fx * rect.left;
-                break;
-            case 't':
-                v = fy * rect.top;
-                break;
-            case 'u':
-                v = fx * rect.right;
-                break;
-            case 'v':
-                v = fy * rect.bottom;
-                break;
-            default:
-                break;
+            case 's': v = fx * rect.left; break;
+            case 't': v = fy * rect.top; break;
+            case 'u': v = fx * rect.right; break;
+            case 'v': v = fy * rect.bottom; break;
+            default: break;
             }
             static const std::string kPlainReal = "%f";
             if (p.plain || p.conv != 's') {

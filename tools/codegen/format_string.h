@@ -21,28 +21,28 @@ constexpr size_t kMaxItemText = 1023;
 // Why a format string was refused. Values 1 to 7 are the classic ones; the last two come from the
 // checks that keep a user's template from reaching printf with arguments it does not fit.
 enum ParseErrorCode : int {
-    PE_EXCEPTION = 0,     // anything unexpected: "Exception raised"
-    PE_LENGTH = 1,        // "invalid lenght"
-    PE_DELIMITER = 2,     // "invalid delimiter in formatstring"
-    PE_COMMA = 3,         // "missing comma in argumentlist"
-    PE_CHAR = 4,          // rest of the list + "\tinvalid char"
-    PE_NO_TYPES = 5,      // "no %%types found in formatstring"
-    PE_UNKNOWN_ARG = 6,   // name + "\tunknown arg"
-    PE_COUNT = 7,         // "%d formattypes do not match %d args"
-    PE_TOO_MANY_ARGS = 8, // more than 12 arguments
-    PE_CONVERSION = 9,    // a conversion that is not allowed or does not fit its argument
+    PE_EXCEPTION = 0,      // anything unexpected: "Exception raised"
+    PE_LENGTH = 1,         // "invalid lenght"
+    PE_DELIMITER = 2,      // "invalid delimiter in formatstring"
+    PE_COMMA = 3,          // "missing comma in argumentlist"
+    PE_CHAR = 4,           // rest of the list + "\tinvalid char"
+    PE_NO_TYPES = 5,       // "no %%types found in formatstring"
+    PE_UNKNOWN_ARG = 6,    // name + "\tunknown arg"
+    PE_COUNT = 7,          // "%d formattypes do not match %d args"
+    PE_TOO_MANY_ARGS = 8,  // more than 12 arguments
+    PE_CONVERSION = 9,     // a conversion that is not allowed or does not fit its argument
 };
 
 // Thrown by parseFormat and caught by its callers (preview, generation, tarquil-cli).
 class parse_error : public std::exception {
-  public:
+public:
     parse_error(ParseErrorCode value, std::string detail)
         : value_(value), detail_(std::move(detail)) {}
     ParseErrorCode value() const { return value_; }
     const std::string& detail() const { return detail_; }
     const char* what() const noexcept override { return detail_.c_str(); }
 
-  private:
+private:
     ParseErrorCode value_;
     std::string detail_;
 };
@@ -57,16 +57,16 @@ std::string unescapeFormat(const std::string& text);
 // One piece of a compiled template: literal text, or one conversion applied to one argument.
 struct FormatPiece {
     enum Kind : unsigned char { Literal, Integer, Text, Real } kind = Literal;
-    char code = 0;      // argument code (a, b, c, d, i, n, w, h, s, t, u, v)
-    char conv = 0;      // conversion letter as written (d, x, s, f, ...)
-    bool plain = false; // "%d", "%s" or "%f" without flags, width or precision
-    std::string text;   // the literal, or the checked conversion ("%-08.3x") for the C library
+    char code = 0;       // argument code (a, b, c, d, i, n, w, h, s, t, u, v)
+    char conv = 0;       // conversion letter as written (d, x, s, f, ...)
+    bool plain = false;  // "%d", "%s" or "%f" without flags, width or precision
+    std::string text;    // the literal, or the checked conversion ("%-08.3x") for the C library
 };
 
 // The result of a successful parse, used for every item.
 struct ParsedFormat {
-    std::string templ; // between the outer quotes, every "%f" changed to "%s"
-    std::string codes; // one code letter per argument, in order
+    std::string templ;  // between the outer quotes, every "%f" changed to "%s"
+    std::string codes;  // one code letter per argument, in order
     bool ok = false;
     std::vector<FormatPiece> pieces;
 };

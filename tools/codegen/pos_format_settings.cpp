@@ -12,11 +12,9 @@ namespace {
 // A damaged settings file cannot make loading walk billions of absent keys.
 constexpr int kMaxPresets = 1024;
 
-std::string key(int k, const char* what) {
-    return std::to_string(k) + " " + what;
-}
+std::string key(int k, const char* what) { return std::to_string(k) + " " + what; }
 
-} // namespace
+}  // namespace
 
 void PosFormatSettings::load(const SettingsStore& st) {
     const std::string sec = kPosFormatSection;

@@ -12,18 +12,18 @@ extern const char* const kPosFormatSection;
 
 struct PosFormatPreset {
     std::string name;
-    std::string format; // internal form
+    std::string format;  // internal form
 };
 
 struct PosFormatSettings {
-    bool save = true; // "save": options and presets are written only when set
+    bool save = true;  // "save": options and presets are written only when set
     bool block = true;
     bool comment = true;
     bool date = true;
     bool file = true;
     bool cppStyle = true;
     int sort = POS_SORT_NONE;
-    int current = 0; // selected preset
+    int current = 0;  // selected preset
     std::vector<PosFormatPreset> presets = {{"Standard", kStandardFormat}};
 
     void load(const SettingsStore& store);

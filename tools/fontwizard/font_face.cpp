@@ -57,7 +57,7 @@ int64_t ceilScaled(int64_t units, int ppem, int upem) {
     return (units * ppem + upem - 1) / upem;
 }
 
-} // namespace
+}  // namespace
 
 bool fontFindFace(const std::string& requested, int style, FontFaceMatch& out, std::string* error) {
     FcConfig* config = fontconfig();
@@ -74,7 +74,8 @@ bool fontFindFace(const std::string& requested, int style, FontFaceMatch& out, s
         if (error) *error = "out of memory";
         return false;
     }
-    if (!name.empty()) FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+    if (!name.empty())
+        FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
     FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pat, FC_OUTLINE, FcTrue);
@@ -161,7 +162,8 @@ struct FontFace::Impl {
     }
 
     bool load(uint32_t cp) {
-        if (FT_Load_Glyph(face, glyphIndex(cp), FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return false;
+        if (FT_Load_Glyph(face, glyphIndex(cp), FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0)
+            return false;
         if (face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
             if (synthItalic) FT_GlyphSlot_Oblique(face->glyph);
             if (synthBold) FT_GlyphSlot_Embolden(face->glyph);
@@ -195,7 +197,8 @@ bool FontFace::open(const FontFaceMatch& match, int pixelHeight, std::string* er
         if (FT_Select_Charmap(f, FT_ENCODING_MS_SYMBOL) != 0 && f->num_charmaps > 0)
             FT_Set_Charmap(f, f->charmaps[0]);
     }
-    if (pixelHeight < 1 || pixelHeight > 0xFFFF || FT_Set_Pixel_Sizes(f, 0, FT_UInt(pixelHeight)) != 0) {
+    if (pixelHeight < 1 || pixelHeight > 0xFFFF ||
+        FT_Set_Pixel_Sizes(f, 0, FT_UInt(pixelHeight)) != 0) {
         if (error) *error = "the font cannot be set to " + std::to_string(pixelHeight) + " pixels";
         return false;
     }
@@ -235,7 +238,8 @@ bool FontFace::render(uint32_t cp, FontGlyphImage& image) {
     image.top = slot->bitmap_top;
     // A negative pitch means the rows are stored bottom row first.
     image.pitch = bm.pitch;
-    image.rows = bm.pitch >= 0 ? bm.buffer : bm.buffer + size_t(-bm.pitch) * (bm.rows ? bm.rows - 1 : 0);
+    image.rows =
+        bm.pitch >= 0 ? bm.buffer : bm.buffer + size_t(-bm.pitch) * (bm.rows ? bm.rows - 1 : 0);
     return true;
 }
 

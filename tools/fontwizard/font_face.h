@@ -13,12 +13,12 @@
 // The face fontconfig chose for a request.
 struct FontFaceMatch {
     std::string file;
-    int index = 0;            // face index within the file
-    std::string family;       // the face's own family name
-    std::string style;        // and style name ("Bold", "Oblique", ...)
-    bool exact = false;       // one of the face's family names is the requested name
-    bool synthBold = false;   // bold requested, the face is lighter: embolden the outlines
-    bool synthItalic = false; // italic requested, the face is upright: slant the outlines
+    int index = 0;             // face index within the file
+    std::string family;        // the face's own family name
+    std::string style;         // and style name ("Bold", "Oblique", ...)
+    bool exact = false;        // one of the face's family names is the requested name
+    bool synthBold = false;    // bold requested, the face is lighter: embolden the outlines
+    bool synthItalic = false;  // italic requested, the face is upright: slant the outlines
 };
 
 // Finds the outline face for a face name and style (0 regular, 1 bold, 2 italic, 3 bold italic).

@@ -25,11 +25,9 @@ int divRound(int v, int f) { return v >= 0 ? (v + f / 2) / f : -((-v + f / 2) / 
 // 0x00BBGGRR to the red, green and blue of a pixel word.
 uint32_t rgbOf(uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 
-bool validOrigin(int origin) {
-    return origin >= 0 && origin <= 10 && (origin & 3) != 3;
-}
+bool validOrigin(int origin) { return origin >= 0 && origin <= 10 && (origin & 3) != 3; }
 
-} // namespace
+}  // namespace
 
 int fontRender(const FontPreset& preset, FontLayout& L, std::string& message, bool withKerning) {
     L = FontLayout{};
@@ -56,7 +54,8 @@ int fontRender(const FontPreset& preset, FontLayout& L, std::string& message, bo
     const int size = p.fontSize <= 0 ? 10 : p.fontSize;
     const int style = p.fontStyle >= 0 && p.fontStyle <= 3 ? p.fontStyle : 0;
     const int64_t pixel = (int64_t(size) * kFontDpiY / 72) << L.shift;
-    if (pixel < 1 || pixel > kMaxPixelHeight) return fail(FONT_GEN_INVALID_CELL, kFontMsgInvalidCell);
+    if (pixel < 1 || pixel > kMaxPixelHeight)
+        return fail(FONT_GEN_INVALID_CELL, kFontMsgInvalidCell);
 
     std::string why;
     if (!fontFindFace(p.fontName, style, L.face, &why))
@@ -166,8 +165,8 @@ int fontRender(const FontPreset& preset, FontLayout& L, std::string& message, bo
     return FONT_GEN_OK;
 }
 
-void fontCoverageToPixels(const uint8_t* coverage, size_t n, uint32_t textColor,
-                          uint32_t backColor, uint32_t* pixels) {
+void fontCoverageToPixels(const uint8_t* coverage, size_t n, uint32_t textColor, uint32_t backColor,
+                          uint32_t* pixels) {
     const uint32_t fg = rgbOf(textColor), bg = rgbOf(backColor);
     for (size_t i = 0; i < n; ++i) {
         const uint32_t c = coverage[i];
@@ -209,10 +208,9 @@ std::string fontDescriptorText(const FontLayout& L, const FontPreset& preset,
                   "smooth=1 aa=%d padding=0,0,0,0 spacing=0,0\n",
                   face.c_str(), L.pixelHeight >> L.shift, bold, italic, f);
     out += buf;
-    std::snprintf(buf, sizeof buf,
-                  "common lineHeight=%d base=%d scaleW=%d scaleH=%d pages=1 packed=0\n",
-                  divRound(L.ascent + L.descent, f), divRound(L.ascent, f), L.finalWidth(),
-                  L.finalHeight());
+    std::snprintf(
+        buf, sizeof buf, "common lineHeight=%d base=%d scaleW=%d scaleH=%d pages=1 packed=0\n",
+        divRound(L.ascent + L.descent, f), divRound(L.ascent, f), L.finalWidth(), L.finalHeight());
     out += buf;
     out += "page id=0 file=\"" + page + "\"\n";
     out += "chars count=" + std::to_string(L.glyphs.size()) + "\n";

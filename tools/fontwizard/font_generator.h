@@ -54,7 +54,7 @@ struct FontLayout {
     int shift = 0;  // 0, 1 or 2: the enlargement is 1 << shift
     int texW = 0, texH = 0;
     int cellW = 0, cellH = 0;
-    int pixelHeight = 0;       // em height of the enlarged font
+    int pixelHeight = 0;  // em height of the enlarged font
     int ascent = 0, descent = 0;
     FontFaceMatch face;
     std::vector<FontGlyph> glyphs;  // in character order
@@ -74,8 +74,8 @@ int fontRender(const FontPreset& preset, FontLayout& layout, std::string& messag
 
 // Coverage to frame pixels: 0 is the background colour with alpha 0, anything else the text
 // colour with the coverage as alpha. Colours are 0x00BBGGRR, pixels 0xAARRGGBB.
-void fontCoverageToPixels(const uint8_t* coverage, size_t n, uint32_t textColor,
-                          uint32_t backColor, uint32_t* pixels);
+void fontCoverageToPixels(const uint8_t* coverage, size_t n, uint32_t textColor, uint32_t backColor,
+                          uint32_t* pixels);
 // After the downscale: every pixel with some alpha takes the text colour, keeping its alpha.
 void fontRecolour(uint32_t* pixels, size_t n, uint32_t textColor);
 

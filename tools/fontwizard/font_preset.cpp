@@ -13,7 +13,9 @@ namespace {
 // A damaged settings file cannot make loading walk billions of absent sections.
 constexpr int kMaxPresets = 1024;
 
-std::string presetSection(int k) { return std::string(kFontWizardSection) + "\\Preset" + std::to_string(k); }
+std::string presetSection(int k) {
+    return std::string(kFontWizardSection) + "\\Preset" + std::to_string(k);
+}
 
 bool onlyCopyCounter(const std::string& s) {
     return std::all_of(s.begin(), s.end(), [](char c) {
@@ -21,7 +23,7 @@ bool onlyCopyCounter(const std::string& s) {
     });
 }
 
-} // namespace
+}  // namespace
 
 FontPreset FontPreset::standard() {
     FontPreset p;
@@ -141,9 +143,7 @@ const NamedFontPreset* FontPresetList::selected() const {
     return current >= 0 && current < int(presets.size()) ? &presets[size_t(current)] : nullptr;
 }
 
-int FontPresetList::find(const std::string& name) const {
-    return findPresetByName(presets, name);
-}
+int FontPresetList::find(const std::string& name) const { return findPresetByName(presets, name); }
 
 std::string FontPresetList::baseName(const std::string& name) {
     std::string base = name;

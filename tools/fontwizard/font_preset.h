@@ -13,23 +13,23 @@ extern const char* const kFontWizardSection;
 // The members start at the values a preset takes when the settings lack them.
 struct FontPreset {
     std::string description;
-    int fontSize = 11;        // points
-    int fontStyle = 0;        // 0 regular, 1 bold, 2 italic, 3 bold italic
-    std::string fontName;     // face name
-    std::string userChars;    // 8-bit codes (code page 1252) for the "one of:" test
-    int char8 = 0;            // 0: codes 0-127, 1: codes 0-255
-    int filter = 0;           // FontFilter bits
-    int pitch = 1;            // 0 fixed cells, 1 variable width
-    int textureWidth = 0;     // 0: 256 pixels, 1: 512 pixels
-    int autoCell = 1;         // 1: cell size measured from the font
-    int origin = 6;           // bits 0-1 horizontal (left, centre, right), 2-3 vertical
+    int fontSize = 11;      // points
+    int fontStyle = 0;      // 0 regular, 1 bold, 2 italic, 3 bold italic
+    std::string fontName;   // face name
+    std::string userChars;  // 8-bit codes (code page 1252) for the "one of:" test
+    int char8 = 0;          // 0: codes 0-127, 1: codes 0-255
+    int filter = 0;         // FontFilter bits
+    int pitch = 1;          // 0 fixed cells, 1 variable width
+    int textureWidth = 0;   // 0: 256 pixels, 1: 512 pixels
+    int autoCell = 1;       // 1: cell size measured from the font
+    int origin = 6;         // bits 0-1 horizontal (left, centre, right), 2-3 vertical
     int cellHeight = 0;
     int cellWidth = 0;
-    int antialias = 0;        // 0 none, 1 2x2, 2 4x4
-    int capitals = 0;         // kept for the settings; nothing uses it
+    int antialias = 0;              // 0 none, 1 2x2, 2 4x4
+    int capitals = 0;               // kept for the settings; nothing uses it
     uint32_t textColor = 0xFFFFFF;  // 0x00BBGGRR
     uint32_t backColor = 0;         // 0x00BBGGRR
-    int marginX = 0;          // extra pixels per cell (variable pitch)
+    int marginX = 0;                // extra pixels per cell (variable pitch)
     int marginY = 0;
 
     // The built-in preset "Standard": Arial 11, 8-bit graphic characters plus the user

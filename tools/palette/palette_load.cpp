@@ -60,7 +60,7 @@ std::string withPath(const char* pattern, const std::string& path) {
     return std::string(pattern, size_t(at - pattern)) + path + (at + 2);
 }
 
-} // namespace
+}  // namespace
 
 bool PaletteOptions::loadPalette(const std::string& path, Prompts& prompts,
                                  SettingsStore& settings) {

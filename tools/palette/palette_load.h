@@ -12,9 +12,9 @@
 #include "texlib/palette_file.h"
 
 struct PaletteFileResult {
-    bool opened = false;   // false: the file could not be read at all
-    std::string error;     // why it could not be opened
-    TxPaletteResult parse; // what was read; on a parse failure the earlier entries were stored
+    bool opened = false;    // false: the file could not be read at all
+    std::string error;      // why it could not be opened
+    TxPaletteResult parse;  // what was read; on a parse failure the earlier entries were stored
     // The text shown for the result ("" when it succeeded or the file could not be opened).
     std::string message() const { return opened ? txPaletteStatusText(parse.status) : ""; }
     bool ok() const { return opened && parse.status == TX_PAL_OK; }

@@ -10,12 +10,8 @@ namespace {
 
 constexpr int64_t kInf = std::numeric_limits<int64_t>::max();
 
-int64_t itemWidth(const PositionItem& it) {
-    return int64_t(it.rect.right) - it.rect.left;
-}
-int64_t itemHeight(const PositionItem& it) {
-    return int64_t(it.rect.bottom) - it.rect.top;
-}
+int64_t itemWidth(const PositionItem& it) { return int64_t(it.rect.right) - it.rect.left; }
+int64_t itemHeight(const PositionItem& it) { return int64_t(it.rect.bottom) - it.rect.top; }
 
 TxRect normalised(TxRect r) {
     if (r.left > r.right) std::swap(r.left, r.right);
@@ -49,7 +45,7 @@ bool contains(const Box& outer, const Box& inner) {
 
 // The free space of one sheet as maximal free rectangles (they may overlap each other).
 class MaxRectsBin {
-  public:
+public:
     MaxRectsBin(int64_t w, int64_t h) { free_.push_back(Box{0, 0, w, h}); }
 
     // Best short side fit: the free rectangle whose shorter leftover side is smallest, ties broken
@@ -75,7 +71,7 @@ class MaxRectsBin {
         return true;
     }
 
-  private:
+private:
     void occupy(const Box& used) {
         fresh_.clear();
         for (size_t i = 0; i < free_.size();) {
@@ -121,7 +117,7 @@ class MaxRectsBin {
 };
 
 struct PackTry {
-    std::vector<int64_t> x, y; // per item of the order
+    std::vector<int64_t> x, y;  // per item of the order
     int64_t right = 0, bottom = 0;
 };
 
@@ -144,7 +140,7 @@ bool packInto(const std::vector<PositionItem>& items, const std::vector<size_t>&
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int64_t arrangeSortKey(const PositionItem& item, int maxWidth, int maxHeight) {
     if (maxWidth != 0 && maxHeight == 0) return itemWidth(item);
@@ -165,8 +161,7 @@ bool packRows(std::vector<PositionItem>& work, int64_t maxWidth, int64_t maxHeig
     const bool autoW = maxWidth <= 0, autoH = maxHeight <= 0;
     if (autoW || autoH) {
         int64_t sum = 0;
-        for (const auto& it : work)
-            sum += std::max(itemWidth(it), itemHeight(it));
+        for (const auto& it : work) sum += std::max(itemWidth(it), itemHeight(it));
         if (autoW) maxWidth = sum / 2;
         if (autoH) maxHeight = sum / 2;
     }
@@ -261,7 +256,7 @@ bool packMaxRects(const std::vector<PositionItem>& items, int maxWidth, int maxH
                                           1.2, 1.3,  1.4, 1.6,  1.8, 2.0};
         for (double f : kFactors)
             widths.push_back(std::clamp(int64_t(std::llround(target * f)), widest, sumW));
-        if (!autoH) widths.push_back(sumW); // one row: fits whenever the tallest item does
+        if (!autoH) widths.push_back(sumW);  // one row: fits whenever the tallest item does
         std::sort(widths.begin(), widths.end());
         widths.erase(std::unique(widths.begin(), widths.end()), widths.end());
     }
@@ -271,8 +266,7 @@ bool packMaxRects(const std::vector<PositionItem>& items, int maxWidth, int maxH
     std::vector<std::vector<size_t>> orders(3);
     for (auto& o : orders) {
         o.resize(items.size());
-        for (size_t i = 0; i < o.size(); ++i)
-            o[i] = i;
+        for (size_t i = 0; i < o.size(); ++i) o[i] = i;
     }
     auto byKey = [&](std::vector<size_t>& o, auto key) {
         std::stable_sort(o.begin(), o.end(),
@@ -346,14 +340,12 @@ bool arrangeCanvasAllowed(const ArrangeResult& r) {
 }
 
 void copyArrangedPixels(const Frame& src, Frame& dst, const std::vector<PositionItem>& placed) {
-    for (const auto& it : placed)
-        dst.copyRect(src, it.source, it.rect);
+    for (const auto& it : placed) dst.copyRect(src, it.source, it.rect);
 }
 
 double arrangeOccupancy(const ArrangeResult& r) {
     if (r.canvasWidth <= 0 || r.canvasHeight <= 0) return 0;
     double used = 0;
-    for (const auto& it : r.placed)
-        used += double(it.width()) * double(it.height());
+    for (const auto& it : r.placed) used += double(it.width()) * double(it.height());
     return used / (double(r.canvasWidth) * double(r.canvasHeight));
 }

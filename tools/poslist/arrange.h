@@ -12,8 +12,8 @@
 #include "model/position_list.h"
 
 enum ArrangeMethod : int {
-    ARRANGE_ROWS = 0,     // the row packer (the default)
-    ARRANGE_MAXRECTS = 1, // MaxRects, best short side fit, optional padding
+    ARRANGE_ROWS = 0,      // the row packer (the default)
+    ARRANGE_MAXRECTS = 1,  // MaxRects, best short side fit, optional padding
 };
 
 // The message when fixed limits leave no room for the next item.
@@ -22,7 +22,7 @@ inline constexpr const char* kArrangeFailedText = "failed\ntry automatic";
 inline constexpr const char* kArrangeNewDocumentFailedText = "Create NewDocument failed";
 
 struct ArrangeResult {
-    bool ok = false; // false: an item found no room inside the fixed limits
+    bool ok = false;  // false: an item found no room inside the fixed limits
     // The items in placement order: `rect` is the new place, `source` the old rectangle.
     std::vector<PositionItem> placed;
     // The size of the new sheet: the used area, or the fixed limit on a fixed side.

@@ -12,13 +12,12 @@ std::string pointText(int x, int y) {
     return buf;
 }
 
-} // namespace
+}  // namespace
 
 void PositionListPanel::refill() {
     entries_.clear();
     if (list_)
-        for (int i = 0; i < list_->count(); ++i)
-            entries_.push_back(list_->at(i).displayText());
+        for (int i = 0; i < list_->count(); ++i) entries_.push_back(list_->at(i).displayText());
     selection_ = -1;
     current_ = TxRect{};
 }

@@ -13,7 +13,7 @@
 #include "texlib/mip.h"
 
 class PositionListPanel {
-  public:
+public:
     // Attaches to a document's list (a view of it became active, or its list changed): refills
     // the entries and selects the first one.
     void attach(PositionList* list);
@@ -57,7 +57,7 @@ class PositionListPanel {
     const std::string& heightText() const { return height_; }
     const std::string& colourText() const { return colour_; }
 
-  private:
+private:
     void refill();
     void select(int index);
 
