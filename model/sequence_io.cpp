@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 #include <sys/stat.h>
 
@@ -28,6 +29,41 @@ SequenceLoadOptions askLoadOptions(Prompts& prompts, FrameSequence& seq) {
     }
     seq.setStep(o.every);
     return o;
+}
+
+// The file names of a numbered series: first + k x increment. A number past three digits widens
+// every name of the series alike (anim0000 ... anim1004), so that no frame wraps onto an earlier
+// one and the files still sort and read back as one series; a negative number wraps into the
+// width once. Names that would still repeat are refused: `clash` then says which frame.
+bool seriesNames(NumberedPath p, int64_t first, int64_t increment, int frames,
+                 std::vector<std::string>& names, std::string* clash) {
+    names.clear();
+    p.setNumber(0, 3);
+    p.name.erase(p.name.size() - 3);
+    int64_t highest = 0;
+    for (int k = 0; k < frames; ++k) highest = std::max(highest, first + k * increment);
+    int width = 3;
+    int64_t m = 1000;
+    while (highest >= m && width < 18) {
+        ++width;
+        m *= 10;
+    }
+    std::map<int64_t, int> taken;
+    for (int k = 0; k < frames; ++k) {
+        int64_t n = (first + k * increment) % m;
+        if (n < 0) n += m;
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%0*lld", width, static_cast<long long>(n));
+        names.push_back(p.directory + p.name + buf + p.extension);
+        auto [at, fresh] = taken.emplace(n, k);
+        if (!fresh) {
+            if (clash)
+                *clash = "frame " + std::to_string(k + 1) + " would be written to " + names.back() +
+                         " over frame " + std::to_string(at->second + 1) + "; nothing written";
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -272,14 +308,19 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int type, Pr
     }
 
     if (!isWritableType(type)) return SEQ_UNSUPPORTED_TYPE;
-    p.setNumber(firstNumber, 3);
+    std::vector<std::string> names;
+    std::string clash;
+    if (!seriesNames(p, firstNumber, increment, framesToSave, names, &clash)) {
+        prompts.message("Cannot save the series: " + clash, MsgIcon::Error, MsgButtons::Ok);
+        if (failure) *failure = {names.back(), clash};
+        return SEQ_NAMES_CLASH;
+    }
     if (progress && count > 1) progress->begin(framesToSave);
     int f = startFrame - 1;
     int result = SEQ_OK;
     for (int k = 0; k < framesToSave; ++k, ++f) {
-        if (k > 0) p.setNumber(p.number + increment, 3);
         if (f >= count) f = 0;
-        const int r = write(*seq.frameAt(f), p.fullPath(), 1);
+        const int r = write(*seq.frameAt(f), names[size_t(k)], 1);
         if (r != 0) {
             result = r;
             break;
@@ -311,10 +352,6 @@ std::vector<std::string> sequenceSaveFiles(const FrameSequence& seq, const std::
         }
         return files;
     }
-    p.setNumber(options.firstNumber, 3);
-    for (int k = 0; k < framesToSave; ++k) {
-        if (k > 0) p.setNumber(p.number + increment, 3);
-        files.push_back(p.fullPath());
-    }
+    seriesNames(p, options.firstNumber, increment, framesToSave, files, nullptr);
     return files;
 }

@@ -19,6 +19,7 @@ enum SequenceResult : int {
     SEQ_OUT_OF_MEMORY = 1097,         // memory for a frame could not be had; nothing loaded
     SEQ_OVER_BUDGET = 1098,           // the frames would pass the sequence's budget; nothing loaded
     SEQ_POSITIONS_UNWRITABLE = 1099,  // the strip was written, its position files were not
+    SEQ_NAMES_CLASH = 1100,           // two frames of a series would get one name; nothing written
 };
 
 struct SequenceLoadReport {
@@ -56,6 +57,7 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int fileType
                  SequenceSaveFailure* failure = nullptr);
 
 // The files saveSequence writes for these options, in order (a strip's position files included),
-// so that a caller can look at them before anything is written.
+// so that a caller can look at them before anything is written. Numbers past three digits widen
+// the whole series (anim0000.tga ...), never wrap onto earlier frames.
 std::vector<std::string> sequenceSaveFiles(const FrameSequence& seq, const std::string& path,
                                            int fileType, const SequenceSaveOptions& options);

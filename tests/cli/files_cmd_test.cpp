@@ -222,3 +222,30 @@ TEST(CliFiles, AnimmasterNeverWritesOverItsInputs) {
     EXPECT_EQ(r.status, CLI_OK) << r.err;
     EXPECT_TRUE(fs::exists(dir + "/g002.tga"));
 }
+
+TEST(CliFiles, SeriesNumbersWidenInsteadOfWrappingOverFrames) {
+    const std::string dir = freshDir("widen");
+    for (int k = 0; k < 10; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/s%03d.tga", k);
+        writeSolid(dir + name, 2, 2, 0xFF000000u | uint32_t(k));
+    }
+    CliRun r = run({"convert", dir + "/s000.tga", dir + "/o.tga", "--frames", "all", "--series",
+                    "--increment", "200"});
+    EXPECT_EQ(r.status, CLI_OK) << r.err;
+    EXPECT_EQ(look(dir + "/o0000.tga").first, 0xFF000000u);
+    EXPECT_EQ(look(dir + "/o1000.tga").first, 0xFF000005u);
+    EXPECT_EQ(look(dir + "/o1800.tga").first, 0xFF000009u);
+    EXPECT_FALSE(fs::exists(dir + "/o000.tga"));
+
+    // edit and animmaster number from OUT's own number the same way.
+    r = run({"edit", dir + "/s000.tga", dir + "/e995.tga", "--flip", "h"});
+    EXPECT_EQ(r.status, CLI_OK) << r.err;
+    EXPECT_EQ(look(dir + "/e0995.tga").first, 0xFF000000u);
+    EXPECT_EQ(look(dir + "/e1004.tga").first, 0xFF000009u);
+    r = run({"animmaster", dir + "/s000.tga", "-o", dir + "/a995.tga", "--buffer", "none"});
+    EXPECT_EQ(r.status, CLI_OK) << r.err;
+    EXPECT_TRUE(fs::exists(dir + "/a1004.tga"));
+    // 10 inputs, 10 + 10 + 10 outputs: no frame went over another.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 40);
+}

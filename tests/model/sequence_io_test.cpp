@@ -360,3 +360,39 @@ TEST(SequenceSave, FilesListedBeforehandAreTheFilesWritten) {
               (std::vector<std::string>{out + "/strip.tga", out + "/strip.tga_pos.txt",
                                         out + "/strip.tga.map"}));
 }
+
+TEST(SequenceSave, NumbersPastThreeDigitsWidenTheSeriesNeverOverwrite) {
+    FrameSequence s;
+    ASSERT_EQ(s.addBlankFrames(1, 1, 10), FE_OK);
+    for (int k = 0; k < 10; ++k) s.frameAt(k)->pixels()[0] = 0xFF000000u | uint32_t(k + 1);
+    ScriptedPrompts prompts;
+    const std::string out = freshDir("widen");
+    // Increment 200 over ten frames reaches 1800: every name gets four digits, ten files.
+    SequenceSaveOptions wide{200, 0, 1, 10, 0, false};
+    const auto files = sequenceSaveFiles(s, out + "/o.tga", TX_TYPE_TGA, wide);
+    ASSERT_EQ(files.size(), 10u);
+    EXPECT_EQ(files[0], out + "/o0000.tga");
+    EXPECT_EQ(files[5], out + "/o1000.tga");
+    EXPECT_EQ(files[9], out + "/o1800.tga");
+    ASSERT_EQ(saveSequence(s, out + "/o.tga", TX_TYPE_TGA, prompts, nullptr, &wide), SEQ_OK);
+    Frame check;
+    ASSERT_EQ(check.load(out + "/o0000.tga"), FE_OK);
+    EXPECT_EQ(check.pixels()[0], 0xFF000001u);
+    ASSERT_EQ(check.load(out + "/o1800.tga"), FE_OK);
+    EXPECT_EQ(check.pixels()[0], 0xFF00000Au);
+    // Within three digits the names stay as they were.
+    SequenceSaveOptions narrow{1, 990, 1, 10, 0, false};
+    EXPECT_EQ(sequenceSaveFiles(s, out + "/n.tga", TX_TYPE_TGA, narrow).back(), out + "/n999.tga");
+
+    // The editor's dialog allows a negative increment: names that would repeat are refused
+    // before anything is written, naming the frame.
+    prompts.saveOptions = SequenceSaveOptions{-250, 0, 1, 10, 0, false};
+    SequenceSaveFailure failure;
+    EXPECT_EQ(saveSequence(s, out + "/neg.tga", TX_TYPE_TGA, prompts, nullptr, nullptr, &failure),
+              SEQ_NAMES_CLASH);
+    EXPECT_EQ(failure.reason,
+              "frame 5 would be written to " + out + "/neg000.tga over frame 1; nothing written");
+    EXPECT_FALSE(exists(out + "/neg000.tga"));
+    ASSERT_FALSE(prompts.messages.empty());
+    EXPECT_EQ(prompts.messages.back().rfind("Cannot save the series: frame 5", 0), 0u);
+}
