@@ -35,9 +35,46 @@ void cliError(const std::string& message) {
 
 bool cliStderrIsTerminal() { return ::isatty(2) != 0; }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at s[i], or 0 when the bytes there are not one
+// (a stray continuation byte, a cut sequence, an overlong form, a surrogate, past U+10FFFF).
+size_t utf8SequenceAt(const std::string& s, size_t i) {
+    const auto byte = [&](size_t k) { return k < s.size() ? (unsigned char)s[k] : 0u; };
+    const unsigned c = byte(i);
+    const auto cont = [&](size_t k, unsigned lo, unsigned hi) {
+        return byte(k) >= lo && byte(k) <= hi;
+    };
+    if (c >= 0xC2 && c <= 0xDF) return cont(i + 1, 0x80, 0xBF) ? 2 : 0;
+    if (c >= 0xE0 && c <= 0xEF) {
+        const unsigned lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
+        return cont(i + 1, lo, hi) && cont(i + 2, 0x80, 0xBF) ? 3 : 0;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        const unsigned lo = c == 0xF0 ? 0x90 : 0x80, hi = c == 0xF4 ? 0x8F : 0xBF;
+        return cont(i + 1, lo, hi) && cont(i + 2, 0x80, 0xBF) && cont(i + 3, 0x80, 0xBF) ? 4 : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
 std::string cliJsonString(const std::string& s) {
     std::string out = "\"";
-    for (unsigned char c : s) {
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = (unsigned char)s[i];
+        if (c >= 0x80) {
+            // File and item names are bytes; JSON is Unicode. A byte that is no part of valid
+            // UTF-8 becomes U+FFFD, as most JSON encoders do, so every parser takes the output.
+            if (const size_t n = utf8SequenceAt(s, i)) {
+                out.append(s, i, n);
+                i += n;
+            } else {
+                out += "\\ufffd";
+                ++i;
+            }
+            continue;
+        }
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -45,7 +82,7 @@ std::string cliJsonString(const std::string& s) {
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default:
-            if (c < 0x20) {
+            if (c < 0x20 || c == 0x7F) {
                 char buf[8];
                 std::snprintf(buf, sizeof buf, "\\u%04x", c);
                 out += buf;
@@ -53,6 +90,7 @@ std::string cliJsonString(const std::string& s) {
                 out += char(c);
             }
         }
+        ++i;
     }
     return out + "\"";
 }
