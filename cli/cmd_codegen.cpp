@@ -9,6 +9,7 @@
 #include "texlib/stream.h"
 #include "tools/codegen/code_generator.h"
 #include "tools/codegen/pos_format_settings.h"
+#include "tools/codegen/sheet_template.h"
 
 namespace {
 
@@ -24,11 +25,26 @@ bool parseSort(const std::string& v, int& sort) {
     return true;
 }
 
+int writeOutput(const CliArgs& args, const std::string& text) {
+    if (auto out = args.value("--out")) {
+        TxFileWriter w;
+        if (!w.open(*out) || !w.write(text.data(), text.size()) || !w.commit()) {
+            cliError("codegen: " + *out + ": " + (w.error().empty() ? "write error" : w.error()));
+            return CLI_FILE_ERROR;
+        }
+    } else if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+               std::fflush(stdout) != 0) {
+        cliError("codegen: cannot write to standard output");
+        return CLI_FILE_ERROR;
+    }
+    return CLI_OK;
+}
+
 }  // namespace
 
 int cmdCodegen(const std::vector<std::string>& argv) {
     CliOptionSpec spec;
-    spec.valued = {"--format", "--preset", "--sort", "--out"};
+    spec.valued = {"--format", "--preset", "--template", "--image-name", "--sort", "--out"};
     spec.flags = {"--comment", "--braces"};
     spec.aliases = {{"-o", "--out"}};
     CliArgs args;
@@ -37,7 +53,9 @@ int cmdCodegen(const std::vector<std::string>& argv) {
             [] {
                 std::printf(
                     "usage: tarquil-cli codegen IMAGE [--format TEXT | --preset NAME] [--sort MODE]\n"
-                    "                          [--comment] [--braces] [--out FILE]\n\n"
+                    "                          [--comment] [--braces] [--out FILE]\n"
+                    "       tarquil-cli codegen IMAGE --template NAME|FILE [--image-name NAME]\n"
+                    "                          [--sort MODE] [--out FILE]\n\n"
                     "Reads IMAGE's position list (IMAGE_pos.txt beside it, else IMAGE_pos.tmp in the\n"
                     "temporary folder) and prints one line of source text per item, as the editor's\n"
                     "\"Copy to Clipboard\" does. Lines end in CR LF.\n\n"
@@ -55,7 +73,15 @@ int cmdCodegen(const std::vector<std::string>& argv) {
                     "  --braces       wrap the lines in a tab-indented { } block\n"
                     "  -o, --out FILE write to FILE instead of standard output\n\n"
                     "Without --format or --preset the editor's selected preset is used, and without\n"
-                    "--sort its sort mode. A format string the parser refuses exits with status 2.\n");
+                    "--sort its sort mode. A format string the parser refuses exits with status 2.\n\n"
+                    "  --template NAME|FILE  write a whole data file (UTF-8, LF line ends unless the\n"
+                    "                 template asks for CR LF) from a built-in or a template file:\n");
+                for (const BuiltinTemplate& b : builtinTemplates())
+                    std::printf("                   %-11s %s\n", b.name, b.engines);
+                std::printf(
+                    "  --image-name NAME  the image file named in the data (default: IMAGE's name)\n"
+                    "A template that does not parse exits with status 2 naming line and column; a\n"
+                    "template file that cannot be read, with status 1.\n");
             },
             args))
         return *status;
@@ -65,6 +91,18 @@ int cmdCodegen(const std::vector<std::string>& argv) {
     }
     if (args.has("--format") && args.has("--preset")) {
         cliError("codegen: give either --format or --preset, not both");
+        return CLI_USAGE;
+    }
+    const auto templateName = args.value("--template");
+    if (templateName) {
+        for (const char* other : {"--format", "--preset", "--comment", "--braces"})
+            if (args.has(other)) {
+                cliError(std::string("codegen: ") + other +
+                         " belongs to format strings; a --template writes the whole file");
+                return CLI_USAGE;
+            }
+    } else if (args.has("--image-name")) {
+        cliError("codegen: --image-name goes with --template");
         return CLI_USAGE;
     }
 
@@ -98,12 +136,25 @@ int cmdCodegen(const std::vector<std::string>& argv) {
     options.comment = args.has("--comment");
     options.block = args.has("--braces");
 
+    // The template is read and checked before anything else, so that a bad one writes nothing.
+    SheetTemplate sheetTemplate;
+    std::string templateRead;  // the template file, an input of this run beside the image
     ParsedFormat format;
-    try {
-        format = parseFormat(editText);
-    } catch (const parse_error& e) {
-        cliError("codegen: Error parsing formatstring: Error near : " + e.detail());
-        return CLI_USAGE;
+    if (templateName) {
+        TemplateError error;
+        switch (loadSheetTemplate(*templateName, sheetTemplate, error, &templateRead)) {
+        case TEMPLATE_OK: break;
+        case TEMPLATE_UNREADABLE: cliError("codegen: " + error.text()); return CLI_FILE_ERROR;
+        case TEMPLATE_UNKNOWN: cliError("codegen: " + error.text()); return CLI_USAGE;
+        default: cliError("codegen: " + *templateName + ":" + error.text()); return CLI_USAGE;
+        }
+    } else {
+        try {
+            format = parseFormat(editText);
+        } catch (const parse_error& e) {
+            cliError("codegen: Error parsing formatstring: Error near : " + e.detail());
+            return CLI_USAGE;
+        }
     }
 
     const std::string& image = args.positional()[0];
@@ -120,12 +171,22 @@ int cmdCodegen(const std::vector<std::string>& argv) {
         return CLI_FILE_ERROR;
     }
 
+    std::string text;
+    if (templateName) {
+        const std::string imageName =
+            args.value("--image-name").value_or(std::filesystem::path(image).filename().string());
+        text = renderSheetTemplate(
+            sheetTemplate,
+            templateSheetFromPositions(ip.list, generationOrder(ip.list, options.sort), ip.width,
+                                       ip.height, imageName));
+        return writeOutput(args, text);
+    }
+
     std::error_code ec;
     const auto full = std::filesystem::absolute(image, ec);
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    std::string text;
     int failed = -1;
     const int rc = generateCode(format, ip.list, ip.width, ip.height, options,
                                 ec ? image : full.string(), local, text, &failed);
@@ -139,16 +200,5 @@ int cmdCodegen(const std::vector<std::string>& argv) {
         return CLI_FILE_ERROR;
     }
 
-    if (auto out = args.value("--out")) {
-        TxFileWriter w;
-        if (!w.open(*out) || !w.write(text.data(), text.size()) || !w.commit()) {
-            cliError("codegen: " + *out + ": " + (w.error().empty() ? "write error" : w.error()));
-            return CLI_FILE_ERROR;
-        }
-    } else if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-               std::fflush(stdout) != 0) {
-        cliError("codegen: cannot write to standard output");
-        return CLI_FILE_ERROR;
-    }
-    return CLI_OK;
+    return writeOutput(args, text);
 }

@@ -170,6 +170,8 @@ TEST(SheetTemplate, EscapesAndUtf8) {
               "q\\\"b\\\\<&>'\\t\\n\\001\xC3\xB6\xEF\xBF\xBD?\\?=");
     EXPECT_EQ(render("@item\n'%s' ,name:css\n", s),
               "q\\\"b\\\\\\<\\&\\>\\'\\9 \\a \\1 \xC3\xB6\xEF\xBF\xBD\\?\\?\\=");
+    EXPECT_EQ(render("@item\n'%s' ,name:cssstr\n", s),
+              "q\\\"b\\\\<&>\\'\\9 \\a \\1 \xC3\xB6\xEF\xBF\xBD?\?=");
     s.items[0].name = "1-a b";
     EXPECT_EQ(render("@item\n'%s' ,NAME:CSS\n", s), "\\31 -a\\ b");
     // Widths and reals as printf has them; the page size divides s..v.
@@ -198,7 +200,7 @@ TEST(SheetTemplate, ParseErrorsSayWhere) {
               "2:2: '%q' is no conversion (use %d, %s, %f, ... or %% for a percent sign)");
     EXPECT_EQ(parseError("@item\n'%2000d', x1\n"), "2:2: '%2000d': width or precision above 1023");
     EXPECT_EQ(parseError("@item\n'%s', name:html\n"),
-              "2:7: unknown escape ':html' (json, xml, c or css)");
+              "2:7: unknown escape ':html' (json, xml, c, css or cssstr)");
     EXPECT_EQ(parseError("@item\n'%d', x1:json\n"), "2:7: ':json' escapes texts; 'x1' is not one");
     EXPECT_EQ(parseError("@item\n'ö \\q'\n"),
               "2:4: unknown escape '\\q' (use \\n, \\t, \\r, \\\", \\' or \\\\)");
@@ -313,11 +315,13 @@ TEST(SheetTemplateInterop, PythonReadsJsonPlistAndXml) {
               "Fa\"ce <&> 2\n0 sheet \"0\" & <ö>.png\n1 sheet1.png\n5 5\n");
 }
 
-TEST(SheetTemplateInterop, NodeReadsLibgdxAtlasAndBmfontXml) {
+TEST(SheetTemplateInterop, NodeReadsLibgdxAtlasCssAndBmfontXml) {
     if (!have("node --version")) GTEST_SKIP() << "node is not installed";
     const std::string spine = TARQUIL_NODE_MODULES "/@esotericsoftware/spine-core/dist/index.js";
     const std::string bmfont = TARQUIL_NODE_MODULES "/parse-bmfont-xml";
-    if (!std::filesystem::exists(spine) || !std::filesystem::exists(bmfont))
+    const std::string cssTree = TARQUIL_NODE_MODULES "/css-tree";
+    if (!std::filesystem::exists(spine) || !std::filesystem::exists(bmfont) ||
+        !std::filesystem::exists(cssTree))
         GTEST_SKIP() << "the npm consumers are not installed in " TARQUIL_NODE_MODULES
                         " (scripts/setup installs them)";
     const TemplateSheet two = trickySheet(2);
@@ -340,6 +344,33 @@ TEST(SheetTemplateInterop, NodeReadsLibgdxAtlasAndBmfontXml) {
               "sheet \"0\" & <ö>.png|<a&b>'|20,2,8,6,0,12,9,2,2\n"
               "sheet1.png|Größe ö|30,2,8,6,0,8,6,0,0\n"
               "sheet1.png|plain|40,2,8,6,0,8,6,0,0\n");
+
+    {
+        file = tempPath("sheet.css");
+        writeFile(file, builtin("css", trickySheet(1)));
+        EXPECT_EQ(
+            viaNode(file,
+                    "import { readFileSync } from 'fs';\n"
+                    "import { createRequire } from 'module';\n"
+                    "const css = createRequire(import.meta.url)('" +
+                        cssTree +
+                        "');\n"
+                        "const ast = css.parse(readFileSync(process.argv[2], 'utf8'));\n"
+                        "css.walk(ast, { visit: 'Rule', enter(rule) {\n"
+                        "  const out = [];\n"
+                        "  css.walk(rule, { enter(n) {\n"
+                        "    if (n.type === 'ClassSelector') out.push(css.ident.decode(n.name));\n"
+                        "    if (n.type === 'Url') out.push(n.value);\n"
+                        "    if (n.type === 'Dimension') out.push(n.value + n.unit);\n"
+                        "  } });\n"
+                        "  console.log(out.join('|'));\n"
+                        "} });\n"),
+            "say \"hi\"|sheet \"0\" & <ö>.png|-0px|-2px|8px|6px\n"
+            "back\\slash|sheet \"0\" & <ö>.png|-10px|-2px|8px|6px\n"
+            "<a&b>'|sheet \"0\" & <ö>.png|-20px|-2px|8px|6px\n"
+            "Größe ö|sheet \"0\" & <ö>.png|-30px|-2px|8px|6px\n"
+            "plain|sheet \"0\" & <ö>.png|-40px|-2px|8px|6px\n");
+    }
 
     // parse-bmfont-xml reads only the first <page> of <pages>; fonts here have one page.
     TemplateSheet font = trickySheet(1);

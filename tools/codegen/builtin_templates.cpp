@@ -175,7 +175,7 @@ const char* const kCss = R"(# CSS sprites: one class per sprite.
 '/* %s: sprites of %s */\n', app, file
 @item
 '.%s {\n', name:css
-'\tbackground: url("%s") no-repeat -%dpx -%dpx;\n', file:css, x1, y1
+'\tbackground: url("%s") no-repeat -%dpx -%dpx;\n', file:cssstr, x1, y1
 '\twidth: %dpx;\n', w
 '\theight: %dpx;\n', h
 '}\n'

@@ -323,6 +323,18 @@ std::string escapeText(const std::string& s, TemplatePiece::Escape e) {
                 putUtf8(out, c);
             }
             break;
+        case TemplatePiece::CssString:
+            // Inside a quoted CSS string (url("...")): only quotes, backslashes and controls.
+            if (c == 0)
+                putUtf8(out, 0xFFFD);
+            else if (c == '"' || c == '\'' || c == '\\') {
+                out += '\\';
+                out += char(c);
+            } else if (c < 0x20 || c == 0x7F)
+                putHex(out, "\\%x ", c);
+            else
+                putUtf8(out, c);
+            break;
         }
         first = false;
         prev = c;
@@ -365,6 +377,7 @@ TemplatePiece::Escape escapeByName(const std::string& m, bool& ok) {
     if (m == "xml") return TemplatePiece::Xml;
     if (m == "c") return TemplatePiece::C;
     if (m == "css") return TemplatePiece::Css;
+    if (m == "cssstr") return TemplatePiece::CssString;
     ok = false;
     return TemplatePiece::None;
 }
@@ -482,7 +495,8 @@ void compileString(const PendingString& str, TemplateBlock::Kind block,
             piece.escape = escapeByName(a.modifier, ok);
             if (!ok)
                 throw ParseFail{a.line, a.column,
-                                "unknown escape ':" + a.modifier + "' (json, xml, c or css)"};
+                                "unknown escape ':" + a.modifier +
+                                    "' (json, xml, c, css or cssstr)"};
             if (info->kind != TemplatePiece::Text && info->kind != TemplatePiece::Flag)
                 throw ParseFail{a.line, a.column,
                                 "':" + a.modifier + "' escapes texts; '" + a.name + "' is not one"};

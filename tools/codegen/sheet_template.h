@@ -80,7 +80,7 @@ struct TemplateSheet {
 // One piece of a compiled block: literal text, or one conversion of one argument.
 struct TemplatePiece {
     enum Kind : unsigned char { Literal, Integer, Text, Real, Flag } kind = Literal;
-    enum Escape : unsigned char { None, Json, Xml, C, Css } escape = None;
+    enum Escape : unsigned char { None, Json, Xml, C, Css, CssString } escape = None;
     int arg = 0;         // argument id (internal)
     char conv = 0;       // conversion letter as written
     bool plain = false;  // no flags, width or precision
