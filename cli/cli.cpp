@@ -1,10 +1,21 @@
 #include "cli/cli.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
 #include <unistd.h>
 
+#include "cli/args.h"
 #include "cli/cli_ports.h"
 #include "texlib/read.h"
+#include "texlib/stream.h"
 #include "tools/palette/palette_load.h"
+
+#ifndef TARQUIL_VERSION
+#define TARQUIL_VERSION "0"
+#endif
 
 const std::vector<CliCommand>& cliCommands() {
     static const std::vector<CliCommand> commands = {
@@ -29,8 +40,18 @@ const std::vector<CliCommand>& cliCommands() {
     return commands;
 }
 
+namespace {
+
+// The messages of the running command, for its --json result (warnings) or error object.
+std::mutex messagesMutex;
+std::vector<std::string>* runMessages = nullptr;
+
+}  // namespace
+
 void cliError(const std::string& message) {
     std::fprintf(stderr, "tarquil-cli: %s\n", message.c_str());
+    std::lock_guard<std::mutex> lock(messagesMutex);
+    if (runMessages) runMessages->push_back(message);
 }
 
 bool cliStderrIsTerminal() { return ::isatty(2) != 0; }
@@ -96,13 +117,106 @@ std::string cliJsonString(const std::string& s) {
 }
 
 static void printHelp() {
-    std::printf("usage: tarquil-cli COMMAND ARGS... [options]\n\ncommands:\n");
+    std::printf("usage: tarquil-cli COMMAND ARGS... [options]\n"
+                "       tarquil-cli --version [--json]\n\ncommands:\n");
     for (const auto& c : cliCommands()) std::printf("  %-12s %s\n", c.name, c.summary);
-    std::printf("\n'tarquil-cli COMMAND --help' describes a command's options.\n"
-                "Exit status: 0 success, 1 a file could not be read or written, 2 bad usage.\n");
+    std::printf(
+        "\noptions of every command:\n"
+        "  --json           print a JSON result object (inputs, outputs, warnings) on stdout, or an\n"
+        "                   error object on failure\n"
+        "  --no-settings    built-in defaults instead of the editor's settings file (also when\n"
+        "                   TARQUIL_NO_SETTINGS=1)\n"
+        "  --depfile FILE   write a Make/Ninja depfile: the files written as targets, every file\n"
+        "                   read as a prerequisite\n"
+        "  @FILE            read arguments from FILE, one a line\n"
+        "\n'tarquil-cli COMMAND --help' describes a command's options.\n"
+        "Exit status: 0 success, 1 a file could not be read or written, 2 bad usage.\n");
 }
 
-int cliRun(const std::vector<std::string>& args) {
+namespace {
+
+std::string jsonList(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + cliJsonString(items[i]);
+    return out + "]";
+}
+
+int printVersion(bool json) {
+    if (json)
+        std::printf("{\"program\": \"tarquil-cli\", \"version\": %s}\n",
+                    cliJsonString(TARQUIL_VERSION).c_str());
+    else
+        std::printf("tarquil-cli %s\n", TARQUIL_VERSION);
+    return CLI_OK;
+}
+
+// The shared --json option, seen before the command parses its options (a command that refuses
+// its options still answers with an error object).
+bool asksForJson(const std::vector<std::string>& args) {
+    for (const auto& a : args) {
+        if (a == "--") break;
+        if (a == "--json") return true;
+    }
+    return false;
+}
+
+// After the command: the depfile, and the files of a run whose depfile failed removed, so that
+// the build system sees no output newer than the rule that failed. Files that were also inputs
+// stay (removing them would lose the input).
+int finishRun(CliCall& call, int status, TxFileWriter* depfile) {
+    if (!depfile) return status;
+    if (status != CLI_OK) {
+        depfile->abort();
+        return status;
+    }
+    const std::vector<std::string> outputs = call.outputs();
+    const std::vector<std::string> inputs = call.inputs();
+    const auto text = cliDepfileText(outputs, inputs);
+    std::string why;
+    if (!text)
+        why = "a file name holds a line break, which a depfile cannot hold";
+    else if (!depfile->write(text->data(), text->size()) || !depfile->commit())
+        why = depfile->error().empty() ? "cannot be written" : depfile->error();
+    if (why.empty()) return CLI_OK;
+    depfile->abort();
+    for (const auto& o : outputs)
+        if (std::find(inputs.begin(), inputs.end(), o) == inputs.end()) std::remove(o.c_str());
+    cliError(*call.depfile + ": " + why + "; the files written are removed");
+    return CLI_FILE_ERROR;
+}
+
+int runCommand(const CliCommand& c, CliCall& call) {
+    // Lumps are drawn with the editor's current palette ("palfile"), as in the editor; the
+    // settings and the palette file are read only by a command that needs a palette, when it
+    // needs it, and then count as inputs.
+    appPalette().loadOnFirstUse([&call](AppPalette& palette) {
+        if (call.noSettings) return;
+        const std::string path =
+            call.settings().getString(kPaletteSettingsSection, kPaletteFileName, "");
+        if (path.empty()) return;
+        const PaletteFileResult res = loadPaletteFile(path, palette);
+        if (res.opened) call.read(path);
+        if (res.opened && !res.ok()) cliError(call.command() + ": " + res.message());
+    });
+    int status = c.run(call);
+    status = finishRun(call, status, call.depfileWriter());
+    // The loader must not outlive the call it reports to.
+    if (appPalette().loadPending()) appPalette().loadOnFirstUse([](AppPalette&) {});
+    return status;
+}
+
+}  // namespace
+
+int cliRun(const std::vector<std::string>& rawArgs) {
+    std::vector<std::string> args;
+    std::string error;
+    if (!cliExpandResponseFiles(rawArgs, args, error)) {
+        cliError(error);
+        if (asksForJson(rawArgs))
+            std::printf("{\"status\": %d, \"error\": %s}\n", int(CLI_USAGE),
+                        cliJsonString(error).c_str());
+        return CLI_USAGE;
+    }
     if (args.empty()) {
         printHelp();
         return CLI_USAGE;
@@ -111,18 +225,49 @@ int cliRun(const std::vector<std::string>& args) {
         printHelp();
         return CLI_OK;
     }
+    if (args[0] == "--version") {
+        if (args.size() > 2 || (args.size() == 2 && args[1] != "--json")) {
+            cliError("--version takes only --json");
+            return CLI_USAGE;
+        }
+        return printVersion(args.size() == 2);
+    }
     for (const auto& c : cliCommands()) {
         if (args[0] != c.name) continue;
-        // Lumps are drawn with the editor's current palette ("palfile"), as in the editor; the
-        // file is read only by a command that needs a palette, when it needs it.
-        const std::string name = c.name;
-        loadStartupPaletteOnFirstUse(cliSettings(), [name](const std::string& text) {
-            CliPrompts prompts(name);
-            prompts.message(text, MsgIcon::Warning, MsgButtons::Ok);
-        });
-        return c.run(std::vector<std::string>(args.begin() + 1, args.end()));
+        CliCall call(c.name, std::vector<std::string>(args.begin() + 1, args.end()));
+        std::vector<std::string> messages;
+        {
+            std::lock_guard<std::mutex> lock(messagesMutex);
+            runMessages = &messages;
+        }
+        const int status = runCommand(c, call);
+        {
+            std::lock_guard<std::mutex> lock(messagesMutex);
+            runMessages = nullptr;
+        }
+        if (!call.json && !(status != CLI_OK && asksForJson(call.argv()))) return status;
+        std::string out = "{\"command\": " + cliJsonString(call.command()) +
+                          ", \"status\": " + std::to_string(status);
+        // A failed run keeps what it found (info lists the files it could read).
+        for (const auto& [name, value] : call.fields())
+            out += ", " + cliJsonString(name) + ": " + value;
+        if (status == CLI_OK) {
+            out += ", \"inputs\": " + jsonList(call.inputs()) +
+                   ", \"outputs\": " + jsonList(call.outputs()) +
+                   ", \"warnings\": " + jsonList(messages);
+        } else {
+            out += ", \"error\": " + cliJsonString(messages.empty() ? "failed" : messages.back()) +
+                   ", \"messages\": " + jsonList(messages);
+        }
+        out += "}\n";
+        std::fputs(out.c_str(), stdout);
+        std::fflush(stdout);
+        return status;
     }
     cliError("unknown command '" + args[0] + "' (see tarquil-cli --help)");
+    if (asksForJson(args))
+        std::printf("{\"status\": %d, \"error\": %s}\n", int(CLI_USAGE),
+                    cliJsonString("unknown command '" + args[0] + "'").c_str());
     return CLI_USAGE;
 }
 

@@ -8,10 +8,12 @@
 
 enum CliExit { CLI_OK = 0, CLI_FILE_ERROR = 1, CLI_USAGE = 2 };
 
+class CliCall;  // cli/args.h: one run of a command and what it reports
+
 struct CliCommand {
     const char* name;
     const char* summary;  // one line for `tarquil-cli --help`
-    int (*run)(const std::vector<std::string>& args);
+    int (*run)(CliCall& call);
 };
 
 const std::vector<CliCommand>& cliCommands();
@@ -26,14 +28,14 @@ std::string cliJsonString(const std::string& s);
 bool cliStderrIsTerminal();
 
 // The commands.
-int cmdInfo(const std::vector<std::string>& args);
-int cmdConvert(const std::vector<std::string>& args);
-int cmdPalette(const std::vector<std::string>& args);
-int cmdPoslist(const std::vector<std::string>& args);
-int cmdCodegen(const std::vector<std::string>& args);
-int cmdExport(const std::vector<std::string>& args);
-int cmdFont(const std::vector<std::string>& args);
-int cmdEdit(const std::vector<std::string>& args);
-int cmdArrange(const std::vector<std::string>& args);
-int cmdAnimmaster(const std::vector<std::string>& args);
-int cmdRender(const std::vector<std::string>& args);
+int cmdInfo(CliCall& call);
+int cmdConvert(CliCall& call);
+int cmdPalette(CliCall& call);
+int cmdPoslist(CliCall& call);
+int cmdCodegen(CliCall& call);
+int cmdExport(CliCall& call);
+int cmdFont(CliCall& call);
+int cmdEdit(CliCall& call);
+int cmdArrange(CliCall& call);
+int cmdAnimmaster(CliCall& call);
+int cmdRender(CliCall& call);

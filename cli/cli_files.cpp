@@ -4,7 +4,9 @@
 
 #include <sys/stat.h>
 
+#include "cli/args.h"
 #include "cli/cli.h"
+#include "model/numbered_path.h"
 
 std::string cliLoadFailure(const std::string& in, const SequenceLoadReport& report) {
     return (report.file.empty() ? in : report.file) + ": " +
@@ -17,6 +19,19 @@ std::vector<std::string> cliInputFiles(const FrameSequence& seq) {
         const std::string& name = seq.frameAt(i)->fileName;
         if (!name.empty() && std::find(files.begin(), files.end(), name) == files.end())
             files.push_back(name);
+    }
+    return files;
+}
+
+std::vector<std::string> cliReportSequenceRead(CliCall& call, const std::string& path,
+                                               const FrameSequence& seq, bool series) {
+    const std::vector<std::string> files = cliInputFiles(seq);
+    for (const auto& f : files) call.read(f);
+    const NumberedPath p(path);
+    if (series && p.hasNumber()) {
+        std::string dir = p.drive + p.directory;
+        while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+        call.read(dir.empty() ? "." : dir);
     }
     return files;
 }

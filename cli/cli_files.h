@@ -13,6 +13,13 @@ std::string cliLoadFailure(const std::string& in, const SequenceLoadReport& repo
 // The files a sequence was read from (each once, in order).
 std::vector<std::string> cliInputFiles(const FrameSequence& seq);
 
+// Tells `call` the files a sequence was read from (the list returned). When `series` (the load
+// looked for numbered files after `path`), the folder of the series counts as read too: the
+// series ends at the first missing number, so a file added there changes the result.
+class CliCall;
+std::vector<std::string> cliReportSequenceRead(CliCall& call, const std::string& path,
+                                               const FrameSequence& seq, bool series);
+
 // False (with a message, nothing written) when a file about to be written is one of the inputs
 // (the same file, by any name) without being OUT itself by name: OUT names the one input a
 // command may replace.

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "cli/cli.h"
-#include "model/settings.h"
 #include "texlib/read.h"
 
 MsgResult CliPrompts::message(const std::string& text, MsgIcon, MsgButtons buttons) {
@@ -48,11 +47,6 @@ void CliProgress::end() {
 
 void CliProgress::print() {
     if (show_) std::fprintf(stderr, "\r%s: %d of %d", label_.c_str(), done_, total_);
-}
-
-SettingsStore& cliSettings() {
-    static IniSettingsStore store(IniSettingsStore::defaultPath());
-    return store;
 }
 
 std::string cliLowerExtension(const std::string& path) {

@@ -38,9 +38,6 @@ private:
     int total_ = 0, done_ = 0;
 };
 
-// The settings file the editor writes (its values are the defaults of the commands).
-SettingsStore& cliSettings();
-
 // A path's extension in lower case without its dot ("" when there is none).
 std::string cliLowerExtension(const std::string& path);
 // The writable file type that a path's extension names (.tga .png .bmp .pcx .spr), or 0.

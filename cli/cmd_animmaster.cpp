@@ -62,14 +62,14 @@ void printHelp() {
 
 }  // namespace
 
-int cmdAnimmaster(const std::vector<std::string>& argv) {
+int cmdAnimmaster(CliCall& call) {
     CliOptionSpec spec;
     spec.valued = {"--buffer", "--key", "--output"};
     spec.flags = {"--unique",     "--no-unique",     "--transparent",  "--no-transparent",
                   "--keep-alpha", "--no-keep-alpha", "--save-settings"};
     spec.aliases = {{"-o", "--output"}};
     CliArgs args;
-    if (auto status = cliParseCommand("animmaster", argv, spec, printHelp, args)) return *status;
+    if (auto status = cliParseCommand(call, spec, printHelp, args)) return *status;
     auto usage = [](const std::string& text) { return cliUsage("animmaster", text); };
     if (args.positional().empty())
         return usage("expected one or more IN (see tarquil-cli animmaster --help)");
@@ -82,9 +82,8 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
         if (args.has(std::string("--") + pair) && args.has(std::string("--no-") + pair))
             return usage(std::string("give either --") + pair + " or --no-" + pair + ", not both");
 
-    IniSettingsStore store(IniSettingsStore::defaultPath());
     AnimMasterOptions o;
-    o.load(store);
+    o.load(call.settings());
     if (auto b = args.value("--buffer")) {
         if (*b == "single")
             o.bufferType = AM_BUFFER_SINGLE;
@@ -121,7 +120,7 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
             cliError(cliLoadFailure(in, report));
             return CLI_FILE_ERROR;
         }
-        for (const auto& f : cliInputFiles(part)) inputs.push_back(f);
+        for (const auto& f : cliReportSequenceRead(call, in, part, true)) inputs.push_back(f);
         if (args.positional().size() == 1) {
             all->swap(part);
         } else if (!appendFrames(*all, part)) {
@@ -131,9 +130,10 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
     }
 
     if (args.has("--save-settings")) {
-        o.save(store);
-        if (!store.flush()) {
-            cliError(store.path() + ": the settings cannot be written");
+        o.save(call.settings());
+        std::string why;
+        if (!call.saveSettings(why)) {
+            cliError(why);
             return CLI_FILE_ERROR;
         }
     }
@@ -157,9 +157,9 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
         p.name.erase(p.name.size() - size_t(p.digitCount));
         target = p.fullPath();
     }
-    if (!cliInputsSafe("animmaster", inputs,
-                       sequenceSaveFiles(*doc.frames(), target, outType, save), *out))
-        return CLI_USAGE;
+    const std::vector<std::string> targets =
+        sequenceSaveFiles(*doc.frames(), target, outType, save);
+    if (!cliInputsSafe("animmaster", inputs, targets, *out)) return CLI_USAGE;
     prompts.quiet = true;
     SequenceSaveFailure failure;
     CliProgress writing("write " + *out, cliStderrIsTerminal() && frames > 1);
@@ -169,5 +169,6 @@ int cmdAnimmaster(const std::vector<std::string>& argv) {
                  (failure.reason.empty() ? "cannot be written" : failure.reason));
         return CLI_FILE_ERROR;
     }
+    for (const auto& t : targets) call.wrote(t);
     return CLI_OK;
 }

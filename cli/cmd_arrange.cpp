@@ -74,13 +74,13 @@ void printHelp() {
 
 }  // namespace
 
-int cmdArrange(const std::vector<std::string>& argv) {
+int cmdArrange(CliCall& call) {
     CliOptionSpec spec;
     spec.valued = {"--max", "--method", "--padding", "--output"};
     spec.flags = {"--json"};
     spec.aliases = {{"-o", "--output"}};
     CliArgs args;
-    if (auto status = cliParseCommand("arrange", argv, spec, printHelp, args)) return *status;
+    if (auto status = cliParseCommand(call, spec, printHelp, args)) return *status;
     auto usage = [](const std::string& text) { return cliUsage("arrange", text); };
     if (args.positional().size() != 1)
         return usage("expected one IMAGE (see tarquil-cli arrange --help)");
@@ -133,6 +133,7 @@ int cmdArrange(const std::vector<std::string>& argv) {
         cliError(cliLoadFailure(image, report));
         return CLI_FILE_ERROR;
     }
+    cliReportSequenceRead(call, image, *frames, false);
     CBitmapDoc source;
     int w = 1, h = 1;
     frames->currentSize(w, h);
@@ -144,6 +145,7 @@ int cmdArrange(const std::vector<std::string>& argv) {
         cliError(image + " has no position file (" + names.text + ")");
         return CLI_FILE_ERROR;
     }
+    call.read(pos.path);
     if (pos.fileError) {
         cliError(pos.path + ": " + (pos.error.empty() ? "cannot be read" : pos.error));
         return CLI_FILE_ERROR;
@@ -170,24 +172,30 @@ int cmdArrange(const std::vector<std::string>& argv) {
         cliError(*out + ": " + (reason.empty() ? "cannot be written" : reason));
         return CLI_FILE_ERROR;
     }
+    call.wrote(*out);
     std::string message;
+    PositionFileNames names;
+    positionFileNames(*out, names);
     if (savePositionText(sheet->positions(), *out, &message, &reason) != POS_FILE_OK) {
-        PositionFileNames names;
-        positionFileNames(*out, names);
         cliError(names.text + ": " + (reason.empty() ? "cannot be written" : reason));
         return CLI_FILE_ERROR;
     }
+    if (!sheet->positions().empty()) call.wrote(names.text);
 
     double used = 0;
     for (int i = 0; i < sheet->positions().count(); ++i)
         used += double(sheet->positions().at(i).width()) * sheet->positions().at(i).height();
     const double occupancy = used / (double(result.width()) * result.height());
-    if (args.has("--json")) {
-        std::printf("{\"sheet\": %s, \"width\": %d, \"height\": %d, \"items\": %d, "
-                    "\"method\": \"%s\", \"occupancy\": %.4f}\n",
-                    cliJsonString(*out).c_str(), result.width(), result.height(),
-                    sheet->positions().count(),
-                    prompts.asked.method == ARRANGE_MAXRECTS ? "maxrects" : "rows", occupancy);
+    if (call.json) {
+        char share[32];
+        std::snprintf(share, sizeof share, "%.4f", occupancy);
+        call.field("sheet", cliJsonString(*out));
+        call.field("width", std::to_string(result.width()));
+        call.field("height", std::to_string(result.height()));
+        call.field("items", std::to_string(sheet->positions().count()));
+        call.field("method",
+                   prompts.asked.method == ARRANGE_MAXRECTS ? "\"maxrects\"" : "\"rows\"");
+        call.field("occupancy", share);
     } else {
         std::printf("%s: %d items on %dx%d, %.1f%% used\n", out->c_str(),
                     sheet->positions().count(), result.width(), result.height(), 100.0 * occupancy);

@@ -25,13 +25,16 @@ bool parseSort(const std::string& v, int& sort) {
     return true;
 }
 
-int writeOutput(const CliArgs& args, const std::string& text) {
+int writeOutput(CliCall& call, const CliArgs& args, const std::string& text) {
     if (auto out = args.value("--out")) {
         TxFileWriter w;
         if (!w.open(*out) || !w.write(text.data(), text.size()) || !w.commit()) {
             cliError("codegen: " + *out + ": " + (w.error().empty() ? "write error" : w.error()));
             return CLI_FILE_ERROR;
         }
+        call.wrote(*out);
+    } else if (call.json) {
+        call.field("text", cliJsonString(text));
     } else if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
                std::fflush(stdout) != 0) {
         cliError("codegen: cannot write to standard output");
@@ -42,14 +45,14 @@ int writeOutput(const CliArgs& args, const std::string& text) {
 
 }  // namespace
 
-int cmdCodegen(const std::vector<std::string>& argv) {
+int cmdCodegen(CliCall& call) {
     CliOptionSpec spec;
     spec.valued = {"--format", "--preset", "--template", "--image-name", "--sort", "--out"};
     spec.flags = {"--comment", "--braces"};
     spec.aliases = {{"-o", "--out"}};
     CliArgs args;
     if (auto status = cliParseCommand(
-            "codegen", argv, spec,
+            call, spec,
             [] {
                 std::printf(
                     "usage: tarquil-cli codegen IMAGE [--format TEXT | --preset NAME] [--sort MODE]\n"
@@ -106,9 +109,8 @@ int cmdCodegen(const std::vector<std::string>& argv) {
         return CLI_USAGE;
     }
 
-    IniSettingsStore store(IniSettingsStore::defaultPath());
     PosFormatSettings settings;
-    settings.load(store);
+    settings.load(call.settings());
 
     std::string editText;
     if (auto f = args.value("--format")) {
@@ -148,6 +150,7 @@ int cmdCodegen(const std::vector<std::string>& argv) {
         case TEMPLATE_UNKNOWN: cliError("codegen: " + error.text()); return CLI_USAGE;
         default: cliError("codegen: " + *templateName + ":" + error.text()); return CLI_USAGE;
         }
+        call.read(templateRead);
     } else {
         try {
             format = parseFormat(editText);
@@ -159,7 +162,7 @@ int cmdCodegen(const std::vector<std::string>& argv) {
 
     const std::string& image = args.positional()[0];
     CliImagePositions ip;
-    if (int rc = cliLoadImagePositions("codegen", image, ip); rc != CLI_OK) return rc;
+    if (int rc = cliLoadImagePositions(call, image, ip); rc != CLI_OK) return rc;
     if (ip.load.source == PositionSource::None) {
         PositionFileNames names;
         positionFileNames(image, names);
@@ -179,14 +182,14 @@ int cmdCodegen(const std::vector<std::string>& argv) {
             sheetTemplate,
             templateSheetFromPositions(ip.list, generationOrder(ip.list, options.sort), ip.width,
                                        ip.height, imageName));
-        return writeOutput(args, text);
+        return writeOutput(call, args, text);
     }
 
     std::error_code ec;
     const auto full = std::filesystem::absolute(image, ec);
-    const std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    std::string why;
+    if (!cliGenerationTime(local, why)) return cliUsage("codegen", why);
     int failed = -1;
     const int rc = generateCode(format, ip.list, ip.width, ip.height, options,
                                 ec ? image : full.string(), local, text, &failed);
@@ -200,5 +203,5 @@ int cmdCodegen(const std::vector<std::string>& argv) {
         return CLI_FILE_ERROR;
     }
 
-    return writeOutput(args, text);
+    return writeOutput(call, args, text);
 }

@@ -57,9 +57,10 @@ const char* kHelp =
     "not written), 2 bad usage or values (nothing written).\n";
 
 // --compression and --bmp-depth, with the editor's TGA setting as the default.
-bool writerOptions(const CliArgs& args, int& mode, int& bmpDepth) {
-    mode = cliSettings().getInt("Settings", "CompressTGA", TX_TGA_RLE);
-    if (auto c = args.value("--compression")) {
+bool writerOptions(CliCall& call, const CliArgs& args, int& mode, int& bmpDepth) {
+    auto c = args.value("--compression");
+    if (!c) mode = call.settings().getInt("Settings", "CompressTGA", TX_TGA_RLE);
+    if (c) {
         if (*c == "none")
             mode = TX_TGA_NONE;
         else if (*c == "normal")
@@ -86,7 +87,7 @@ bool writerOptions(const CliArgs& args, int& mode, int& bmpDepth) {
 }
 
 // Batch form: every positional argument is an input.
-int convertMany(const CliArgs& args) {
+int convertMany(CliCall& call, const CliArgs& args) {
     for (const char* o :
          {"--frames", "--every", "--frame", "--series", "--strip", "--start", "--increment"}) {
         if (args.has(o)) {
@@ -121,7 +122,7 @@ int convertMany(const CliArgs& args) {
         return CLI_USAGE;
     }
     int mode = 0, bmpDepth = 0;
-    if (!writerOptions(args, mode, bmpDepth)) return CLI_USAGE;
+    if (!writerOptions(call, args, mode, bmpDepth)) return CLI_USAGE;
     job.inputs = args.positional();
     job.outDir = *dir;
     job.threads = int(jobs);
@@ -148,20 +149,24 @@ int convertMany(const CliArgs& args) {
     }
     txSetTgaCompressionMode(mode);
     bmpWriteSettings().depth = bmpDepth;
-    return convertBatch(job) ? CLI_FILE_ERROR : CLI_OK;
+    if (convertBatch(job)) return CLI_FILE_ERROR;
+    for (const auto& in : job.inputs) call.read(in);
+    for (const auto& in : job.inputs) call.wrote(convertBatchTarget(in, job.outDir, job.extension));
+    return CLI_OK;
 }
 
 }  // namespace
 
-int cmdConvert(const std::vector<std::string>& argv) {
+int cmdConvert(CliCall& call) {
     CliOptionSpec spec;
     spec.valued = {"--compression", "--bmp-depth", "--frames",  "--every", "--frame",
                    "--start",       "--increment", "--out-dir", "--to",    "--jobs"};
     spec.flags = {"--series", "--strip"};
     spec.aliases = {{"-j", "--jobs"}};
     CliArgs args;
-    if (auto status = cliParseCommand("convert", argv, spec, kHelp, args)) return *status;
-    if (args.has("--out-dir") || args.has("--to") || args.has("--jobs")) return convertMany(args);
+    if (auto status = cliParseCommand(call, spec, kHelp, args)) return *status;
+    if (args.has("--out-dir") || args.has("--to") || args.has("--jobs"))
+        return convertMany(call, args);
     if (args.positional().size() != 2) {
         cliError("convert: expected IN and OUT (see tarquil-cli convert --help)");
         return CLI_USAGE;
@@ -177,7 +182,7 @@ int cmdConvert(const std::vector<std::string>& argv) {
 
     // Every option is checked before anything is read or written.
     int mode = 0, bmpDepth = 0;
-    if (!writerOptions(args, mode, bmpDepth)) return CLI_USAGE;
+    if (!writerOptions(call, args, mode, bmpDepth)) return CLI_USAGE;
     auto intOption = [&](const char* name, long min, long max, long& v) {
         auto text = args.value(name);
         if (!text) return true;
@@ -245,7 +250,8 @@ int cmdConvert(const std::vector<std::string>& argv) {
             return CLI_FILE_ERROR;
         }
     }
-    const std::vector<std::string> inputs = cliInputFiles(seq);
+    const std::vector<std::string> inputs =
+        cliReportSequenceRead(call, in, seq, sequenceRead && load.mode != 0);
     if (frame > 0) {
         if (frame > seq.count()) {
             cliError(in + ": has " + std::to_string(seq.count()) + " frame(s), no frame " +
@@ -280,8 +286,8 @@ int cmdConvert(const std::vector<std::string>& argv) {
         p.name.erase(p.name.size() - size_t(p.digitCount));
         target = p.fullPath();
     }
-    if (!cliInputsSafe("convert", inputs, sequenceSaveFiles(seq, target, type, save), out))
-        return CLI_USAGE;
+    const std::vector<std::string> targets = sequenceSaveFiles(seq, target, type, save);
+    if (!cliInputsSafe("convert", inputs, targets, out)) return CLI_USAGE;
     // Messages of the writer are reported here, with the reason, not through the prompts.
     prompts.quiet = true;
     SequenceSaveFailure failure;
@@ -290,5 +296,6 @@ int cmdConvert(const std::vector<std::string>& argv) {
                  (failure.reason.empty() ? "cannot be written" : failure.reason));
         return CLI_FILE_ERROR;
     }
+    for (const auto& t : targets) call.wrote(t);
     return CLI_OK;
 }

@@ -218,13 +218,13 @@ void printHelp() {
 
 }  // namespace
 
-int cmdEdit(const std::vector<std::string>& argv) {
+int cmdEdit(CliCall& call) {
     CliOptionSpec spec;
     spec.valued = {"--crop", "--scale", "--canvas", "--flip", "--key-colour", "--alpha-from"};
     spec.flags = {"--autocrop", "--iso", "--invert-alpha", "--center", "--strip"};
     spec.aliases = {{"--key-color", "--key-colour"}, {"--centre", "--center"}};
     CliArgs args;
-    if (auto status = cliParseCommand("edit", argv, spec, printHelp, args)) return *status;
+    if (auto status = cliParseCommand(call, spec, printHelp, args)) return *status;
     if (args.positional().size() != 2) {
         cliError("edit: expected IN and OUT (see tarquil-cli edit --help)");
         return CLI_USAGE;
@@ -257,7 +257,7 @@ int cmdEdit(const std::vector<std::string>& argv) {
         cliError(cliLoadFailure(in, report));
         return CLI_FILE_ERROR;
     }
-    const std::vector<std::string> inputs = cliInputFiles(seq);
+    const std::vector<std::string> inputs = cliReportSequenceRead(call, in, seq, true);
 
     CliProgress progress("edit", cliStderrIsTerminal() && seq.count() > 1);
     for (const Step& s : steps) {
@@ -325,7 +325,7 @@ int cmdEdit(const std::vector<std::string>& argv) {
 
     // Written as convert writes: the editor's TGA compression, 24-bit BMP, and a series numbered
     // from OUT's own number (or 0) unless a strip is asked for.
-    txSetTgaCompressionMode(cliSettings().getInt("Settings", "CompressTGA", TX_TGA_RLE));
+    txSetTgaCompressionMode(call.settings().getInt("Settings", "CompressTGA", TX_TGA_RLE));
     bmpWriteSettings().depth = 24;
     const bool strip = args.has("--strip") || outType == TX_TYPE_SPR;
     std::string target = out;
@@ -339,8 +339,8 @@ int cmdEdit(const std::vector<std::string>& argv) {
         p.name.erase(p.name.size() - size_t(p.digitCount));
         target = p.fullPath();
     }
-    if (!cliInputsSafe("edit", inputs, sequenceSaveFiles(seq, target, outType, save), out))
-        return CLI_USAGE;
+    const std::vector<std::string> targets = sequenceSaveFiles(seq, target, outType, save);
+    if (!cliInputsSafe("edit", inputs, targets, out)) return CLI_USAGE;
     prompts.quiet = true;
     SequenceSaveFailure failure;
     if (saveSequence(seq, target, outType, prompts, &progress, &save, &failure) != SEQ_OK) {
@@ -348,5 +348,6 @@ int cmdEdit(const std::vector<std::string>& argv) {
                  (failure.reason.empty() ? "cannot be written" : failure.reason));
         return CLI_FILE_ERROR;
     }
+    for (const auto& t : targets) call.wrote(t);
     return CLI_OK;
 }

@@ -59,18 +59,17 @@ int usage(const std::string& text) { return cliUsage("export", text); }
 
 }  // namespace
 
-int cmdExport(const std::vector<std::string>& argv) {
+int cmdExport(CliCall& call) {
     CliOptionSpec spec;
     spec.valued = {"--format", "--dither",  "--ncc",    "--mipmap", "--resample",
                    "--aspect", "--comment", "--output", "--frame"};
     spec.flags = {"--swap", "--no-swap", "--save-settings"};
     CliArgs args;
-    if (auto status = cliParseCommand("export", argv, spec, printHelp, args)) return *status;
+    if (auto status = cliParseCommand(call, spec, printHelp, args)) return *status;
     if (args.positional().size() != 2)
         return usage("expected IN and OUT (see tarquil-cli export --help)");
 
-    IniSettingsStore store(IniSettingsStore::defaultPath());
-    ExportTextureSettings s = loadExportTextureSettings(store);
+    ExportTextureSettings s = loadExportTextureSettings(call.settings());
 
     if (auto v = args.value("--format")) {
         const int code = txFormatFromName(v->c_str());
@@ -176,9 +175,10 @@ int cmdExport(const std::vector<std::string>& argv) {
         return usage("the saved resampling size is out of range; give --resample");
 
     if (args.has("--save-settings")) {
-        saveExportTextureSettings(store, s);
-        if (!store.flush()) {
-            cliError(store.path() + ": the settings could not be written");
+        saveExportTextureSettings(call.settings(), s);
+        std::string why;
+        if (!call.saveSettings(why)) {
+            cliError(why);
             return CLI_FILE_ERROR;
         }
     }
@@ -191,6 +191,7 @@ int cmdExport(const std::vector<std::string>& argv) {
         cliError(in + ": " + (ctx.lastError.empty() ? "cannot be read" : ctx.lastError));
         return CLI_FILE_ERROR;
     }
+    call.read(in);
     const int frames =
         ctx.frameCount > 0 && image.height % ctx.frameCount == 0 ? ctx.frameCount : 1;
     if (frame > frames)
@@ -212,7 +213,7 @@ int cmdExport(const std::vector<std::string>& argv) {
     const int rc = txMipWrite3df(image, options, out, &report);
     for (const auto& w : report.warnings) cliError("export: " + w);
     switch (rc) {
-    case TX_EXPORT_OK: return CLI_OK;
+    case TX_EXPORT_OK: call.wrote(out); return CLI_OK;
     case TX_EXPORT_NOT_POW2:
     case TX_EXPORT_BAD_ASPECT:
     case TX_EXPORT_TOO_LARGE:

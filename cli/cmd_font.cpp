@@ -126,16 +126,16 @@ void printHelp() {
 
 }  // namespace
 
-int cmdFont(const std::vector<std::string>& argv) {
+int cmdFont(CliCall& call) {
     CliOptionSpec spec;
     spec.valued = {"--face",       "--size",  "--style",  "--chars",  "--filter",
                    "--user-chars", "--pitch", "--cell",   "--margin", "--origin",
                    "--antialias",  "--width", "--preset", "--output"};
-    spec.flags = {"--fnt", "--list", "--json", "--save-settings", "--no-settings"};
+    spec.flags = {"--fnt", "--list", "--save-settings"};
     spec.aliases = {{"-o", "--output"}};
     CliArgs args;
-    if (auto status = cliParseCommand("font", argv, spec, printHelp, args)) return *status;
-    const bool json = args.has("--json");
+    if (auto status = cliParseCommand(call, spec, printHelp, args)) return *status;
+    const bool json = call.json;
     if (!args.positional().empty()) {
         cliError("font: unexpected argument '" + args.positional()[0] +
                  "' (see tarquil-cli font --help)");
@@ -144,10 +144,10 @@ int cmdFont(const std::vector<std::string>& argv) {
     if (args.has("--list")) {
         const std::vector<std::string> faces = fontListFaces();
         if (json) {
-            std::printf("[");
+            std::string list = "[";
             for (size_t i = 0; i < faces.size(); ++i)
-                std::printf("%s%s", i ? ", " : "", cliJsonString(faces[i]).c_str());
-            std::printf("]\n");
+                list += (i ? ", " : "") + cliJsonString(faces[i]);
+            call.field("faces", list + "]");
         } else {
             for (const std::string& f : faces) std::printf("%s\n", f.c_str());
         }
@@ -165,18 +165,8 @@ int cmdFont(const std::vector<std::string>& argv) {
                              : "font: cannot write '." + ext + "' files; supported: .tga, .png");
         return CLI_USAGE;
     }
-    if (args.has("--save-settings") && args.has("--no-settings")) {
-        cliError("font: give either --save-settings or --no-settings, not both");
-        return CLI_USAGE;
-    }
-
-    std::unique_ptr<SettingsStore> store;
-    if (args.has("--no-settings"))
-        store = std::make_unique<MemorySettingsStore>();
-    else
-        store = std::make_unique<IniSettingsStore>(IniSettingsStore::defaultPath());
     FontPresetList presets;
-    presets.load(*store);
+    presets.load(call.settings());
     if (auto name = args.value("--preset")) {
         const int k = presets.find(*name);
         if (k < 0) {
@@ -314,12 +304,14 @@ int cmdFont(const std::vector<std::string>& argv) {
         return usage ? CLI_USAGE : CLI_FILE_ERROR;
     }
 
+    call.read(layout.face.file);
     const Frame* frame = doc->frames()->currentFrame();
     std::string why;
     if (writeFrameAs(*frame, fileType, *out, 1, &why) != 0) {
         cliError(*out + ": " + (why.empty() ? "cannot be written" : why));
         return CLI_FILE_ERROR;
     }
+    call.wrote(*out);
     std::string msg, reason;
     if (savePositionFiles(doc->positions(), *out, &msg, &reason) == POS_FILE_WRITE_ERROR) {
         while (!msg.empty() && msg.back() == '\n') msg.pop_back();
@@ -328,6 +320,10 @@ int cmdFont(const std::vector<std::string>& argv) {
     }
     PositionFileNames names;
     positionFileNames(*out, names);
+    if (!doc->positions().empty()) {
+        call.wrote(names.text);
+        call.wrote(names.map);
+    }
     std::string fnt;
     if (args.has("--fnt")) {
         fnt = withExtension(*out, ".fnt");
@@ -337,12 +333,13 @@ int cmdFont(const std::vector<std::string>& argv) {
             cliError(fnt + ": " + (w.error().empty() ? "cannot be written" : w.error()));
             return CLI_FILE_ERROR;
         }
+        call.wrote(fnt);
     }
     if (args.has("--save-settings")) {
         presets.selected()->preset = preset;
-        presets.save(*store);
-        if (auto* ini = dynamic_cast<IniSettingsStore*>(store.get()); ini && !ini->flush()) {
-            cliError(ini->path() + ": the settings cannot be written");
+        presets.save(call.settings());
+        if (!call.saveSettings(why)) {
+            cliError(why);
             return CLI_FILE_ERROR;
         }
     }
@@ -350,17 +347,18 @@ int cmdFont(const std::vector<std::string>& argv) {
     const std::string faceText = layout.face.family + " " + layout.face.style;
     const bool substituted = !layout.face.exact;
     if (json) {
-        std::printf("{\"image\": %s, \"width\": %d, \"height\": %d, \"characters\": %d, "
-                    "\"cell\": [%d, %d], \"face\": %s, \"style\": %s, \"fontFile\": %s, "
-                    "\"substituted\": %s, \"positions\": %s",
-                    cliJsonString(*out).c_str(), layout.finalWidth(), layout.finalHeight(),
-                    doc->positions().count(), layout.cellW >> layout.shift,
-                    layout.cellH >> layout.shift, cliJsonString(layout.face.family).c_str(),
-                    cliJsonString(layout.face.style).c_str(),
-                    cliJsonString(layout.face.file).c_str(), substituted ? "true" : "false",
-                    cliJsonString(names.text).c_str());
-        if (!fnt.empty()) std::printf(", \"fnt\": %s", cliJsonString(fnt).c_str());
-        std::printf("}\n");
+        call.field("image", cliJsonString(*out));
+        call.field("width", std::to_string(layout.finalWidth()));
+        call.field("height", std::to_string(layout.finalHeight()));
+        call.field("characters", std::to_string(doc->positions().count()));
+        call.field("cell", "[" + std::to_string(layout.cellW >> layout.shift) + ", " +
+                               std::to_string(layout.cellH >> layout.shift) + "]");
+        call.field("face", cliJsonString(layout.face.family));
+        call.field("style", cliJsonString(layout.face.style));
+        call.field("fontFile", cliJsonString(layout.face.file));
+        call.field("substituted", substituted ? "true" : "false");
+        call.field("positions", cliJsonString(names.text));
+        if (!fnt.empty()) call.field("fnt", cliJsonString(fnt));
     } else {
         std::printf("%s: %dx%d, %d characters in %dx%d cells, face %s (%s)%s\n", out->c_str(),
                     layout.finalWidth(), layout.finalHeight(), doc->positions().count(),

@@ -4,12 +4,12 @@
 #include "cli/cli.h"
 #include "texlib/read.h"
 
-int cmdInfo(const std::vector<std::string>& argv) {
+int cmdInfo(CliCall& call) {
     CliOptionSpec spec;
     spec.flags = {"--json"};
     CliArgs args;
     if (auto status = cliParseCommand(
-            "info", argv, spec,
+            call, spec,
             [] {
                 std::printf(
                     "usage: tarquil-cli info FILE... [--json]\n\n"
@@ -22,9 +22,9 @@ int cmdInfo(const std::vector<std::string>& argv) {
         cliError("info: no file given (see tarquil-cli info --help)");
         return CLI_USAGE;
     }
-    const bool json = args.has("--json");
+    const bool json = call.json;
     int status = CLI_OK;
-    if (json) std::printf("[");
+    std::string files = "[";
     bool first = true;
     for (const auto& path : args.positional()) {
         TxMip mip;
@@ -34,19 +34,27 @@ int cmdInfo(const std::vector<std::string>& argv) {
             cliError(path + ": " + (ctx.lastError.empty() ? "cannot be read" : ctx.lastError));
             status = CLI_FILE_ERROR;
             if (!json) continue;
+        } else {
+            call.read(path);
         }
         const char* fmt = txFormatName(mip.format);
         const std::string format = fmt ? fmt : (mip.format == TX_FMT_RGB888 ? "rgb888" : "?");
         if (json) {
-            std::printf("%s\n  {\"file\": %s, ", first ? "" : ",", cliJsonString(path).c_str());
-            if (ok)
-                std::printf("\"type\": %d, \"typeName\": %s, \"width\": %d, \"height\": %d, "
-                            "\"format\": %s, \"levels\": %d, \"frames\": %d}",
-                            ctx.fileType, cliJsonString(txFileTypeName(ctx.fileType)).c_str(),
-                            mip.width, mip.height, cliJsonString(format).c_str(), mip.depth,
-                            ctx.frameCount);
-            else
-                std::printf("\"error\": %s}", cliJsonString(ctx.lastError).c_str());
+            files += std::string(first ? "" : ",") + "\n  {\"file\": " + cliJsonString(path) + ", ";
+            if (ok) {
+                char text[160];
+                std::snprintf(text, sizeof text, "\"type\": %d, \"typeName\": ", ctx.fileType);
+                files += text + cliJsonString(txFileTypeName(ctx.fileType));
+                std::snprintf(text, sizeof text,
+                              ", \"width\": %d, \"height\": %d, \"format\": ", mip.width,
+                              mip.height);
+                files += text + cliJsonString(format);
+                std::snprintf(text, sizeof text, ", \"levels\": %d, \"frames\": %d}", mip.depth,
+                              ctx.frameCount);
+                files += text;
+            } else {
+                files += "\"error\": " + cliJsonString(ctx.lastError) + "}";
+            }
             first = false;
         } else {
             std::printf("%s: type %d (%s), %dx%d, format %s, %d level%s, %d frame%s\n",
@@ -55,6 +63,6 @@ int cmdInfo(const std::vector<std::string>& argv) {
                         ctx.frameCount, ctx.frameCount == 1 ? "" : "s");
         }
     }
-    if (json) std::printf("\n]\n");
+    if (json) call.field("files", files + "\n]");
     return status;
 }

@@ -19,12 +19,12 @@ const char* kindName(TxPaletteKind kind) {
 
 }  // namespace
 
-int cmdPalette(const std::vector<std::string>& argv) {
+int cmdPalette(CliCall& call) {
     CliOptionSpec spec;
     spec.flags = {"--json"};
     CliArgs args;
     if (auto status = cliParseCommand(
-            "palette", argv, spec,
+            call, spec,
             [] {
                 std::printf(
                     "usage: tarquil-cli palette FILE [--json]\n\n"
@@ -50,19 +50,24 @@ int cmdPalette(const std::vector<std::string>& argv) {
         cliError(path + ": " + res.message());
         return CLI_FILE_ERROR;
     }
-    const bool json = args.has("--json");
-    if (json)
-        std::printf("{\"file\": %s, \"kind\": %s, \"colours\": %d, \"entries\": [",
-                    cliJsonString(path).c_str(), cliJsonString(kindName(res.parse.kind)).c_str(),
-                    res.parse.entries);
+    call.read(path);
+    std::string entries = "[";
     for (int i = 0; i < AppPalette::kEntries; ++i) {
         const uint32_t c = palette.entry(i);
         const unsigned r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
-        if (json)
-            std::printf("%s[%u, %u, %u]", i ? ", " : "", r, g, b);
-        else
+        char text[40];
+        if (call.json) {
+            std::snprintf(text, sizeof text, "%s[%u, %u, %u]", i ? ", " : "", r, g, b);
+            entries += text;
+        } else {
             std::printf("%3d %3u %3u %3u #%02x%02x%02x\n", i, r, g, b, r, g, b);
+        }
     }
-    if (json) std::printf("]}\n");
+    if (call.json) {
+        call.field("file", cliJsonString(path));
+        call.field("kind", cliJsonString(kindName(res.parse.kind)));
+        call.field("colours", std::to_string(res.parse.entries));
+        call.field("entries", entries + "]");
+    }
     return CLI_OK;
 }

@@ -6,8 +6,8 @@
 #include "cli/cli.h"
 #include "texlib/read.h"
 
-int cliLoadImagePositions(const std::string& command, const std::string& image,
-                          CliImagePositions& out) {
+int cliLoadImagePositions(CliCall& call, const std::string& image, CliImagePositions& out) {
+    const std::string& command = call.command();
     TxMip mip;
     TxReadContext ctx;
     if (!txMipReadFile(mip, image, TX_PREFER_OWN, ctx)) {
@@ -15,10 +15,12 @@ int cliLoadImagePositions(const std::string& command, const std::string& image,
                  (ctx.lastError.empty() ? "cannot be read" : ctx.lastError));
         return CLI_FILE_ERROR;
     }
+    call.read(image);
     // A multi-frame file becomes frames of equal height in the editor; items refer to one frame.
     out.width = mip.width;
     out.height = ctx.frameCount > 1 ? mip.height / ctx.frameCount : mip.height;
     out.load = loadPositions(out.list, image, out.width, out.height);
+    if (out.load.source != PositionSource::None) call.read(out.load.path);
     if (out.load.fileError) {
         cliError(command + ": " + out.load.path + ": " +
                  (out.load.error.empty() ? "cannot be read" : out.load.error));
@@ -27,12 +29,12 @@ int cliLoadImagePositions(const std::string& command, const std::string& image,
     return CLI_OK;
 }
 
-int cmdPoslist(const std::vector<std::string>& argv) {
+int cmdPoslist(CliCall& call) {
     CliOptionSpec spec;
     spec.flags = {"--json"};
     CliArgs args;
     if (auto status = cliParseCommand(
-            "poslist", argv, spec,
+            call, spec,
             [] {
                 std::printf(
                     "usage: tarquil-cli poslist IMAGE [--json]\n\n"
@@ -51,23 +53,26 @@ int cmdPoslist(const std::vector<std::string>& argv) {
     }
     const std::string& image = args.positional()[0];
     CliImagePositions ip;
-    const int rc = cliLoadImagePositions("poslist", image, ip);
+    const int rc = cliLoadImagePositions(call, image, ip);
     if (rc != CLI_OK && ip.width == 0) return rc;  // the image itself could not be read
     const PositionList& list = ip.list;
-    if (args.has("--json")) {
-        std::printf("{\"image\": %s, \"width\": %d, \"height\": %d, \"positionFile\": %s, "
-                    "\"items\": [",
-                    cliJsonString(image).c_str(), ip.width, ip.height,
-                    ip.load.source == PositionSource::None ? "null"
-                                                           : cliJsonString(ip.load.path).c_str());
+    if (call.json) {
+        call.field("image", cliJsonString(image));
+        call.field("width", std::to_string(ip.width));
+        call.field("height", std::to_string(ip.height));
+        call.field("positionFile",
+                   ip.load.source == PositionSource::None ? "null" : cliJsonString(ip.load.path));
+        std::string items = "[";
         for (int i = 0; i < list.count(); ++i) {
             const PositionItem& it = list.at(i);
-            std::printf("%s\n  {\"name\": %s, \"x1\": %d, \"y1\": %d, \"x2\": %d, \"y2\": %d, "
-                        "\"width\": %d, \"height\": %d}",
-                        i ? "," : "", cliJsonString(it.name).c_str(), it.x1(), it.y1(), it.x2(),
-                        it.y2(), it.width(), it.height());
+            char line[160];
+            std::snprintf(line, sizeof line,
+                          ", \"x1\": %d, \"y1\": %d, \"x2\": %d, \"y2\": %d, \"width\": %d, "
+                          "\"height\": %d}",
+                          it.x1(), it.y1(), it.x2(), it.y2(), it.width(), it.height());
+            items += std::string(i ? "," : "") + "\n  {\"name\": " + cliJsonString(it.name) + line;
         }
-        std::printf("%s]}\n", list.empty() ? "" : "\n");
+        call.field("items", items + (list.empty() ? "" : "\n") + "]");
     } else {
         if (ip.load.source == PositionSource::None)
             cliError("poslist: " + image + " has no position file");

@@ -17,5 +17,6 @@ struct CliImagePositions {
 // Reads the image and its position list. Returns CLI_OK, or CLI_FILE_ERROR after printing a message
 // that names the file (image unreadable, position file unreadable or cut short). A missing position
 // file is not an error here: `load.source` is then PositionSource::None.
-int cliLoadImagePositions(const std::string& command, const std::string& image,
-                          CliImagePositions& out);
+// The image and the position file read are reported to `call`.
+class CliCall;
+int cliLoadImagePositions(CliCall& call, const std::string& image, CliImagePositions& out);

@@ -8,6 +8,7 @@
 
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "cli/cli_files.h"
 #include "cli/cli_ports.h"
 #include "document/document.h"
 #include "model/app_palette.h"
@@ -46,13 +47,13 @@ bool parsePair(const std::string& text, char sep, long min, long max, long& a, l
 
 }  // namespace
 
-int cmdRender(const std::vector<std::string>& argv) {
+int cmdRender(CliCall& call) {
     CliOptionSpec spec;
     spec.valued = {"--frame",     "--zoom",        "--channels",    "--grid",
                    "--grid-size", "--grid-offset", "--grid-colour", "--selection"};
     spec.aliases = {{"--grid-color", "--grid-colour"}};
     CliArgs args;
-    if (auto status = cliParseCommand("render", argv, spec, kHelp, args)) return *status;
+    if (auto status = cliParseCommand(call, spec, kHelp, args)) return *status;
     if (args.positional().size() != 2)
         return usage("expected IN and OUT (see tarquil-cli render --help)");
     const std::string& in = args.positional()[0];
@@ -86,7 +87,7 @@ int cmdRender(const std::vector<std::string>& argv) {
         if (args.has(o) && !grid)
             return usage(std::string(o) + " needs --grid normal or --grid iso");
 
-    SettingsStore& settings = cliSettings();
+    SettingsStore& settings = call.settings();
     ViewPreferences prefs;
     prefs.frameWidth = settings.getInt("Frame", "width", 32);
     prefs.frameHeight = settings.getInt("Frame", "height", 32);
@@ -148,6 +149,7 @@ int cmdRender(const std::vector<std::string>& argv) {
         cliError(in + ": " + (report.error.empty() ? "cannot be read" : report.error));
         return CLI_FILE_ERROR;
     }
+    cliReportSequenceRead(call, in, *seq, true);
     if (frame > seq->count())
         return usage(in + " holds " + std::to_string(seq->count()) + " frame" +
                      (seq->count() == 1 ? "" : "s") + ", not " + std::to_string(frame));
@@ -197,5 +199,6 @@ int cmdRender(const std::vector<std::string>& argv) {
         cliError(out + ": " + (error.empty() ? "cannot be written" : error));
         return CLI_FILE_ERROR;
     }
+    call.wrote(out);
     return CLI_OK;
 }

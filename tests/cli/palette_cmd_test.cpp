@@ -41,12 +41,14 @@ TEST(CliPalette, PrintsAll256EntriesAsTextAndJson) {
 
     r = run({"palette", "--json", path});
     ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("{\"file\": \"" + path +
+    EXPECT_EQ(r.out.rfind("{\"command\": \"palette\", \"status\": 0, \"file\": \"" + path +
                               "\", \"kind\": \"JASC-PAL\", \"colours\": 2, "
                               "\"entries\": [[255, 0, 16], [1, 2, 3], [0, 0, 0], ",
                           0),
               0u);
-    EXPECT_EQ(r.out.substr(r.out.size() - 12), "[0, 0, 0]]}\n");
+    EXPECT_NE(r.out.find("[0, 0, 0]], \"inputs\": [\"" + path +
+                         "\"], \"outputs\": [], \"warnings\": []}\n"),
+              std::string::npos);
 }
 
 TEST(CliPalette, ExitStatusForBadFilesAndUsage) {
