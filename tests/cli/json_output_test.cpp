@@ -75,5 +75,5 @@ TEST(CliJson, StringsAreValidUtf8WhateverTheBytes) {
     EXPECT_EQ(pythonReads(r.out, "d['image'][-14:]"), "'sprite_\\ufffdt\\ufffd.tga'\n");
     r = run({"info", image, "--json"});
     ASSERT_EQ(r.status, CLI_OK) << r.err;
-    EXPECT_EQ(pythonReads(r.out, "d[0]['file'][-14:]"), "'sprite_\\ufffdt\\ufffd.tga'\n");
+    EXPECT_EQ(pythonReads(r.out, "d['files'][0]['file'][-14:]"), "'sprite_\\ufffdt\\ufffd.tga'\n");
 }

@@ -71,8 +71,10 @@ TEST(DepfileText, EscapesAsGccDoesAndRefusesLineBreaks) {
 TEST_F(SharedOptions, ResponseFilesJsonAndDepfile) {
     // One argument a line, CR LF and empty lines allowed, names with spaces kept whole.
     std::ofstream(path("args.rsp"), std::ios::binary)
-        << "convert\r\n" << path("w_000.tga") << "\r\n\r\n--frames\nall\n--strip\n"
-        << path("my strip#1.tga") << "\n--depfile\n" << path("strip.d") << "\n";
+        << "convert\r\n"
+        << path("w_000.tga") << "\r\n\r\n--frames\nall\n--strip\n"
+        << path("my strip#1.tga") << "\n--depfile\n"
+        << path("strip.d") << "\n";
     CliRun r = run({"@" + path("args.rsp"), "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string strip = path("my strip#1.tga");
@@ -127,8 +129,8 @@ TEST_F(SharedOptions, NoSettingsTakesTheBuiltInDefaultsAndListsNoSettingsFile) {
     ASSERT_EQ(run({"convert", path("w_001.tga"), path("a.tga"), "--depfile", path("a.d")}).status,
               0);
     EXPECT_EQ(slurp(path("a.tga"))[2], 2);
-    EXPECT_EQ(slurp(path("a.d")), path("a.tga") + ": \\\n  " + cliDepfileEscape(conf) +
-                                      " \\\n  " + path("w_001.tga") + "\n");
+    EXPECT_EQ(slurp(path("a.d")), path("a.tga") + ": \\\n  " + cliDepfileEscape(conf) + " \\\n  " +
+                                      path("w_001.tga") + "\n");
 
     ASSERT_EQ(run({"convert", path("w_001.tga"), path("b.tga"), "--no-settings", "--depfile",
                    path("b.d")})
