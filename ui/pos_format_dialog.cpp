@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "tools/codegen/code_generator.h"
+#include "tools/codegen/sheet_template.h"
 #include "ui/qt_ports.h"
 
 namespace {
@@ -34,6 +35,24 @@ CDlgPosFormat::CDlgPosFormat(PosFormatSettings& settings, Prompts& prompts, QWid
     : QDialog(parent), settings_(settings), prompts_(prompts) {
     setWindowTitle(QStringLiteral("Position Format"));
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+
+    // A whole-file template instead of one format string per item.
+    template_ = new QComboBox;
+    template_->setAccessibleName(QStringLiteral("Template"));
+    template_->setToolTip(QStringLiteral("Template"));
+    template_->addItem(QStringLiteral("Format string (one line per item)"));
+    template_->setItemData(0, QStringLiteral("The selected preset's format string"),
+                           Qt::ToolTipRole);
+    for (const BuiltinTemplate& b : builtinTemplates()) {
+        template_->addItem(QString::fromUtf8(b.name));
+        template_->setItemData(template_->count() - 1, QString::fromUtf8(b.engines),
+                               Qt::ToolTipRole);
+    }
+    auto* templateRow = new QHBoxLayout;
+    auto* templateLabel = new QLabel(QStringLiteral("Template"));
+    templateLabel->setBuddy(template_);
+    templateRow->addWidget(templateLabel);
+    templateRow->addWidget(template_, 1);
 
     presets_ = new QComboBox;
     presets_->setEditable(true);
@@ -103,7 +122,8 @@ CDlgPosFormat::CDlgPosFormat(PosFormatSettings& settings, Prompts& prompts, QWid
     preview_->setToolTip(QStringLiteral("Preview"));
     preview_->setLineWrapMode(QPlainTextEdit::NoWrap);
     preview_->setMinimumWidth(preview_->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 56);
-    preview_->setFixedHeight(preview_->fontMetrics().lineSpacing() * 5 + 12);
+    // Tall enough for a few lines of a whole-file template as well.
+    preview_->setFixedHeight(preview_->fontMetrics().lineSpacing() * 9 + 12);
 
     auto* buttons = new QDialogButtonBox;
     ok_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -113,6 +133,7 @@ CDlgPosFormat::CDlgPosFormat(PosFormatSettings& settings, Prompts& prompts, QWid
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(templateRow);
     layout->addLayout(presetRow);
     auto* formatLabel = new QLabel(QStringLiteral("Format"));
     formatLabel->setBuddy(format_);
@@ -129,6 +150,7 @@ CDlgPosFormat::CDlgPosFormat(PosFormatSettings& settings, Prompts& prompts, QWid
     connect(edit_, &QPushButton::clicked, this, &CDlgPosFormat::toggleEdit);
     connect(delete_, &QPushButton::clicked, this, &CDlgPosFormat::deletePreset);
     connect(presets_, &QComboBox::activated, this, &CDlgPosFormat::selectPreset);
+    connect(template_, &QComboBox::activated, this, &CDlgPosFormat::selectTemplate);
     // Typing a name holds OK back until the name is taken or refused.
     connect(presets_->lineEdit(), &QLineEdit::textEdited, this, [this] {
         nameTyped_ = true;
@@ -163,8 +185,30 @@ CDlgPosFormat::CDlgPosFormat(PosFormatSettings& settings, Prompts& prompts, QWid
     save_->setChecked(settings_.save);
     if (settings_.current < 0 || settings_.current >= int(settings_.presets.size()))
         settings_.current = 0;
+    {
+        const QSignalBlocker b(template_);
+        int t = 0;
+        for (size_t k = 0; k < builtinTemplates().size(); ++k)
+            if (settings_.templateName == builtinTemplates()[k].name) t = int(k) + 1;
+        template_->setCurrentIndex(t);
+        if (t == 0) settings_.templateName.clear();
+    }
     fillPresetList();
     showPreset();
+    updateEnabled();
+    preview();
+}
+
+void CDlgPosFormat::selectTemplate(int index) {
+    if (editing_) toggleEdit();
+    const auto& builtins = builtinTemplates();
+    if (index < 0 || index > int(builtins.size())) index = 0;
+    {
+        const QSignalBlocker block(template_);
+        template_->setCurrentIndex(index);
+    }
+    settings_.templateName = index == 0 ? std::string() : builtins[size_t(index - 1)].name;
+    readControls();
     updateEnabled();
     preview();
 }
@@ -208,20 +252,34 @@ void CDlgPosFormat::readControls() {
 }
 
 void CDlgPosFormat::updateEnabled() {
+    // A whole-file template writes its own header and layout: the presets and the comment and
+    // block options do not apply to it, the sort mode does.
+    const bool preset = settings_.templateName.empty();
+    template_->setEnabled(!editing_);
     format_->setEnabled(editing_);
-    new_->setEnabled(!editing_);
-    delete_->setEnabled(!editing_);
-    presets_->setEnabled(!editing_);
+    new_->setEnabled(!editing_ && preset);
+    edit_->setEnabled(preset);
+    delete_->setEnabled(!editing_ && preset);
+    presets_->setEnabled(!editing_ && preset);
     ok_->setEnabled(!editing_ && !nameTyped_);
     edit_->setText(editing_ ? QStringLiteral("Done") : QStringLiteral("Edit"));
     const bool comments = comment_->isChecked();
-    date_->setEnabled(comments);
-    cppStyle_->setEnabled(comments);
-    file_->setEnabled(comments);
+    comment_->setEnabled(preset);
+    block_->setEnabled(preset);
+    date_->setEnabled(comments && preset);
+    cppStyle_->setEnabled(comments && preset);
+    file_->setEnabled(comments && preset);
     if (editing_) format_->setFocus();
 }
 
 void CDlgPosFormat::preview() {
+    if (!settings_.templateName.empty()) {
+        // Built-ins always parse; what is shown is UTF-8.
+        const std::string text = builtinTemplatePreview(settings_.templateName, settings_.sort);
+        parseOk_ = !text.empty();
+        preview_->setPlainText(QString::fromUtf8(text).remove(QLatin1Char('\r')));
+        return;
+    }
     const std::string text =
         codegenPreview(formatEditText().toStdString(), settings_.sort, &parseOk_);
     preview_->setPlainText(shown(text).remove(QLatin1Char('\r')));

@@ -31,6 +31,8 @@ public:
     void toggleEdit();
     void deletePreset();
     void selectPreset(int index);
+    // 0: the format string of the presets; k: the k-th built-in whole-file template.
+    void selectTemplate(int index);
 
     void accept() override;
 
@@ -49,6 +51,7 @@ private:
     bool parseOk_ = false;
     bool nameTyped_ = false;
 
+    QComboBox* template_;
     QComboBox* presets_;
     QPushButton *new_, *edit_, *delete_, *ok_;
     QPlainTextEdit* format_;

@@ -108,6 +108,10 @@ void QtClipboardPort::putText(const std::string& text) {
     clipboard_->setText(qtEightBitText(text));
 }
 
+void QtClipboardPort::putUtf8Text(const std::string& text) {
+    clipboard_->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
 std::optional<std::string> QtClipboardPort::getText() {
     const QMimeData* mime = clipboard_->mimeData();
     if (!mime || !mime->hasText()) return std::nullopt;

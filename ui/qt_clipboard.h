@@ -21,6 +21,8 @@ public:
                     const uint32_t* argb) override;
     bool hasDib() override;
     void putText(const std::string& text) override;
+    // Text that is UTF-8 already (the data files of whole-file templates).
+    void putUtf8Text(const std::string& text);
     std::optional<std::string> getText() override;
 
 private:

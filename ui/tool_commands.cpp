@@ -1,10 +1,12 @@
 #include "ui/tool_commands.h"
 
 #include <ctime>
+#include <filesystem>
 
 #include "document/document.h"
 #include "tools/codegen/code_generator.h"
 #include "tools/codegen/pos_format_settings.h"
+#include "tools/codegen/sheet_template.h"
 #include "tools/fontwizard/font_generator.h"
 #include "ui/font_wizard.h"
 #include "ui/main_window.h"
@@ -48,13 +50,29 @@ bool copyPositionsWithFormat(CMainFrame& main, CBitmapDoc& doc) {
     CDlgPosFormat dlg(fs, main.prompts(), &main);
     if (dlg.exec() != QDialog::Accepted) return false;
     fs.store(main.settings());
+    int w = 1, h = 1;
+    if (doc.frames()) doc.frames()->currentSize(w, h);
+    if (!fs.templateName.empty()) {
+        SheetTemplate tmpl;
+        TemplateError error;
+        if (loadSheetTemplate(fs.templateName, tmpl, error) != TEMPLATE_OK) {
+            main.prompts().message(error.text(), MsgIcon::Warning, MsgButtons::Ok);
+            return false;
+        }
+        const std::string path = doc.pathName().empty() ? doc.title() : doc.pathName();
+        const std::string file = std::filesystem::path(path).filename().string();
+        QtClipboardPort().putUtf8Text(renderSheetTemplate(
+            tmpl,
+            templateSheetFromPositions(doc.positions(), generationOrder(doc.positions(), fs.sort),
+                                       std::max(w, 1), std::max(h, 1), file)));
+        main.prompts().status("Generated Code to Clipboard");
+        return true;
+    }
     const ParsedFormat format = dlg.parsedFormat();
     if (!format.ok) {
         main.prompts().message("Parse failed - abort", MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }
-    int w = 1, h = 1;
-    if (doc.frames()) doc.frames()->currentSize(w, h);
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

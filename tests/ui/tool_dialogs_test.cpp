@@ -284,6 +284,46 @@ TEST(PosFormatDialog, PresetsAreMadeRenamedDeletedAndKeptInPosFormat) {
     EXPECT_FALSE(e.store.contains("PosFormat", "1 name"));
 }
 
+TEST(PosFormatDialog, TemplateChoicePreviewsAndCopiesTheWholeFile) {
+    Editor e;
+    e.doc->positions().rename(1, "\xF6ne");  // Windows-1252 in the list, UTF-8 on the clipboard
+    whenShown<CDlgPosFormat>([](CDlgPosFormat& d) {
+        auto* choice = control<QComboBox>(d, QStringLiteral("Template"));
+        ASSERT_EQ(choice->count(), 9);
+        EXPECT_EQ(choice->itemText(8), QStringLiteral("bmfont-xml"));
+        d.selectTemplate(choice->findText(QStringLiteral("starling")));
+        EXPECT_TRUE(previewOf(d).startsWith(
+            QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TextureAtlas "
+                           "imagePath=\"sheet.png\">\n\t<SubTexture name=\"flair1\" x=\"10\"")))
+            << previewOf(d).toStdString();
+        EXPECT_TRUE(d.parseOk());
+        EXPECT_FALSE(control<QComboBox>(d, QStringLiteral("Preset"))->isEnabled());
+        EXPECT_FALSE(control<QCheckBox>(d, QStringLiteral("Block"))->isEnabled());
+        control<QRadioButton>(d, QStringLiteral("by name"))->setChecked(true);
+        EXPECT_TRUE(previewOf(d).contains(QStringLiteral("<SubTexture name=\"armor7\" x=\"40\"")));
+        d.accept();
+    });
+    ASSERT_TRUE(copyPositionsWithFormat(e.w, *e.doc));
+    const QString data = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(
+        data.contains(QStringLiteral("imagePath=\"") + QString::fromStdString(e.doc->title())))
+        << data.toStdString();
+    EXPECT_TRUE(data.contains(QStringLiteral("<SubTexture name=\"two\"")));
+    EXPECT_LT(data.indexOf(QStringLiteral("two")), data.indexOf(QString::fromUtf8("\xC3\xB6ne")));
+    EXPECT_EQ(e.store.getString("PosFormat", "sTemplate", ""), "starling");
+    // Back to the format string: the presets apply again and the choice is forgotten.
+    whenShown<CDlgPosFormat>([](CDlgPosFormat& d) {
+        auto* choice = control<QComboBox>(d, QStringLiteral("Template"));
+        EXPECT_EQ(choice->currentText(), QStringLiteral("starling"));
+        d.selectTemplate(0);
+        EXPECT_TRUE(control<QComboBox>(d, QStringLiteral("Preset"))->isEnabled());
+        d.accept();
+    });
+    ASSERT_TRUE(copyPositionsWithFormat(e.w, *e.doc));
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("{32,16,40,32},")));
+    EXPECT_FALSE(e.store.contains("PosFormat", "sTemplate"));
+}
+
 TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
     Editor e;
     const std::string dir = std::string(::testing::TempDir());

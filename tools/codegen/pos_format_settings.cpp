@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "model/preset_names.h"
+#include "tools/codegen/sheet_template.h"
 
 const char* const kPosFormatSection = "PosFormat";
 
@@ -36,6 +37,8 @@ void PosFormatSettings::load(const SettingsStore& st) {
         if (!p.name.empty() && !p.format.empty()) presets.push_back(std::move(p));
     }
     current = (cur >= 0 && cur < int(presets.size())) ? cur : 0;
+    templateName = st.getString(sec, "sTemplate", "");
+    if (!findBuiltinTemplate(templateName)) templateName.clear();
 }
 
 void PosFormatSettings::store(SettingsStore& st) const {
@@ -55,6 +58,7 @@ void PosFormatSettings::store(SettingsStore& st) const {
     st.setInt(sec, "nSort", sort);
     st.setInt(sec, "nCur", current);
     st.setInt(sec, "nCnt", int(presets.size()));
+    if (!templateName.empty()) st.setString(sec, "sTemplate", templateName);
     for (size_t k = 0; k < presets.size(); ++k) {
         st.setString(sec, key(int(k), "string"), presets[k].format);
         st.setString(sec, key(int(k), "name"), k == 0 ? std::string("Standard") : presets[k].name);

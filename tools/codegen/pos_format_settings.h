@@ -24,6 +24,9 @@ struct PosFormatSettings {
     bool cppStyle = true;
     int sort = POS_SORT_NONE;
     int current = 0;  // selected preset
+    // A built-in whole-file template chosen instead of the presets ("sTemplate"); empty for the
+    // format string of the selected preset.
+    std::string templateName;
     std::vector<PosFormatPreset> presets = {{"Standard", kStandardFormat}};
 
     void load(const SettingsStore& store);

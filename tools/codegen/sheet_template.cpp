@@ -1131,3 +1131,11 @@ TemplateSheet templatePreviewSheet(int sortMode) {
     for (size_t k = 0; k < sheet.items.size(); ++k) sheet.items[k].codePoint = 'A' + int(k);
     return sheet;
 }
+
+std::string builtinTemplatePreview(const std::string& name, int sortMode) {
+    const BuiltinTemplate* b = findBuiltinTemplate(name);
+    SheetTemplate t;
+    TemplateError e;
+    if (!b || !parseSheetTemplate(b->text, t, e)) return {};
+    return renderSheetTemplate(t, templatePreviewSheet(sortMode));
+}

@@ -159,3 +159,5 @@ TemplateSheet templateSheetFromPositions(const PositionList& list, const std::ve
 
 // The three preview items of the Position Format dialog on a 256 x 256 page "sheet.png".
 TemplateSheet templatePreviewSheet(int sortMode);
+// A built-in rendered on those items; empty for an unknown name.
+std::string builtinTemplatePreview(const std::string& name, int sortMode);
