@@ -286,6 +286,8 @@ std::optional<std::string> cliDepfileText(const std::vector<std::string>& target
                                           const std::vector<std::string>& prerequisites) {
     auto bad = [](const std::string& p) { return p.find_first_of("\r\n") != std::string::npos; };
     std::string text;
+    // A run that wrote nothing (info, poslist) has no rule to give; an empty depfile is valid.
+    if (targets.empty()) return text;
     for (const auto& t : targets) {
         if (bad(t)) return std::nullopt;
         text += (text.empty() ? "" : " ") + cliDepfileEscape(t);

@@ -124,7 +124,8 @@ bool cliExpandResponseFiles(const std::vector<std::string>& args, std::vector<st
 // backslashes before it doubled), '#' after a backslash, '$' doubled.
 std::string cliDepfileEscape(const std::string& path);
 // The whole depfile: "targets: prerequisites", continued with backslash-newline, prerequisites
-// that are also targets left out. Nothing when a path holds a line break, which no depfile can.
+// that are also targets left out; empty without targets. Nothing when a path holds a line
+// break, which no depfile can.
 std::optional<std::string> cliDepfileText(const std::vector<std::string>& targets,
                                           const std::vector<std::string>& prerequisites);
 // Reports "COMMAND: text" and gives the bad-usage status.

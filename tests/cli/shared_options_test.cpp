@@ -65,6 +65,7 @@ TEST(DepfileText, EscapesAsGccDoesAndRefusesLineBreaks) {
     EXPECT_EQ(cliDepfileText({"o.png", "o.png_pos.txt"}, {"in 1.tga", "o.png", "s.conf"}),
               "o.png o.png_pos.txt: \\\n  in\\ 1.tga \\\n  s.conf\n");
     EXPECT_EQ(cliDepfileText({"o.png"}, {}), "o.png:\n");
+    EXPECT_EQ(cliDepfileText({}, {"in.tga"}), "");
     EXPECT_FALSE(cliDepfileText({"o.png"}, {"a\nb.tga"}));
 }
 
@@ -115,6 +116,13 @@ TEST_F(SharedOptions, ResponseFilesJsonAndDepfile) {
     EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(dir_), {}).size(), 8u);
     EXPECT_FALSE(fs::exists(path("one.d")));
 
+    // A depfile that cannot hold the names fails the run and takes its outputs away.
+    r = run({"convert", path("w_001.tga"), path("two\nlines.png"), "--depfile", path("two.d")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("a file name holds a line break"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(path("two\nlines.png")));
+    EXPECT_FALSE(fs::exists(path("two.d")));
+
     r = run({"--version", "--json"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("{\"program\": \"tarquil-cli\", \"version\": \"", 0), 0u);
@@ -139,11 +147,24 @@ TEST_F(SharedOptions, NoSettingsTakesTheBuiltInDefaultsAndListsNoSettingsFile) {
     EXPECT_EQ(slurp(path("b.tga"))[2], 10);
     EXPECT_EQ(slurp(path("b.d")), path("b.tga") + ": \\\n  " + path("w_001.tga") + "\n");
 
+    // The palette file of the settings is read (and listed) only by a file that needs a palette.
+    const std::string lmp = path("a.lmp");
+    std::ofstream(lmp, std::ios::binary).write("\4\0\0\0\1\0\0\0\0\1\2\3", 12);
+    std::ofstream(path("p.pal")) << "JASC-PAL\n0100\n2\n0 0 0\n9 8 7\n";
+    std::ofstream(conf) << "[Settings]\npalfile=" << path("p.pal") << "\n";
+    CliRun r = run({"convert", lmp, path("a.png"), "--depfile", path("p.d")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(slurp(path("p.d")), path("a.png") + ": \\\n  " + cliDepfileEscape(conf) + " \\\n  " +
+                                      path("p.pal") + " \\\n  " + lmp + "\n");
+    ASSERT_EQ(run({"convert", path("w_001.tga"), path("d.tga"), "--depfile", path("d.d")}).status,
+              0);
+    EXPECT_EQ(slurp(path("d.d")).find("p.pal"), std::string::npos);
+
     ::setenv("TARQUIL_NO_SETTINGS", "1", 1);
     ASSERT_EQ(run({"convert", path("w_001.tga"), path("c.tga")}).status, 0);
     EXPECT_EQ(slurp(path("c.tga"))[2], 10);
     // Nothing is saved where no settings are read.
-    CliRun r = run({"export", path("w_001.tga"), path("c.3df"), "--save-settings"});
+    r = run({"export", path("w_001.tga"), path("c.3df"), "--save-settings"});
     EXPECT_EQ(r.status, 2);
     EXPECT_FALSE(fs::exists(path("c.3df")));
 }
