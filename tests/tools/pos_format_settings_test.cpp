@@ -94,6 +94,13 @@ TEST(PosFormatSettings, LoadingDropsIncompletePresetsAndFixesBadIndices) {
     EXPECT_EQ(s.presets[1].name, "ok");
     EXPECT_EQ(s.current, 0);
     EXPECT_EQ(s.sort, 0);
+    // A template name that is no built-in falls back to the format string.
+    store.setString("PosFormat", "sTemplate", "libgdx");
+    s.load(store);
+    EXPECT_EQ(s.templateName, "libgdx");
+    store.setString("PosFormat", "sTemplate", "gone");
+    s.load(store);
+    EXPECT_EQ(s.templateName, "");
 
     // A damaged count does not make loading walk billions of keys.
     store.setInt("PosFormat", "nCnt", 2000000000);

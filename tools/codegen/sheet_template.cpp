@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "tools/codegen/code_generator.h"
@@ -950,10 +951,12 @@ std::string renderSheetTemplate(const SheetTemplate& tmpl, const TemplateSheet& 
             if (p.index == it.page) return &p;
         return firstPage;
     };
+    // Items per page counted once, so that long lists stay linear.
+    std::map<int, int> perPage;
+    for (const TemplateItem& it : sheet->items) ++perPage[it.page];
     auto itemsOn = [&](const TemplatePage& p) {
-        int n = 0;
-        for (const TemplateItem& it : sheet->items) n += it.page == p.index;
-        return n;
+        const auto f = perPage.find(p.index);
+        return f == perPage.end() ? 0 : f->second;
     };
     const std::vector<TemplateBlock>& blocks = tmpl.blocks;
     auto findAfter = [&](size_t from, TemplateBlock::Kind k) -> const TemplateBlock* {
