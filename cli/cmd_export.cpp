@@ -1,13 +1,16 @@
-// tarquil-cli export: an image to a hardware texture (3DF, TEX or bare data), with the editor's
-// saved export settings as defaults.
+// tarquil-cli export: an image to a hardware texture (3DF, TEX, bare data, DDS or KTX2), with the
+// editor's saved export settings as defaults.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "model/export_settings.h"
 #include "model/settings.h"
+#include "texlib/mip_filter.h"
 #include "texlib/read.h"
 
 namespace {
@@ -17,7 +20,7 @@ void printHelp() {
         "usage: tarquil-cli export IN OUT [options]\n\n"
         "Converts an image (the first frame of a multi-frame file) into a hardware texture:\n"
         "resampling, mipmaps, pixel-format conversion with dithering, then a 3DF file (text\n"
-        "header), a TEX file (binary header) or the bare data.\n\n"
+        "header), a TEX file (binary header), the bare data, a DDS or a KTX2 file.\n\n"
         "options (each defaults to the editor's saved export settings):\n"
         "  --format NAME       target pixel format:\n");
     for (int k = 0; k < kExportFormatCount; ++k) {
@@ -40,12 +43,22 @@ void printHelp() {
         "  --swap, --no-swap   16-bit texels little-endian (TEX files always are)\n"
         "  --comment TEXT      comment lines in the 3DF header (3DF and argb8888 only;\n"
         "                      lines end at line breaks, at most 20)\n"
-        "  --output KIND       3df, tex (sides up to 256) or raw (no header)\n"
+        "  --output KIND       3df, tex (sides up to 256), raw (no header), dds or ktx2 (sides\n"
+        "                      up to 16384, any ratio, any side without mipmaps)\n"
+        "  --mipmap-filter F   box (2x2 average, the default), triangle or kaiser\n"
+        "  --srgb, --no-srgb   the image is sRGB: mipmaps averaged in linear light, the file\n"
+        "                      marked sRGB (dds: argb8888; ktx2: i8, rgb565, argb1555,\n"
+        "                      argb4444, argb8888)\n"
+        "  --premultiply, --no-premultiply\n"
+        "                      multiply colour by alpha before the mipmaps\n"
+        "  --alpha-bleed, --no-alpha-bleed\n"
+        "                      fully transparent texels take their visible neighbours' colour\n"
         "  --frame N           frame of a multi-frame file to export (default 1)\n"
         "  --save-settings     store the resulting choices as the editor's export settings\n\n"
         "Exit status: 0 written; 1 IN could not be read or OUT could not be written; 2 bad\n"
-        "options, or an image these options cannot export (a side that is not a power of\n"
-        "two, beyond 8:1, too large for TEX); nothing is written then.\n");
+        "options (a format the container cannot hold), or an image these options cannot\n"
+        "export (a side that is not a power of two, beyond 8:1, too large for TEX); nothing\n"
+        "is written then.\n");
 }
 
 bool parseSize(const std::string& text, char sep, long& a, long& b) {
@@ -62,8 +75,10 @@ int usage(const std::string& text) { return cliUsage("export", text); }
 int cmdExport(CliCall& call) {
     CliOptionSpec spec;
     spec.valued = {"--format", "--dither",  "--ncc",    "--mipmap", "--resample",
-                   "--aspect", "--comment", "--output", "--frame"};
-    spec.flags = {"--swap", "--no-swap", "--save-settings"};
+                   "--aspect", "--comment", "--output", "--frame",  "--mipmap-filter"};
+    spec.flags = {"--swap",           "--no-swap",     "--save-settings",
+                  "--srgb",           "--no-srgb",     "--premultiply",
+                  "--no-premultiply", "--alpha-bleed", "--no-alpha-bleed"};
     CliArgs args;
     if (auto status = cliParseCommand(call, spec, printHelp, args)) return *status;
     if (args.positional().size() != 2)
@@ -157,8 +172,27 @@ int cmdExport(CliCall& call) {
             s.header = 1;
         else if (*v == "raw")
             s.header = 2;
+        else if (*v == "dds")
+            s.header = 3;
+        else if (*v == "ktx2")
+            s.header = 4;
         else
-            return usage("--output must be 3df, tex or raw, not '" + *v + "'");
+            return usage("--output must be 3df, tex, raw, dds or ktx2, not '" + *v + "'");
+    }
+    if (auto v = args.value("--mipmap-filter")) {
+        const int f = txMipFilterFromName(v->c_str());
+        if (f < 0)
+            return usage("--mipmap-filter must be box, triangle or kaiser, not '" + *v + "'");
+        s.mipFilter = f;
+    }
+    for (const auto& [on, off, field] :
+         {std::tuple{"--srgb", "--no-srgb", &ExportTextureSettings::srgb},
+          std::tuple{"--premultiply", "--no-premultiply", &ExportTextureSettings::premultiply},
+          std::tuple{"--alpha-bleed", "--no-alpha-bleed", &ExportTextureSettings::alphaBleed}}) {
+        if (args.has(on) && args.has(off))
+            return usage(std::string("give either ") + on + " or " + off);
+        if (args.has(on)) s.*field = 1;
+        if (args.has(off)) s.*field = 0;
     }
     if (auto v = args.value("--comment")) {
         s.comment = 1;
@@ -173,6 +207,22 @@ int cmdExport(CliCall& call) {
         return usage("--comment is written only into 3DF files of format argb8888");
     if (options.resample && !options.automatic && !txSizeAllowed(options.width, options.height))
         return usage("the saved resampling size is out of range; give --resample");
+    const bool container = txExportIsContainer(options.output);
+    const std::string kind = options.output == TX_OUTPUT_DDS ? "dds" : "ktx2";
+    std::string formats;
+    if (!txExportOutputHolds(options.output, options.format, &formats))
+        return usage("--output " + kind + " cannot hold " + txFormatName(options.format) +
+                     " texels; give --format " + formats);
+    if (args.has("--srgb") && !container)
+        return usage("--srgb marks the texture as sRGB, which only --output dds or ktx2 can");
+    if (options.srgb && !txExportOutputMarksSrgb(options.output, options.format, &formats))
+        return usage("--output " + kind + " cannot mark " + txFormatName(options.format) +
+                     " texels as sRGB; it can mark " + formats);
+    if (container && options.resample && !options.automatic &&
+        std::max(options.width, options.height) > TX_CONTAINER_MAX_SIDE)
+        return usage("--output " + kind + " holds sides of at most " +
+                     std::to_string(TX_CONTAINER_MAX_SIDE) + " texels, not " +
+                     std::to_string(options.width) + "x" + std::to_string(options.height));
 
     if (args.has("--save-settings")) {
         saveExportTextureSettings(call.settings(), s);
@@ -218,6 +268,7 @@ int cmdExport(CliCall& call) {
     case TX_EXPORT_BAD_ASPECT:
     case TX_EXPORT_TOO_LARGE:
     case TX_EXPORT_BAD_INPUT:
+    case TX_EXPORT_BAD_FORMAT:
         cliError("export: " + in + ": " + report.error +
                  (rc == TX_EXPORT_NOT_POW2 ? " (try --resample auto)" : ""));
         return CLI_USAGE;

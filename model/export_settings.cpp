@@ -1,6 +1,7 @@
 #include "model/export_settings.h"
 
 #include "model/settings_fields.h"
+#include "texlib/mip_filter.h"
 #include "texlib/quantize.h"
 
 const char* const kExportTextureSection = "ExportTexture";
@@ -43,6 +44,12 @@ const char* const kExportResampleChoices[10] = {
     "Resample and force aspect_ratio 1x8",
 };
 
+const char* const kExportHeaderChoices[kExportHeaderCount] = {
+    "3df v1.0", "binary txInfo", "no header", "DDS", "KTX2",
+};
+
+const char* const kExportMipFilterChoices[3] = {"box", "triangle", "kaiser"};
+
 const int kExportAspects[7][2] = {{8, 1}, {4, 1}, {2, 1}, {1, 1}, {1, 2}, {1, 4}, {1, 8}};
 
 int exportFormatCode(int index) {
@@ -73,6 +80,10 @@ const Field kFields[] = {
     {"Width", &ExportTextureSettings::width},
     {"Height", &ExportTextureSettings::height},
     {"Comment", nullptr, &ExportTextureSettings::commentText},
+    {"bSrgb", &ExportTextureSettings::srgb},
+    {"bPremul", &ExportTextureSettings::premultiply},
+    {"bBleed", &ExportTextureSettings::alphaBleed},
+    {"MipFilter", &ExportTextureSettings::mipFilter},
 };
 
 }  // namespace
@@ -89,7 +100,11 @@ void saveExportTextureSettings(SettingsStore& store, const ExportTextureSettings
 
 TxExportOptions exportOptionsFromSettings(const ExportTextureSettings& s) {
     TxExportOptions o;
-    o.output = s.header == 1 ? TX_OUTPUT_TEX : s.header == 2 ? TX_OUTPUT_RAW : TX_OUTPUT_3DF;
+    o.output = s.header == 1   ? TX_OUTPUT_TEX
+               : s.header == 2 ? TX_OUTPUT_RAW
+               : s.header == 3 ? TX_OUTPUT_DDS
+               : s.header == 4 ? TX_OUTPUT_KTX2
+                               : TX_OUTPUT_3DF;
     o.format = exportFormatCode(s.format);
 
     o.resample = 0;
@@ -133,5 +148,12 @@ TxExportOptions exportOptionsFromSettings(const ExportTextureSettings& s) {
     o.commentText = s.commentText;
     o.swap = (s.format >= 6 && s.format <= 11) ? (s.swap ? 1 : 0) : 0;
     if (o.output == TX_OUTPUT_TEX) o.swap = 1;
+    // The containers fix their own byte order and have no comment lines.
+    if (txExportIsContainer(o.output)) o.swap = 0, o.comment = 0;
+    // sRGB is a property of the container's format, which 3DF, TEX and raw data cannot carry.
+    o.srgb = s.srgb && txExportIsContainer(o.output) ? 1 : 0;
+    o.premultiply = s.premultiply ? 1 : 0;
+    o.alphaBleed = s.alphaBleed ? 1 : 0;
+    o.mipFilter = txMipFilterName(s.mipFilter) ? s.mipFilter : TX_MIP_FILTER_BOX;
     return o;
 }

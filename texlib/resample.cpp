@@ -179,14 +179,15 @@ void txMipGenerateMipmaps(TxMip& mip) {
     }
 }
 
-void txExportResampleSize(int w, int h, bool automatic, int aw, int ah, int& outW, int& outH) {
+void txExportResampleSize(int w, int h, bool automatic, int aw, int ah, int& outW, int& outH,
+                          int maxSide, bool limitRatio) {
     if (!automatic) {
         outW = aw;
         outH = ah;
         return;
     }
-    int W = std::min(256, txLargestPowerOfTwo(w));
-    int H = std::min(256, txLargestPowerOfTwo(h));
+    int W = std::min(maxSide, txLargestPowerOfTwo(w));
+    int H = std::min(maxSide, txLargestPowerOfTwo(h));
     if (W < 1) W = 1;
     if (H < 1) H = 1;
     if (aw > 0 && ah > 0) {
@@ -199,10 +200,12 @@ void txExportResampleSize(int w, int h, bool automatic, int aw, int ah, int& out
         outH = th;
         return;
     }
-    if (W < H) {
-        while (H / W >= 9) H /= 2;
-    } else {
-        while (W / H >= 9) W /= 2;
+    if (limitRatio) {
+        if (W < H) {
+            while (H / W >= 9) H /= 2;
+        } else {
+            while (W / H >= 9) W /= 2;
+        }
     }
     outW = W;
     outH = H;

@@ -15,9 +15,10 @@ void txImageResize(TxMip& dst, const TxMip& src);
 void txMipGenerateMipmaps(TxMip& mip);
 
 // Target size of the export's resampling of a w x h image. automatic: the largest powers of two
-// not above the sides (at most 256), shaped by the forced aspect aw:ah (aw or ah <= 0 for none)
-// or kept within 8:1; otherwise aw x ah is the explicit target.
-void txExportResampleSize(int w, int h, bool automatic, int aw, int ah, int& outW, int& outH);
+// not above the sides (at most maxSide), shaped by the forced aspect aw:ah (aw or ah <= 0 for
+// none) or, with limitRatio, kept within 8:1; otherwise aw x ah is the explicit target.
+void txExportResampleSize(int w, int h, bool automatic, int aw, int ah, int& outW, int& outH,
+                          int maxSide = 256, bool limitRatio = true);
 
 // Number of levels of the export's mipmaps for a w x h image (powers of two). allLevels: down to
 // 1x1, or limitOrSize levels when it is 1 or more and smaller. Otherwise add a level for each

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "texlib/dds.h"
+#include "texlib/ktx2.h"
+#include "texlib/mip_filter.h"
 #include "texlib/quantize.h"
 #include "texlib/resample.h"
 
@@ -47,6 +50,10 @@ constexpr uint32_t kTexYiqTableShort = 112;
 // fails. Data goes out in slices so a large texture is never held twice.
 template <typename Sink>
 bool emitTexture(const TxMip& tex, const TxExportOptions& opt, Sink&& sink) {
+    if (opt.output == TX_OUTPUT_DDS)
+        return txDdsWrite(tex, TxDdsOptions{opt.srgb != 0, opt.premultiply != 0}, sink);
+    if (opt.output == TX_OUTPUT_KTX2)
+        return txKtx2Write(tex, TxKtx2Options{opt.srgb != 0, opt.premultiply != 0}, sink);
     std::vector<uint8_t> buf;
     auto be16 = [&](uint32_t v) {
         buf.push_back(uint8_t(v >> 8));
@@ -257,6 +264,36 @@ std::string tx3dfHeader(const TxMip& tex, bool comment, const std::string& comme
     return h + "#\n" + tail;
 }
 
+bool txExportIsContainer(int output) { return output == TX_OUTPUT_DDS || output == TX_OUTPUT_KTX2; }
+
+bool txExportOutputHolds(int output, int format, std::string* formats) {
+    bool ok = exportableFormat(format);
+    std::string list;
+    if (output == TX_OUTPUT_DDS) {
+        ok = ok && txDdsCanHold(format);
+        list = txDdsFormatList();
+    } else if (output == TX_OUTPUT_KTX2) {
+        ok = ok && txKtx2CanHold(format);
+        list = txKtx2FormatList();
+    }
+    if (!ok && formats) *formats = list;
+    return ok;
+}
+
+bool txExportOutputMarksSrgb(int output, int format, std::string* formats) {
+    bool ok = false;
+    std::string list;
+    if (output == TX_OUTPUT_DDS) {
+        ok = txDdsCanMarkSrgb(format);
+        list = txDdsFormatList(true);
+    } else if (output == TX_OUTPUT_KTX2) {
+        ok = txKtx2CanMarkSrgb(format);
+        list = txKtx2FormatList(true);
+    }
+    if (!ok && formats) *formats = list;
+    return ok;
+}
+
 int txExportTexture(const TxMip& mip, const TxExportOptions& opt, TxMip& out,
                     TxExportReport* report) {
     txMipFree(out);
@@ -264,19 +301,39 @@ int txExportTexture(const TxMip& mip, const TxExportOptions& opt, TxMip& out,
         return fail(report, TX_EXPORT_BAD_INPUT, "the image to export is not a 32-bit ARGB image");
     if (!exportableFormat(opt.format))
         return fail(report, TX_EXPORT_BAD_INPUT, "unknown target pixel format");
-    if (opt.output < TX_OUTPUT_RAW || opt.output > TX_OUTPUT_TEX)
+    if (opt.output < TX_OUTPUT_RAW || opt.output > TX_OUTPUT_KTX2)
         return fail(report, TX_EXPORT_BAD_INPUT, "unknown output kind");
+    if (!txMipFilterName(opt.mipFilter))
+        return fail(report, TX_EXPORT_BAD_INPUT, "unknown mipmap filter");
+    const bool container = txExportIsContainer(opt.output);
+    const char* kind = opt.output == TX_OUTPUT_DDS ? "DDS" : "KTX2";
+    std::string formats;
+    if (!txExportOutputHolds(opt.output, opt.format, &formats))
+        return fail(report, TX_EXPORT_BAD_FORMAT,
+                    std::string(kind) + " files cannot hold " + txFormatName(opt.format) +
+                        " texels; they hold " + formats);
+    if (opt.srgb && !container)
+        return fail(report, TX_EXPORT_BAD_FORMAT,
+                    "3DF, TEX and raw files cannot mark a texture as sRGB; write DDS or KTX2");
+    if (opt.srgb && !txExportOutputMarksSrgb(opt.output, opt.format, &formats))
+        return fail(report, TX_EXPORT_BAD_FORMAT,
+                    std::string(kind) + " files cannot mark " + txFormatName(opt.format) +
+                        " texels as sRGB; they mark " + formats);
 
     // Work on a one-level copy: the caller's image never changes.
     TxMip work;
     if (!txMipInit(work, mip.width, mip.height, 1, TX_FMT_ARGB8888))
         return fail(report, TX_EXPORT_NO_MEMORY, "out of memory");
     std::memcpy(work.data[0], mip.data[0], size_t(work.size));
+    // Before any averaging, so that resampling and mipmaps see the neighbours' colour.
+    if (opt.alphaBleed) txAlphaBleed(work);
 
     if (opt.resample) {
         int tw = 0, th = 0;
+        // DDS and KTX2 describe any size and ratio: automatic resampling there only rounds each
+        // side down to a power of two.
         txExportResampleSize(work.width, work.height, opt.automatic != 0, opt.width, opt.height, tw,
-                             th);
+                             th, container ? TX_CONTAINER_MAX_SIDE : 256, !container);
         if (!txSizeAllowed(tw, th))
             return fail(report, TX_EXPORT_BAD_INPUT, "the resampling size is out of range");
         if (tw != work.width || th != work.height) {
@@ -287,8 +344,14 @@ int txExportTexture(const TxMip& mip, const TxExportOptions& opt, TxMip& out,
             work = std::move(scaled);
         }
     }
+    if (container && std::max(work.width, work.height) > TX_CONTAINER_MAX_SIDE)
+        return fail(report, TX_EXPORT_TOO_LARGE,
+                    std::string(kind) + " exports hold sides of at most 16384 texels; resample "
+                                        "the image");
 
     const bool pow2 = txIsPowerOfTwo(work.width) && txIsPowerOfTwo(work.height);
+    const TxMipChainOptions chain{opt.mipFilter, opt.srgb != 0, opt.premultiply != 0};
+    bool chained = false;
     if (opt.mipmap) {
         if (pow2) {
             const int count =
@@ -299,16 +362,20 @@ int txExportTexture(const TxMip& mip, const TxExportOptions& opt, TxMip& out,
                     return fail(report, TX_EXPORT_NO_MEMORY, "out of memory");
                 std::memcpy(levels.data[0], work.data[0],
                             size_t(work.width) * size_t(work.height) * 4);
-                txMipGenerateMipmaps(levels);
+                txMipBuildChain(levels, chain);
+                chained = true;
                 work = std::move(levels);
             }
         } else if (report) {
             report->warnings.emplace_back("Warning: Mipmapping disabled, not power of 2");
         }
     }
-    if (!pow2) return fail(report, TX_EXPORT_NOT_POW2, "Abort: Not power of 2 on a side");
+    if (!chained && opt.premultiply) txMipBuildChain(work, chain);
+    // Today's containers take any side; 3DF and TEX need powers of two.
+    if (!pow2 && !container)
+        return fail(report, TX_EXPORT_NOT_POW2, "Abort: Not power of 2 on a side");
 
-    if (opt.output != TX_OUTPUT_RAW) {
+    if (opt.output == TX_OUTPUT_3DF || opt.output == TX_OUTPUT_TEX) {
         const int w = work.width, h = work.height;
         if (std::max(w, h) / std::min(w, h) > 8)
             return fail(
@@ -331,10 +398,11 @@ int txEncodeTexture(const TxMip& tex, const TxExportOptions& opt, std::vector<ui
     bytes.clear();
     if (!tex.data[0] || !exportableFormat(tex.format))
         return fail(report, TX_EXPORT_BAD_INPUT, "nothing to encode");
-    emitTexture(tex, opt, [&](const uint8_t* p, size_t n) {
-        bytes.insert(bytes.end(), p, p + n);
-        return true;
-    });
+    if (!emitTexture(tex, opt, [&](const uint8_t* p, size_t n) {
+            bytes.insert(bytes.end(), p, p + n);
+            return true;
+        }))
+        return fail(report, TX_EXPORT_BAD_FORMAT, "the container cannot hold this texture");
     return TX_EXPORT_OK;
 }
 

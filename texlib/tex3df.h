@@ -1,5 +1,5 @@
-// Hardware texture export (3DF with its text header, TEX with its binary header, or bare data)
-// and the 3DF and TEX readers.
+// Hardware texture export (3DF with its text header, TEX with its binary header, bare data, or the
+// DDS and KTX2 containers) and the 3DF and TEX readers.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,24 @@
 
 #include "texlib/read.h"
 
-enum TxExportOutput { TX_OUTPUT_RAW = 0, TX_OUTPUT_3DF = 1, TX_OUTPUT_TEX = 2 };
+enum TxExportOutput {
+    TX_OUTPUT_RAW = 0,
+    TX_OUTPUT_3DF = 1,
+    TX_OUTPUT_TEX = 2,
+    TX_OUTPUT_DDS = 3,
+    TX_OUTPUT_KTX2 = 4,
+};
+
+// Largest side of a DDS or KTX2 export (3DF and TEX keep their own limits).
+constexpr int TX_CONTAINER_MAX_SIDE = 16384;
+
+// True for the containers of today's engines (DDS, KTX2), which take any side up to
+// TX_CONTAINER_MAX_SIDE, any aspect ratio and sides that are not powers of two.
+bool txExportIsContainer(int output);
+// True when the output can hold the pixel format; false with `formats` set to the ones it can.
+bool txExportOutputHolds(int output, int format, std::string* formats = nullptr);
+// True when the output can mark the format as sRGB; false with `formats` set to the ones it can.
+bool txExportOutputMarksSrgb(int output, int format, std::string* formats = nullptr);
 
 // What the export does with an image.
 struct TxExportOptions {
@@ -26,6 +43,11 @@ struct TxExportOptions {
     int32_t comment = 0;  // 1: comment lines in the 3DF header
     std::string commentText;
     int32_t output = TX_OUTPUT_3DF;
+    // Colour-correct mipmaps (texlib/mip_filter.h); all off by default, which is the path above.
+    int32_t mipFilter = 0;    // TxMipFilter
+    int32_t srgb = 0;         // 1: the image is sRGB: linear-light mipmaps, container marked sRGB
+    int32_t premultiply = 0;  // 1: colour multiplied by alpha before the mipmaps
+    int32_t alphaBleed = 0;   // 1: fully transparent texels take their neighbours' colour
 };
 
 // Results of txMipWrite3df. Nothing is written unless the result is TX_EXPORT_OK.
@@ -38,6 +60,7 @@ enum TxExportResult {
     TX_EXPORT_WRITE_ERROR = 104,
     TX_EXPORT_TOO_LARGE = 105,   // TEX sides above 256 have no level-of-detail code
     TX_EXPORT_BAD_ASPECT = 106,  // beyond 8:1 a header cannot describe the levels
+    TX_EXPORT_BAD_FORMAT = 107,  // the container cannot hold the pixel format (or mark it sRGB)
 };
 
 // Texts for the person at the screen: warnings (export continues) and the reason of a failure.
