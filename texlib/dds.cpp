@@ -123,14 +123,17 @@ std::vector<uint8_t> txDdsHeader(const TxMip& tex, const TxDdsOptions& o) {
 bool txDdsWrite(const TxMip& tex, const TxDdsOptions& o, const TxByteSink& sink) {
     const std::vector<uint8_t> header = txDdsHeader(tex, o);
     if (header.empty() || !tex.data[0]) return false;
+    // The levels the header counts, whatever the block holds beyond them.
+    const int64_t bytes = txMipLevelBytes(tex.format, tex.width, tex.height, tex.depth);
+    if (bytes <= 0 || bytes > tex.size) return false;
     if (!sink(header.data(), header.size())) return false;
     // Legacy layouts are the texels as the record holds them (little-endian words, A8R8G8B8 as
     // bytes B, G, R, A); DXGI's R8G8B8A8 wants red first.
-    if (!needsDx10(tex, o)) return sink(tex.data[0], size_t(tex.size));
+    if (!needsDx10(tex, o)) return sink(tex.data[0], size_t(bytes));
     constexpr size_t kSlice = 1 << 16;
     std::vector<uint8_t> out(kSlice);
     const uint8_t* p = tex.data[0];
-    const size_t total = size_t(tex.size);
+    const size_t total = size_t(bytes);
     for (size_t done = 0; done < total;) {
         const size_t n = std::min(kSlice, total - done);
         for (size_t k = 0; k < n; k += 4) {

@@ -18,7 +18,7 @@ bool txDdsCanMarkSrgb(int format);
 std::string txDdsFormatList(bool srgbOnly = false);
 
 struct TxDdsOptions {
-    bool srgb = false;          // texels are sRGB-encoded (argb8888 only: DX10 header)
+    bool srgb = false;           // texels are sRGB-encoded (argb8888 only: DX10 header)
     bool premultiplied = false;  // colour is multiplied by alpha (argb8888: DX10 alpha mode)
 };
 

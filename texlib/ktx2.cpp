@@ -10,9 +10,8 @@ constexpr uint8_t kIdentifier[12] = {0xAB, 0x4B, 0x54, 0x58, 0x20, 0x32,
 const char* const kWriter = "Tarquil Studio 1.0";
 
 // Khronos data format descriptor values.
-constexpr uint32_t KHR_DF_MODEL_RGBSDA = 1, KHR_DF_PRIMARIES_BT709 = 1,
-                   KHR_DF_TRANSFER_LINEAR = 1, KHR_DF_TRANSFER_SRGB = 2,
-                   KHR_DF_FLAG_ALPHA_PREMULTIPLIED = 1;
+constexpr uint32_t KHR_DF_MODEL_RGBSDA = 1, KHR_DF_PRIMARIES_BT709 = 1, KHR_DF_TRANSFER_LINEAR = 1,
+                   KHR_DF_TRANSFER_SRGB = 2, KHR_DF_FLAG_ALPHA_PREMULTIPLIED = 1;
 constexpr uint8_t CH_R = 0, CH_G = 1, CH_B = 2, CH_A = 15;
 constexpr uint8_t KHR_DF_SAMPLE_DATATYPE_LINEAR = 0x10;
 
@@ -108,15 +107,14 @@ std::vector<uint8_t> descriptor(const Layout& l, int bytesPerTexel, const TxKtx2
     le32(d, KHR_DF_MODEL_RGBSDA | (KHR_DF_PRIMARIES_BT709 << 8) |
                 ((o.srgb ? KHR_DF_TRANSFER_SRGB : KHR_DF_TRANSFER_LINEAR) << 16) |
                 ((o.premultiplied ? KHR_DF_FLAG_ALPHA_PREMULTIPLIED : 0) << 24));
-    le32(d, 0);                       // texel block 1x1x1x1 (dimensions minus one)
+    le32(d, 0);                        // texel block 1x1x1x1 (dimensions minus one)
     le32(d, uint32_t(bytesPerTexel));  // bytesPlane0
     le32(d, 0);
     for (int k = 0; k < l.sampleCount; ++k) {
         const Sample& s = l.samples[k];
         // With the sRGB transfer, alpha stays linear.
-        const uint8_t type = uint8_t(s.channel | (o.srgb && s.channel == CH_A
-                                                      ? KHR_DF_SAMPLE_DATATYPE_LINEAR
-                                                      : 0));
+        const uint8_t type =
+            uint8_t(s.channel | (o.srgb && s.channel == CH_A ? KHR_DF_SAMPLE_DATATYPE_LINEAR : 0));
         le32(d, uint32_t(s.offset) | (uint32_t(s.bits - 1) << 16) | (uint32_t(type) << 24));
         le32(d, 0);  // sample position
         le32(d, 0);  // lower

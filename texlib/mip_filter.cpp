@@ -87,8 +87,8 @@ Kernel makeKernel(int filter, bool halve) {
             const double x = (t - 0.5) / 2.0;  // distance in destination texels
             const double sinc = std::sin(kPi * x) / (kPi * x);
             const double r = x / kWidth;
-            const double window = besselI0(kAlpha * std::sqrt(std::max(0.0, 1.0 - r * r))) /
-                                  besselI0(kAlpha);
+            const double window =
+                besselI0(kAlpha * std::sqrt(std::max(0.0, 1.0 - r * r))) / besselI0(kAlpha);
             w.push_back(sinc * window);
             sum += sinc * window;
         }
@@ -158,7 +158,9 @@ void reduceLevel(const uint32_t* src, int sw, int sh, uint32_t* dst, int dw, int
         uint32_t* out = dst + size_t(y) * size_t(dw);
         for (int x = 0; x < dw; ++x) {
             const float* v = &acc[size_t(4 * x)];
-            auto colour = [&](float c) { return uint32_t(srgbData ? encodeSrgb(c) : encodeLinear(c)); };
+            auto colour = [&](float c) {
+                return uint32_t(srgbData ? encodeSrgb(c) : encodeLinear(c));
+            };
             out[x] = uint32_t(encodeLinear(v[0])) << 24 | colour(v[1]) << 16 | colour(v[2]) << 8 |
                      colour(v[3]);
         }
