@@ -10,6 +10,9 @@ namespace {
 
 const char* const kExportFilter =
     "Texture v1.1 format (*.3df)|*.3df|TexInfo binary format (*.tex)|*.tex|All files (*.*)|*.*||";
+// The containers get a list of their own, so that the 3DF and TEX choices stay as they were.
+const char* const kContainerFilter =
+    "DirectDraw Surface (*.dds)|*.dds|KTX 2.0 texture (*.ktx2)|*.ktx2|All files (*.*)|*.*||";
 
 bool hasExtension(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -34,9 +37,16 @@ int CBitmapDoc::exportTexture(Prompts& prompts, SettingsStore& store) {
     } else if (options.output == TX_OUTPUT_TEX) {
         entry = 2;
         defaultExt = ".tex";
+    } else if (options.output == TX_OUTPUT_DDS) {
+        entry = 1;
+        defaultExt = ".dds";
+    } else if (options.output == TX_OUTPUT_KTX2) {
+        entry = 2;
+        defaultExt = ".ktx2";
     }
-    auto choice =
-        prompts.saveFile("Export 3df MipMap", kExportFilter, path_.directory + path_.name, entry);
+    auto choice = prompts.saveFile(
+        "Export 3df MipMap", txExportIsContainer(options.output) ? kContainerFilter : kExportFilter,
+        path_.directory + path_.name, entry);
     if (!choice) return -1;
     std::string target = choice->path;
     if (!hasExtension(target)) target += defaultExt;

@@ -11,6 +11,7 @@
 #include "cli/cli.h"
 #include "model/export_settings.h"
 #include "model/settings.h"
+#include "tests/texlib/raster_test_util.h"
 #include "texlib/read.h"
 #include "texlib/tga.h"
 
@@ -150,4 +151,55 @@ TEST_F(CliExport, SavedSettingsAreTheDefaults) {
     EXPECT_EQ(s.format, 0);
     EXPECT_EQ(s.header, 0);
     EXPECT_EQ(s.mipmap, 3);
+}
+
+TEST_F(CliExport, DdsAndKtx2) {
+    // The 40x20 image goes into both containers as it is; KTX2 with sRGB mipmaps after an
+    // automatic resampling to 32x16.
+    ASSERT_EQ(run({path("in.tga"), path("a.dds"), "--output", "dds", "--format", "argb4444"}),
+              CLI_OK);
+    const auto dds = raster::slurp(path("a.dds"));
+    ASSERT_EQ(dds.size(), 128u + 40 * 20 * 2);
+    EXPECT_EQ(std::string(dds.begin(), dds.begin() + 4), "DDS ");
+    EXPECT_EQ(dds[16], 40);
+    ASSERT_EQ(run({path("in.tga"), path("a.ktx2"), "--output", "ktx2", "--format", "argb8888",
+                   "--resample", "auto", "--mipmap", "all", "--srgb", "--mipmap-filter", "kaiser",
+                   "--alpha-bleed", "--premultiply"}),
+              CLI_OK);
+    const auto ktx = raster::slurp(path("a.ktx2"));
+    ASSERT_GT(ktx.size(), 80u);
+    EXPECT_EQ(ktx[1], 'K');
+    EXPECT_EQ(ktx[12], 43);  // R8G8B8A8_SRGB
+    EXPECT_EQ(ktx[20], 32);
+    EXPECT_EQ(ktx[40], 6);  // levels 32x16 down to 1x1
+
+    // Bad values exit 2 before anything is read (IN does not even exist) or written.
+    const std::string out = path("x.dds");
+    const std::vector<std::vector<std::string>> bad = {
+        {"--output", "dds", "--format", "yiq"},
+        {"--output", "dds", "--format", "ayiq8422"},
+        {"--output", "ktx2", "--format", "rgb332"},
+        {"--output", "ktx2", "--format", "p8"},
+        {"--output", "dds", "--format", "rgb565", "--srgb"},
+        {"--output", "ktx2", "--format", "a8", "--srgb"},
+        {"--output", "3df", "--format", "argb8888", "--srgb"},
+        {"--output", "dds", "--format", "argb8888", "--resample", "16385x16"},
+        {"--output", "ktx2", "--mipmap-filter", "lanczos"},
+        {"--output", "dds", "--srgb", "--no-srgb"},
+        {"--output", "gltf"},
+    };
+    for (auto args : bad) {
+        args.insert(args.begin(), {path("missing.png"), out});
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(run(args), CLI_USAGE) << args[3] << " " << args.back();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.find("missing.png"), std::string::npos) << err;
+        EXPECT_FALSE(fs::exists(out));
+    }
+    // The refusal names what the container can hold.
+    testing::internal::CaptureStderr();
+    run({path("in.tga"), out, "--output", "ktx2", "--format", "yiq"});
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                  "i8, a8, ai44, ai88, rgb565, argb1555, argb4444, argb8888"),
+              std::string::npos);
 }

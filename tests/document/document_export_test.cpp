@@ -12,9 +12,11 @@ namespace {
 struct ExportPrompts : ScriptedPrompts {
     bool cancelExport = false;
     int format = -1;
+    int header = -1;
     int save = 0;
     bool exportTextureOptions(ExportTextureSettings& s) override {
         if (format >= 0) s.format = format;
+        if (header >= 0) s.header = header;
         s.save = save;
         return !cancelExport;
     }
@@ -81,4 +83,33 @@ TEST(DocumentExport, FailuresAndCancel) {
     prompts.saveFileAnswers.push_back({dir + "/none.3df", 1});
     EXPECT_NE(empty.exportTexture(prompts, store), 0);
     EXPECT_EQ(prompts.messages.back(), "Export failed");
+}
+
+TEST(DocumentExport, ContainersOfferTheirOwnFileTypes) {
+    const std::string dir = freshDir("docexportdds");
+    writeSolidTga(dir + "/tex.tga", 6, 3, 0xFF00FF00u);
+    ExportPrompts prompts;
+    CBitmapDoc doc;
+    ASSERT_TRUE(doc.onOpenDocument(dir + "/tex.tga", prompts));
+    MemorySettingsStore store;
+    // DDS takes sides that are not powers of two; the extension comes from the output kind.
+    prompts.header = 4;
+    prompts.format = 12;  // argb8888
+    prompts.saveFileAnswers.push_back({dir + "/out", 2});
+    ASSERT_EQ(doc.exportTexture(prompts, store), 0);
+    EXPECT_EQ(prompts.lastSaveFilter,
+              "DirectDraw Surface (*.dds)|*.dds|KTX 2.0 texture (*.ktx2)|*.ktx2|All files "
+              "(*.*)|*.*||");
+    EXPECT_EQ(prompts.lastSaveIndex, 2);
+    ASSERT_TRUE(exists(dir + "/out.ktx2"));
+    // A format the container cannot hold: the reason, then "Export failed", nothing written.
+    prompts.header = 3;
+    prompts.format = 4;  // yiq
+    prompts.saveFileAnswers.push_back({dir + "/yiq.dds", 1});
+    EXPECT_EQ(doc.exportTexture(prompts, store), TX_EXPORT_BAD_FORMAT);
+    ASSERT_GE(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[prompts.messages.size() - 2].rfind("DDS files cannot hold yiq", 0),
+              0u);
+    EXPECT_EQ(prompts.messages.back(), "Export failed");
+    EXPECT_FALSE(exists(dir + "/yiq.dds"));
 }

@@ -134,3 +134,39 @@ TEST(ExportSettings, DerivedOptions) {
     EXPECT_EQ(o.width, 1);
     EXPECT_EQ(o.height, 8);
 }
+
+TEST(ExportSettings, ContainerChoices) {
+    MemorySettingsStore store;
+    ExportTextureSettings s;
+    s.header = 3;
+    s.format = 8;  // argb1555: a 16-bit format whose swap box does not apply to containers
+    s.swap = 1;
+    s.srgb = 1;
+    s.premultiply = 1;
+    s.alphaBleed = 1;
+    s.mipFilter = 2;
+    saveExportTextureSettings(store, s);
+    EXPECT_EQ(store.getInt("ExportTexture", "bSrgb", 0), 1);
+    EXPECT_EQ(store.getInt("ExportTexture", "MipFilter", 0), 2);
+    const ExportTextureSettings back = loadExportTextureSettings(store);
+    EXPECT_EQ(back.srgb, 1);
+    EXPECT_EQ(back.premultiply, 1);
+    EXPECT_EQ(back.alphaBleed, 1);
+    EXPECT_EQ(back.mipFilter, 2);
+    TxExportOptions o = exportOptionsFromSettings(back);
+    EXPECT_EQ(o.output, TX_OUTPUT_DDS);
+    EXPECT_EQ(o.swap, 0);
+    EXPECT_EQ(o.srgb, 1);
+    EXPECT_EQ(o.premultiply, 1);
+    EXPECT_EQ(o.alphaBleed, 1);
+    EXPECT_EQ(o.mipFilter, 2);
+    s.header = 4;
+    EXPECT_EQ(exportOptionsFromSettings(s).output, TX_OUTPUT_KTX2);
+    // 3DF cannot mark sRGB, and an unknown filter falls back to the box.
+    s.header = 0;
+    s.mipFilter = 7;
+    o = exportOptionsFromSettings(s);
+    EXPECT_EQ(o.srgb, 0);
+    EXPECT_EQ(o.mipFilter, 0);
+    EXPECT_EQ(o.premultiply, 1);
+}

@@ -194,32 +194,33 @@ TEST(ContainerInterop, KtxParseReadsOurKtx2) {
         int vkFormat, typeSize, samples;
         const char* swizzle;
     } cases[] = {
-        {TX_FMT_I8, false, 9, 1, 1, "rrr1"},           // R8_UNORM
-        {TX_FMT_I8, true, 15, 1, 1, "rrr1"},           // R8_SRGB
-        {TX_FMT_A8, false, 9, 1, 1, "000r"},           // R8_UNORM
-        {TX_FMT_AI44, false, 1, 1, 2, "gggr"},         // R4G4_UNORM_PACK8
-        {TX_FMT_AI88, false, 16, 1, 2, "rrrg"},        // R8G8_UNORM
-        {TX_FMT_RGB565, true, 4, 2, 3, "-"},           // R5G6B5_UNORM_PACK16
-        {TX_FMT_ARGB1555, false, 8, 2, 4, "-"},        // A1R5G5B5_UNORM_PACK16
-        {TX_FMT_ARGB4444, false, 3, 2, 4, "-"},        // B4G4R4A4_UNORM_PACK16
-        {TX_FMT_ARGB8888, false, 37, 1, 4, "-"},       // R8G8B8A8_UNORM
-        {TX_FMT_ARGB8888, true, 43, 1, 4, "-"},        // R8G8B8A8_SRGB
+        {TX_FMT_I8, false, 9, 1, 1, "rrr1"},      // R8_UNORM
+        {TX_FMT_I8, true, 15, 1, 1, "rrr1"},      // R8_SRGB
+        {TX_FMT_A8, false, 9, 1, 1, "000r"},      // R8_UNORM
+        {TX_FMT_AI44, false, 1, 1, 2, "gggr"},    // R4G4_UNORM_PACK8
+        {TX_FMT_AI88, false, 16, 1, 2, "rrrg"},   // R8G8_UNORM
+        {TX_FMT_RGB565, true, 4, 2, 3, "-"},      // R5G6B5_UNORM_PACK16
+        {TX_FMT_ARGB1555, false, 8, 2, 4, "-"},   // A1R5G5B5_UNORM_PACK16
+        {TX_FMT_ARGB4444, false, 3, 2, 4, "-"},   // B4G4R4A4_UNORM_PACK16
+        {TX_FMT_ARGB8888, false, 37, 1, 4, "-"},  // R8G8B8A8_UNORM
+        {TX_FMT_ARGB8888, true, 43, 1, 4, "-"},   // R8G8B8A8_SRGB
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(txFormatName(c.format)) + (c.srgb ? " srgb" : ""));
         const std::string file =
             path(std::string(txFormatName(c.format)) + (c.srgb ? "_srgb" : "") + ".ktx2");
         const TxMip tex = exported(options(TX_OUTPUT_KTX2, c.format, c.srgb), file);
-        std::istringstream lines(output("cd '" + modules + "/..' && node --input-type=module -e \"" +
-                                        script + "\" '" + file + "' 2>&1"));
+        std::istringstream lines(output("cd '" + modules +
+                                        "/..' && node --input-type=module -e \"" + script + "\" '" +
+                                        file + "' 2>&1"));
         std::string header, keys;
         std::getline(lines, header);
         std::getline(lines, keys);
         std::ostringstream want;
         // 16x8, 2D (depth 0, no layers, one face), five levels, no supercompression, RGBSDA,
         // linear or sRGB transfer, straight alpha.
-        want << c.vkFormat << ' ' << c.typeSize << " 16 8 0 0 1 5 0 1 " << (c.srgb ? 2 : 1)
-             << " 0 " << txBytesPerTexel(c.format) << ' ' << c.samples;
+        want << c.vkFormat << ' ' << c.typeSize << " 16 8 0 0 1 5 0 1 " << (c.srgb ? 2 : 1) << " 0 "
+             << txBytesPerTexel(c.format) << ' ' << c.samples;
         EXPECT_EQ(header, want.str());
         EXPECT_EQ(keys, std::string(c.swizzle) + " Tarquil Studio 1.0");
         ASSERT_EQ(tex.depth, 5);
@@ -231,11 +232,12 @@ TEST(ContainerInterop, KtxParseReadsOurKtx2) {
             // The VkFormat's order: B4G4R4A4 nibbles from high to low, R8G8B8A8 red first.
             for (size_t k = 0; c.format == TX_FMT_ARGB4444 && k < n; k += 2) {
                 const int v = b[k] | b[k + 1] << 8;
-                const int r = (v & 0xF) << 12 | ((v >> 4) & 0xF) << 8 | ((v >> 8) & 0xF) << 4 |
-                              v >> 12;
+                const int r =
+                    (v & 0xF) << 12 | ((v >> 4) & 0xF) << 8 | ((v >> 8) & 0xF) << 4 | v >> 12;
                 b[k] = uint8_t(r), b[k + 1] = uint8_t(r >> 8);
             }
-            for (size_t k = 0; c.format == TX_FMT_ARGB8888 && k < n; k += 4) std::swap(b[k], b[k + 2]);
+            for (size_t k = 0; c.format == TX_FMT_ARGB8888 && k < n; k += 4)
+                std::swap(b[k], b[k + 2]);
             std::string hex;
             char two[3];
             for (uint8_t x : b) std::snprintf(two, sizeof two, "%02x", x), hex += two;
