@@ -245,9 +245,9 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     auto* headerGroup = new QButtonGroup(&dlg);
     auto* ditherGroup = new QButtonGroup(&dlg);
     auto* nccGroup = new QButtonGroup(&dlg);
-    QWidget* header = radios(
-        {QStringLiteral("3df v1.0"), QStringLiteral("binary txInfo"), QStringLiteral("no header")},
-        s.header, headerGroup);
+    QStringList headers;
+    for (const char* t : kExportHeaderChoices) headers << QString::fromLatin1(t);
+    QWidget* header = radios(headers, s.header, headerGroup);
     QWidget* dither = radios({QStringLiteral("disabled"), QStringLiteral("error diffusion"),
                               QStringLiteral("ordered 4x4")},
                              s.dither, ditherGroup);
@@ -261,6 +261,16 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     auto* commentText = new QPlainTextEdit(QString::fromStdString(s.commentText));
     auto* save = new QCheckBox(QStringLiteral("Save settings"));
     save->setChecked(s.save != 0);
+    // Colour-correct mipmaps, for every header; sRGB only where the container can say so.
+    auto* filter = new QComboBox;
+    for (const char* t : kExportMipFilterChoices) filter->addItem(QString::fromLatin1(t));
+    filter->setCurrentIndex(s.mipFilter >= 0 && s.mipFilter < 3 ? s.mipFilter : 0);
+    auto* srgb = new QCheckBox(QStringLiteral("sRGB image (linear-light mipmaps)"));
+    srgb->setChecked(s.srgb != 0);
+    auto* premultiply = new QCheckBox(QStringLiteral("Premultiply alpha"));
+    premultiply->setChecked(s.premultiply != 0);
+    auto* bleed = new QCheckBox(QStringLiteral("Alpha bleed (colour transparent texels)"));
+    bleed->setChecked(s.alphaBleed != 0);
     auto refresh = [=] {
         const int f = format->currentIndex(), h = headerGroup->checkedId();
         comment->setEnabled(h == 0 && f == 12);
@@ -271,6 +281,8 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
         height->setEnabled(resample->currentIndex() == 2);
         dither->setEnabled(resample->currentIndex() != 0);
         ncc->setEnabled(f == 4 || f == 9);
+        filter->setEnabled(mipmap->currentIndex() != 0);
+        srgb->setEnabled(h == 3 || h == 4);
     };
     // Leaving Width or Height rounds both down to even values; below 2 becomes 1.
     auto even = [=] {
@@ -294,6 +306,10 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     form->addRow(QStringLiteral("Header"), header);
     form->addRow(QStringLiteral("Dithering"), dither);
     form->addRow(QStringLiteral("Narrow channel compression"), ncc);
+    form->addRow(QStringLiteral("Mipmap filter"), filter);
+    form->addRow(srgb);
+    form->addRow(premultiply);
+    form->addRow(bleed);
     form->addRow(swap);
     form->addRow(comment);
     form->addRow(commentText);
@@ -313,6 +329,10 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     s.commentText =
         commentText->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")).toStdString();
     s.save = save->isChecked();
+    s.mipFilter = filter->currentIndex();
+    s.srgb = srgb->isChecked();
+    s.premultiply = premultiply->isChecked();
+    s.alphaBleed = bleed->isChecked();
     return true;
 }
 

@@ -22,6 +22,7 @@
 #include "document/document.h"
 #include "model/app_palette.h"
 #include "model/custom_colours.h"
+#include "model/export_settings.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
 #include "tests/ui/qt_app.h"
@@ -564,4 +565,30 @@ TEST(PaletteOptionsDialog, ThePreferencesPalButtonShowsTheFileItEndsWith) {
     e.w.action(CMD_PREFERENCES)->trigger();
     setAppPalette(nullptr);
     EXPECT_EQ(palette.entry(0), 0x030201u);
+}
+
+TEST(ExportDialog, ContainerAndMipmapChoicesFillTheSettings) {
+    ensureTestApp();
+    QtPrompts prompts(nullptr);
+    ExportTextureSettings s;
+    s.mipmap = 1;
+    whenShown<QDialog>([](QDialog& d) {
+        auto* srgb = control<QCheckBox>(d, QStringLiteral("sRGB image (linear-light mipmaps)"));
+        EXPECT_FALSE(srgb->isEnabled());  // 3DF cannot say sRGB
+        control<QRadioButton>(d, QStringLiteral("KTX2"))->click();
+        EXPECT_TRUE(srgb->isEnabled());
+        srgb->setChecked(true);
+        control<QCheckBox>(d, QStringLiteral("Premultiply alpha"))->setChecked(true);
+        control<QCheckBox>(d, QStringLiteral("Alpha bleed (colour transparent texels)"))
+            ->setChecked(true);
+        for (auto* c : d.findChildren<QComboBox*>())
+            if (c->findText(QStringLiteral("kaiser")) >= 0) c->setCurrentIndex(2);
+        d.accept();
+    });
+    ASSERT_TRUE(prompts.exportTextureOptions(s));
+    EXPECT_EQ(s.header, 4);
+    EXPECT_EQ(s.srgb, 1);
+    EXPECT_EQ(s.premultiply, 1);
+    EXPECT_EQ(s.alphaBleed, 1);
+    EXPECT_EQ(s.mipFilter, 2);
 }
