@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "cli/args.h"
@@ -171,7 +172,25 @@ int finishRun(CliCall& call, int status, TxFileWriter* depfile) {
     }
     const std::vector<std::string> outputs = call.outputs();
     const std::vector<std::string> inputs = call.inputs();
-    const auto text = cliDepfileText(outputs, inputs);
+    // A folder read (a series' folder) that the run itself wrote into is always newer than the
+    // outputs: as a prerequisite it would rebuild them every time, so it is left out.
+    std::vector<std::string> prerequisites;
+    for (const auto& in : inputs) {
+        struct stat st;
+        bool wroteInto = false;
+        if (::stat(in.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            for (const auto& o : outputs) {
+                const size_t slash = o.find_last_of('/');
+                const std::string dir = slash == std::string::npos ? "." : o.substr(0, slash + 1);
+                struct stat od;
+                if (::stat(dir.c_str(), &od) == 0 && od.st_dev == st.st_dev &&
+                    od.st_ino == st.st_ino)
+                    wroteInto = true;
+            }
+        }
+        if (!wroteInto) prerequisites.push_back(in);
+    }
+    const auto text = cliDepfileText(outputs, prerequisites);
     std::string why;
     if (!text)
         why = "a file name holds a line break, which a depfile cannot hold";
