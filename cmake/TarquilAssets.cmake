@@ -2,6 +2,7 @@
 #
 #   include(TarquilAssets)          # with this folder on CMAKE_MODULE_PATH
 #   tarquil_convert(INPUT sprites/walk_000.png OUTPUT walk.png OPTIONS --frames all --strip)
+#   tarquil_pack(INPUTS sprites OUTPUT atlas.png DATA atlas.atlas TEMPLATE libgdx)
 #   tarquil_export(INPUT sprites/hero.png OUTPUT hero.3df OPTIONS --format argb4444)
 #   tarquil_font(OUTPUT font.png FACE "DejaVu Sans" SIZE 12 FNT)
 #   tarquil_codegen(INPUT font.png OUTPUT font.xml TEMPLATE bmfont-xml)
@@ -69,6 +70,37 @@ function(tarquil_convert)
   endif()
   _tarquil_command(${out} ARGS convert ${in} ${out} ${T_OPTIONS} DEPENDS ${in}
                    BYPRODUCTS ${extra} COMMENT "tarquil-cli convert ${T_OUTPUT}")
+endfunction()
+
+# tarquil_pack(INPUTS in... OUTPUT sheet.png [DATA file [TEMPLATE name|file]] [OPTIONS ...])
+# One atlas page with its position files and, with DATA, the engine's data file. INPUTS may be
+# files, folders or the first file of a numbered series.
+function(tarquil_pack)
+  cmake_parse_arguments(T "" "OUTPUT;DATA;TEMPLATE" "INPUTS;OPTIONS;BYPRODUCTS" ${ARGN})
+  _tarquil_paths(OUTPUT ${T_OUTPUT} OUT_VAR out)
+  set(ins)
+  set(files)
+  foreach(i IN LISTS T_INPUTS)
+    cmake_path(ABSOLUTE_PATH i BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} NORMALIZE
+               OUTPUT_VARIABLE a)
+    list(APPEND ins ${a})
+    # Files in folders come from the depfile; the files named are known now.
+    if(NOT IS_DIRECTORY ${a})
+      list(APPEND files ${a})
+    endif()
+  endforeach()
+  set(extra ${T_BYPRODUCTS} ${out}_pos.txt ${out}.map)
+  set(args pack ${ins} -o ${out} ${T_OPTIONS})
+  if(T_DATA)
+    _tarquil_paths(OUTPUT ${T_DATA} OUT_VAR data)
+    list(APPEND extra ${data})
+    list(APPEND args --data ${data})
+    if(T_TEMPLATE)
+      list(APPEND args --template ${T_TEMPLATE})
+    endif()
+  endif()
+  _tarquil_command(${out} ARGS ${args} DEPENDS ${files} BYPRODUCTS ${extra}
+                   COMMENT "tarquil-cli pack ${T_OUTPUT}")
 endfunction()
 
 # tarquil_export(INPUT in OUTPUT out.3df|out.tex [OPTIONS ...])
