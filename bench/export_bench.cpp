@@ -11,6 +11,7 @@
 #define STB_IMAGE_RESIZE_IMPLEMENTATION
 #include <stb_image_resize.h>
 
+#include "texlib/mip_filter.h"
 #include "texlib/quantize.h"
 #include "texlib/resample.h"
 #include "texlib/tex3df.h"
@@ -120,6 +121,42 @@ void BM_Export1024_rgb565_diffusion(benchmark::State& state) {
 
 }  // namespace
 
+// One mipmap step, 2048x2048 to 1024x1024: args filter (0 box, 1 triangle, 2 kaiser) and sRGB.
+void BM_MipChainLevel1(benchmark::State& state) {
+    const TxMip& src = sourceImage(2048);
+    TxMip m;
+    txMipInit(m, 2048, 2048, 2, TX_FMT_ARGB8888);
+    std::memcpy(m.data[0], src.data[0], size_t(2048) * 2048 * 4);
+    const TxMipChainOptions o{int(state.range(0)), state.range(1) != 0, false};
+    for (auto _ : state) {
+        txMipBuildChain(m, o);
+        benchmark::DoNotOptimize(m.data[1]);
+    }
+    state.SetItemsProcessed(state.iterations() * 2048 * 2048);
+    state.SetLabel("source Mpx/s as items");
+}
+
+// The peer: stb_image_resize halving the same pixels with its triangle filter, in sRGB or not.
+void BM_StbTriangleHalve(benchmark::State& state) {
+    const TxMip& src = sourceImage(2048);
+    std::vector<uint8_t> out(size_t(1024) * 1024 * 4);
+    const stbir_colorspace space = state.range(0) ? STBIR_COLORSPACE_SRGB : STBIR_COLORSPACE_LINEAR;
+    for (auto _ : state) {
+        stbir_resize_uint8_generic(src.data[0], 2048, 2048, 0, out.data(), 1024, 1024, 0, 4, 3, 0,
+                                   STBIR_EDGE_CLAMP, STBIR_FILTER_TRIANGLE, space, nullptr);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * 2048 * 2048);
+    state.SetLabel("source Mpx/s as items");
+}
+
+BENCHMARK(BM_MipChainLevel1)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({2, 1})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StbTriangleHalve)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TxImageResize)->Args({1024, 1024})->Args({1000, 700})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StbBoxResize)->Args({1024, 1024})->Args({1000, 700})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Ordered_rgb565)->Unit(benchmark::kMillisecond);

@@ -11,9 +11,12 @@ namespace {
 
 // sRGB decoding of every byte, and the linear values where the rounded encoding steps from one
 // byte to the next: encoding is then a search in a monotonic table, exact and without pow().
+constexpr int kBuckets = 1024;
+
 struct SrgbTables {
     float toLinear[256];
-    float step[256];  // step[b]: the smallest linear value that encodes to b or more (b >= 1)
+    float step[257];  // step[b]: the smallest linear value that encodes to b or more (b >= 1)
+    uint8_t start[kBuckets + 1];  // the byte of the lowest value in each bucket of [0, 1]
     SrgbTables() {
         auto decode = [](double s) {
             return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
@@ -21,6 +24,13 @@ struct SrgbTables {
         for (int b = 0; b < 256; ++b) toLinear[b] = float(decode(b / 255.0));
         step[0] = -1.0f;
         for (int b = 1; b < 256; ++b) step[b] = float(decode((b - 0.5) / 255.0));
+        step[256] = 2.0f;  // above any clamped value
+        for (int k = 0; k <= kBuckets; ++k) {
+            const float v = float(k) / kBuckets;
+            int b = 0;
+            while (step[b + 1] <= v) ++b;
+            start[k] = uint8_t(b);
+        }
     }
 };
 
@@ -35,17 +45,13 @@ uint8_t encodeLinear(float v) {
 }
 
 uint8_t encodeSrgb(float v) {
-    const float* step = srgb().step;
-    // The number of steps at or below v is the byte.
-    int lo = 0, hi = 255;
-    while (lo < hi) {
-        const int mid = (lo + hi + 1) / 2;
-        if (step[mid] <= v)
-            lo = mid;
-        else
-            hi = mid - 1;
-    }
-    return uint8_t(lo);
+    const SrgbTables& t = srgb();
+    if (!(v > 0.0f)) return 0;
+    if (v >= 1.0f) return 255;
+    // Start at the bucket's lowest byte and walk up the few steps inside the bucket.
+    int b = t.start[int(v * kBuckets)];
+    while (t.step[b + 1] <= v) ++b;
+    return uint8_t(b);
 }
 
 // Taps of a reduction by two: output texel i reads source texels 2i + first + k.
