@@ -7,13 +7,6 @@
 
 namespace {
 
-// Shows the wait cursor for as long as the command runs.
-struct BusyCursor {
-    Prompts& prompts;
-    explicit BusyCursor(Prompts& p) : prompts(p) { prompts.busy(true); }
-    ~BusyCursor() { prompts.busy(false); }
-};
-
 const char* styleName(int style) {
     switch (style) {
     case 1: return "Bold";

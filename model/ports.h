@@ -110,6 +110,18 @@ public:
     virtual void status(const std::string& /*text*/) {}
 };
 
+// The wait cursor for the life of one command; it comes back off on every way out.
+class BusyCursor {
+public:
+    explicit BusyCursor(Prompts& prompts) : prompts_(prompts) { prompts_.busy(true); }
+    ~BusyCursor() { prompts_.busy(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    Prompts& prompts_;
+};
+
 // Integer and string values by section and name, each read with its default.
 class SettingsStore {
 public:

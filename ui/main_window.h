@@ -147,6 +147,9 @@ public:
     QLabel* statusPane(int index) const;
     // Sets the enable and check state of every action from its rules.
     void updateCommands();
+    // Shows the active view's size, selection, zoom and cursor in the status panes and the
+    // position list.
+    void viewStatusChanged();
 
     // ---- Documents -------------------------------------------------------------------------
     // Opens a file in a new document window; an already open path activates its window.
@@ -173,6 +176,9 @@ public:
     // "Save changes to %1?" for a modified document; false on Cancel or a failed save.
     bool askToSave(CBitmapDoc* doc);
     void childClosing(CChildFrame* child);
+    // Titles the document windows after their documents' names ("name:1", "name:2" for a
+    // document in several windows).
+    void refreshTitles();
 
     // ---- Application ----------------------------------------------------------------------
     // Start-up after the window is shown: opens `files`, or with "Autoload last" and no files
@@ -201,7 +207,8 @@ public:
     // and closes nothing), then closes every document window. False when cancelled.
     bool closeAllDocuments();
 
-public slots:
+    // The named commands run as their menu entries do (nothing when disabled); each is defined
+    // beside its handler in ui/{file,edit,mask,window,tool}_commands.cpp.
     void newDocument();
     void openDialog();
     void saveDocument();
@@ -219,17 +226,25 @@ public slots:
     void flipIsometric();
     void selectAll();
     void showPositionList();
-    void arrangePositions();
-    void copyPositionsToClipboard();
     void animationMaster();
     // The Mask menu (ids above) and View > Alpha.
     void maskCommand(int command);
     void toggleAlpha();
     void newWindow();
     void closeDocument();
-    void about();
-    void toggleToolBars();
-    void toggleStatusBar();
+    // The position list window's "Arrange" and "Copy to Clipboard" on its document.
+    void arrangePositions();
+    void copyPositionsToClipboard();
+
+    // ---- Window ---------------------------------------------------------------------------
+    // "Tarquil 1.25": the window's title after the document's, and the About box's version.
+    static QString appTitle();
+    QMdiArea* mdiArea() const { return mdi_; }
+    // View > Toolbar: both bars come and go together.
+    bool toolBarsShown() const { return toolBarsShown_; }
+    void setToolBarsShown(bool shown);
+    // The Window menu's list of document windows, refilled each time the menu opens.
+    void fillWindowList(QMenu* menu);
 
 protected:
     bool event(QEvent* e) override;
@@ -250,19 +265,13 @@ private:
     void buildContextMenu();
     // The record's values where they act: views, TGA writer, document defaults.
     void putPreferencesInEffect();
-    void installDefaultHandlers();
     QAction* addCommand(QMenu* menu, const QString& path, int id, const QString& text,
                         const QKeySequence& key = {});
     CChildFrame* addChild(CBitmapDoc* doc);
     QMdiSubWindow* addDocument(std::unique_ptr<CBitmapDoc> doc);
     void placeChild(CChildFrame* child);
     QSize childSizeFor(CChildFrame* child) const;
-    void refreshTitles();
-    void viewStatusChanged();
     void childDestroyed(QObject* child);
-    // Runs an edit of the active document with the wait cursor; false when it may not run.
-    bool editReady(int command, CBitmapDoc*& doc, CBitmapView*& view) const;
-    bool editIdle() const;
 
     QMdiArea* mdi_ = nullptr;
     QTimer* timer_ = nullptr;
@@ -277,7 +286,6 @@ private:
     QToolBar* mainBar_ = nullptr;
     QToolBar* paletteBar_ = nullptr;
     QMenu* fileMenu_ = nullptr;
-    QAction* recentSeparator_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     QLabel* panes_[5] = {};
     std::map<int, Command> commands_;

@@ -4,19 +4,40 @@
 #include <filesystem>
 
 #include "document/document.h"
+#include "tools/animmaster/animmaster.h"
 #include "tools/codegen/code_generator.h"
 #include "tools/codegen/pos_format_settings.h"
 #include "tools/codegen/sheet_template.h"
 #include "tools/fontwizard/font_generator.h"
+#include "ui/edit_commands.h"
 #include "ui/font_wizard.h"
 #include "ui/main_window.h"
 #include "ui/palette_options_dialog.h"
 #include "ui/pos_format_dialog.h"
+#include "ui/position_list_window.h"
 #include "ui/qt_clipboard.h"
 #include "ui/qt_ports.h"
 
 void installToolDialogs(CMainFrame& main) {
+    CMainFrame* m = &main;
+    main.handle(CMD_POSITION_LIST, [m] {
+        PositionListWindow* w = m->positionWindow();
+        w->show();
+        w->raise();
+        if (CBitmapDoc* d = m->activeDocument()) w->attach(d);
+        m->viewStatusChanged();
+    });
     main.handle(CMD_FONT_WIZARD, [&main] { runFontWizard(main); });
+    handleEdit(
+        main, CBitmapDoc::CMD_ANIMMASTER,
+        [m](CBitmapDoc& d, CBitmapView&) {
+            AnimMasterOptions o;
+            o.load(m->settings());
+            if (!m->prompts().animMasterOptions(o)) return;
+            o.save(m->settings());
+            d.animMaster(o.bufferType, o.colorKey, o.flags(), m->prompts(), &m->progress());
+        },
+        [m] { return editIdle(*m) && m->activeDocument()->isEnabled(CBitmapDoc::CMD_ANIMMASTER); });
     // The Preferences' "pal" button: the field shows the palette file the dialog ends with.
     main.paletteOptionsHook = [&main](QWidget* parent, std::string& palFile) {
         PaletteOptionsDialog dlg(main.settings(), main.prompts(), parent, palFile);
@@ -25,6 +46,9 @@ void installToolDialogs(CMainFrame& main) {
         return true;
     };
 }
+
+void CMainFrame::showPositionList() { trigger(CMD_POSITION_LIST); }
+void CMainFrame::animationMaster() { trigger(CBitmapDoc::CMD_ANIMMASTER); }
 
 void runFontWizard(CMainFrame& main) {
     FontWizardDialog wizard(

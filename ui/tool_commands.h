@@ -1,5 +1,6 @@
-// The commands behind the tool dialogs: Position Format before "Copy to Clipboard", the texture
-// font wizard, and the Palette Options of the Preferences. installToolDialogs connects them to the
+// The Tools menu (Position List, Texture Font Wizard, Animationmaster) and the commands behind
+// the tool dialogs: Position Format before "Copy to Clipboard" and the Palette Options of the
+// Preferences. installToolDialogs connects them to the
 // main window's actions.
 #pragma once
 

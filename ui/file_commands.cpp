@@ -1,0 +1,239 @@
+#include "ui/file_commands.h"
+
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMimeData>
+#include <memory>
+
+#include "document/document.h"
+#include "model/app_palette.h"
+#include "model/document_types.h"
+#include "model/preferences.h"
+#include "tools/palette/palette_load.h"
+#include "ui/main_window.h"
+#include "ui/preferences_dialog.h"
+#include "ui/qt_ports.h"
+
+namespace {
+
+// File > Open; `filterIndex` is the filter chosen last, for as long as the program runs (0: not
+// yet read).
+void openWithDialog(CMainFrame& main, int& filterIndex) {
+    if (filterIndex <= 0) filterIndex = main.settings().getInt("Settings", "FilterIndex", 1);
+    QStringList filters;
+    for (const auto& [name, patterns] : openFilters()) {
+        QString n = QString::fromStdString(name);
+        const QString p =
+            QString::fromStdString(patterns).replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt takes the patterns from the last parentheses of the entry.
+        filters << (n.endsWith(QStringLiteral("(") + p + QLatin1Char(')'))
+                        ? n
+                        : n + QStringLiteral(" (") + p + QLatin1Char(')'));
+    }
+    QFileDialog dlg(&main, QStringLiteral("Open"),
+                    QString::fromStdString(appPreferences().workDir));
+    dlg.setFileMode(QFileDialog::ExistingFiles);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setNameFilters(filters);
+    if (filterIndex >= 1 && filterIndex <= filters.size())
+        dlg.selectNameFilter(filters[filterIndex - 1]);
+    if (dlg.exec() != QDialog::Accepted) return;
+    const int chosen = int(filters.indexOf(dlg.selectedNameFilter())) + 1;
+    if (chosen >= 1 && chosen != filterIndex) {
+        filterIndex = chosen;
+        main.settings().setInt("Settings", "FilterIndex", chosen);
+    }
+    for (const QString& p : dlg.selectedFiles()) main.openFile(p);
+}
+
+}  // namespace
+
+void installFileCommands(CMainFrame& main) {
+    CMainFrame* m = &main;
+    auto hasDoc = [m] { return m->activeDocument() != nullptr; };
+    auto saveWith = [m](bool (CBitmapDoc::*save)(Prompts&, Progress*)) {
+        return [m, save] {
+            if (CBitmapDoc* d = m->activeDocument())
+                if ((d->*save)(m->prompts(), &m->progress())) m->addRecentFile(d->pathName());
+            m->refreshTitles();
+        };
+    };
+    main.handle(CMD_NEW, [m] { m->createDocument(m->prompts()); });
+    main.handle(CMD_OPEN, [m, filterIndex = std::make_shared<int>(0)] {
+        openWithDialog(*m, *filterIndex);
+    });
+    main.handle(
+        CMD_CLOSE, [m] { m->closeDocument(); }, hasDoc);
+    main.handle(CMD_SAVE, saveWith(&CBitmapDoc::save), [m] {
+        CBitmapDoc* d = m->activeDocument();
+        return d && d->isEnabled(CMD_SAVE);
+    });
+    main.handle(CMD_SAVE_AS, saveWith(&CBitmapDoc::saveAs), hasDoc);
+    main.handle(
+        CMD_EXPORT,
+        [m] {
+            if (CBitmapDoc* d = m->activeDocument()) d->exportTexture(m->prompts(), m->settings());
+        },
+        hasDoc);
+    main.handle(CMD_EXIT, [m] { m->close(); });
+    main.handle(CMD_PREFERENCES, [m] { m->editPreferences(); });
+}
+
+void CMainFrame::newDocument() { trigger(CMD_NEW); }
+void CMainFrame::openDialog() { trigger(CMD_OPEN); }
+void CMainFrame::saveDocument() { trigger(CMD_SAVE); }
+void CMainFrame::saveDocumentAs() { trigger(CMD_SAVE_AS); }
+void CMainFrame::exportTexture() { trigger(CMD_EXPORT); }
+
+void CMainFrame::applyPreferences(const Preferences& prefs, bool save) {
+    Preferences& p = appPreferences();
+    const std::string oldPalette = p.palFile;
+    // The last new size belongs to the New command, not to the dialog.
+    const int newW = documentSettings().lastNewWidth, newH = documentSettings().lastNewHeight;
+    p = prefs;
+    p.lastNewWidth = newW;
+    p.lastNewHeight = newH;
+    if (save) p.save(settings());
+    Preferences::setSaveFlag(settings(), save);
+    putPreferencesInEffect();
+    if (p.palFile != oldPalette && !p.palFile.empty())
+        readPaletteFile(p.palFile, appPalette(), prompts());
+}
+
+void CMainFrame::editPreferences() {
+    Preferences current = appPreferences();
+    current.lastNewWidth = documentSettings().lastNewWidth;
+    current.lastNewHeight = documentSettings().lastNewHeight;
+    std::function<bool(std::string&)> pal;
+    if (paletteOptionsHook)
+        pal = [this](std::string& file) { return paletteOptionsHook(this, file); };
+    CDlgPreferences dlg(current, Preferences::saveFlag(settings()), this, pal, registerTypesHook_);
+    if (dlg.exec() != QDialog::Accepted) return;
+    applyPreferences(dlg.preferences(), dlg.saveSettings());
+}
+
+void CMainFrame::startUp(const QStringList& files) {
+    if (files.isEmpty()) {
+        if (appPreferences().autoloadLast && !recent_.files().empty()) openRecentFile(0);
+        return;
+    }
+    for (const QString& f : files) openFile(f);
+}
+
+void CMainFrame::addRecentFile(const std::string& path) {
+    if (path.empty()) return;
+    recent_.add(path);
+    recent_.save(settings());
+    rebuildRecentMenu();
+}
+
+void CMainFrame::openRecentFile(int index) {
+    if (index < 0 || index >= int(recent_.files().size())) return;
+    const std::string path = recent_.files()[size_t(index)];
+    if (!QFileInfo::exists(QString::fromStdString(path))) {
+        prompts().message("File " + path + " not found", MsgIcon::Warning, MsgButtons::Ok);
+        recent_.remove(path);
+        recent_.save(settings());
+        rebuildRecentMenu();
+        return;
+    }
+    openFile(QString::fromStdString(path));
+}
+
+void CMainFrame::rebuildRecentMenu() {
+    for (QAction* a : recentActions_) {
+        fileMenu_->removeAction(a);
+        delete a;
+    }
+    recentActions_.clear();
+    QAction* placeholder = action(CMD_RECENT_FILE);
+    placeholder->setVisible(recent_.files().empty());
+    for (int i = 0; i < int(recent_.files().size()); ++i) {
+        const std::string& f = recent_.files()[size_t(i)];
+        auto* a = new QAction(QString::fromStdString(RecentFileList::menuText(i, f)), this);
+        a->setToolTip(QString::fromStdString(f));
+        a->setStatusTip(QString::fromStdString(f));
+        connect(a, &QAction::triggered, this, [this, i] { openRecentFile(i); });
+        fileMenu_->insertAction(placeholder, a);
+        recentActions_.push_back(a);
+    }
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    e->acceptProposedAction();
+    openDropped(urls);
+}
+
+void CMainFrame::openDropped(const QList<QUrl>& urls) {
+    for (const QUrl& u : urls)
+        if (u.isLocalFile()) openFile(u.toLocalFile());
+}
+
+bool CMainFrame::openFile(const QString& path) {
+    const std::string p = QFileInfo(path).absoluteFilePath().toStdString();
+    for (CChildFrame* c : children_)
+        if (c->doc()->pathName() == p) {
+            mdi_->setActiveSubWindow(c);
+            return true;
+        }
+    auto doc = std::make_unique<CBitmapDoc>();
+    if (!doc->onOpenDocument(p, prompts())) return false;
+    addRecentFile(doc->pathName().empty() ? p : doc->pathName());
+    addDocument(std::move(doc));
+    return true;
+}
+
+CBitmapDoc* CMainFrame::createDocument(Prompts& p) {
+    auto doc = std::make_unique<CBitmapDoc>();
+    if (!doc->onNewDocument(p)) return nullptr;
+    doc->setTitle("untitled");
+    doc->rebuildTitle();
+    CBitmapDoc* raw = doc.get();
+    addDocument(std::move(doc));
+    return raw;
+}
+
+bool CMainFrame::askToSave(CBitmapDoc* doc) {
+    if (!doc->isModified()) return true;
+    for (CChildFrame* c : children_)
+        if (c->doc() == doc) {
+            mdi_->setActiveSubWindow(c);
+            break;
+        }
+    const QString name = QString::fromStdString(doc->title()).left(24).trimmed();
+    const MsgResult r =
+        prompts().message(QStringLiteral("Save changes to %1?").arg(name).toStdString(),
+                          MsgIcon::Warning, MsgButtons::YesNoCancel);
+    if (r == MsgResult::Cancel) return false;
+    if (r == MsgResult::No) return true;
+    const bool saved = doc->save(prompts(), progress_.get());
+    if (saved) addRecentFile(doc->pathName());
+    refreshTitles();
+    // A save that failed or was cancelled keeps the document open.
+    return saved && !doc->isModified();
+}
+
+void CMainFrame::closeDocument() {
+    CChildFrame* active = activeChild();
+    if (!active) return;
+    CBitmapDoc* doc = active->doc();
+    if (doc->isModified()) {
+        // The document's last window asks; the others go without a question.
+        for (CChildFrame* c : std::vector<CChildFrame*>(children_))
+            if (c->doc() == doc && c != active) c->closeWithoutPrompt();
+        active->close();
+        return;
+    }
+    for (CChildFrame* c : std::vector<CChildFrame*>(children_))
+        if (c->doc() == doc) c->closeWithoutPrompt();
+}
