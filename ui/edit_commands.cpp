@@ -119,11 +119,11 @@ void installEditCommands(CMainFrame& main) {
         },
         idle);
     handleEdit(
-        main, CMD_FLIP_VERTICAL,
-        [m](CBitmapDoc& d, CBitmapView& v) { flip(*m, d, v, true); }, idle);
+        main, CMD_FLIP_VERTICAL, [m](CBitmapDoc& d, CBitmapView& v) { flip(*m, d, v, true); },
+        idle);
     handleEdit(
-        main, CMD_FLIP_HORIZONTAL,
-        [m](CBitmapDoc& d, CBitmapView& v) { flip(*m, d, v, false); }, idle);
+        main, CMD_FLIP_HORIZONTAL, [m](CBitmapDoc& d, CBitmapView& v) { flip(*m, d, v, false); },
+        idle);
     handleEdit(
         main, CMD_FLIP_ISOMETRIC,
         [m](CBitmapDoc& d, CBitmapView& v) {

@@ -64,9 +64,8 @@ void installFileCommands(CMainFrame& main) {
         };
     };
     main.handle(CMD_NEW, [m] { m->createDocument(m->prompts()); });
-    main.handle(CMD_OPEN, [m, filterIndex = std::make_shared<int>(0)] {
-        openWithDialog(*m, *filterIndex);
-    });
+    main.handle(CMD_OPEN,
+                [m, filterIndex = std::make_shared<int>(0)] { openWithDialog(*m, *filterIndex); });
     main.handle(
         CMD_CLOSE, [m] { m->closeDocument(); }, hasDoc);
     main.handle(CMD_SAVE, saveWith(&CBitmapDoc::save), [m] {

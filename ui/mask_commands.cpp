@@ -50,8 +50,7 @@ void installMaskCommands(CMainFrame& main) {
                    CMD_MASK_PICK_KEY, CMD_MASK_CLEAR, CMD_MASK_INVERT}) {
         const bool still = id == CMD_MASK_PICK_KEY || id == CMD_MASK_CLEAR || id == CMD_MASK_INVERT;
         handleEdit(
-            main, id,
-            [m, id](CBitmapDoc& d, CBitmapView& v) { runMaskCommand(*m, id, d, v); },
+            main, id, [m, id](CBitmapDoc& d, CBitmapView& v) { runMaskCommand(*m, id, d, v); },
             still ? std::function<bool()>(idle) : std::function<bool()>(hasFrame));
     }
 }

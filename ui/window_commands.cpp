@@ -121,7 +121,7 @@ void CMainFrame::fillWindowList(QMenu* menu) {
         ++n;
         const QString title = w->windowTitle();
         auto* a = menu->addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title)
-                                      : QStringLiteral("%1 %2").arg(n).arg(title));
+                                         : QStringLiteral("%1 %2").arg(n).arg(title));
         a->setProperty("windowList", true);
         a->setToolTip(title);
         a->setCheckable(true);
