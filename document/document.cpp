@@ -136,27 +136,26 @@ bool CBitmapDoc::onOpenDocument(const std::string& path, Prompts& prompts) {
         prompts.message(withArg("File %s not found", path), MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }
-    prompts.busy(true);
-    deleteContents();
-    auto seq = std::unique_ptr<FrameSequence>(new (std::nothrow) FrameSequence());
-    if (!seq) {
-        prompts.message("Out of Memory", MsgIcon::Error, MsgButtons::Ok);
-        prompts.busy(false);
-        return false;
+    {
+        BusyCursor busy(prompts);
+        deleteContents();
+        auto seq = std::unique_ptr<FrameSequence>(new (std::nothrow) FrameSequence());
+        if (!seq) {
+            prompts.message("Out of Memory", MsgIcon::Error, MsgButtons::Ok);
+            return false;
+        }
+        if (loadSequence(*seq, path, prompts, palette ? palette : appPalette().argb()) != SEQ_OK) {
+            prompts.message(withArg("Unrecogniced file format\nFile: %s", path), MsgIcon::Warning,
+                            MsgButtons::Ok);
+            return false;
+        }
+        frames_ = std::move(seq);
+        setPathName(path);
+        rebuildTitle();
+        modified_ = false;
+        markSaved();
+        readPositions();
     }
-    if (loadSequence(*seq, path, prompts, palette ? palette : appPalette().argb()) != SEQ_OK) {
-        prompts.message(withArg("Unrecogniced file format\nFile: %s", path), MsgIcon::Warning,
-                        MsgButtons::Ok);
-        prompts.busy(false);
-        return false;
-    }
-    frames_ = std::move(seq);
-    setPathName(path);
-    rebuildTitle();
-    modified_ = false;
-    markSaved();
-    readPositions();
-    prompts.busy(false);
     updateAllViews(HINT_FULL);
     return true;
 }
@@ -172,9 +171,11 @@ bool CBitmapDoc::onSaveDocument(const std::string& path, Prompts& prompts, Progr
     const int type = frames_->fileType();
     // A type without a writer would write nothing; ask for a writable format instead.
     if (!isWritableType(type)) return saveAs(prompts, progress);
-    prompts.busy(true);
-    const int r = saveSequence(*frames_, path, type, prompts, progress);
-    prompts.busy(false);
+    int r;
+    {
+        BusyCursor busy(prompts);
+        r = saveSequence(*frames_, path, type, prompts, progress);
+    }
     if (r != SEQ_OK) return false;  // reported by the writer; the document stays modified
     modified_ = false;
     setPathName(path);
@@ -224,7 +225,7 @@ bool CBitmapDoc::saveAs(Prompts& prompts, Progress* progress) {
     const std::string target = replaceExtension(choice->path, kEntries[entry - 1].ext);
     const int newType = kEntries[entry - 1].type;
 
-    prompts.busy(true);
+    BusyCursor busy(prompts);
     int r;
     if (entry == 4) {
         BmpWriteSettings& bmp = bmpWriteSettings();
@@ -241,10 +242,7 @@ bool CBitmapDoc::saveAs(Prompts& prompts, Progress* progress) {
     } else {
         r = saveSequence(*frames_, target, newType, prompts, progress);
     }
-    if (r != SEQ_OK) {
-        prompts.busy(false);
-        return false;  // reported; path, type and modified flag stay as they were
-    }
+    if (r != SEQ_OK) return false;  // reported; path, type and modified flag stay as they were
     if (Frame* first = frames_->firstFrame()) first->fileType = newType;
     savePositionFiles(positions_, pathName_);
     setPathName(target);
@@ -254,7 +252,6 @@ bool CBitmapDoc::saveAs(Prompts& prompts, Progress* progress) {
     markSaved();
     savePositionFiles(positions_, target);
     rebuildTitle();
-    prompts.busy(false);
     return true;
 }
 

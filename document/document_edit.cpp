@@ -27,18 +27,21 @@ int CBitmapDoc::crop(const TxRect& rect, Progress* progress) {
 
 int CBitmapDoc::autoCrop(Prompts& prompts, Progress* progress) {
     if (!frames_) return FE_AUTOCROP_EMPTY;
-    prompts.busy(true);
     TxRect rect;
-    const int found = autoCropBounds(*frames_, rect);
+    int found, code = FE_OK;
+    {
+        BusyCursor busy(prompts);
+        found = autoCropBounds(*frames_, rect);
+        if (found == FE_OK) {
+            takeSnapshot();
+            code = frames_->crop(rect, progress);
+            positions_.append(rect, "autocrop");
+        }
+    }
     if (found != FE_OK) {
-        prompts.busy(false);
         prompts.message("Autocrop failed", MsgIcon::Warning, MsgButtons::Ok);
         return found;
     }
-    takeSnapshot();
-    const int code = frames_->crop(rect, progress);
-    positions_.append(rect, "autocrop");
-    prompts.busy(false);
     updateAllViews(HINT_FULL);
     return code;
 }

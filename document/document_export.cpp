@@ -56,13 +56,15 @@ int CBitmapDoc::exportTexture(Prompts& prompts, SettingsStore& store) {
         prompts.message("Export failed", MsgIcon::Error, MsgButtons::Ok);
         return TX_EXPORT_BAD_INPUT;
     }
-    prompts.busy(true);
-    // A private copy: the export never touches the document.
-    auto copy = std::unique_ptr<Frame>(new (std::nothrow) Frame(*current));
     int result = TX_EXPORT_NO_MEMORY;
     TxExportReport report;
-    if (copy && copy->hasPixels()) result = txMipWrite3df(copy->mip(), options, target, &report);
-    prompts.busy(false);
+    {
+        BusyCursor busy(prompts);
+        // A private copy: the export never touches the document.
+        auto copy = std::unique_ptr<Frame>(new (std::nothrow) Frame(*current));
+        if (copy && copy->hasPixels())
+            result = txMipWrite3df(copy->mip(), options, target, &report);
+    }
     // The writer's own texts come first ("Warning: Mipmapping disabled, not power of 2", "Abort:
     // Not power of 2 on a side", ...), then the command's verdict.
     for (const std::string& w : report.warnings)

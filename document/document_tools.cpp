@@ -59,12 +59,11 @@ int CBitmapDoc::animMaster(int bufferType, uint32_t key, int flags, Prompts& pro
         prompts.message(kAnimMasterNoFramesText, MsgIcon::Warning, MsgButtons::Ok);
         return AM_NO_FRAMES;
     }
-    prompts.busy(true);
+    BusyCursor busy(prompts);
     takeSnapshot();
     const int r = animMasterOptimize(*frames_, bufferType, key, flags, progress);
     updateAllViews(HINT_FULL);
     modified_ = true;
-    prompts.busy(false);
     return r;
 }
 
