@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "tools/fontwizard/char_select.h"
+#include "tools/fontwizard/font_descriptor.h"
 #include "tools/fontwizard/font_generator.h"
 
 namespace {
@@ -442,13 +443,23 @@ TEST(FontDescriptor, ParsesBackWithMetricsAndKerning) {
         const TxRect& r = items.at(int(i)).rect;
         EXPECT_EQ(std::stoul(c["id"]),
                   fontCp1252ToUnicode(static_cast<unsigned char>(items.at(int(i)).name[0])));
-        EXPECT_EQ(std::stoi(c["x"]), r.left);
-        EXPECT_EQ(std::stoi(c["y"]), r.top);
-        EXPECT_EQ(std::stoi(c["width"]), r.width());
-        EXPECT_EQ(std::stoi(c["height"]), r.height());
-        // Left and top origin: the cell starts at the pen and at the top of the line.
-        EXPECT_EQ(c["xoffset"], "0");
-        EXPECT_EQ(c["yoffset"], "0");
+        // The rectangle is the glyph's image (its ink and at most a blank column or row around
+        // it) inside its cell, not the cell.
+        const TxRect ink = inkBox(L, r);
+        const TxRect box{std::stoi(c["x"]), std::stoi(c["y"]),
+                         std::stoi(c["x"]) + std::stoi(c["width"]),
+                         std::stoi(c["y"]) + std::stoi(c["height"])};
+        ASSERT_FALSE(ink.empty()) << i;
+        EXPECT_TRUE(box.left <= ink.left && box.top <= ink.top && box.right >= ink.right &&
+                    box.bottom >= ink.bottom && box.left >= r.left && box.top >= r.top &&
+                    box.right <= r.right && box.bottom <= r.bottom)
+            << i;
+        EXPECT_LE(box.width(), ink.width() + 2) << i;
+        EXPECT_LE(box.height(), ink.height() + 2) << i;
+        // Left and top origin: the cell starts at the pen and at the top of the line, so the
+        // offsets are the image's place in the cell.
+        EXPECT_EQ(std::stoi(c["xoffset"]), box.left - r.left);
+        EXPECT_EQ(std::stoi(c["yoffset"]), box.top - r.top);
         EXPECT_EQ(std::stoi(c["xadvance"]), L.glyphs[i].advance);
     }
     EXPECT_EQ(chars[0]["id"], "33");
@@ -466,17 +477,21 @@ TEST(FontDescriptor, ParsesBackWithMetricsAndKerning) {
     }
     EXPECT_TRUE(av);
 
-    // Right and centre origin: the offsets lead from the pen back to the cell's corner.
+    // Right and centre origin: the offsets lead from the pen to the ink wherever the cell put it.
     p.origin = 6;
     const FontLayout R = render(p);
     const std::string t6 = fontDescriptorText(R, p, "x.tga");
     const FontGlyph& w = R.glyphs[54];  // W
     ASSERT_EQ(w.code, 'W');
+    const TxRect ink = w.box;  // W's image fills its ink exactly at this size
+    EXPECT_EQ(ink, inkBox(R, w.cell));
     const int vOff = (R.cellH >> 1) - ((96 * R.ascent / 72) >> 1);
+    const int lineTop = w.cell.top + vOff;  // the top of the line the glyph stands in
     char expect[160];
     std::snprintf(expect, sizeof expect,
-                  "char id=87 x=%d y=%d width=14 height=17 xoffset=%d yoffset=%d xadvance=%d ",
-                  w.cell.left, w.cell.top, w.advance - 14, -vOff, w.advance);
+                  "char id=87 x=%d y=%d width=%d height=%d xoffset=%d yoffset=%d xadvance=%d ",
+                  ink.left, ink.top, ink.width(), ink.height(),
+                  ink.left - (w.cell.right - w.advance), ink.top - lineTop, w.advance);
     EXPECT_NE(t6.find(expect), std::string::npos) << expect;
     // Without kerning asked for, there is no kernings block.
     EXPECT_EQ(t6.find("kernings"), std::string::npos);

@@ -1,5 +1,6 @@
 #include "tools/fontwizard/char_select.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -48,11 +49,52 @@ void appendUtf8(std::string& out, uint32_t cp) {
     } else if (cp < 0x800) {
         out += char(0xC0 | (cp >> 6));
         out += char(0x80 | (cp & 0x3F));
-    } else {
+    } else if (cp < 0x10000) {
         out += char(0xE0 | (cp >> 12));
         out += char(0x80 | ((cp >> 6) & 0x3F));
         out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
     }
+}
+
+bool isSurrogate(uint32_t cp) { return cp >= 0xD800 && cp <= 0xDFFF; }
+
+void sortUnique(std::vector<uint32_t>& v) {
+    std::sort(v.begin(), v.end());
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+}
+
+// One code point of a range list: decimal, 0x hexadecimal or U+ hexadecimal.
+bool parseCodePoint(std::string_view t, uint32_t& cp) {
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+    int base = 10;
+    if (t.size() > 2 && (t.substr(0, 2) == "0x" || t.substr(0, 2) == "0X" ||
+                         t.substr(0, 2) == "U+" || t.substr(0, 2) == "u+")) {
+        base = 16;
+        t.remove_prefix(2);
+    }
+    if (t.empty() || t.size() > 8) return false;
+    uint32_t v = 0;
+    for (char c : t) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        v = v * uint32_t(base) + uint32_t(d);
+        if (v > 0x10FFFF) return false;
+    }
+    cp = v;
+    return true;
 }
 
 }  // namespace
@@ -208,4 +250,121 @@ std::optional<int> fontFilterFromName(std::string_view name) {
         if (v > 0x7FFF) return std::nullopt;
     }
     return int(v);
+}
+
+std::vector<uint32_t> fontSelectCodePoints(bool eightBit, int filter, std::string_view userChars,
+                                           std::u32string_view wideChars) {
+    std::vector<uint32_t> out;
+    for (int c : fontSelectCharacters(eightBit, filter, userChars))
+        out.push_back(fontCp1252ToUnicode(c));
+    if (filter & FONT_FILTER_ONEOF) {
+        std::vector<uint32_t> wide;
+        for (char32_t c : wideChars)
+            if (c != 0 && !fontUnicodeToCp1252(uint32_t(c)) && uint32_t(c) <= 0x10FFFF &&
+                !isSurrogate(uint32_t(c)))
+                wide.push_back(uint32_t(c));
+        sortUnique(wide);
+        out.insert(out.end(), wide.begin(), wide.end());
+    }
+    return out;
+}
+
+bool fontParseCharRanges(std::string_view text, std::vector<uint32_t>& out, std::string& error) {
+    out.clear();
+    if (text.find_first_not_of(' ') == std::string_view::npos) {
+        error = "the character set is empty";
+        return false;
+    }
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string_view part =
+            text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
+        // The dash of a range; a leading one would be a sign, which no code point has.
+        const size_t dash = part.find('-', 1);
+        uint32_t first = 0, last = 0;
+        const bool ok = dash == std::string_view::npos
+                            ? parseCodePoint(part, first) && (last = first, true)
+                            : parseCodePoint(part.substr(0, dash), first) &&
+                                  parseCodePoint(part.substr(dash + 1), last);
+        if (!ok) {
+            error = "'" + std::string(part) +
+                    "' is neither a code point nor a range FIRST-LAST (decimal, 0x or U+ "
+                    "hexadecimal, at most U+10FFFF)";
+            return false;
+        }
+        if (last < first) {
+            error = "the range '" + std::string(part) + "' ends before it begins";
+            return false;
+        }
+        for (uint32_t cp = first;; ++cp) {
+            if (!isSurrogate(cp)) out.push_back(cp);
+            if (cp == last) break;
+        }
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    sortUnique(out);
+    if (out.empty()) {
+        error = "the character set holds only surrogate code points, which are no characters";
+        return false;
+    }
+    return true;
+}
+
+bool fontCharsFromUtf8(std::string_view text, std::vector<uint32_t>& out, std::string& error) {
+    out.clear();
+    for (size_t i = 0; i < text.size();) {
+        const size_t at = i;
+        uint32_t cp;
+        if (!decodeUtf8(text, i, cp)) {
+            error = "malformed UTF-8 at byte " + std::to_string(at);
+            return false;
+        }
+        if (cp < 0x20 || cp == 0x7F || cp == 0xFEFF) continue;
+        out.push_back(cp);
+    }
+    sortUnique(out);
+    if (out.empty()) {
+        error = "the text holds no character";
+        return false;
+    }
+    return true;
+}
+
+void fontSplitUserChars(std::string_view utf8, std::string& codes, std::u32string& wide) {
+    codes.clear();
+    wide.clear();
+    std::vector<uint32_t> cps;
+    for (size_t i = 0; i < utf8.size();) {
+        uint32_t cp;
+        if (!decodeUtf8(utf8, i, cp)) {
+            codes.assign(utf8.begin(), utf8.end());
+            return;
+        }
+        cps.push_back(cp);
+    }
+    for (uint32_t cp : cps) {
+        if (const auto code = fontUnicodeToCp1252(cp))
+            codes += char(*code);
+        else
+            wide += char32_t(cp);
+    }
+}
+
+std::string fontUtf8(std::u32string_view cps) {
+    std::string out;
+    for (char32_t c : cps) appendUtf8(out, uint32_t(c));
+    return out;
+}
+
+std::string fontCodePointText(uint32_t cp) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", unsigned(cp));
+    return buf;
+}
+
+std::string fontGlyphName(uint32_t cp) {
+    if (const auto code = fontUnicodeToCp1252(cp)) return std::string(1, char(*code));
+    return fontCodePointText(cp);
 }

@@ -1,6 +1,6 @@
-// Which characters of the 8-bit set a font preset renders: the character classes of the C locale
-// for codes 0-255, the filter bits that enable them, and the mapping of the 8-bit codes (Windows
-// code page 1252) to Unicode for looking glyphs up.
+// Which characters a font preset renders: the character classes of the C locale for codes 0-255,
+// the filter bits that enable them, the mapping of the 8-bit codes (Windows code page 1252) to
+// Unicode for looking glyphs up, and Unicode sets given as ranges or as the characters of a text.
 #pragma once
 
 #include <cstdint>
@@ -70,3 +70,27 @@ std::string fontCp1252ToUtf8(std::string_view codes);
 // "space", "punct", "print", "graph", "cntrl", "letter" or "isletter", "alpha", "ascii", "oneof",
 // "all", or a number (decimal or 0x hexadecimal) of bits. Nothing for an unknown name.
 std::optional<int> fontFilterFromName(std::string_view name);
+
+// The characters of a preset as code points: the 8-bit selection in code order mapped through
+// code page 1252, then, with the "one of:" test on, the user characters outside that code page
+// (`wideChars`) in ascending order. The 7-/8-bit choice limits only the code page's codes.
+std::vector<uint32_t> fontSelectCodePoints(bool eightBit, int filter, std::string_view userChars,
+                                           std::u32string_view wideChars);
+
+// A Unicode set: comma-separated code points or ranges FIRST-LAST, each a decimal number, 0x
+// hexadecimal or U+ hexadecimal ("32-126,0x400-0x4FF,U+3040-U+309F"). Sorted, each once,
+// surrogates left out. False with `error` saying why.
+bool fontParseCharRanges(std::string_view text, std::vector<uint32_t>& out, std::string& error);
+// Every character of a UTF-8 text (a byte order mark and the controls below U+0020 and U+007F,
+// such as line ends, excepted), sorted, each once. False with `error` on malformed UTF-8.
+bool fontCharsFromUtf8(std::string_view text, std::vector<uint32_t>& out, std::string& error);
+// Splits UTF-8 text into the characters of code page 1252 (as 8-bit codes) and the others.
+// Text that is not valid UTF-8 is taken as 8-bit codes, as fontUtf8ToCp1252 does.
+void fontSplitUserChars(std::string_view utf8, std::string& codes, std::u32string& wide);
+std::string fontUtf8(std::u32string_view cps);
+
+// A position-list name for a character: the character itself when code page 1252 has it (one
+// byte), otherwise "U+XXXX".
+std::string fontGlyphName(uint32_t cp);
+// "U+0416" (at least four hexadecimal digits).
+std::string fontCodePointText(uint32_t cp);

@@ -2,12 +2,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <map>
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_MODULE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
+#include FT_TRUETYPE_TAGS_H
+
+#include "tools/fontwizard/char_select.h"
 
 namespace {
 
@@ -116,6 +122,44 @@ bool fontFindFace(const std::string& requested, int style, FontFaceMatch& out, s
     return found;
 }
 
+bool fontFaceFromFile(const std::string& path, int index, int style, FontFaceMatch& out,
+                      std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = path + ": " + why;
+        return false;
+    };
+    FT_Library lib = freetype();
+    if (!lib) return fail("FreeType could not be initialised");
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return fail("no such file");
+    if (std::filesystem::is_directory(path, ec)) return fail("is a folder, not a font file");
+    FT_Face face = nullptr;
+    // Index -1 only counts the faces of the file.
+    if (FT_New_Face(lib, path.c_str(), -1, &face) != 0 || !face)
+        return fail("cannot be read as a font (TrueType, OpenType or a collection)");
+    const long faces = face->num_faces;
+    FT_Done_Face(face);
+    if (index < 0 || index >= faces)
+        return fail("has " + std::to_string(faces) + (faces == 1 ? " face" : " faces") +
+                    ", so there is no face index " + std::to_string(index));
+    face = nullptr;
+    if (FT_New_Face(lib, path.c_str(), index, &face) != 0 || !face)
+        return fail("face " + std::to_string(index) + " cannot be read");
+    const bool outline = FT_IS_SCALABLE(face);
+    out = FontFaceMatch{};
+    out.file = path;
+    out.index = index;
+    out.family = face->family_name ? face->family_name : "";
+    out.style = face->style_name ? face->style_name : "";
+    out.exact = true;
+    const bool bold = style == 1 || style == 3, italic = style == 2 || style == 3;
+    out.synthBold = bold && !(face->style_flags & FT_STYLE_FLAG_BOLD);
+    out.synthItalic = italic && !(face->style_flags & FT_STYLE_FLAG_ITALIC);
+    FT_Done_Face(face);
+    if (!outline) return fail("is a bitmap font; only outline fonts can be scaled");
+    return true;
+}
+
 std::vector<std::string> fontListFaces() {
     std::vector<std::string> names;
     FcConfig* config = fontconfig();
@@ -156,9 +200,12 @@ struct FontFace::Impl {
 
     FT_UInt glyphIndex(uint32_t cp) const {
         if (unicode) return FT_Get_Char_Index(face, cp);
-        // Symbol fonts put their characters at 0xF000 + code.
-        FT_UInt g = FT_Get_Char_Index(face, 0xF000 | (cp & 0xFF));
-        return g ? g : FT_Get_Char_Index(face, cp & 0xFF);
+        // Symbol fonts put their characters at 0xF000 + the 8-bit code; the rest of Unicode is
+        // not in them.
+        const auto code = fontUnicodeToCp1252(cp);
+        if (!code) return 0;
+        FT_UInt g = FT_Get_Char_Index(face, 0xF000 | FT_ULong(*code));
+        return g ? g : FT_Get_Char_Index(face, FT_ULong(*code));
     }
 
     bool load(uint32_t cp) {
@@ -225,11 +272,21 @@ int FontFace::advance(uint32_t cp) {
     return int((impl_->face->glyph->advance.x + 32) >> 6);
 }
 
-bool FontFace::render(uint32_t cp, FontGlyphImage& image) {
+bool FontFace::hasGlyph(uint32_t cp) const { return impl_->face && impl_->glyphIndex(cp) != 0; }
+
+bool FontFace::render(uint32_t cp, FontGlyphImage& image, int sdfSpread) {
     image = FontGlyphImage{};
     if (!impl_->face || !impl_->load(cp)) return false;
     FT_GlyphSlot slot = impl_->face->glyph;
-    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return false;
+    if (sdfSpread > 0) {
+        // An empty outline (a blank) has no distances to measure.
+        if (slot->format == FT_GLYPH_FORMAT_OUTLINE && slot->outline.n_contours == 0) return true;
+        FT_Int spread = sdfSpread;
+        if (FT_Property_Set(freetype(), "sdf", "spread", &spread) != 0) return false;
+        if (FT_Render_Glyph(slot, FT_RENDER_MODE_SDF) != 0) return false;
+    } else if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) {
+        return false;
+    }
     const FT_Bitmap& bm = slot->bitmap;
     if (bm.pixel_mode != FT_PIXEL_MODE_GRAY) return false;
     image.width = int(bm.width);
@@ -252,6 +309,51 @@ int FontFace::kerningUnits(uint32_t left, uint32_t right) {
                        FT_KERNING_UNSCALED, &v) != 0)
         return 0;
     return int(v.x);
+}
+
+bool FontFace::kerningPairs(const std::vector<uint32_t>& cps,
+                            std::vector<std::pair<uint32_t, uint32_t>>& pairs) {
+    pairs.clear();
+    FT_Face f = impl_->face;
+    if (!f || !FT_IS_SFNT(f)) return false;
+    FT_ULong len = 0;
+    if (FT_Load_Sfnt_Table(f, TTAG_kern, 0, nullptr, &len) != 0 || len < 4) return false;
+    std::vector<uint8_t> t(len);
+    if (FT_Load_Sfnt_Table(f, TTAG_kern, 0, t.data(), &len) != 0) return false;
+    auto u16 = [&](size_t at) {
+        return at + 2 <= t.size() ? uint32_t(t[at] << 8 | t[at + 1]) : 0u;
+    };
+    // The Windows form (version 0); Apple's version 1 tables are left to FreeType.
+    if (u16(0) != 0) return false;
+    std::multimap<uint32_t, uint32_t> byGlyph;  // glyph index -> index into cps
+    for (size_t i = 0; i < cps.size(); ++i)
+        if (const FT_UInt g = impl_->glyphIndex(cps[i])) byGlyph.emplace(g, uint32_t(i));
+    const uint32_t tables = u16(2);
+    size_t at = 4;
+    for (uint32_t k = 0; k < tables && at + 6 <= t.size(); ++k) {
+        size_t length = u16(at + 2);
+        const uint32_t coverage = u16(at + 4);
+        // Format 0, horizontal, kerning values (not minimums), not across the line.
+        if ((coverage >> 8) == 0 && (coverage & 0x7) == 0x1 && at + 14 <= t.size()) {
+            const uint32_t n = u16(at + 6);
+            // Large subtables overflow their 16-bit length; the pair count tells the truth.
+            length = std::max(length, 14 + size_t(n) * 6);
+            for (uint32_t e = 0; e < n; ++e) {
+                const size_t p = at + 14 + size_t(e) * 6;
+                if (p + 6 > t.size()) break;
+                auto [l0, l1] = byGlyph.equal_range(u16(p));
+                if (l0 == l1) continue;
+                auto [r0, r1] = byGlyph.equal_range(u16(p + 2));
+                for (auto a = l0; a != l1; ++a)
+                    for (auto b = r0; b != r1; ++b) pairs.emplace_back(a->second, b->second);
+            }
+        }
+        if (length < 6) break;
+        at += length;
+    }
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    return true;
 }
 
 void fontBlitGlyph(const FontGlyphImage& image, int penX, int baseline, const TxRect& clip,

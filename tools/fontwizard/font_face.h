@@ -26,6 +26,13 @@ struct FontFaceMatch {
 // face when one is known). False when no outline face exists at all.
 bool fontFindFace(const std::string& name, int style, FontFaceMatch& out, std::string* error);
 
+// Face `index` of a font file (TrueType, OpenType or a collection), described the way
+// fontFindFace describes an installed face: nothing is substituted, so `exact` is true. A bold or
+// italic style the face lacks is synthesised as for installed faces. False with `error` saying
+// what is wrong with the file (missing, not a font, no such face in it, not an outline font).
+bool fontFaceFromFile(const std::string& path, int index, int style, FontFaceMatch& out,
+                      std::string* error);
+
 // Family names of every installed outline font, sorted ignoring case, each once.
 std::vector<std::string> fontListFaces();
 
@@ -56,11 +63,21 @@ public:
 
     // Advance width of a character (Unicode code point) in whole pixels.
     int advance(uint32_t cp);
-    // Renders a character with antialiasing; the image stays valid until the next call.
-    bool render(uint32_t cp, FontGlyphImage& image);
+    // True when the face has a glyph of its own for the character.
+    bool hasGlyph(uint32_t cp) const;
+    // Renders a character with antialiasing; the image stays valid until the next call. With
+    // sdfSpread > 0 the image is FreeType's signed distance field instead (128 on the outline,
+    // higher inside, reaching 0 and 255 sdfSpread pixels away), sdfSpread pixels larger on every
+    // side than the outline.
+    bool render(uint32_t cp, FontGlyphImage& image, int sdfSpread = 0);
     // Kerning between two characters in font units (0 when the face has no kerning table).
     bool hasKerning() const;
     int kerningUnits(uint32_t left, uint32_t right);
+    // The pairs of `cps` (as indices into it, first index then second ascending) that the face's
+    // kerning table lists. False when the table is in a form not read here; the caller then asks
+    // kerningUnits for every pair.
+    bool kerningPairs(const std::vector<uint32_t>& cps,
+                      std::vector<std::pair<uint32_t, uint32_t>>& pairs);
 
 private:
     struct Impl;

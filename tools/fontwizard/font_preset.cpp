@@ -56,8 +56,9 @@ void FontPreset::load(const SettingsStore& st, const std::string& sec) {
     fontStyle = st.getInt(sec, "Fontstyle", d.fontStyle);
     fontName = st.getString(sec, "Fontname", d.fontName);
     // The settings hold text as UTF-8; the preset works with 8-bit codes.
-    userChars.clear();
-    fontUtf8ToCp1252(st.getString(sec, "userchars", ""), userChars, nullptr, true);
+    fontSplitUserChars(st.getString(sec, "userchars", ""), userChars, userCharsWide);
+    fontFile = st.getString(sec, "Fontfile", "");
+    faceIndex = fontFile.empty() ? 0 : std::max(0, st.getInt(sec, "Faceindex", 0));
     char8 = st.getInt(sec, "char8", d.char8);
     filter = st.getInt(sec, "filter", d.filter);
     pitch = st.getInt(sec, "Pitch", d.pitch);
@@ -79,7 +80,15 @@ void FontPreset::store(SettingsStore& st, const std::string& sec) const {
     st.setInt(sec, "Fontsize", fontSize);
     st.setInt(sec, "Fontstyle", fontStyle);
     st.setString(sec, "Fontname", fontName);
-    st.setString(sec, "userchars", fontCp1252ToUtf8(userChars));
+    st.setString(sec, "userchars", fontCp1252ToUtf8(userChars) + fontUtf8(userCharsWide));
+    // Presets of installed faces keep the values they always had.
+    if (fontFile.empty()) {
+        st.remove(sec, "Fontfile");
+        st.remove(sec, "Faceindex");
+    } else {
+        st.setString(sec, "Fontfile", fontFile);
+        st.setInt(sec, "Faceindex", faceIndex);
+    }
     st.setInt(sec, "char8", char8);
     st.setInt(sec, "filter", filter);
     st.setInt(sec, "Pitch", pitch);

@@ -17,12 +17,18 @@ struct FontPreset {
     int fontStyle = 0;      // 0 regular, 1 bold, 2 italic, 3 bold italic
     std::string fontName;   // face name
     std::string userChars;  // 8-bit codes (code page 1252) for the "one of:" test
-    int char8 = 0;          // 0: codes 0-127, 1: codes 0-255
-    int filter = 0;         // FontFilter bits
-    int pitch = 1;          // 0 fixed cells, 1 variable width
-    int textureWidth = 0;   // 0: 256 pixels, 1: 512 pixels
-    int autoCell = 1;       // 1: cell size measured from the font
-    int origin = 6;         // bits 0-1 horizontal (left, centre, right), 2-3 vertical
+    // "one of:" characters outside code page 1252; kept in "userchars" after the others.
+    std::u32string userCharsWide;
+    // A font file to use instead of an installed face ("Fontfile", "Faceindex": the face within
+    // a collection); nothing is substituted for it.
+    std::string fontFile;
+    int faceIndex = 0;
+    int char8 = 0;         // 0: codes 0-127, 1: codes 0-255
+    int filter = 0;        // FontFilter bits
+    int pitch = 1;         // 0 fixed cells, 1 variable width
+    int textureWidth = 0;  // 0: 256 pixels, 1: 512 pixels
+    int autoCell = 1;      // 1: cell size measured from the font
+    int origin = 6;        // bits 0-1 horizontal (left, centre, right), 2-3 vertical
     int cellHeight = 0;
     int cellWidth = 0;
     int antialias = 0;              // 0 none, 1 2x2, 2 4x4
