@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -254,11 +256,40 @@ QWidget* FontWizardDialog::makeFontPage() {
     preview_->setAlignment(Qt::AlignCenter);
     preview_->setFrameShape(QFrame::StyledPanel);
     preview_->setMinimumSize(360, 120);
+    // A font file shipped with the game instead of an installed face; nothing is substituted.
+    fontFileButton_ = new QPushButton(QStringLiteral("Font file..."));
+    fontFileButton_->setToolTip(QStringLiteral("Use a TrueType or OpenType font file"));
+    fontFileLabel_ = new QLabel;
+    fontFileLabel_->setAccessibleName(QStringLiteral("Font file"));
+    fontFileLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    faceInFile_ = named(new QComboBox, QStringLiteral("Face in file"));
+    faceInFile_->setVisible(false);
+    connect(fontFileButton_, &QPushButton::clicked, this, [this] {
+        const QString start = fontFile_.empty() ? QString() : QString::fromStdString(fontFile_);
+        const QString path = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Font file"), start,
+            QStringLiteral("Font files (*.ttf *.otf *.ttc *.otc);;All files (*)"));
+        if (!path.isEmpty()) setFontFile(path.toStdString(), 0);
+    });
+    connect(faceInFile_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!settingFont_ && index >= 0 && !fontFile_.empty()) setFontFile(fontFile_, index);
+    });
+    // Choosing or typing an installed face leaves the file.
+    connect(face_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        if (!settingFont_ && !fontFile_.empty() && text != fontFileFamily_) setFontFile({});
+    });
     connect(face_, &QComboBox::currentTextChanged, this, &FontWizardDialog::updatePreview);
     connect(style_, &QComboBox::currentIndexChanged, this, &FontWizardDialog::updatePreview);
     connect(size_, &QComboBox::currentTextChanged, this, &FontWizardDialog::updatePreview);
+    auto* faceRow = new QHBoxLayout;
+    faceRow->addWidget(face_, 1);
+    faceRow->addWidget(fontFileButton_);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Font"), face_);
+    form->addRow(QStringLiteral("Font"), faceRow);
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(fontFileLabel_, 1);
+    fileRow->addWidget(faceInFile_);
+    form->addRow(QString(), fileRow);
     form->addRow(QStringLiteral("Style"), style_);
     form->addRow(QStringLiteral("Size"), size_);
     auto* layout = new QVBoxLayout(page);
@@ -267,9 +298,48 @@ QWidget* FontWizardDialog::makeFontPage() {
     return page;
 }
 
+void FontWizardDialog::setFontFile(const std::string& path, int index) {
+    settingFont_ = true;
+    fontFile_ = path;
+    faceInFile_->clear();
+    fontFileFamily_.clear();
+    previewFamily_.clear();
+    if (path.empty()) {
+        fontFileLabel_->clear();
+        faceInFile_->setVisible(false);
+        settingFont_ = false;
+        updatePreview();
+        return;
+    }
+    const int faces = fontFileFaceCount(path);
+    for (int k = 0; k < faces; ++k) {
+        FontFaceMatch m;
+        faceInFile_->addItem(fontFaceFromFile(path, k, 0, m, nullptr)
+                                 ? QString::fromStdString(m.family + " " + m.style)
+                                 : QStringLiteral("Face %1").arg(k));
+    }
+    faceInFile_->setVisible(faces > 1);
+    if (index >= 0 && index < faces) faceInFile_->setCurrentIndex(index);
+    FontFaceMatch m;
+    std::string why;
+    if (fontFaceFromFile(path, std::max(0, index), 0, m, &why)) {
+        fontFileFamily_ = QString::fromStdString(m.family);
+        face_->setEditText(fontFileFamily_);
+        fontFileLabel_->setText(QString::fromStdString(path));
+        // The preview draws with the file's own outlines.
+        const int id = QFontDatabase::addApplicationFont(QString::fromStdString(path));
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        previewFamily_ = families.isEmpty() ? fontFileFamily_ : families.value(index, families[0]);
+    } else {
+        fontFileLabel_->setText(QString::fromStdString(why));
+    }
+    settingFont_ = false;
+    updatePreview();
+}
+
 void FontWizardDialog::updatePreview() {
     const int size = leadingNumber(size_->currentText());
-    QFont f(face_->currentText());
+    QFont f(previewFamily_.isEmpty() ? face_->currentText() : previewFamily_);
     f.setPointSize(std::clamp(size > 0 ? size : 10, 1, 96));
     const int style = style_->currentIndex();
     f.setBold(style == 1 || style == 3);
@@ -293,6 +363,24 @@ bool FontWizardDialog::readFontPage(FontPreset& p) {
     const int style = std::max(0, style_->currentIndex());
     FontFaceMatch match;
     std::string why;
+    if (!fontFile_.empty()) {
+        const int index = std::max(0, faceInFile_->currentIndex());
+        if (!fontFaceFromFile(fontFile_, index, style, match, &why)) {
+            prompts_.message(why, MsgIcon::Warning, MsgButtons::Ok);
+            return false;
+        }
+        if (p.autoCell && (fontFile_ != p.fontFile || index != p.faceIndex || size != p.fontSize ||
+                           style != p.fontStyle)) {
+            p.cellWidth = 0;
+            p.cellHeight = 0;
+        }
+        p.fontFile = fontFile_;
+        p.faceIndex = index;
+        p.fontName = match.family;
+        p.fontSize = size;
+        p.fontStyle = style;
+        return true;
+    }
     if (!fontFindFace(name, style, match, &why)) {
         prompts_.message("No outline font for \"" + name + "\": " + why, MsgIcon::Warning,
                          MsgButtons::Ok);
@@ -304,6 +392,8 @@ bool FontWizardDialog::readFontPage(FontPreset& p) {
         p.cellHeight = 0;
     }
     p.fontName = name;
+    p.fontFile.clear();
+    p.faceIndex = 0;
     p.fontSize = size;
     p.fontStyle = style;
     return true;
@@ -367,34 +457,33 @@ void FontWizardDialog::updateCharacters() {
     const bool alnum = filter & FONT_FILTER_ALNUM;
     for (const auto& c : classes_)
         if (c.second & kUnderAlnum) c.first->setEnabled(!alnum);
-    // Characters outside the code page cannot be rendered; the list shows the others and
-    // leaving the page names the first one refused.
+    // Characters beyond the code page follow its codes, each shown as itself.
     std::string codes;
-    fontUtf8ToCp1252(userChars_->text().toStdString(), codes, nullptr, true);
+    std::u32string wide;
+    fontSplitUserChars(userChars_->text().toStdString(), codes, wide);
     const std::vector<int> chars = fontSelectCharacters(bit8_->isChecked(), filter, codes);
-    count_->setText(QString::fromStdString(fontCharacterCountText(int(chars.size()))));
-    charList_->setPlainText(fromCodes(fontCharacterListText(chars)));
+    const std::vector<uint32_t> all = fontSelectCodePoints(bit8_->isChecked(), filter, codes, wide);
+    QString list = fromCodes(fontCharacterListText(chars));
+    for (size_t i = chars.size(); i < all.size(); ++i) {
+        const char32_t cp = char32_t(all[i]);
+        list += QString::fromUcs4(&cp, 1) + QLatin1Char(' ');
+    }
+    count_->setText(QString::fromStdString(fontCharacterCountText(int(all.size()))));
+    charList_->setPlainText(list);
 }
 
 bool FontWizardDialog::readCharPage(FontPreset& p) {
     std::string codes;
-    uint32_t bad = 0;
-    if (!fontUtf8ToCp1252(userChars_->text().toStdString(), codes, &bad)) {
-        const QString ch = QString::fromUcs4(reinterpret_cast<const char32_t*>(&bad), 1);
-        prompts_.message(
-            "The character \"" + ch.toStdString() + "\" (U+" +
-                QStringLiteral("%1").arg(bad, 4, 16, QLatin1Char('0')).toUpper().toStdString() +
-                ") is not in the Windows-1252 character set; remove it from \"one of:\".",
-            MsgIcon::Warning, MsgButtons::Ok);
-        return false;
-    }
+    std::u32string wide;
+    fontSplitUserChars(userChars_->text().toStdString(), codes, wide);
     const int filter = charFilter();
-    if (fontSelectCharacters(bit8_->isChecked(), filter, codes).empty()) {
+    if (fontSelectCodePoints(bit8_->isChecked(), filter, codes, wide).empty()) {
         prompts_.message("No character is selected; tick a class or enter characters.",
                          MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }
     p.userChars = codes;
+    p.userCharsWide = wide;
     p.char8 = bit8_->isChecked() ? 1 : 0;
     p.filter = filter;
     return true;
@@ -569,6 +658,7 @@ void FontWizardDialog::fillPages(const FontPreset& p) {
         face_->setCurrentIndex(at);
     else
         face_->setEditText(face);
+    setFontFile(p.fontFile, p.faceIndex);
     style_->setCurrentIndex(p.fontStyle >= 0 && p.fontStyle <= 3 ? p.fontStyle : 0);
     size_->setEditText(QString::number(p.fontSize > 0 ? p.fontSize : 10));
     updatePreview();
@@ -580,7 +670,8 @@ void FontWizardDialog::fillPages(const FontPreset& p) {
         (p.char8 ? bit8_ : bit7_)->setChecked(true);
         oneOf_->setChecked(p.filter & FONT_FILTER_ONEOF);
         allChars_->setChecked(p.filter & FONT_FILTER_ALL);
-        userChars_->setText(fromCodes(p.userChars));
+        userChars_->setText(fromCodes(p.userChars) +
+                            QString::fromStdString(fontUtf8(p.userCharsWide)));
     }
     // "code below 128" has no box and passes through; "letter" has none either and is dropped.
     carriedFilter_ = p.filter & FONT_FILTER_ASCII;

@@ -40,6 +40,10 @@ public:
     void toggleDescriptionEdit();
     void deletePreset();
     void selectPreset(int index);
+    // "Font file...": the face `index` of a font file takes the place of an installed face (the
+    // button asks for the file, then calls this). An empty path goes back to installed faces.
+    void setFontFile(const std::string& path, int index = 0);
+    const std::string& fontFile() const { return fontFile_; }
 
     void accept() override { next(); }
 
@@ -84,6 +88,13 @@ private:
     QComboBox* style_;
     QComboBox* size_;
     QLabel* preview_;
+    QPushButton* fontFileButton_;
+    QComboBox* faceInFile_;  // the faces of a collection
+    QLabel* fontFileLabel_;
+    std::string fontFile_;
+    QString fontFileFamily_;  // the file's family, shown as the font name
+    QString previewFamily_;   // the family the toolkit loaded the file as
+    bool settingFont_ = false;
     // Page 3.
     QRadioButton *bit7_, *bit8_;
     QList<QPair<QCheckBox*, int>> classes_;

@@ -460,14 +460,15 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     control<QCheckBox>(w, QStringLiteral("all chars"))->setChecked(false);
     control<QRadioButton>(w, QStringLiteral("8-bit"))->setChecked(true);
     auto* user = control<QLineEdit>(w, QStringLiteral("one of: characters"));
-    user->setText(user->text() + QString::fromUtf8("\xC5\x82"));  // l with stroke: not in 1252
-    EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 100"));
-    EXPECT_FALSE(w.next());
-    EXPECT_EQ(w.page(), 2);
-    EXPECT_EQ(prompts.messages.back(), "The character \"\xC5\x82\" (U+0142) is not in the "
-                                       "Windows-1252 character set; remove it from \"one of:\".");
-    user->setText(QString::fromUtf8("\xE2\x82\xAC\xC3\xB6"));  // euro sign and o umlaut
-    EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 096"));
+    // Any Unicode character may be one of them; those beyond Windows-1252 follow in the list.
+    user->setText(user->text() + QString::fromUtf8("\xC5\x82"));  // l with stroke
+    EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 101"));
+    EXPECT_TRUE(control<QPlainTextEdit>(w, QStringLiteral("Character list"))
+                    ->toPlainText()
+                    .endsWith(QString::fromUtf8("fc \xC5\x82 ")));
+    // Euro sign, o umlaut and the Cyrillic Zhe.
+    user->setText(QString::fromUtf8("\xE2\x82\xAC\xC3\xB6\xD0\x96"));
+    EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 097"));
     ASSERT_TRUE(w.next());
 
     // Page 4: fixed cells outside their range, or too small for the glyphs, keep the page.
@@ -505,6 +506,7 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(generated.fontSize, 12);
     EXPECT_EQ(generated.userChars, "\x80\xF6");
+    EXPECT_EQ(generated.userCharsWide, std::u32string(U"\u0416"));
     EXPECT_EQ(generated.origin, 2 + 4 * 2);
     EXPECT_EQ(generated.filter, FONT_FILTER_GRAPH | FONT_FILTER_ONEOF);
     EXPECT_EQ(generated.textColor, 0xFFFFFFu);
@@ -524,6 +526,46 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     EXPECT_EQ(w2.page(), 1);
     w2.reject();
     EXPECT_TRUE(other.values().empty());
+}
+
+TEST(FontWizard, AFontFileTakesThePlaceOfAnInstalledFace) {
+    ensureTestApp();
+    MemorySettingsStore st;
+    ScriptedPrompts prompts;
+    FontPreset generated;
+    FontWizardDialog w(st, prompts, [&](FontPreset& p) {
+        generated = p;
+        return true;
+    });
+    ASSERT_NE(control<QPushButton>(w, QStringLiteral("Font file...")), nullptr);
+    ASSERT_TRUE(w.next());
+    // A file that is no font names itself and keeps the page.
+    w.setFontFile(TARQUIL_SOURCE_DIR "/README.md");
+    EXPECT_FALSE(w.next());
+    EXPECT_EQ(w.page(), 1);
+    EXPECT_NE(prompts.messages.back().find("README.md: cannot be read as a font"),
+              std::string::npos)
+        << prompts.messages.back();
+    const std::string mono = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+    w.setFontFile(mono);
+    EXPECT_EQ(control<QComboBox>(w, QStringLiteral("Font"))->currentText(),
+              QStringLiteral("DejaVu Sans Mono"));
+    for (int k = 0; k < 3; ++k) ASSERT_TRUE(w.next()) << prompts.messages.back();
+    EXPECT_EQ(generated.fontFile, mono);
+    EXPECT_EQ(generated.fontName, "DejaVu Sans Mono");
+    EXPECT_EQ(st.getString("FontWizard\\Preset0", "Fontfile", ""), mono);
+    // Choosing an installed face again leaves the file.
+    FontWizardDialog w2(st, prompts, [&](FontPreset& p) {
+        generated = p;
+        return true;
+    });
+    ASSERT_TRUE(w2.next());
+    EXPECT_EQ(w2.fontFile(), mono);
+    control<QComboBox>(w2, QStringLiteral("Font"))->setEditText(QStringLiteral("DejaVu Sans"));
+    EXPECT_TRUE(w2.fontFile().empty());
+    for (int k = 0; k < 3; ++k) ASSERT_TRUE(w2.next());
+    EXPECT_TRUE(generated.fontFile.empty());
+    EXPECT_FALSE(st.contains("FontWizard\\Preset0", "Fontfile"));
 }
 
 TEST(FontWizard, TheToolsMenuMakesTheFirstRunTexture) {

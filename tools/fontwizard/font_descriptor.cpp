@@ -94,8 +94,8 @@ std::string fontDescriptorText(const FontDescriptor& d) {
         std::snprintf(buf, sizeof buf,
                       "char id=%u x=%d y=%d width=%d height=%d xoffset=%d yoffset=%d xadvance=%d "
                       "page=%d chnl=%d\n",
-                      unsigned(c.id), c.x, c.y, c.width, c.height, c.xoffset, c.yoffset,
-                      c.xadvance, c.page, c.chnl);
+                      unsigned(c.id), c.x, c.y, c.width, c.height, c.xoffset, c.yoffset, c.xadvance,
+                      c.page, c.chnl);
         out += buf;
     }
     if (!d.kernings.empty()) {
@@ -126,15 +126,15 @@ std::string fontDescriptorXml(const FontDescriptor& d) {
     out += buf;
     out += "  <pages>\n";
     for (size_t k = 0; k < d.pages.size(); ++k)
-        out += "    <page id=\"" + std::to_string(k) + "\" file=\"" + xmlAttr(d.pages[k]) +
-               "\"/>\n";
+        out +=
+            "    <page id=\"" + std::to_string(k) + "\" file=\"" + xmlAttr(d.pages[k]) + "\"/>\n";
     out += "  </pages>\n  <chars count=\"" + std::to_string(d.chars.size()) + "\">\n";
     for (const FontDescriptorChar& c : d.chars) {
         std::snprintf(buf, sizeof buf,
                       "    <char id=\"%u\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" "
                       "xoffset=\"%d\" yoffset=\"%d\" xadvance=\"%d\" page=\"%d\" chnl=\"%d\"/>\n",
-                      unsigned(c.id), c.x, c.y, c.width, c.height, c.xoffset, c.yoffset,
-                      c.xadvance, c.page, c.chnl);
+                      unsigned(c.id), c.x, c.y, c.width, c.height, c.xoffset, c.yoffset, c.xadvance,
+                      c.page, c.chnl);
         out += buf;
     }
     out += "  </chars>\n";
@@ -155,8 +155,8 @@ std::string fontDescriptorXml(const FontDescriptor& d) {
 bool fontDescriptorBinary(const FontDescriptor& d, std::vector<uint8_t>& out, std::string& error) {
     auto within = [&](long v, long lo, long hi, const char* what) {
         if (v >= lo && v <= hi) return true;
-        error = std::string("the binary descriptor cannot hold ") + what + " " +
-                std::to_string(v) + " (" + std::to_string(lo) + " to " + std::to_string(hi) + ")";
+        error = std::string("the binary descriptor cannot hold ") + what + " " + std::to_string(v) +
+                " (" + std::to_string(lo) + " to " + std::to_string(hi) + ")";
         return false;
     };
     if (!within(long(d.pages.size()), 1, 256, "a page count") ||
@@ -174,7 +174,8 @@ bool fontDescriptorBinary(const FontDescriptor& d, std::vector<uint8_t>& out, st
             return false;
         }
     for (const FontDescriptorChar& c : d.chars)
-        if (!within(c.x, 0, 65535, "a glyph position") || !within(c.y, 0, 65535, "a glyph position") ||
+        if (!within(c.x, 0, 65535, "a glyph position") ||
+            !within(c.y, 0, 65535, "a glyph position") ||
             !within(c.xoffset, -32768, 32767, "a glyph offset") ||
             !within(c.yoffset, -32768, 32767, "a glyph offset") ||
             !within(c.xadvance, -32768, 32767, "an advance"))
@@ -195,7 +196,7 @@ bool fontDescriptorBinary(const FontDescriptor& d, std::vector<uint8_t>& out, st
     block(1, 14 + face.size() + 1);
     put16(b, d.size);
     put8(b, 0x80 | 0x40 | (d.italic ? 0x20 : 0) | (d.bold ? 0x10 : 0));
-    put8(b, 0);    // charSet: none, the ids are Unicode
+    put8(b, 0);     // charSet: none, the ids are Unicode
     put16(b, 100);  // stretchH
     put8(b, d.aa);
     for (int p : d.padding) put8(b, p);

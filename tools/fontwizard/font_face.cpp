@@ -160,6 +160,15 @@ bool fontFaceFromFile(const std::string& path, int index, int style, FontFaceMat
     return true;
 }
 
+int fontFileFaceCount(const std::string& path) {
+    FT_Library lib = freetype();
+    FT_Face face = nullptr;
+    if (!lib || FT_New_Face(lib, path.c_str(), -1, &face) != 0 || !face) return 0;
+    const long n = face->num_faces;
+    FT_Done_Face(face);
+    return int(std::clamp<long>(n, 0, 0xFFFF));
+}
+
 std::vector<std::string> fontListFaces() {
     std::vector<std::string> names;
     FcConfig* config = fontconfig();

@@ -33,6 +33,9 @@ bool fontFindFace(const std::string& name, int style, FontFaceMatch& out, std::s
 bool fontFaceFromFile(const std::string& path, int index, int style, FontFaceMatch& out,
                       std::string* error);
 
+// The number of faces in a font file (more than one in a collection), or 0 when it is no font.
+int fontFileFaceCount(const std::string& path);
+
 // Family names of every installed outline font, sorted ignoring case, each once.
 std::vector<std::string> fontListFaces();
 
