@@ -320,3 +320,47 @@ TEST(FontPresets, NewDeleteAndRename) {
     EXPECT_EQ(list.find("Standard"), 0);
     EXPECT_EQ(list.find("none"), -1);
 }
+
+TEST(FontChars, UnicodeSetsFromRangesAndText) {
+    std::vector<uint32_t> cps;
+    std::string why;
+    ASSERT_TRUE(fontParseCharRanges("70-72, 0x41,U+0042,u+d7ff-0xE000,65", cps, why)) << why;
+    // Sorted, each once, the surrogates between U+D7FF and U+E000 left out.
+    EXPECT_EQ(cps, (std::vector<uint32_t>{0x41, 0x42, 70, 71, 72, 0xD7FF, 0xE000}));
+    ASSERT_TRUE(fontParseCharRanges("U+10FFFF", cps, why));
+    EXPECT_EQ(cps, std::vector<uint32_t>{0x10FFFF});
+    EXPECT_FALSE(fontParseCharRanges("0xD800-0xDFFF", cps, why));
+    EXPECT_FALSE(fontParseCharRanges("-5", cps, why));
+    // A text gives its characters without line ends, controls or a byte order mark.
+    ASSERT_TRUE(fontCharsFromUtf8("\xEF\xBB\xBF\xD0\x96"
+                                  "a\r\na\t\xF0\x9F\x98\x80",
+                                  cps, why));
+    EXPECT_EQ(cps, (std::vector<uint32_t>{'a', 0x416, 0x1F600}));
+    EXPECT_EQ(fontGlyphName(0x20AC), "\x80");
+    EXPECT_EQ(fontGlyphName(0x416), "U+0416");
+    EXPECT_EQ(fontGlyphName(0x1F600), "U+1F600");
+    // "one of:" characters beyond code page 1252 follow its codes, in code point order.
+    EXPECT_EQ(
+        fontSelectCodePoints(false, FONT_FILTER_DIGIT | FONT_FILTER_ONEOF, "\xE4", U"\u0417\u0416"),
+        (std::vector<uint32_t>{'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 0x416, 0x417}));
+    EXPECT_EQ(fontSelectCodePoints(false, FONT_FILTER_DIGIT, "", U"\u0416").size(), 10u);
+}
+
+TEST(FontPresets, FontFilesAndWideCharactersRoundTrip) {
+    MemorySettingsStore st;
+    FontPreset p = FontPreset::standard();
+    p.userCharsWide = U"\u0416\u3042";
+    p.fontFile = "/fonts/game.ttc";
+    p.faceIndex = 2;
+    p.store(st, "FontWizard\\Preset0");
+    EXPECT_EQ(st.getString("FontWizard\\Preset0", "userchars", ""),
+              "\xC3\xB6\xC3\xA4\xC3\xBC\xC3\x96\xC3\x84\xC3\x9C\xD0\x96\xE3\x81\x82");
+    FontPreset q;
+    q.load(st, "FontWizard\\Preset0");
+    EXPECT_EQ(q, p);
+    // A preset of an installed face keeps no file values.
+    p.fontFile.clear();
+    p.store(st, "FontWizard\\Preset0");
+    EXPECT_FALSE(st.contains("FontWizard\\Preset0", "Fontfile"));
+    EXPECT_FALSE(st.contains("FontWizard\\Preset0", "Faceindex"));
+}

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tools/codegen/sheet_template.h"
+#include "tools/fontwizard/char_select.h"
+
 namespace {
 
 int divRound(int v, int f) { return v >= 0 ? (v + f / 2) / f : -((-v + f / 2) / f); }
@@ -12,20 +15,6 @@ std::string quoted(std::string s) {
     for (char& c : s)
         if (c == '"') c = '\'';
     return "\"" + s + "\"";
-}
-
-std::string xmlAttr(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
 }
 
 void put8(std::vector<uint8_t>& b, int v) { b.push_back(uint8_t(v)); }
@@ -110,46 +99,39 @@ std::string fontDescriptorText(const FontDescriptor& d) {
 }
 
 std::string fontDescriptorXml(const FontDescriptor& d) {
-    char buf[512];
-    std::string out = "<?xml version=\"1.0\"?>\n<font>\n";
-    std::snprintf(buf, sizeof buf,
-                  "  <info face=\"%s\" size=\"%d\" bold=\"%d\" italic=\"%d\" charset=\"\" "
-                  "unicode=\"1\" stretchH=\"100\" smooth=\"1\" aa=\"%d\" padding=\"%d,%d,%d,%d\" "
-                  "spacing=\"%d,%d\" outline=\"0\"/>\n",
-                  xmlAttr(d.face).c_str(), d.size, d.bold, d.italic, d.aa, d.padding[0],
-                  d.padding[1], d.padding[2], d.padding[3], d.spacing[0], d.spacing[1]);
-    out += buf;
-    std::snprintf(buf, sizeof buf,
-                  "  <common lineHeight=\"%d\" base=\"%d\" scaleW=\"%d\" scaleH=\"%d\" "
-                  "pages=\"%d\" packed=\"0\"/>\n",
-                  d.lineHeight, d.base, d.scaleW, d.scaleH, int(d.pages.size()));
-    out += buf;
-    out += "  <pages>\n";
+    // The XML flavour is the code generator's built-in template, as every engine data file is.
+    TemplateSheet sheet;
     for (size_t k = 0; k < d.pages.size(); ++k)
-        out +=
-            "    <page id=\"" + std::to_string(k) + "\" file=\"" + xmlAttr(d.pages[k]) + "\"/>\n";
-    out += "  </pages>\n  <chars count=\"" + std::to_string(d.chars.size()) + "\">\n";
+        sheet.pages.push_back({int(k), d.pages[k], d.scaleW, d.scaleH});
     for (const FontDescriptorChar& c : d.chars) {
-        std::snprintf(buf, sizeof buf,
-                      "    <char id=\"%u\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" "
-                      "xoffset=\"%d\" yoffset=\"%d\" xadvance=\"%d\" page=\"%d\" chnl=\"%d\"/>\n",
-                      unsigned(c.id), c.x, c.y, c.width, c.height, c.xoffset, c.yoffset, c.xadvance,
-                      c.page, c.chnl);
-        out += buf;
+        TemplateItem it;
+        it.x = c.x;
+        it.y = c.y;
+        it.w = c.width;
+        it.h = c.height;
+        it.name = fontUtf8(std::u32string(1, char32_t(c.id)));
+        it.page = c.page;
+        it.codePoint = int(c.id);
+        it.xoffset = c.xoffset;
+        it.yoffset = c.yoffset;
+        it.xadvance = c.xadvance;
+        sheet.items.push_back(std::move(it));
     }
-    out += "  </chars>\n";
-    if (!d.kernings.empty()) {
-        out += "  <kernings count=\"" + std::to_string(d.kernings.size()) + "\">\n";
-        for (const FontKerningPair& k : d.kernings) {
-            std::snprintf(buf, sizeof buf,
-                          "    <kerning first=\"%u\" second=\"%u\" amount=\"%d\"/>\n",
-                          unsigned(k.first), unsigned(k.second), k.amount);
-            out += buf;
-        }
-        out += "  </kernings>\n";
-    }
-    out += "</font>\n";
-    return out;
+    for (const FontKerningPair& k : d.kernings)
+        sheet.kernings.push_back({int(k.first), int(k.second), k.amount});
+    sheet.font.face = d.face;
+    sheet.font.size = d.size;
+    sheet.font.bold = d.bold;
+    sheet.font.italic = d.italic;
+    sheet.font.lineHeight = d.lineHeight;
+    sheet.font.base = d.base;
+    for (int k = 0; k < 4; ++k) sheet.font.padding[k] = d.padding[k];
+    sheet.font.spacing[0] = d.spacing[0];
+    sheet.font.spacing[1] = d.spacing[1];
+    SheetTemplate tmpl;
+    TemplateError error;
+    if (loadSheetTemplate("bmfont-xml", tmpl, error) != TEMPLATE_OK) return {};
+    return renderSheetTemplate(tmpl, sheet);
 }
 
 bool fontDescriptorBinary(const FontDescriptor& d, std::vector<uint8_t>& out, std::string& error) {
