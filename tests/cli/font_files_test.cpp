@@ -102,9 +102,15 @@ TEST_F(FontFiles, EveryFntFlavourReadsTheSameInItsConsumer) {
     for (const char* f : flavours) {
         fs::create_directories(path(f));
         std::string out;
-        ASSERT_EQ(run({"--font-file", kSans, "--size", "16", "--chars", "32-126,0x400-0x45F",
-                       "--layout", "maxrects", "--padding", "1", "--spacing", "2", "--width",
-                       "128", "--height", "128", "-o", path(std::string(f) + "/ui_{n}.png"),
+        ASSERT_EQ(run({"--font-file",  kSans,
+                       "--size",       "16",
+                       "--chars",      "32-126,0x400-0x45F",
+                       "--layout",     "maxrects",
+                       "--padding",    "1",
+                       "--spacing",    "2",
+                       "--width",      "128",
+                       "--height",     "128",
+                       "-o",           path(std::string(f) + "/ui_{n}.png"),
                        "--fnt-format", f},
                       &out),
                   CLI_OK)
@@ -133,7 +139,8 @@ for (const k of Object.keys(readers)) {
     std::map<std::string, std::string> seen;
     std::istringstream lines(out);
     std::string line;
-    while (std::getline(lines, line)) seen[line.substr(0, line.find('|'))] = line.substr(line.find('|'));
+    while (std::getline(lines, line))
+        seen[line.substr(0, line.find('|'))] = line.substr(line.find('|'));
     ASSERT_EQ(seen.size(), 3u) << out;
     EXPECT_EQ(seen["text"], seen["binary"]);
     // parse-bmfont-xml takes only the first <page> of <pages>, so its page list is compared by
@@ -169,7 +176,8 @@ for (const k of Object.keys(readers)) {
     EXPECT_NE(fnt.find("kerning first=65 second=86 amount="), std::string::npos);
     // The position list beside each page names the Cyrillic letters by code point.
     std::string pos;
-    for (int k = 0; k < pages; ++k) pos += read(path("text/ui_" + std::to_string(k) + ".png_pos.txt"));
+    for (int k = 0; k < pages; ++k)
+        pos += read(path("text/ui_" + std::to_string(k) + ".png_pos.txt"));
     EXPECT_NE(pos.find(":U+0416\r\n"), std::string::npos);
     EXPECT_NE(pos.find(":A\r\n"), std::string::npos);
 }
@@ -186,8 +194,9 @@ TEST_F(FontFiles, GlyphPixelsAreFreeTypesOwnRendering) {
         {"--layout", "maxrects", "--padding", "2"},
     };
     for (size_t l = 0; l < layouts.size(); ++l) {
-        std::vector<std::string> args = {"--font-file", kSans, "--size", "16", "--chars",
-                                         "65,103,0x416,0x44F", "-o", path("p.png"), "--fnt"};
+        std::vector<std::string> args = {"--font-file", kSans,         "--size",
+                                         "16",          "--chars",     "65,103,0x416,0x44F",
+                                         "-o",          path("p.png"), "--fnt"};
         args.insert(args.end(), layouts[l].begin(), layouts[l].end());
         ASSERT_EQ(run(args), CLI_OK);
         const std::string fnt = read(path("p.fnt"));
@@ -289,8 +298,8 @@ TEST_F(FontFiles, DistanceFieldsReachAroundTheOutline) {
         return int(reinterpret_cast<const uint32_t*>(mip.data[0])[y * mip.width + x] >> 24);
     };
     const int cx = sdf[0] + sdf[2] / 2, cy = sdf[1] + sdf[3] / 2;
-    EXPECT_LT(alpha(cx, cy), 128);          // the hole of the O is outside
-    EXPECT_LT(alpha(sdf[0], sdf[1]), 16);   // the corner is far outside
+    EXPECT_LT(alpha(cx, cy), 128);         // the hole of the O is outside
+    EXPECT_LT(alpha(sdf[0], sdf[1]), 16);  // the corner is far outside
     int inside = 0;
     for (int x = sdf[0]; x < sdf[0] + sdf[2]; ++x) inside += alpha(x, cy) > 140;
     EXPECT_GE(inside, 2);  // the stroke, on both sides of the hole
@@ -308,10 +317,12 @@ TEST_F(FontFiles, BadInputIsNamedAndWritesNothing) {
     };
     const std::vector<Case> cases = {
         {{"--font-file", path("none.ttf")}, CLI_FILE_ERROR, "none.ttf: no such file"},
-        {{"--font-file", TARQUIL_SOURCE_DIR "/README.md"}, CLI_FILE_ERROR,
+        {{"--font-file", TARQUIL_SOURCE_DIR "/README.md"},
+         CLI_FILE_ERROR,
          "README.md: cannot be read as a font"},
         {{"--font-file", path("folder")}, CLI_FILE_ERROR, "is a folder"},
-        {{"--font-file", kSans, "--face-index", "3"}, CLI_FILE_ERROR,
+        {{"--font-file", kSans, "--face-index", "3"},
+         CLI_FILE_ERROR,
          "has 1 face, so there is no face index 3"},
         {{"--face", "DejaVu Sans", "--face-index", "1"}, CLI_USAGE, "--face-index needs"},
         {{"--face", "DejaVu Sans", "--font-file", kSans}, CLI_USAGE, "not both"},
@@ -331,13 +342,16 @@ TEST_F(FontFiles, BadInputIsNamedAndWritesNothing) {
         {{"--max-pages", "2"}, CLI_USAGE, "needs {n} in the output name"},
         {{"--fnt-format", "json"}, CLI_USAGE, "--fnt-format must be"},
         // Too little room: the glyphs left are counted, and nothing is written.
-        {{"--layout", "maxrects", "--width", "64", "--height", "32"}, CLI_USAGE,
+        {{"--layout", "maxrects", "--width", "64", "--height", "32"},
+         CLI_USAGE,
          "glyphs were left: 1 page of 64 x 32 cannot hold them (put {n}"},
-        {{"--width", "64", "--height", "34", "--chars", "65-90"}, CLI_USAGE,
+        {{"--width", "64", "--height", "34", "--chars", "65-90"},
+         CLI_USAGE,
          "of 26 glyphs were left: 1 page of 64 x 34"},
         {{"--layout", "maxrects", "--size", "200", "--width", "64", "--height", "64", "--max-pages",
           "3", "--chars", "65-67", "-o", path("x_{n}.png")},
-         CLI_USAGE, "the glyph U+0041"},
+         CLI_USAGE,
+         "the glyph U+0041"},
     };
     for (Case c : cases) {
         bool hasOut = false;
