@@ -277,6 +277,24 @@ TEST_F(FontFiles, CyrillicAndKanaFromFontFilesHaveEveryGlyph) {
         << err;
 }
 
+TEST_F(FontFiles, CellsFillNumberedPagesOfOneSize) {
+    std::string out;
+    // 16 cells of 14 x 17 per page of 64 x 34 (four in a row, two rows): 26 letters, 4 pages.
+    ASSERT_EQ(run({"--font-file", kSans, "--size", "11", "--chars", "65-90", "--pitch", "fixed",
+                   "--width", "64", "--height", "34", "-o", path("c-{n}.tga"), "--fnt"},
+                  &out),
+              CLI_OK);
+    EXPECT_EQ(out.rfind(path("c-{n}.tga") + ": 4 pages of 64x34, 26 characters in 14x17 cells", 0),
+              0u)
+        << out;
+    EXPECT_EQ(read(path("c-1.tga_pos.txt")).rfind("0,0,14,17:I\r\n14,0,28,17:J\r\n", 0), 0u);
+    EXPECT_EQ(read(path("c-3.tga_pos.txt")), "0,0,14,17:Y\r\n14,0,28,17:Z\r\n");
+    const std::string fnt = read(path("c.fnt"));
+    EXPECT_NE(fnt.find("pages=4 "), std::string::npos);
+    EXPECT_NE(fnt.find("page id=3 file=\"c-3.tga\"\n"), std::string::npos);
+    EXPECT_NE(fnt.find(" page=3 chnl=15\n"), std::string::npos);
+}
+
 TEST_F(FontFiles, DistanceFieldsReachAroundTheOutline) {
     std::string out;
     ASSERT_EQ(run({"--font-file", kSans, "--size", "24", "--chars", "79", "--layout", "maxrects",

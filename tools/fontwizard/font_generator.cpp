@@ -48,6 +48,9 @@ void collectKerning(FontFace& face, const std::vector<uint32_t>& cps, FontLayout
         for (const auto& [a, b] : pairs) add(cps[a], cps[b]);
         return;
     }
+    // Without a table to read, every pair is asked for; beyond a few thousand characters that
+    // would take longer than the rest of the run.
+    if (cps.size() > 4096) return;
     for (uint32_t a : cps)
         for (uint32_t b : cps) add(a, b);
 }
