@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "texlib/bytes.h"
 #include "texlib/quantize.h"
 
 static_assert(std::endian::native == std::endian::little, "pixel words are stored little-endian");
@@ -23,11 +24,6 @@ struct BmpInfo {
     size_t dataOffset = 0;      // from the file header; 0 when unusable
     uint32_t masks[4] = {};     // red, green, blue, alpha for 16 and 32 bits
 };
-
-uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t rd32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
 
 bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
     txReportError(ctx, msg, fatal);
@@ -73,23 +69,23 @@ bool bmpProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     uint8_t fh[14];
     uint8_t ih[124] = {};
     if (!s.readExact(fh, 14) || !s.readExact(ih, 4)) return fail(ctx, "Unexpected end of file.");
-    const uint32_t headerSize = rd32(ih);
+    const uint32_t headerSize = getLe32(ih);
     BmpInfo info;
     int64_t width = 0, height = 0;
     if (headerSize == 12) {
         // OS/2 core header: 16-bit sides, 3-byte palette entries.
         if (!s.readExact(ih + 4, 8)) return fail(ctx, "Unexpected end of file.");
-        width = rd16(ih + 4);
-        height = int16_t(rd16(ih + 6));
-        info.bits = rd16(ih + 10);
+        width = getLe16(ih + 4);
+        height = int16_t(getLe16(ih + 6));
+        info.bits = getLe16(ih + 10);
         info.paletteEntryBytes = 3;
     } else if (headerSize >= 40 && headerSize <= 124) {
         if (!s.readExact(ih + 4, headerSize - 4)) return fail(ctx, "Unexpected end of file.");
-        width = int32_t(rd32(ih + 4));
-        height = int32_t(rd32(ih + 8));
-        info.bits = rd16(ih + 14);
-        info.compression = int(rd32(ih + 16));
-        info.colorsUsed = rd32(ih + 32);
+        width = int32_t(getLe32(ih + 4));
+        height = int32_t(getLe32(ih + 8));
+        info.bits = getLe16(ih + 14);
+        info.compression = int(getLe32(ih + 16));
+        info.colorsUsed = getLe32(ih + 32);
     } else {
         return fail(ctx, "Unsupported BMP format");
     }
@@ -104,12 +100,12 @@ bool bmpProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
         if (c == BMP_BITFIELDS) {
             if (headerSize >= 52) {
                 for (int k = 0; k < (headerSize >= 56 ? 4 : 3); ++k)
-                    info.masks[k] = rd32(ih + 40 + 4 * k);
+                    info.masks[k] = getLe32(ih + 40 + 4 * k);
             } else {
                 // A 40-byte header is followed by the three masks.
                 uint8_t m[12];
                 if (!s.readExact(m, 12)) return fail(ctx, "Unexpected end of file.");
-                for (int k = 0; k < 3; ++k) info.masks[k] = rd32(m + 4 * k);
+                for (int k = 0; k < 3; ++k) info.masks[k] = getLe32(m + 4 * k);
                 info.paletteStart += 12;
             }
         } else if (b == 16) {
@@ -123,7 +119,7 @@ bool bmpProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     if (height < 0) height = -height;
     if (width <= 0 || height <= 0) return fail(ctx, "BMP Image: width or height is 0.", 0);
     if (!txSizeAllowed(width, height)) return fail(ctx, "BMP Image: image is too large.", 0);
-    const uint32_t offBits = rd32(fh + 10);
+    const uint32_t offBits = getLe32(fh + 10);
     info.dataOffset = offBits;
     if (c == BMP_RGB || c == BMP_BITFIELDS) {
         // Uncompressed rows must all be there (the last one's padding aside) before the image is
@@ -194,7 +190,7 @@ bool readUncompressed(TxStream& s, TxReadContext& ctx, const BmpInfo& info, TxMi
             } else {
                 uint32_t* d = reinterpret_cast<uint32_t*>(dst);
                 for (int x = 0; x < width; ++x) {
-                    const uint32_t px = rd16(src + 2 * x);
+                    const uint32_t px = getLe16(src + 2 * x);
                     const uint32_t a = ch[3].mask ? ch[3].get(px) : 255;
                     d[x] = (a << 24) | (ch[0].get(px) << 16) | (ch[1].get(px) << 8) | ch[2].get(px);
                 }
@@ -220,7 +216,7 @@ bool readUncompressed(TxStream& s, TxReadContext& ctx, const BmpInfo& info, TxMi
             } else {
                 uint32_t* d = reinterpret_cast<uint32_t*>(dst);
                 for (int x = 0; x < width; ++x) {
-                    const uint32_t px = rd32(src + 4 * x);
+                    const uint32_t px = getLe32(src + 4 * x);
                     const uint32_t a = ch[3].mask ? ch[3].get(px) : 255;
                     d[x] = (a << 24) | (ch[0].get(px) << 16) | (ch[1].get(px) << 8) | ch[2].get(px);
                 }
@@ -313,7 +309,7 @@ bool bmpBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
         for (uint64_t k = 0; k < keep; ++k, p += info.paletteEntryBytes)
             mip.pal[k] =
                 0xFF000000u | (info.paletteEntryBytes == 4
-                                   ? rd32(p)
+                                   ? getLe32(p)
                                    : (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0]);
         const uint64_t tableBytes = count * uint64_t(info.paletteEntryBytes);
         paletteEnd = tableBytes < s.size() ? info.paletteStart + size_t(tableBytes) : s.size();
@@ -336,15 +332,6 @@ bool bmpBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
 }
 
 namespace {
-
-void putLe16(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void putLe32(uint8_t* p, uint32_t v) {
-    putLe16(p, v);
-    putLe16(p + 2, v >> 16);
-}
 
 // File and information header of a bottom-up uncompressed BMP.
 void bmpHeaders(uint8_t* h, int width, int height, int bits, uint32_t fileSize, uint32_t offset,

@@ -3,21 +3,9 @@
 #include <cstring>
 
 #include "texlib/bmp.h"
+#include "texlib/bytes.h"
 
 namespace {
-
-uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t rd32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-void wr16(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void wr32(uint8_t* p, uint32_t v) {
-    wr16(p, v);
-    wr16(p + 2, v >> 16);
-}
 
 bool refuse(std::string* error, const char* why) {
     if (error) *error = why;
@@ -39,7 +27,7 @@ std::vector<uint8_t> txDibWrite(int width, int height, const uint32_t* texels, i
         const uint32_t* src = texels + size_t(height - 1 - y) * size_t(width);
         uint8_t* dst = block.data() + TX_DIB_HEADER_SIZE + size_t(y) * stride;
         if (bits == 32) {
-            for (int x = 0; x < width; ++x) wr32(dst + 4 * x, src[x]);
+            for (int x = 0; x < width; ++x) putLe32(dst + 4 * x, src[x]);
             continue;
         }
         for (int x = 0; x < width; ++x) {
@@ -54,17 +42,17 @@ std::vector<uint8_t> txDibWrite(int width, int height, const uint32_t* texels, i
 
 std::vector<uint8_t> txDibToBmpFile(const std::vector<uint8_t>& block) {
     if (block.size() < TX_DIB_HEADER_SIZE || block.size() > 0xFFFFFFFFu - 14) return {};
-    const uint32_t headerSize = rd32(block.data());
-    const int bits = rd16(block.data() + 14);
-    uint64_t colours = rd32(block.data() + 32);
+    const uint32_t headerSize = getLe32(block.data());
+    const int bits = getLe16(block.data() + 14);
+    uint64_t colours = getLe32(block.data() + 32);
     if (colours == 0 && bits >= 1 && bits <= 8) colours = uint64_t(1) << bits;
     const uint64_t offset = uint64_t(headerSize) + 4 * colours;
     if (headerSize < TX_DIB_HEADER_SIZE || offset > block.size()) return {};
     std::vector<uint8_t> file(14 + block.size());
     file[0] = 'B';
     file[1] = 'M';
-    wr32(file.data() + 2, uint32_t(file.size()));
-    wr32(file.data() + 10, uint32_t(14 + offset));
+    putLe32(file.data() + 2, uint32_t(file.size()));
+    putLe32(file.data() + 10, uint32_t(14 + offset));
     std::memcpy(file.data() + 14, block.data(), block.size());
     return file;
 }
@@ -72,16 +60,16 @@ std::vector<uint8_t> txDibToBmpFile(const std::vector<uint8_t>& block) {
 bool txDibInfo(const uint8_t* block, size_t size, TxDibInfo& info, std::string* error) {
     info = TxDibInfo{};
     if (!block || size < TX_DIB_HEADER_SIZE) return refuse(error, "Clipboard picture: no header.");
-    const uint32_t headerSize = rd32(block);
+    const uint32_t headerSize = getLe32(block);
     // 40 is the information header; 52 to 124 its later versions. The 12-byte core header has
     // 16-bit fields and is not a clipboard picture.
     if (headerSize < TX_DIB_HEADER_SIZE || headerSize > 124 || headerSize > size)
         return refuse(error, "Clipboard picture: bad header size.");
-    const int32_t width = int32_t(rd32(block + 4));
-    const int32_t height = int32_t(rd32(block + 8));
-    const int bits = rd16(block + 14);
-    const uint32_t compression = rd32(block + 16);
-    const uint32_t coloursUsed = rd32(block + 32);
+    const int32_t width = int32_t(getLe32(block + 4));
+    const int32_t height = int32_t(getLe32(block + 8));
+    const int bits = getLe16(block + 14);
+    const uint32_t compression = getLe32(block + 16);
+    const uint32_t coloursUsed = getLe32(block + 32);
     if (compression != 0) return refuse(error, "Clipboard picture: compressed.");
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         return refuse(error, "Clipboard picture: unsupported bits per pixel.");
@@ -150,7 +138,7 @@ bool txDibRead(const uint8_t* block, size_t size, TxMip& mip, std::string* error
         case 16:
             // 5 bits each of blue (0-4), green (5-9) and red (10-14), widened by bit replication.
             for (int x = 0; x < w; ++x) {
-                const uint32_t p = rd16(src + 2 * x);
+                const uint32_t p = getLe16(src + 2 * x);
                 const uint32_t b = p & 31, g = (p >> 5) & 31, red = (p >> 10) & 31;
                 dst[x] = 0xFF000000u | (((red << 3) | (red >> 2)) << 16) |
                          (((g << 3) | (g >> 2)) << 8) | ((b << 3) | (b >> 2));
@@ -163,7 +151,7 @@ bool txDibRead(const uint8_t* block, size_t size, TxMip& mip, std::string* error
             break;
         case 32:
             for (int x = 0; x < w; ++x) {
-                dst[x] = rd32(src + 4 * x);
+                dst[x] = getLe32(src + 4 * x);
                 anyAlpha |= (dst[x] >> 24) != 0;
             }
             break;

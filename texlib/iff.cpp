@@ -3,12 +3,9 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+#include "texlib/bytes.h"
 
-uint32_t be32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-unsigned be16(const uint8_t* p) { return unsigned((p[0] << 8) | p[1]); }
+namespace {
 
 // Chunks are found by scanning the form in steps of two bytes (chunks are word-aligned), which
 // also finds the first picture inside the nested forms of an ANIM. Returns the offset or 0.
@@ -21,7 +18,7 @@ size_t findChunk(const uint8_t* d, size_t from, size_t end, const char* id) {
 // Chunk data start and a length cut to the bytes of the form really present.
 void chunkData(const uint8_t* d, size_t at, size_t end, size_t& offset, size_t& length) {
     offset = at + 8;
-    const uint64_t declared = be32(d + at + 4);
+    const uint64_t declared = getBe32(d + at + 4);
     length = size_t(declared < end - offset ? declared : end - offset);
 }
 
@@ -82,7 +79,7 @@ const char* parseText(int code) {
 int txIffParse(const uint8_t* d, size_t size, TxIffInfo& info) {
     info = TxIffInfo{};
     if (size < 12 || std::memcmp(d, "FORM", 4) != 0) return TX_IFF_NOT_FORM;
-    const uint64_t formEnd = 8 + uint64_t(be32(d + 4));
+    const uint64_t formEnd = 8 + uint64_t(getBe32(d + 4));
     const size_t end = size_t(formEnd < size ? formEnd : size);
     const bool ilbm = std::memcmp(d + 8, "ILBM", 4) == 0;
     info.pbm = std::memcmp(d + 8, "PBM ", 4) == 0;
@@ -93,10 +90,10 @@ int txIffParse(const uint8_t* d, size_t size, TxIffInfo& info) {
     }
     const size_t bmhd = findChunk(d, 12, end, "BMHD");
     if (!bmhd) return TX_IFF_NO_BMHD;
-    if (be32(d + bmhd + 4) != 20 || end - (bmhd + 8) < 20) return TX_IFF_BAD_BMHD;
+    if (getBe32(d + bmhd + 4) != 20 || end - (bmhd + 8) < 20) return TX_IFF_BAD_BMHD;
     const uint8_t* h = d + bmhd + 8;
-    info.width = int(be16(h));
-    info.height = int(be16(h + 2));
+    info.width = int(getBe16(h));
+    info.height = int(getBe16(h + 2));
     info.planes = h[8];
     info.masking = h[9];
     info.compression = h[10];

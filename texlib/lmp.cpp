@@ -4,14 +4,9 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+#include "texlib/bytes.h"
 
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-uint32_t be32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
+namespace {
 
 bool fail(TxReadContext& ctx, const char* msg, int fatal = 0) {
     txReportError(ctx, msg, fatal);
@@ -39,8 +34,8 @@ bool parseGbr(TxStream& s, TxReadContext& ctx, size_t start, size_t end, TxMip& 
               size_t& dataBytes) {
     if (end < start || end - start < 29) return fail(ctx, "GIMP brush: file too short");
     const uint8_t* h = s.data() + start;
-    const uint32_t headerSize = be32(h), width = be32(h + 8), height = be32(h + 12),
-                   bytes = be32(h + 16);
+    const uint32_t headerSize = getBe32(h), width = getBe32(h + 8), height = getBe32(h + 12),
+                   bytes = getBe32(h + 16);
     const bool magic = std::memcmp(h + 20, "GIMP", 4) == 0 || std::memcmp(h + 20, "GPAT", 4) == 0;
     // Without the magic (version 1 brushes) nothing says "brush" until the sizes add up: the texts
     // below then describe no file of this type.
@@ -91,7 +86,7 @@ bool lmpProbe(TxStream& s, TxReadContext& /*ctx*/, TxMip& mip, int /*cookie*/) {
         return true;
     }
     if (s.size() < 8) return false;
-    const int64_t w = int32_t(le32(s.data())), h = int32_t(le32(s.data() + 4));
+    const int64_t w = int32_t(getLe32(s.data())), h = int32_t(getLe32(s.data() + 4));
     if (w <= 0 || h <= 0 || !txSizeAllowed(w, h)) return false;
     if (int64_t(s.size()) != w * h + 8) return false;
     mip.format = TX_FMT_P8;

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "texlib/bytes.h"
+
 namespace {
 
 constexpr size_t kLineBytes = 2048;
@@ -85,20 +87,16 @@ TxPaletteResult readGimp(TxStream& s, uint32_t* entries) {
     return res;
 }
 
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
 TxPaletteResult readRiff(const uint8_t* data, size_t size, uint32_t* entries) {
     TxPaletteResult res{TX_PAL_OK, TX_PAL_KIND_RIFF, 0};
     // Only 256-colour palettes: RIFF size 1040, "PAL ", "data", then 8 bytes (data size, version,
     // colour count) and 256 entries of red, green, blue and flags.
-    if (size < 24 + 1024 || std::memcmp(data, "RIFF", 4) != 0 || le32(data + 4) != 1040 ||
+    if (size < 24 + 1024 || std::memcmp(data, "RIFF", 4) != 0 || getLe32(data + 4) != 1040 ||
         std::memcmp(data + 8, "PAL ", 4) != 0 || std::memcmp(data + 12, "data", 4) != 0) {
         res.status = TX_PAL_BAD_RIFF;
         return res;
     }
-    for (int i = 0; i < 256; ++i) entries[i] = le32(data + 24 + 4 * i);
+    for (int i = 0; i < 256; ++i) entries[i] = getLe32(data + 24 + 4 * i);
     res.entries = 256;
     return res;
 }
@@ -110,13 +108,13 @@ TxPaletteResult readBitmap(const uint8_t* data, size_t size, uint32_t* entries) 
         return res;
     }
     const uint8_t* info = data + 14;
-    const uint32_t headerSize = le32(info);
+    const uint32_t headerSize = getLe32(info);
     const unsigned bits = unsigned(info[14] | (info[15] << 8));
     if (bits != 8) {
         res.status = TX_PAL_BAD_BMP_BITS;
         return res;
     }
-    uint32_t used = le32(info + 32);
+    uint32_t used = getLe32(info + 32);
     if (used == 0 || used > 256) used = 256;  // a table never holds more than 256 colours
     // The table follows the information header, whose size grew in later bitmap versions.
     const uint64_t tableStart = 14 + uint64_t(headerSize < 40 ? 40 : headerSize);

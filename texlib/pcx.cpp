@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "texlib/bmp.h"
+#include "texlib/bytes.h"
 
 namespace {
 
@@ -15,8 +16,6 @@ struct PcxInfo {
     size_t bytesPerLine = 0;
     uint8_t egaPalette[48] = {};
 };
-
-uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
     txReportError(ctx, msg, fatal);
@@ -29,15 +28,15 @@ bool pcxProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     s.rewind();
     uint8_t h[128];
     if (!s.readExact(h, 128)) return fail(ctx, "Unexpected end of file.");
-    const int64_t width = int64_t(rd16(h + 8)) - rd16(h + 4) + 1;
-    const int64_t height = int64_t(rd16(h + 10)) - rd16(h + 6) + 1;
+    const int64_t width = int64_t(getLe16(h + 8)) - getLe16(h + 4) + 1;
+    const int64_t height = int64_t(getLe16(h + 10)) - getLe16(h + 6) + 1;
     if (width <= 0 || height <= 0) return fail(ctx, "PCX Image: width or height is 0.", 0);
     if (!txSizeAllowed(width, height)) return fail(ctx, "PCX Image: image is too large.", 0);
     PcxInfo info;
     info.rle = h[2] != 0;
     info.bits = h[3];
     info.planes = h[65];
-    info.bytesPerLine = rd16(h + 66);
+    info.bytesPerLine = getLe16(h + 66);
     std::memcpy(info.egaPalette, h + 16, 48);
     int format = 0;
     if (info.bits == 8 && info.planes == 1)

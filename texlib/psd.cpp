@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "texlib/bytes.h"
+
 namespace {
 
 struct PsdHeader {
@@ -13,11 +15,6 @@ bool fail(TxReadContext& ctx, const char* msg) {
     txReportError(ctx, msg, 1);
     return false;
 }
-
-uint32_t be32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-unsigned be16(const uint8_t* p) { return unsigned((p[0] << 8) | p[1]); }
 
 // PackBits into every `stride`-th byte of out until n bytes are filled or the data end. A literal
 // run that would pass the end still consumes its bytes, so the next plane starts where it should.
@@ -63,12 +60,12 @@ bool psdProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     }
     ctx.matched = 3;
     // Version 2 is the large-document variant, whose section lengths are 64 bits wide.
-    if (be16(h + 4) != 1) return fail(ctx, "Incorrect PSD Header.");
-    if (be16(h + 22) != 8) return fail(ctx, "Incorrect BitDepth");
-    const unsigned mode = be16(h + 24);
+    if (getBe16(h + 4) != 1) return fail(ctx, "Incorrect PSD Header.");
+    if (getBe16(h + 22) != 8) return fail(ctx, "Incorrect BitDepth");
+    const unsigned mode = getBe16(h + 24);
     if (mode != 2 && mode != 3) return fail(ctx, "Unsupported Colormode");
-    const int channels = int(be16(h + 12));
-    const int64_t height = be32(h + 14), width = be32(h + 18);
+    const int channels = int(getBe16(h + 12));
+    const int64_t height = getBe32(h + 14), width = getBe32(h + 18);
     if (width <= 0 || height <= 0) return fail(ctx, "PSD Image: width or height is 0.");
     if (!txSizeAllowed(width, height)) return fail(ctx, "PSD Image: image is too large.");
     if (channels < (mode == 3 ? 3 : 1)) return fail(ctx, "PSD Image: too few channels.");

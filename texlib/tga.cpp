@@ -8,6 +8,8 @@
 #include <new>
 #include <vector>
 
+#include "texlib/bytes.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -26,8 +28,6 @@ struct TgaHeader {
 
 std::atomic<int> gCompressionMode{TX_TGA_RLE};
 
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-
 bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
     txReportError(ctx, msg, fatal);
     return false;
@@ -42,8 +42,9 @@ bool tgaProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     s.rewind();
     uint8_t h[18];
     if (!s.readExact(h, 18)) return fail(ctx, "Unexpected end of file.");
-    TgaHeader hd{h[0], h[1],         h[2],         le16(h + 3), le16(h + 5),
-                 h[7], le16(h + 12), le16(h + 14), h[16],       h[17]};
+    TgaHeader hd{
+        h[0],  h[1], h[2], getLe16(h + 3), getLe16(h + 5), h[7], getLe16(h + 12), getLe16(h + 14),
+        h[16], h[17]};
     if (!s.skip(hd.idLength)) return fail(ctx, "Unexpected EOF.");
     // Only "no map" and "map present" exist; anything else is another format's header (a PPM's
     // "P6\n..." would otherwise pass for a run-length true-colour image).
@@ -125,7 +126,7 @@ bool readColourMap(TxStream& s, TxReadContext& ctx, const TgaHeader& hd, TxMip& 
         case 1: v = e[0] * 0x01010101u; break;
         case 2: {
             // The 5-bit fields are shifted, not replicated, as the format's old readers did.
-            uint32_t w = le16(e);
+            uint32_t w = getLe16(e);
             v = 0xFF000000u | (((w >> 10) & 31) << 19) | (((w >> 5) & 31) << 11) | ((w & 31) << 3);
             break;
         }
