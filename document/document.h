@@ -92,7 +92,7 @@ public:
     bool isEnabled(int command);
     bool isChecked(int command) const;
 
-    // Image operations and masks (defined in app/document_edit.cpp).
+    // Image operations and masks (defined in document_edit.cpp).
     // -- begin image operations --
     // Geometric edits of every frame. Each takes the undo snapshot first (the flips excepted),
     // marks the document modified and updates the views (hint -1; flips 0). A frame that fails
@@ -118,7 +118,7 @@ public:
     // while the animation plays); then neither surface nor frame changes.
     // Alpha = the surface's mask values (no view update: the showing view has the mask already).
     bool writeMaskToAlpha(const ImageBuffer& mask);
-    // Rebuilds the surface from the current frame (kinds of view/mask_ops.h; 1 uses alphaBias).
+    // Rebuilds the surface from the current frame (kinds of edit/mask_ops.h; 1 uses alphaBias).
     bool rebuildMask(ImageBuffer& mask, int kind) const;
     // "1-bit alpha channel": keeps `bias` as the document's bias.
     bool maskOneBit(ImageBuffer& mask, uint8_t bias);
@@ -132,7 +132,7 @@ public:
     bool keyColour(ImageBuffer& mask, uint32_t key, Progress* progress = nullptr);
     // -- end image operations --
 
-    // Texture export (defined in app/document_export.cpp).
+    // Texture export (defined in document_export.cpp).
     // -- begin export --
     // The export command: options from the "Export 3df Texture" dialog (its settings in `store`),
     // then a file name; shows "Export failed" or the status "Texture export OK". Returns the
@@ -140,7 +140,7 @@ public:
     int exportTexture(Prompts& prompts, SettingsStore& store);
     // -- end export --
 
-    // Tools that change or create documents (defined in app/document_tools.cpp).
+    // Tools that change or create documents (defined in document_tools.cpp).
     // -- begin tools --
     // Tools, "&Animationmaster".
     static constexpr int CMD_ANIMMASTER = 32814;
@@ -158,7 +158,7 @@ public:
                    Progress* progress = nullptr);
     // Whether a tool command can run: AnimMaster needs more than one frame.
     bool toolEnabled(int command) const;
-    // Font texture (app/document_font.cpp): renders the preset's characters into a new document
+    // Font texture (document_font.cpp): renders the preset's characters into a new document
     // made through the pending request, with one position item per character and no undo. The
     // measured cell size goes back into `preset` where its cell size is 0. Null after a reported
     // failure; `layout`, when given, receives the glyph metrics and kerning (font descriptors).
@@ -167,7 +167,7 @@ public:
                                            FontLayout* layout = nullptr);
     // -- end tools --
 
-    // Clipboard edits (defined in document/document_clipboard.cpp).
+    // Clipboard edits (defined in document_clipboard.cpp).
     // -- begin clipboard --
     // Pastes the frames of `buffer` with their top-left corner at (x, y), cut to what fits the
     // current frame; pixels of alpha 0 leave the target as it was. Several document frames take
