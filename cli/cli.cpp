@@ -33,6 +33,8 @@ const std::vector<CliCommand>& cliCommands() {
          cmdEdit},
         {"arrange", "pack the rectangles of an image's position list into a new sprite sheet",
          cmdArrange},
+        {"pack", "pack sprites from files, folders and animations into atlas pages and a data file",
+         cmdPack},
         {"animmaster", "key out the unchanged pixels of animation frames for overdraw playback",
          cmdAnimmaster},
         {"render", "write what the editor's view shows: zoom, channels, grid and selection",

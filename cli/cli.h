@@ -37,5 +37,6 @@ int cmdExport(CliCall& call);
 int cmdFont(CliCall& call);
 int cmdEdit(CliCall& call);
 int cmdArrange(CliCall& call);
+int cmdPack(CliCall& call);
 int cmdAnimmaster(CliCall& call);
 int cmdRender(CliCall& call);

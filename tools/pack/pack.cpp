@@ -271,7 +271,8 @@ std::vector<std::vector<int>> orders(const std::vector<Item>& items, const std::
         });
     };
     by(out[0], [](const Item& i) { return int64_t(i.w) * i.h; });
-    by(out[1], [](const Item& i) { return int64_t(std::max(i.w, i.h)) * 65536 + std::min(i.w, i.h); });
+    by(out[1],
+       [](const Item& i) { return int64_t(std::max(i.w, i.h)) * 65536 + std::min(i.w, i.h); });
     by(out[2], [](const Item& i) { return int64_t(i.h) * 65536 + i.w; });
     by(out[3], [](const Item& i) { return int64_t(i.w) * 65536 + i.h; });
     by(out[4], [](const Item& i) { return int64_t(i.w) + i.h; });
@@ -284,7 +285,9 @@ struct Geometry {
     PackSize size;
     // The bin of a page: the sheet without its border, plus the padding the last box carries.
     int32_t bin(int32_t sheet) const { return sheet - 2 * border + padding; }
-    int32_t sheet(int32_t extent) const { return extent == 0 ? 2 * border + 1 : extent - padding + 2 * border; }
+    int32_t sheet(int32_t extent) const {
+        return extent == 0 ? 2 * border + 1 : extent - padding + 2 * border;
+    }
 };
 
 struct Layout {
@@ -344,10 +347,9 @@ bool packOnePage(Packer& pk, const std::vector<int>& set, const Geometry& g, Lay
                     if (!whole && (k >= 3 || (r != RULE_SHORT_SIDE && r != RULE_BOTTOM_LEFT)))
                         continue;
                     for (int32_t w : widths) {
-                        const int32_t h =
-                            whole ? binH
-                                  : int32_t(std::min<int64_t>(binH, area * 5 / (4 * int64_t(w)) +
-                                                                        tallest));
+                        const int32_t h = whole ? binH
+                                                : int32_t(std::min<int64_t>(
+                                                      binH, area * 5 / (4 * int64_t(w)) + tallest));
                         if (pk.run(ords[k], Rule(r), w, h, false, p))
                             consider(g.sheet(p.right), g.sheet(p.bottom));
                     }
@@ -363,7 +365,8 @@ bool packOnePage(Packer& pk, const std::vector<int>& set, const Geometry& g, Lay
         const int32_t side = std::min(g.maxW, g.maxH);
         if (pot) {
             for (int64_t s = 1; s <= side; s *= 2) {
-                if (int64_t(g.bin(int32_t(s))) * g.bin(int32_t(s)) < least || g.bin(int32_t(s)) < widest)
+                if (int64_t(g.bin(int32_t(s))) * g.bin(int32_t(s)) < least ||
+                    g.bin(int32_t(s)) < widest)
                     continue;
                 if (fitsIn(int32_t(s), int32_t(s))) {
                     consider(int32_t(s), int32_t(s));
@@ -376,8 +379,9 @@ bool packOnePage(Packer& pk, const std::vector<int>& set, const Geometry& g, Lay
         // gives and the largest page.
         if (!fitsIn(side, side)) return false;
         Pass known = p;
-        int32_t lo = int32_t(std::max<int64_t>(widest, int64_t(std::ceil(std::sqrt(double(least)))))) +
-                     2 * g.border - g.padding - 1;
+        int32_t lo =
+            int32_t(std::max<int64_t>(widest, int64_t(std::ceil(std::sqrt(double(least)))))) +
+            2 * g.border - g.padding - 1;
         int32_t hi = side;
         lo = std::max(lo, 2 * g.border);
         while (hi - lo > 1) {
@@ -464,8 +468,8 @@ PackResult packSprites(const std::vector<PackSprite>& sprites, const PackOptions
         const PackSprite& s = sprites[size_t(byName[k])];
         if (k > 0 && sprites[size_t(byName[k - 1])].name == s.name) {
             res.status = PACK_SAME_NAME;
-            res.error = "two sprites are named '" + s.name + "': " +
-                        sprites[size_t(byName[k - 1])].file + " and " + s.file;
+            res.error = "two sprites are named '" + s.name +
+                        "': " + sprites[size_t(byName[k - 1])].file + " and " + s.file;
             return res;
         }
         if (s.width < 1 || s.height < 1 ||
@@ -521,7 +525,8 @@ PackResult packSprites(const std::vector<PackSprite>& sprites, const PackOptions
         g.maxW = int32_t(floorPot(g.maxW));
         g.maxH = int32_t(floorPot(g.maxH));
     }
-    if (o.size == PackSize::Square || o.size == PackSize::PotSquare) g.maxW = g.maxH = std::min(g.maxW, g.maxH);
+    if (o.size == PackSize::Square || o.size == PackSize::PotSquare)
+        g.maxW = g.maxH = std::min(g.maxW, g.maxH);
 
     std::vector<Item> items(owners.size());
     const int32_t roomW = g.maxW - 2 * o.border, roomH = g.maxH - 2 * o.border;
@@ -657,7 +662,8 @@ bool renderPackPage(const PackResult& r, int page, const std::vector<PackSprite>
             const int cy = std::clamp(dy, 0, h - 1);
             if (!p.rotated && dy == cy) {
                 // The plain row: one copy, then the extruded ends.
-                const uint32_t* sr = s.pixels.data() + size_t(cut.top + cy) * size_t(s.width) + cut.left;
+                const uint32_t* sr =
+                    s.pixels.data() + size_t(cut.top + cy) * size_t(s.width) + cut.left;
                 std::copy(sr, sr + w, row + p.rect.left);
                 for (int dx = 1; dx <= e; ++dx) {
                     if (p.rect.left - dx >= 0) row[p.rect.left - dx] = sr[0];

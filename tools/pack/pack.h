@@ -71,11 +71,11 @@ struct PackPage {
 
 enum PackStatus : int {
     PACK_OK = 0,
-    PACK_EMPTY = 1,         // no sprites
-    PACK_TOO_LARGE = 2,     // a sprite does not fit inside the largest page
-    PACK_BAD_OPTIONS = 3,   // an option is out of range
-    PACK_SAME_NAME = 4,     // two sprites have the same name
-    PACK_BAD_SPRITE = 5,    // a sprite's pixels do not match its size
+    PACK_EMPTY = 1,        // no sprites
+    PACK_TOO_LARGE = 2,    // a sprite does not fit inside the largest page
+    PACK_BAD_OPTIONS = 3,  // an option is out of range
+    PACK_SAME_NAME = 4,    // two sprites have the same name
+    PACK_BAD_SPRITE = 5,   // a sprite's pixels do not match its size
 };
 
 struct PackResult {
