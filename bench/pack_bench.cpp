@@ -123,8 +123,9 @@ const std::map<std::pair<int, std::string>, PeerFigures>& peers() {
             std::fwrite(text.data(), 1, text.size(), f);
             std::fclose(f);
         }
-        const std::string cmd = "node " TARQUIL_SOURCE_DIR "/bench/pack_peers.mjs " TARQUIL_NODE_MODULES
-                                " < '" + in + "'";
+        const std::string cmd = "node " TARQUIL_SOURCE_DIR
+                                "/bench/pack_peers.mjs " TARQUIL_NODE_MODULES " < '" +
+                                in + "'";
         if (FILE* p = ::popen(cmd.c_str(), "r")) {
             char line[256];
             while (std::fgets(line, sizeof line, p)) {

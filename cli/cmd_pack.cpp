@@ -144,10 +144,10 @@ int cmdPack(CliCall& call) {
         long min, max;
         int* target;
     };
-    for (const Number& n : {Number{"--alpha-threshold", 0, 254, &o.alphaThreshold},
-                            Number{"--extrude", 0, 64, &o.extrude},
-                            Number{"--border", 0, 256, &o.border},
-                            Number{"--padding", 0, 256, &o.padding}}) {
+    for (const Number& n :
+         {Number{"--alpha-threshold", 0, 254, &o.alphaThreshold},
+          Number{"--extrude", 0, 64, &o.extrude}, Number{"--border", 0, 256, &o.border},
+          Number{"--padding", 0, 256, &o.padding}}) {
         if (auto v = args.value(n.option)) {
             long x = 0;
             if (!cliParseInt(*v, n.min, n.max, x))
