@@ -48,6 +48,7 @@ bench: setup
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/*_bench; do echo "== $$b"; $$b $(BENCH_ARGS) || exit 1; done
 	@echo "== bench/whole_process.sh"; bench/whole_process.sh $(BENCH_BUILD)/tarquil-cli
+	@echo "== bench/pack_process.sh"; bench/pack_process.sh $(BENCH_BUILD)/tarquil-cli
 
 # make fuzz [FUZZ_TARGET=read] [FUZZ_TIME=seconds]
 FUZZ_TARGET ?= read

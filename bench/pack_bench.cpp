@@ -97,7 +97,7 @@ const std::map<std::pair<int, std::string>, PeerFigures>& peers() {
         std::map<std::pair<int, std::string>, PeerFigures> out;
         if (std::getenv("PACK_BENCH_NO_PEERS")) return out;  // ours alone, while tuning
         std::ostringstream json;
-        json << "{\"max\": 4096, \"reps\": 5, \"sets\": {";
+        json << "{\"max\": 4096, \"reps\": 3, \"sets\": {";
         bool firstSet = true;
         for (const auto& [name, list] : sets()) {
             json << (firstSet ? "" : ", ") << '"' << name << "\": [";

@@ -16,7 +16,7 @@ const OptimalPacker = require('free-tex-packer-core/packers/OptimalPacker.js');
 const TextureRenderer = require('free-tex-packer-core/utils/TextureRenderer.js');
 
 const input = JSON.parse(readFileSync(0, 'utf8'));
-const reps = input.reps || 5;
+const reps = input.reps || 3;
 const median = (v) => v.sort((a, b) => a - b)[Math.floor(v.length / 2)];
 
 function timed(fn) {

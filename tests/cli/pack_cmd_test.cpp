@@ -1,9 +1,9 @@
 // tarquil-cli pack end to end: the pages and data files read back by other programs (Python's
 // json with Pillow, node's spine-core for the libGDX atlas), and the refusals that write nothing.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -124,11 +124,10 @@ for name, f in sorted(d['frames'].items()):
             }
         EXPECT_EQ(bad, 0) << name;
     }
-    EXPECT_EQ(seen,
-              "big 60x44+7+7\n"
-              "gem 16x16+0+0\n"
-              "hero/walk_000 20x30+3+3\n"
-              "hero/walk_001 24x18+5+5\n");
+    EXPECT_EQ(seen, "big 60x44+7+7\n"
+                    "gem 16x16+0+0\n"
+                    "hero/walk_000 20x30+3+3\n"
+                    "hero/walk_001 24x18+5+5\n");
 }
 
 TEST_F(CliPack, LibgdxAtlasReadBySpineCoreWithRotationAndPages) {

@@ -35,7 +35,8 @@ std::vector<PackSprite> randomSet(int n, unsigned seed) {
 }
 
 // The source pixel shown at (dx, dy) of a placed sprite's rectangle.
-uint32_t expected(const PackSprite& s, const PackedSprite& p, const PackOptions& o, int dx, int dy) {
+uint32_t expected(const PackSprite& s, const PackedSprite& p, const PackOptions& o, int dx,
+                  int dy) {
     int sx = dx, sy = dy;
     if (p.rotated) {
         if (o.turn == PackTurn::Clockwise) {
@@ -79,8 +80,8 @@ void checkResult(const std::vector<PackSprite>& in, const PackResult& r, const P
                 for (int dx = -o.extrude; dx < w + o.extrude; ++dx) {
                     const uint32_t want =
                         expected(s, p, o, std::clamp(dx, 0, w - 1), std::clamp(dy, 0, h - 1));
-                    bad += px[size_t(p.rect.top + dy) * size_t(W) + size_t(p.rect.left + dx)] !=
-                           want;
+                    bad +=
+                        px[size_t(p.rect.top + dy) * size_t(W) + size_t(p.rect.left + dx)] != want;
                 }
             EXPECT_EQ(bad, 0) << p.name << " differs from its source in " << bad << " pixels";
         }
@@ -177,8 +178,8 @@ TEST(Pack, SameBytesWhateverTheInputOrder) {
     Frame fa, fb;
     ASSERT_TRUE(renderPackPage(a, 0, randomSet(80, 11), o, fa));
     ASSERT_TRUE(renderPackPage(b, 0, in, o, fb));
-    EXPECT_TRUE(std::equal(fa.pixels(), fa.pixels() + size_t(fa.width()) * fa.height(),
-                           fb.pixels()));
+    EXPECT_TRUE(
+        std::equal(fa.pixels(), fa.pixels() + size_t(fa.width()) * fa.height(), fb.pixels()));
 }
 
 TEST(Pack, PagesAliasesAndRefusals) {
