@@ -202,6 +202,7 @@ int cmdPack(CliCall& call) {
         cliError("pack: " + in.error + "; nothing written");
         return CLI_FILE_ERROR;
     }
+    for (const std::string& f : in.foldersRead) call.read(f);
     for (const std::string& f : in.filesRead) call.read(f);
     if (in.sprites.empty()) {
         cliError("pack: the inputs hold no sprites (folders are searched for image files)");

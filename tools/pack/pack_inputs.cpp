@@ -79,6 +79,7 @@ bool collectPackInputs(const std::vector<std::string>& inputs, PackInputs& out,
         const fs::file_status st = fs::status(in, ec);
         if (fs::is_directory(st)) {
             std::vector<Wanted> found;
+            std::vector<std::string> folders = {in};
             fs::recursive_directory_iterator it(in, fs::directory_options::none, ec), end;
             for (; !ec && it != end; it.increment(ec)) {
                 const std::string leaf = it->path().filename().string();
@@ -87,6 +88,7 @@ bool collectPackInputs(const std::vector<std::string>& inputs, PackInputs& out,
                     if (it->is_directory(ec)) it.disable_recursion_pending();
                     continue;
                 }
+                if (it->is_directory(ec)) folders.push_back(it->path().string());
                 if (!it->is_regular_file(ec) || !packImageExtension(leaf)) continue;
                 const std::string rel = it->path().lexically_relative(in).generic_string();
                 found.push_back(Wanted{it->path().string(), withoutExtension(rel)});
@@ -99,6 +101,8 @@ bool collectPackInputs(const std::vector<std::string>& inputs, PackInputs& out,
             std::sort(found.begin(), found.end(),
                       [](const Wanted& a, const Wanted& b) { return a.name < b.name; });
             wanted.insert(wanted.end(), found.begin(), found.end());
+            std::sort(folders.begin(), folders.end());
+            out.foldersRead.insert(out.foldersRead.end(), folders.begin(), folders.end());
             continue;
         }
         if (!fs::exists(st)) {

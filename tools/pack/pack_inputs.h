@@ -11,7 +11,9 @@
 struct PackInputs {
     std::vector<PackSprite> sprites;
     std::vector<std::string> filesRead;  // every file read, once, in reading order
-    std::string error;                   // "FILE: reason" when collecting failed
+    // Every folder searched, so that a build reruns the pack when a sprite is added to one.
+    std::vector<std::string> foldersRead;
+    std::string error;  // "FILE: reason" when collecting failed
 };
 
 // True for the extensions a folder search takes (the editor's document types, and .jpeg).
