@@ -24,7 +24,7 @@ cmake -G Ninja -S "$p" -B "$b" -DTARQUIL_CLI="$cli" >"$work/configure.log" 2>&1
 check $? 0 "configure"
 ninja -C "$b" >"$work/1.log" 2>&1
 check $? 0 "first build"
-for f in hero.tga coin.tga walk.png walk.png_pos.txt walk.png.map walk.json hero.3df font.png \
+for f in hero.tga coin.tga atlas.png atlas.atlas walk.png walk.png_pos.txt walk.png.map walk.json hero.3df font.png \
          font.png_pos.txt font.fnt; do
   [ -s "$b/assets/$f" ] || { echo "FAIL: assets/$f not built"; fail=1; }
 done
@@ -35,6 +35,7 @@ ninja -C "$b" >"$work/2.log" 2>&1
 check "$(tail -1 "$work/2.log")" "ninja: no work to do." "second build does nothing"
 
 stamp() { (cd "$b/assets" && ls --full-time hero.tga coin.tga walk.png walk.json hero.3df font.png); }
+# coin.tga and atlas.png read coin.png; the stamp leaves the atlas out.
 ran() { grep -c 'tarquil-cli ' "$1"; }
 
 sleep 1
@@ -42,11 +43,12 @@ before=$(stamp)
 touch "$p/sprites/coin.png"
 ninja -C "$b" >"$work/3.log" 2>&1
 check $? 0 "build after touching coin.png"
-check "$(ran "$work/3.log")" 1 "touching one sprite runs one command"
+check "$(ran "$work/3.log")" 2 "touching one sprite rebuilds only its asset and the atlas"
+grep -q 'pack assets/atlas.png' "$work/3.log" || { echo "FAIL: atlas.png not rebuilt"; fail=1; }
 grep -q 'convert assets/coin.tga' "$work/3.log" || { echo "FAIL: coin.tga not rebuilt"; fail=1; }
 after=$(stamp)
 check "$(echo "$before" | grep -v coin.tga)" "$(echo "$after" | grep -v coin.tga)" \
-  "only coin.tga changed"
+  "only coin.tga (and the atlas) changed"
 
 cp "$p/sprites/walk_003.png" "$p/sprites/walk_004.png"
 ninja -C "$b" >"$work/4.log" 2>&1
