@@ -82,8 +82,8 @@ void CBitmapDoc::updateAllViews(int hint, const TxRect* rect) {
 
 void CBitmapDoc::deleteContents() {
     frames_.reset();
-    undo_.reset();
-    redo_.reset();
+    undo_.clear();
+    redo_.clear();
     saved_ = nullptr;
     modified_ = false;
 }
@@ -255,24 +255,87 @@ bool CBitmapDoc::saveAs(Prompts& prompts, Progress* progress) {
     return true;
 }
 
-void CBitmapDoc::takeSnapshot() {
+namespace {
+
+size_t sequenceBytes(const FrameSequence& s) {
+    size_t n = 0;
+    for (int i = 0; i < s.count(); ++i)
+        if (const Frame* f = s.frameAt(i)) n += size_t(f->width()) * size_t(f->height()) * 4u;
+    return n;
+}
+
+}  // namespace
+
+size_t CBitmapDoc::undoBytes() const {
+    size_t n = 0;
+    for (const auto* steps : {&undo_, &redo_})
+        for (const UndoStep& st : *steps) n += sequenceBytes(*st.frames);
+    return n;
+}
+
+void CBitmapDoc::forget(std::vector<UndoStep>& steps) {
+    for (const UndoStep& st : steps)
+        if (saved_ == st.frames.get()) saved_ = nullptr;
+    steps.clear();
+}
+
+void CBitmapDoc::setUndoBudget(size_t bytes) {
+    undoBudget_ = bytes;
+    trimHistory();
+}
+
+void CBitmapDoc::trimHistory() {
+    if (undoBudget_ == 0) {
+        // The classic single level keeps one state each way.
+        while (undo_.size() > 1) {
+            if (saved_ == undo_.front().frames.get()) saved_ = nullptr;
+            undo_.erase(undo_.begin());
+        }
+        while (redo_.size() > 1) {
+            if (saved_ == redo_.front().frames.get()) saved_ = nullptr;
+            redo_.erase(redo_.begin());
+        }
+        return;
+    }
+    size_t total = undoBytes();
+    while (total > undoBudget_ && undo_.size() > 1) {
+        total -= sequenceBytes(*undo_.front().frames);
+        if (saved_ == undo_.front().frames.get()) saved_ = nullptr;
+        undo_.erase(undo_.begin());
+    }
+}
+
+void CBitmapDoc::takeSnapshot(const std::string& label) {
     if (!frames_) return;
     const bool savedWasCurrent = saved_ == frames_.get();
-    if (saved_ == undo_.get() || saved_ == redo_.get()) saved_ = nullptr;
-    undo_.reset();
-    redo_.reset();
+    forget(redo_);
+    if (undoBudget_ == 0) forget(undo_);
     auto copy = std::unique_ptr<FrameSequence>(new (std::nothrow) FrameSequence(*frames_));
-    // An incomplete copy (memory ran out) is no undo state: undo stays disabled.
-    if (copy && copy->count() == frames_->count()) undo_ = std::move(copy);
-    // The saved content now lives on in the copy; the live sequence is about to change.
-    saved_ = savedWasCurrent ? undo_.get() : saved_;
+    // An incomplete copy (memory ran out) is no undo state: with the single level undo is then
+    // disabled; in a history the older steps stay, but this edit cannot be taken back alone, so
+    // they go too (undoing past it would skip it silently).
+    if (copy && copy->count() == frames_->count()) {
+        // The saved content now lives on in the copy; the live sequence is about to change.
+        if (savedWasCurrent) saved_ = copy.get();
+        undo_.push_back(UndoStep{std::move(copy), label});
+        trimHistory();
+    } else {
+        forget(undo_);
+        if (savedWasCurrent) saved_ = nullptr;
+    }
     modified_ = true;
 }
 
+void CBitmapDoc::beforeFlip(const std::string& label) {
+    if (undoBudget_ > 0)
+        takeSnapshot(label);
+    else
+        changedWithoutSnapshot();
+}
+
 void CBitmapDoc::discardSnapshots() {
-    if (saved_ == undo_.get() || saved_ == redo_.get()) saved_ = nullptr;
-    undo_.reset();
-    redo_.reset();
+    forget(undo_);
+    forget(redo_);
 }
 
 void CBitmapDoc::changedWithoutSnapshot() {
@@ -281,20 +344,24 @@ void CBitmapDoc::changedWithoutSnapshot() {
 }
 
 void CBitmapDoc::undo() {
-    if (!undo_) return;
-    if (saved_ == redo_.get()) saved_ = nullptr;
-    redo_ = std::move(frames_);
-    frames_ = std::move(undo_);
+    if (undo_.empty()) return;
+    UndoStep step = std::move(undo_.back());
+    undo_.pop_back();
+    if (undoBudget_ == 0) forget(redo_);
+    redo_.push_back(UndoStep{std::move(frames_), step.label});
+    frames_ = std::move(step.frames);
     modified_ = frames_.get() != saved_;
     rebuildTitle();
     updateAllViews(HINT_FULL);
 }
 
 void CBitmapDoc::redo() {
-    if (redo_) {
-        if (saved_ == undo_.get()) saved_ = nullptr;
-        undo_ = std::move(frames_);
-        frames_ = std::move(redo_);
+    if (!redo_.empty()) {
+        UndoStep step = std::move(redo_.back());
+        redo_.pop_back();
+        if (undoBudget_ == 0) forget(undo_);
+        undo_.push_back(UndoStep{std::move(frames_), step.label});
+        frames_ = std::move(step.frames);
         rebuildTitle();
     }
     modified_ = frames_.get() != saved_;
@@ -356,9 +423,9 @@ bool CBitmapDoc::isEnabled(int command) {
     }
     case CMD_SAVE_AS:
     case CMD_EXPORT: return true;
-    case CMD_UNDO: return undo_ != nullptr;
+    case CMD_UNDO: return !undo_.empty();
     case CMD_ANIMMASTER: return toolEnabled(command);
-    case CMD_REDO: return redo_ != nullptr;
+    case CMD_REDO: return !redo_.empty();
     default: return true;
     }
 }

@@ -1,12 +1,13 @@
-// The document: one open image or animation with its position list, path, one-level undo and
-// redo, and the commands that create, open, save, save under a new name and export it. Free of
-// any platform: every question goes through Prompts, and views learn of changes through hints.
+// The document: one open image or animation with its position list, path, undo and redo, and the
+// commands that create, open, save, save under a new name and export it. Free of any platform:
+// every question goes through Prompts, and views learn of changes through hints.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/frame_sequence.h"
 #include "model/numbered_path.h"
@@ -176,15 +177,29 @@ public:
     // (x or y negative, nothing left after the cut); else snapshot, modified, hint -1.
     bool paste(const FrameSequence& buffer, int x, int y);
     // Fills rect (clipped to the current frame) with the 32-bit value after an undo snapshot;
-    // false when nothing of it lies in the frame.
-    bool fill(uint32_t colour, const TxRect& rect);
+    // false when nothing of it lies in the frame. `label` names the step in the history.
+    bool fill(uint32_t colour, const TxRect& rect, const std::string& label = "Clear");
     // -- end clipboard --
 
-    // Undo support for edits: copy the sequence before changing it.
-    void takeSnapshot();
+    // Undo support for edits: copy the sequence before changing it. `label` names the edit for
+    // the Edit menu ("Crop" gives "Undo Crop").
+    void takeSnapshot(const std::string& label = std::string());
     void discardSnapshots();
     // An edit that changed the frames without a snapshot (mirror, flip).
     void changedWithoutSnapshot();
+    // The history's memory budget in bytes of snapshot pixels. 0 (a new document's value) keeps
+    // the classic single level: one undo and one redo, flips not undoable. Above 0 every edit,
+    // flips included, is a step; the oldest steps go first when the budget is exceeded, but the
+    // newest always stays.
+    void setUndoBudget(size_t bytes);
+    size_t undoBudget() const { return undoBudget_; }
+    int undoSteps() const { return int(undo_.size()); }
+    int redoSteps() const { return int(redo_.size()); }
+    // What Undo and Redo would take back or repeat ("" when unnamed or nothing).
+    std::string undoLabel() const { return undo_.empty() ? std::string() : undo_.back().label; }
+    std::string redoLabel() const { return redo_.empty() ? std::string() : redo_.back().label; }
+    // Bytes of pixels the history holds now.
+    size_t undoBytes() const;
 
     bool isModified() const { return modified_; }
     void setModified(bool m);
@@ -196,8 +211,12 @@ public:
 
     FrameSequence* frames() { return frames_.get(); }
     const FrameSequence* frames() const { return frames_.get(); }
-    const FrameSequence* undoSnapshot() const { return undo_.get(); }
-    const FrameSequence* redoSnapshot() const { return redo_.get(); }
+    const FrameSequence* undoSnapshot() const {
+        return undo_.empty() ? nullptr : undo_.back().frames.get();
+    }
+    const FrameSequence* redoSnapshot() const {
+        return redo_.empty() ? nullptr : redo_.back().frames.get();
+    }
     // Replaces the content (tools that build a document for their own content).
     void setFrames(std::unique_ptr<FrameSequence> frames);
 
@@ -220,12 +239,23 @@ private:
     // The sequence as last opened or saved, wherever it now lives (current, undo or redo); the
     // document is unmodified only while that one is current.
     void markSaved() { saved_ = frames_.get(); }
+    // One state of the history: the whole sequence and the name of the edit that followed it.
+    struct UndoStep {
+        std::unique_ptr<FrameSequence> frames;
+        std::string label;
+    };
+    void forget(std::vector<UndoStep>& steps);
+    void trimHistory();
+    // Flips and mirrors: a step of their own with a budget, else only the modified flag.
+    void beforeFlip(const std::string& label);
 
     uint16_t serial_;
     PositionList positions_;
     NumberedPath path_;
     PlayMode play_;
-    std::unique_ptr<FrameSequence> frames_, undo_, redo_;
+    std::unique_ptr<FrameSequence> frames_;
+    std::vector<UndoStep> undo_, redo_;  // back(): the most recent
+    size_t undoBudget_ = 0;
     const FrameSequence* saved_ = nullptr;
     bool modified_ = false;
     std::string title_, pathName_;

@@ -32,7 +32,7 @@ bool CBitmapDoc::paste(const FrameSequence& buffer, int x, int y) {
     if (y + int64_t(h) > target->height()) h = target->height() - y;
     if (w <= 0 || h <= 0 || x < 0 || y < 0) return false;
 
-    takeSnapshot();
+    takeSnapshot("Paste");
     seq = frames_.get();
     if (seq->count() > 1) {
         const int first = seq->currentIndex();
@@ -49,14 +49,14 @@ bool CBitmapDoc::paste(const FrameSequence& buffer, int x, int y) {
     return true;
 }
 
-bool CBitmapDoc::fill(uint32_t colour, const TxRect& rect) {
+bool CBitmapDoc::fill(uint32_t colour, const TxRect& rect, const std::string& label) {
     const Frame* f = frames_ ? frames_->currentFrame() : nullptr;
     if (!f || !f->hasPixels()) return false;
     const TxRect n = normalizedRect(rect);
     const int left = std::max(0, n.left), top = std::max(0, n.top);
     const int right = std::min(f->width(), n.right), bottom = std::min(f->height(), n.bottom);
     if (left >= right || top >= bottom) return false;
-    takeSnapshot();
+    takeSnapshot(label);
     Frame* frame = frames_->currentFrame();
     for (int y = top; y < bottom; ++y) {
         uint32_t* row = frame->pixels() + size_t(y) * size_t(frame->width());

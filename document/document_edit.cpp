@@ -18,7 +18,7 @@ int CBitmapDoc::crop(const TxRect& rect, Progress* progress) {
     const TxRect shown{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, w),
                        std::min(r.bottom, h)};
     if (shown.empty()) return FE_CROP_EMPTY;
-    takeSnapshot();
+    takeSnapshot("Crop");
     const int code = frames_->crop(r, progress);
     positions_.append(shown, "crop");
     updateAllViews(HINT_FULL);
@@ -33,7 +33,7 @@ int CBitmapDoc::autoCrop(Prompts& prompts, Progress* progress) {
         BusyCursor busy(prompts);
         found = autoCropBounds(*frames_, rect);
         if (found == FE_OK) {
-            takeSnapshot();
+            takeSnapshot("Auto Crop");
             code = frames_->crop(rect, progress);
             positions_.append(rect, "autocrop");
         }
@@ -49,7 +49,7 @@ int CBitmapDoc::autoCrop(Prompts& prompts, Progress* progress) {
 int CBitmapDoc::scale(int width, int height, Progress* progress) {
     if (!frames_ || !frames_->currentFrame()) return FE_SCALE_NO_PIXELS;
     if (!sizeFieldValid(width) || !sizeFieldValid(height)) return FE_SCALE_NO_MEMORY;
-    takeSnapshot();
+    takeSnapshot("Scale");
     const int code = scaleFrames(*frames_, positions_, width, height, progress);
     updateAllViews(HINT_FULL);
     return code;
@@ -58,7 +58,7 @@ int CBitmapDoc::scale(int width, int height, Progress* progress) {
 int CBitmapDoc::resizeCanvas(int width, int height, bool centre, Progress* progress) {
     if (!frames_ || !frames_->currentFrame()) return FE_CANVAS_NO_PIXELS;
     if (!sizeFieldValid(width) || !sizeFieldValid(height)) return FE_CANVAS_NO_MEMORY;
-    takeSnapshot();
+    takeSnapshot("Resize");
     const int code = frames_->resizeCanvas(width, height, centre, progress);
     updateAllViews(HINT_FULL);
     return code;
@@ -68,8 +68,8 @@ int CBitmapDoc::flipHorizontal(const TxRect* rect, Progress* progress) {
     if (!frames_ || !frames_->currentFrame()) return FE_MIRROR_EMPTY;
     TxRect r;
     if (rect) r = normalizedRect(*rect);
+    beforeFlip("Flip Horizontal");
     const int code = frames_->mirror(rect ? &r : nullptr, progress);
-    changedWithoutSnapshot();
     updateAllViews(HINT_FRAME);
     return code;
 }
@@ -78,15 +78,15 @@ int CBitmapDoc::flipVertical(const TxRect* rect, Progress* progress) {
     if (!frames_ || !frames_->currentFrame()) return FE_FLIP_EMPTY;
     TxRect r;
     if (rect) r = normalizedRect(*rect);
+    beforeFlip("Flip Vertical");
     const int code = frames_->flip(rect ? &r : nullptr, progress);
-    changedWithoutSnapshot();
     updateAllViews(HINT_FRAME);
     return code;
 }
 
 int CBitmapDoc::isoFlip(Progress* progress) {
     if (!frames_ || !frames_->currentFrame()) return FE_ISO_EMPTY;
-    takeSnapshot();
+    takeSnapshot("Flip Isometric");
     const int code = ::isoFlip(*frames_, progress);
     updateAllViews(HINT_FULL);
     return code;
@@ -95,7 +95,7 @@ int CBitmapDoc::isoFlip(Progress* progress) {
 bool CBitmapDoc::writeMaskToAlpha(const ImageBuffer& mask) {
     Frame* f = frames_ ? frames_->currentFrame() : nullptr;
     if (!f || !f->pixels() || mask.empty()) return false;
-    takeSnapshot();
+    takeSnapshot("Mask");
     return f->alphaFromMask(&mask) == FE_OK;
 }
 
@@ -161,7 +161,7 @@ bool CBitmapDoc::keyColour(ImageBuffer& mask, uint32_t key, Progress* progress) 
     if (play_.playing || !f || !f->pixels()) return false;
     key &= 0x00FFFFFFu;
     if (frames_->count() > 1) {
-        takeSnapshot();
+        takeSnapshot("Key Colour");
         const int current = frames_->currentIndex();
         keyColourAllFrames(*frames_, key, progress);
         frames_->setCurrent(current);

@@ -60,7 +60,7 @@ int CBitmapDoc::animMaster(int bufferType, uint32_t key, int flags, Prompts& pro
         return AM_NO_FRAMES;
     }
     BusyCursor busy(prompts);
-    takeSnapshot();
+    takeSnapshot("Animationmaster");
     const int r = animMasterOptimize(*frames_, bufferType, key, flags, progress);
     updateAllViews(HINT_FULL);
     modified_ = true;

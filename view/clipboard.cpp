@@ -99,7 +99,7 @@ bool clipboardCut(CBitmapDoc& doc, const TxRect& sel, Prompts& prompts, Clipboar
                   const PositionAutoAdd& autoAdd) {
     if (!clipboardCopy(doc, sel, prompts, port, autoAdd)) return false;
     const Frame* f = doc.frames()->currentFrame();
-    return doc.fill(cutFillColour(*f, sel), sel);
+    return doc.fill(cutFillColour(*f, sel), sel, "Cut");
 }
 
 bool readSystemClipboard(ClipboardPort& port) {
