@@ -69,17 +69,20 @@ void renderView(const ViewState& view, ImageBuffer& out) {
         if (!out.create(cw, ch)) return;
     const uint32_t bg = ViewState::kBackground;
     const ImageBuffer& src = view.shownSurface();
-    const int z = view.zoom(), sx = view.scrollX(), sy = view.scrollY();
+    // Below 100% (shrink s) every s-th image pixel is shown: logical x is image x / s.
+    const int z = view.zoom(), s = view.shrink(), sx = view.scrollX(), sy = view.scrollY();
     const int iw = src.width(), ih = src.height();
     // The visible part in logical pixels, snapped outward to whole image pixels.
     const int lx0 = sx, ly0 = sy;
-    const int lx1 = std::min(sx + cw, iw * z), ly1 = std::min(sy + ch, ih * z);
+    const int lx1 = std::min(sx + cw, (iw * z + s - 1) / s);
+    const int ly1 = std::min(sy + ch, (ih * z + s - 1) / s);
     if (src.empty() || lx0 >= lx1 || ly0 >= ly1) {
         std::fill(out.pixels(), out.pixels() + size_t(cw) * size_t(ch), bg);
         return;
     }
-    const int ix0 = lx0 / z, iy0 = ly0 / z;
-    const int ix1 = (lx1 + z - 1) / z, iy1 = (ly1 + z - 1) / z;
+    const int ix0 = lx0 * s / z, iy0 = ly0 * s / z;
+    const int ix1 = std::min(iw, ((lx1 - 1) * s) / z + 1);
+    const int iy1 = std::min(ih, ((ly1 - 1) * s) / z + 1);
 
     // The grid goes into a scratch copy of the visible part only, so the shown surfaces stay
     // clean and a large picture costs no more than the window shows.
@@ -112,7 +115,7 @@ void renderView(const ViewState& view, ImageBuffer& out) {
             std::fill(o, o + cw, bg);
             continue;
         }
-        const int iy = ly / z;
+        const int iy = ly * s / z;
         if (iy == lastRow && !chequer) {
             // The same image row as the line above: copy the finished line.
             std::memcpy(o, o - cw, size_t(cw) * 4);
@@ -122,7 +125,9 @@ void renderView(const ViewState& view, ImageBuffer& out) {
         const uint32_t* row = base + size_t(iy - by) * pitch - size_t(bx);
         if (chequer) {
             for (int dx = 0; dx < visibleW; ++dx)
-                o[dx] = overChequer(row[(sx + dx) / z], sx + dx, ly);
+                o[dx] = overChequer(row[(sx + dx) * s / z], sx + dx, ly);
+        } else if (s > 1) {
+            for (int dx = 0; dx < visibleW; ++dx) o[dx] = row[(sx + dx) * s] | 0xFF000000u;
         } else if (z == 1) {
             for (int dx = 0; dx < visibleW; ++dx) o[dx] = row[sx + dx] | 0xFF000000u;
         } else {
@@ -142,9 +147,11 @@ void renderView(const ViewState& view, ImageBuffer& out) {
     }
 
     // Selection outline: every pixel of the ring inverted once, in logical pixels.
-    const TxRect& s = view.selection();
-    if (!s.empty()) {
-        const int l = s.left * z, t = s.top * z, r = s.right * z - 1, b = s.bottom * z - 1;
+    const TxRect& sel = view.selection();
+    if (!sel.empty()) {
+        const int l = view.toLogical(sel.left), t = view.toLogical(sel.top);
+        const int r = std::max(l, (sel.right * z + s - 1) / s - 1);
+        const int b = std::max(t, (sel.bottom * z + s - 1) / s - 1);
         auto invert = [&](int lx, int ly) {
             const int dx = lx - sx, dy = ly - sy;
             if (dx >= 0 && dy >= 0 && dx < cw && dy < ch) out.at(dx, dy) ^= 0x00FFFFFFu;

@@ -1,6 +1,7 @@
 #include "view/view_state.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "document/document.h"
@@ -119,21 +120,86 @@ void ViewState::refreshSurfaces() {
 
 // ---- Zoom and scrolling ----
 
-void ViewState::setZoom(int zoom) {
-    if (zoom < 1 || zoom > 8) return;
-    const bool in = zoom > zoom_;
+bool ViewState::isZoomStep(int percent) {
+    return percent == 25 || percent == 50 ||
+           (percent % 100 == 0 && percent >= 100 && percent <= 800);
+}
+
+void ViewState::applyZoom(int zoom, int shrink) {
+    const bool in = zoom * shrink_ > zoom_ * shrink;
     zoom_ = zoom;
+    shrink_ = shrink;
     if (host_) host_->scrollSizesChanged();
     changed(!in);
     status();
 }
 
+void ViewState::setZoom(int zoom) {
+    if (zoom < 1 || zoom > 8) return;
+    applyZoom(zoom, 1);
+}
+
+void ViewState::setZoomPercent(int percent) {
+    if (!isZoomStep(percent)) return;
+    if (percent < 100)
+        applyZoom(1, 100 / percent);
+    else
+        setZoom(percent / 100);
+}
+
 void ViewState::zoomIn() {
-    if (zoom_ < 8) setZoom(zoom_ + 1);
+    if (shrink_ > 1)
+        applyZoom(1, shrink_ / 2);
+    else if (zoom_ < 8)
+        setZoom(zoom_ + 1);
 }
 
 void ViewState::zoomOut() {
     if (zoom_ > 1) setZoom(zoom_ - 1);
+}
+
+int ViewState::fitPercent(int w, int h, int availW, int availH) {
+    for (int p : {800, 700, 600, 500, 400, 300, 200, 100, 50}) {
+        const int64_t sw = p >= 100 ? int64_t(w) * (p / 100) : (int64_t(w) * p + 99) / 100;
+        const int64_t sh = p >= 100 ? int64_t(h) * (p / 100) : (int64_t(h) * p + 99) / 100;
+        if (sw <= availW && sh <= availH) return p;
+    }
+    return 25;
+}
+
+bool ViewState::wheelZoom(int delta, int mx, int my) {
+    static constexpr int kSteps[] = {25, 50, 100, 200, 300, 400, 500, 600, 700, 800};
+    const int notches = delta / 120 != 0 ? delta / 120 : (delta > 0 ? 1 : delta < 0 ? -1 : 0);
+    if (notches == 0) return false;
+    int at = 0;
+    for (int i = 0; i < 10; ++i)
+        if (kSteps[i] == zoomPercent()) at = i;
+    const int to = std::clamp(at + notches, 0, 9);
+    if (to == at) return false;
+    // The image point under the mouse, in units of 1/4 pixel so that 25% keeps it exactly.
+    const int64_t qx = (int64_t(scrollX_) + mx) * 4 * shrink_ / zoom_;
+    const int64_t qy = (int64_t(scrollY_) + my) * 4 * shrink_ / zoom_;
+    setZoomPercent(kSteps[to]);
+    const int64_t lx = qx * zoom_ / (4 * shrink_), ly = qy * zoom_ / (4 * shrink_);
+    scrollToClamped(int(std::max<int64_t>(0, lx - mx)), int(std::max<int64_t>(0, ly - my)));
+    return true;
+}
+
+void ViewState::wheelScroll(int deltaX, int deltaY, bool shift) {
+    if (shift && deltaX == 0) std::swap(deltaX, deltaY);
+    const int dx = -deltaX * kWheelStep / 120, dy = -deltaY * kWheelStep / 120;
+    if (dx == 0 && dy == 0) return;
+    scrollToClamped(scrollX_ + dx, scrollY_ + dy);
+}
+
+int ViewState::toLogical(int image) const { return int(floorDiv(int64_t(image) * zoom_, shrink_)); }
+
+int ViewState::toLogicalCeil(int image) const {
+    return int((int64_t(image) * zoom_ + shrink_ - 1) / shrink_);
+}
+
+int ViewState::toImageFloor(int logical) const {
+    return floorDiv(int64_t(logical) * shrink_, zoom_);
 }
 
 void ViewState::zoomKey(bool in) {
@@ -145,11 +211,12 @@ void ViewState::zoomKey(bool in) {
 }
 
 void ViewState::centreOnCursor() {
-    int x = zoom_ * cursor_.x - clientW_ / 2;
-    int y = zoom_ * cursor_.y - clientH_ / 2;
+    int x = toLogical(cursor_.x) - clientW_ / 2;
+    int y = toLogical(cursor_.y) - clientH_ / 2;
     // A client area that holds the whole picture needs no scrolling in that direction.
-    if (floorDiv(2 * int64_t(clientW_) + zoom_, 2 * int64_t(zoom_)) >= imageWidth()) x = 0;
-    if (floorDiv(2 * int64_t(clientH_) + zoom_, 2 * int64_t(zoom_)) >= imageHeight()) y = 0;
+    const ViewPoint client = toImage(clientW_, clientH_);
+    if (client.x >= imageWidth()) x = 0;
+    if (client.y >= imageHeight()) y = 0;
     scrollToClamped(std::max(0, x), std::max(0, y));
 }
 
@@ -170,8 +237,9 @@ void ViewState::setViewport(int scrollX, int scrollY, int clientWidth, int clien
 
 ViewPoint ViewState::toImage(int x, int y) const {
     // Integer part of value + 0.5: (2v + z) / 2z, floored so negatives round the same way.
-    return ViewPoint{floorDiv(2 * int64_t(x) + zoom_, 2 * int64_t(zoom_)),
-                     floorDiv(2 * int64_t(y) + zoom_, 2 * int64_t(zoom_))};
+    const int64_t s = shrink_;
+    return ViewPoint{floorDiv(2 * int64_t(x) * s + zoom_, 2 * int64_t(zoom_)),
+                     floorDiv(2 * int64_t(y) * s + zoom_, 2 * int64_t(zoom_))};
 }
 
 // ---- Channels ----
@@ -516,7 +584,7 @@ void ViewState::leftDown(int x, int y, bool /*shift*/) {
     }
     if (mode_ == ViewMode::KeyPick) {
         // The pixel under the mouse itself, not the nearest pixel corner.
-        pickKeyAt(ViewPoint{floorDiv(x, zoom_), floorDiv(y, zoom_)});
+        pickKeyAt(ViewPoint{toImageFloor(x), toImageFloor(y)});
         return;
     }
     const int w = imageWidth(), h = imageHeight();
@@ -754,7 +822,7 @@ std::string ViewState::statusRect() const {
            std::to_string(r.width()) + "x" + std::to_string(r.height()) + ")";
 }
 
-std::string ViewState::statusZoom() const { return std::to_string(zoom_ * 100) + "%"; }
+std::string ViewState::statusZoom() const { return std::to_string(zoomPercent()) + "%"; }
 
 std::string ViewState::statusCursor() const {
     return std::to_string(cursor_.x) + ":" + std::to_string(cursor_.y);
@@ -762,4 +830,15 @@ std::string ViewState::statusCursor() const {
 
 uint32_t ViewState::colourUnderCursor() const {
     return pickKeyColour(colour_, cursor_.x, cursor_.y);
+}
+
+std::string ViewState::statusColour() const {
+    const Frame* f = currentFrame(doc_);
+    if (!f || !f->pixels() || cursor_.x < 0 || cursor_.y < 0 || cursor_.x >= f->width() ||
+        cursor_.y >= f->height())
+        return std::string();
+    const uint32_t c = f->pixels()[size_t(cursor_.y) * size_t(f->width()) + size_t(cursor_.x)];
+    char text[24];
+    std::snprintf(text, sizeof text, "#%06X A=%u", c & 0xFFFFFFu, c >> 24);
+    return text;
 }

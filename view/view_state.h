@@ -117,11 +117,29 @@ public:
     const ImageBuffer& shownSurface() const { return maskShown() ? mask_ : colour_; }
 
     // ---- Zoom and scrolling ----
+    // The magnification: zoom() times, or 1 / shrink() below 100% (25% is zoom 1, shrink 4).
     int zoom() const { return zoom_; }
+    int shrink() const { return shrink_; }
+    int zoomPercent() const { return zoom_ * 100 / shrink_; }
+    // The zoom steps: 25, 50, 100, 200, ... 800 percent.
+    static bool isZoomStep(int percent);
     // Commands 1x to 4x (and any 1..8); other values are ignored.
     void setZoom(int zoom);
+    // Any zoom step in percent; other values are ignored.
+    void setZoomPercent(int percent);
+    // Zoom in and out go one step in 1..8 as before; from below 100% zoom in climbs back.
     void zoomIn();
     void zoomOut();
+    bool canZoomIn() const { return zoom_ < 8; }
+    bool canZoomOut() const { return zoom_ > 1; }
+    // The largest step at which a w x h picture fits in availW x availH (25% at the least).
+    static int fitPercent(int w, int h, int availW, int availH);
+    // Ctrl+wheel: one step per notch (120 units) up or down, keeping the image point under the
+    // device point (mx, my) where it is. Returns whether the zoom changed.
+    bool wheelZoom(int delta, int mx, int my);
+    // Plain wheel scrolls vertically, Shift+wheel (or a sideways wheel) horizontally.
+    static constexpr int kWheelStep = 48;  // device pixels a notch
+    void wheelScroll(int deltaX, int deltaY, bool shift);
     // Keys m and n: the zoom step, then centre on the cursor (at the limit only centre).
     void zoomKey(bool in);
     void centreOnCursor();
@@ -131,9 +149,12 @@ public:
     int scrollY() const { return scrollY_; }
     int clientWidth() const { return clientW_; }
     int clientHeight() const { return clientH_; }
+    // Image pixels to logical (device + scroll) pixels and back, at the current zoom.
+    int toLogical(int image) const;
+    int toImageFloor(int logical) const;
     // Scroll sizes in device units: total picture x zoom, page a twelfth of it, line the zoom.
-    int totalWidth() const { return imageWidth() * zoom_; }
-    int totalHeight() const { return imageHeight() * zoom_; }
+    int totalWidth() const { return toLogicalCeil(imageWidth()); }
+    int totalHeight() const { return toLogicalCeil(imageHeight()); }
     int pageWidth() const { return totalWidth() / 12; }
     int pageHeight() const { return totalHeight() / 12; }
     int lineSize() const { return zoom_; }
@@ -229,6 +250,8 @@ public:
     std::string statusCursor() const;
     // The colour surface's pixel under the cursor without alpha, 0 outside.
     uint32_t colourUnderCursor() const;
+    // The frame's pixel under the cursor as "#RRGGBB A=255"; empty outside the picture.
+    std::string statusColour() const;
 
 private:
     void changed(bool erase = false);
@@ -237,6 +260,8 @@ private:
     void moveTo(ViewPoint p, bool frames);
     void autoScrollCheck(ViewPoint device, ViewPoint p);
     void scrollToClamped(int x, int y);
+    int toLogicalCeil(int image) const;
+    void applyZoom(int zoom, int shrink);
     TxRect clipped(TxRect r) const;
 
     CBitmapDoc* doc_;
@@ -246,6 +271,7 @@ private:
 
     ImageBuffer colour_, mask_;
     int zoom_ = 1;
+    int shrink_ = 1;
     int channels_ = 7;
     bool gridVisible_ = false;
     GridMode gridMode_ = GridMode::Normal;
