@@ -398,12 +398,31 @@ void CBitmapDoc::previousFrame() {
 
 void CBitmapDoc::togglePlay() {
     play_.playing = !play_.playing;
+    play_.shownMs = 0;
     updateAllViews(play_.playing ? HINT_FRAME : HINT_FULL);
 }
 
 void CBitmapDoc::animationTick() {
     if (!frames_) return;
     if (play_.tick(*frames_)) rebuildTitle();
+}
+
+void CBitmapDoc::animationElapsed(int ms) {
+    if (!frames_) return;
+    if (play_.elapse(*frames_, ms)) rebuildTitle();
+}
+
+bool CBitmapDoc::setFrameDuration(int ms, bool allFrames) {
+    if (!frames_ || !frames_->currentFrame() || ms < 1 || ms > 65535) return false;
+    takeSnapshot("Frame Properties");
+    if (allFrames) {
+        for (int i = 0; i < frames_->count(); ++i)
+            if (Frame* f = frames_->frameAt(i)) f->durationMs = ms;
+    } else {
+        frames_->currentFrame()->durationMs = ms;
+    }
+    updateAllViews(HINT_FRAME);
+    return true;
 }
 
 bool CBitmapDoc::isEnabled(int command) {

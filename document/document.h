@@ -89,6 +89,11 @@ public:
     void togglePlay();
     // The view's animation tick (every second 83 ms timer event).
     void animationTick();
+    // Timed play: `ms` milliseconds passed; each frame stays for its own duration.
+    void animationElapsed(int ms);
+    // "Frame Properties": the duration (1..65535 ms) of the current frame or of every frame, as
+    // an undo step. False without frames or with a duration out of range.
+    bool setFrameDuration(int ms, bool allFrames);
 
     bool isEnabled(int command);
     bool isChecked(int command) const;

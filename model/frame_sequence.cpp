@@ -12,7 +12,8 @@
 #include "texlib/resample.h"
 #include "texlib/tga.h"
 
-Frame::Frame(const Frame& other) : fileType(other.fileType), fileName(other.fileName) {
+Frame::Frame(const Frame& other)
+    : fileType(other.fileType), fileName(other.fileName), durationMs(other.durationMs) {
     txMipAssign(mip_, other.mip_);
 }
 
@@ -39,6 +40,7 @@ int Frame::load(const std::string& path, const uint32_t* palette, int64_t maxByt
     fileType = 0;
     loadError_.clear();
     loadedFrames_ = 1;
+    loadedDelays_.clear();
     loadNeeded_ = 0;
     TxReadContext ctx;
     ctx.palette = palette;
@@ -51,6 +53,8 @@ int Frame::load(const std::string& path, const uint32_t* palette, int64_t maxByt
     }
     fileType = ctx.fileType;
     loadedFrames_ = ctx.frameCount;
+    loadedDelays_ = std::move(ctx.frameDelaysMs);
+    durationMs = loadedDelays_.empty() ? 0 : loadedDelays_[0];
     return FE_OK;
 }
 
@@ -523,6 +527,29 @@ std::string frameTitle(const std::string& title, int currentIndex, int count) {
     char buf[96];
     std::snprintf(buf, sizeof buf, "%-24.24s Frame %d:%d", title.c_str(), currentIndex + 1, count);
     return buf;
+}
+
+bool PlayMode::elapse(FrameSequence& seq, int ms) {
+    if (!playing || seq.count() < 2 || ms <= 0) return false;
+    int at = seq.currentIndex();
+    if (at < 0 || at >= seq.count()) at = 0;
+    shownMs += ms;
+    bool moved = false;
+    // A long stall skips frames rather than showing each for no time; bounded by one lap.
+    for (int n = 0; n < seq.count(); ++n) {
+        const Frame* f = seq.frameAt(at);
+        const int d = f ? f->shownDurationMs() : Frame::kDefaultDurationMs;
+        if (shownMs < d) break;
+        shownMs -= d;
+        at = (at + 1) % seq.count();
+        moved = true;
+    }
+    if (shownMs > 60000) shownMs = 0;
+    if (moved) {
+        seq.setCurrent(at);
+        counter = at + 1;
+    }
+    return moved;
 }
 
 bool PlayMode::tick(FrameSequence& seq) {

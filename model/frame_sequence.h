@@ -75,6 +75,8 @@ public:
     int64_t byteSize() const { return hasPixels() ? mip_.size : 0; }
     // Frame count the reader reported for the last load (multi-frame files stack frames).
     int loadedFrameCount() const { return loadedFrames_; }
+    // The stacked frames' durations the file gave (milliseconds), empty when it gave none.
+    const std::vector<int>& loadedDelaysMs() const { return loadedDelays_; }
 
     int writeTGA(const std::string& path, std::string* error = nullptr) const;
 
@@ -105,6 +107,10 @@ public:
 
     int fileType = 0;
     std::string fileName;
+    // How long the frame is shown while playing, in milliseconds; 0 when not known.
+    int durationMs = 0;
+    static constexpr int kDefaultDurationMs = 100;
+    int shownDurationMs() const { return durationMs > 0 ? durationMs : kDefaultDurationMs; }
 
     TxMip& mip() { return mip_; }
     const TxMip& mip() const { return mip_; }
@@ -117,6 +123,7 @@ private:
     TxMip mip_;
     std::string loadError_;
     int loadedFrames_ = 1;
+    std::vector<int> loadedDelays_;
     int64_t loadNeeded_ = 0;
 };
 
@@ -190,4 +197,8 @@ struct PlayMode {
     }
     // One animation tick; true when the current frame changed (and the title needs rebuilding).
     bool tick(FrameSequence& seq);
+    // Timed play: `ms` more milliseconds have passed; the current frame gives way to the next
+    // once its duration is over. True when the current frame changed.
+    bool elapse(FrameSequence& seq, int ms);
+    int shownMs = 0;  // how long the current frame has been shown
 };

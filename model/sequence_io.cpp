@@ -180,6 +180,8 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
                                 "out of memory for frame " + std::to_string(split.count()));
             part->fileType = source.fileType;
             part->fileName = source.fileName;
+            if (size_t(i) < source.loadedDelaysMs().size())
+                part->durationMs = source.loadedDelaysMs()[size_t(i)];
             part->copyRect(source, TxRect{0, i * h, w, i * h + h}, TxRect{0, 0, w, h});
             if (o.mode == 0 || (o.mode == 2 && split.count() >= o.frames)) break;
         }

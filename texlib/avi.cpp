@@ -276,6 +276,13 @@ bool aviProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
         return fail(ctx, "AVI file: cannot open the video decoder.", 0);
 
     ctx.frameCount = a->frames;
+    // Every frame lasts one period of the stream's frame rate.
+    AVRational rate = st->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = st->r_frame_rate;
+    if (rate.num > 0 && rate.den > 0) {
+        const int64_t ms = (int64_t(rate.den) * 1000 + rate.num / 2) / rate.num;
+        if (ms > 0 && ms <= 65535) ctx.frameDelaysMs.assign(size_t(a->frames), int(ms));
+    }
     mip.format = TX_FMT_ARGB8888;
     mip.width = a->width;
     mip.height = a->height * a->frames;

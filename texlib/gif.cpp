@@ -21,6 +21,7 @@ struct GifImage {
     uint32_t local[256] = {};
     int transparent = -1;  // from the graphic control block that precedes the image
     int disposal = 0;
+    int delayCs = 0;  // hundredths of a second, 0 when the file gives none
     int minCodeSize = 0;
     std::vector<uint8_t> data;  // the image's LZW sub-blocks joined
 };
@@ -77,7 +78,7 @@ public:
 
     bool next(GifImage& img) {
         if (ended_) return false;
-        int transparent = -1, disposal = 0;
+        int transparent = -1, disposal = 0, delay = 0;
         for (;;) {
             const int b = s_.getByte();
             if (b == 0x21) {
@@ -89,6 +90,7 @@ public:
                     if (n < 4 || !s_.readExact(g, 4) || !s_.skip(size_t(n - 4))) return end();
                     transparent = (g[0] & 1) ? g[3] : -1;
                     disposal = (g[0] >> 2) & 7;
+                    delay = g[1] | (g[2] << 8);
                 }
                 if (!readSubBlocks(s_, nullptr)) return end();
             } else if (b == 0x2C) {
@@ -103,6 +105,7 @@ public:
                 if (img.hasLocal && !readTable(s_, img.local, 2 << (d[8] & 7))) return end();
                 img.transparent = transparent;
                 img.disposal = disposal;
+                img.delayCs = delay;
                 const int m = s_.getByte();
                 // Code sizes outside 1..8 cannot index a 256-colour table.
                 if (m < 1 || m > 8) return end();
@@ -250,7 +253,11 @@ bool gifProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     GifWalker walk(s);
     GifImage img;
     int count = 0;
-    while (walk.next(img)) ++count;
+    std::vector<int> delays;
+    while (walk.next(img)) {
+        ++count;
+        delays.push_back(img.delayCs * 10);
+    }
     if (count == 0) return fail(ctx, "GIF Image: no image found.");
     if (!txSizeAllowed(scr.width, int64_t(scr.height) * count))
         return fail(ctx, "GIF Image: image is too large.");
@@ -260,6 +267,10 @@ bool gifProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     mip.depth = 1;
     mip.size = int64_t(mip.width) * mip.height * 4;
     ctx.frameCount = count;
+    // A delay of 0 means "as fast as the viewer likes": no duration of the file's own.
+    bool anyDelay = false;
+    for (int d : delays) anyDelay |= d > 0;
+    if (anyDelay) ctx.frameDelaysMs = std::move(delays);
     ctx.state = GifInfo{count};
     return true;
 }

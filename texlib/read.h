@@ -42,6 +42,9 @@ constexpr int TX_PREFER_OWN = 0x7FFFFFFF;
 struct TxReadContext {
     int fileType = 0;    // detected type, 0 when nothing matched or the read failed
     int frameCount = 1;  // frames stacked vertically by multi-frame readers
+    // How long each stacked frame is shown, in milliseconds, where the file says (GIF delays, an
+    // AVI's frame rate); empty when it does not.
+    std::vector<int> frameDelaysMs;
     std::string fileName;
     std::string lastError;  // the last text a reader reported
     // How surely the probe that ran last found the file to be of its type: 0 not at all, 1 a

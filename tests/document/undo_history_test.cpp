@@ -92,3 +92,36 @@ TEST(UndoHistory, TheBudgetDropsTheOldestStepsButKeepsTheNewest) {
     ASSERT_EQ(doc->flipVertical(), FE_OK);
     EXPECT_EQ(doc->undoSteps(), before);
 }
+
+TEST(FrameTiming, PlayShowsEachFrameForItsDurationAndPropertiesSetIt) {
+    auto doc = newDoc(2, 2);
+    ASSERT_EQ(doc->frames()->addBlankFrames(2, 2, 2), FE_OK);
+    doc->frames()->frameAt(0)->durationMs = 50;
+    doc->frames()->frameAt(1)->durationMs = 200;  // frame 2 unknown: 100 ms
+    EXPECT_EQ(doc->frames()->frameAt(2)->shownDurationMs(), 100);
+    doc->togglePlay();
+    doc->animationElapsed(49);
+    EXPECT_EQ(doc->frames()->currentIndex(), 0);
+    doc->animationElapsed(1);
+    EXPECT_EQ(doc->frames()->currentIndex(), 1);
+    doc->animationElapsed(199);
+    EXPECT_EQ(doc->frames()->currentIndex(), 1);
+    doc->animationElapsed(101);  // 200 for frame 1 done, then 100 of frame 2 done
+    EXPECT_EQ(doc->frames()->currentIndex(), 0);
+    doc->togglePlay();
+
+    // Frame Properties: the current frame or all, undoable, range checked.
+    doc->setUndoBudget(1u << 20);
+    doc->frames()->setCurrent(1);
+    EXPECT_FALSE(doc->setFrameDuration(0, false));
+    EXPECT_FALSE(doc->setFrameDuration(65536, true));
+    ASSERT_TRUE(doc->setFrameDuration(40, false));
+    EXPECT_EQ(doc->frames()->frameAt(1)->durationMs, 40);
+    EXPECT_EQ(doc->frames()->frameAt(0)->durationMs, 50);
+    ASSERT_TRUE(doc->setFrameDuration(70, true));
+    EXPECT_EQ(doc->frames()->frameAt(2)->durationMs, 70);
+    EXPECT_EQ(doc->undoLabel(), "Frame Properties");
+    doc->undo();
+    doc->undo();
+    EXPECT_EQ(doc->frames()->frameAt(1)->durationMs, 200);  // durations travel with snapshots
+}

@@ -91,8 +91,8 @@ Bytes screen(int w, int h, const std::vector<uint32_t>& global, int background =
     return b;
 }
 
-void control(Bytes& b, int transparent, int disposal) {
-    b.u8(0x21).u8(0xF9).u8(4).u8((transparent >= 0 ? 1 : 0) | (disposal << 2)).le16(10);
+void control(Bytes& b, int transparent, int disposal, int delayCs = 10) {
+    b.u8(0x21).u8(0xF9).u8(4).u8((transparent >= 0 ? 1 : 0) | (disposal << 2)).le16(delayCs);
     b.u8(transparent >= 0 ? transparent : 0).u8(0);
 }
 
@@ -157,9 +157,9 @@ TEST(Gif, AnimationStacksComposedFrames) {
     Bytes b = screen(2, 2, kGlobal);
     control(b, -1, 1);
     image(b, 0, 0, 2, 2, {1, 1, 1, 1});
-    control(b, -1, 1);
+    control(b, -1, 1, 25);
     image(b, 1, 1, 1, 1, {2});
-    control(b, 0, 1);
+    control(b, 0, 1, 0);
     image(b, 0, 0, 2, 2, {3, 0, 0, 0});
     b.u8(';');
     TxReadContext ctx;
@@ -169,6 +169,7 @@ TEST(Gif, AnimationStacksComposedFrames) {
     EXPECT_EQ(w, 2);
     EXPECT_EQ(h, 6);
     EXPECT_EQ(ctx.frameCount, 3);
+    EXPECT_EQ(ctx.frameDelaysMs, (std::vector<int>{100, 250, 0}));  // hundredths to ms
     const uint32_t R = 0xFFFF0000, G = 0xFF00FF00, B = 0xFF0000FF;
     EXPECT_EQ(px, (std::vector<uint32_t>{R, R, R, R, /**/ R, R, R, G, /**/ B, R, R, G}));
 }
