@@ -36,6 +36,9 @@ public:
     TxRect rect;
     TxRect source;
     std::string name;
+    // The frame's duration where the item stands for an animation frame (a strip's cells), in
+    // milliseconds; 0 where unknown. Not kept in the position files, which have no room for it.
+    int durationMs = 0;
 };
 
 class PositionList {

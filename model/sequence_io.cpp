@@ -283,7 +283,7 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int type, Pr
             char name[32];
             std::snprintf(name, sizeof name, "Frame %d", k + 1);
             const TxRect r{0, k * h, w, k * h + h};
-            list.append(r, name);
+            list.append(r, name).durationMs = seq.frameAt(f)->durationMs;
             // Frames of other sizes are clipped to the first frame's cell.
             work.copyRect(*seq.frameAt(f), TxRect{0, 0, w, h}, r);
             if (progress && count > 1) progress->step();
