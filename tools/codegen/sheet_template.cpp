@@ -1114,6 +1114,7 @@ TemplateSheet templateSheetFromPositions(const PositionList& list, const std::ve
         it.w = int(uint32_t(p.rect.right) - uint32_t(p.rect.left));
         it.h = int(uint32_t(p.rect.bottom) - uint32_t(p.rect.top));
         it.name = cp1252 ? fontCp1252ToUtf8(p.name) : p.name;
+        it.duration = p.durationMs;
         sheet.items.push_back(std::move(it));
     };
     if (order.empty())
