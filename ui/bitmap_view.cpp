@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "document/document.h"
 #include "model/preferences.h"
@@ -298,6 +299,18 @@ bool CBitmapView::event(QEvent* e) {
         }
     }
     return QAbstractScrollArea::event(e);
+}
+
+void CBitmapView::wheelEvent(QWheelEvent* e) {
+    // The view decides: Ctrl zooms at the mouse, Shift scrolls sideways, else down and up.
+    const QPoint d = e->angleDelta();
+    if (e->modifiers() & Qt::ControlModifier) {
+        const QPoint at = e->position().toPoint();
+        if (state_.wheelZoom(d.y(), at.x(), at.y())) emit zoomedByWheel();
+    } else {
+        state_.wheelScroll(d.x(), d.y(), (e->modifiers() & Qt::ShiftModifier) != 0);
+    }
+    e->accept();
 }
 
 void CBitmapView::keyPressEvent(QKeyEvent* e) {

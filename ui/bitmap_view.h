@@ -62,6 +62,8 @@ signals:
     void characterTyped(QChar c);
     // The right button asks for the context menu at a global position.
     void contextMenuWanted(const QPoint& globalPos);
+    // Ctrl+wheel changed the zoom (the window may grow or shrink).
+    void zoomedByWheel();
 
 protected:
     bool event(QEvent* e) override;
@@ -74,6 +76,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:

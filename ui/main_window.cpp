@@ -385,7 +385,24 @@ void CMainFrame::updateCommands() {
         }
     }
     if (CBitmapView* v = activeView())
-        panes_[3]->setText(QStringLiteral("%1%").arg(v->zoom() * 100));
+        panes_[3]->setText(QString::fromStdString(v->state().statusZoom()));
+    refreshTitles();
+    // Undo and Redo say what they take back or repeat ("&Undo Crop\tCtrl+Z").
+    CBitmapDoc* ad = activeDocument();
+    for (int id : {int(CMD_UNDO), int(CMD_REDO)})
+        if (QAction* a = action(id)) {
+            const std::string label =
+                ad ? (id == CMD_UNDO ? ad->undoLabel() : ad->redoLabel()) : "";
+            const QString verb = id == CMD_UNDO ? QStringLiteral("&Undo") : QStringLiteral("&Redo");
+            const QString key =
+                id == CMD_UNDO ? QStringLiteral("Ctrl+Z") : QStringLiteral("Ctrl+Y");
+            const bool enabled = ad && ad->isEnabled(id);
+            a->setText(verb +
+                       (enabled && !label.empty()
+                            ? QStringLiteral(" ") + QString::fromStdString(label)
+                            : QString()) +
+                       QStringLiteral("\t") + key);
+        }
     // Screen readers find a pane by its name and read what it shows from its description.
     for (QLabel* pane : panes_)
         if (pane->accessibleDescription() != pane->text())
@@ -482,7 +499,10 @@ void CMainFrame::viewStatusChanged() {
     sizePane_->setText(QString::fromStdString(st.statusSize()));
     selectionPane_->setText(QString::fromStdString(st.statusRect()));
     panes_[3]->setText(QString::fromStdString(st.statusZoom()));
-    cursorPane_->setText(QString::fromStdString(st.statusCursor()));
+    // The colour under the cursor beside its position: "12:5  #FF8000 A=255".
+    const std::string colour = st.statusColour();
+    cursorPane_->setText(QString::fromStdString(
+        colour.empty() ? st.statusCursor() : st.statusCursor() + "  " + colour));
     const TxRect& r = v->selection();
     const QPoint p = v->cursorPos();
     if (v->document() == positionWindow_->document())

@@ -57,6 +57,9 @@ enum EditCommand : int {
     CMD_CLOSE_ALL = 32807,
     CMD_ZOOM_1 = 32808,  // 32808..32811: "&1x" to "&4x"
     CMD_ZOOM_IN = 32812,
+    CMD_ZOOM_25 = 32900,  // below 100% and the largest step that shows the whole picture
+    CMD_ZOOM_50 = 32901,
+    CMD_ZOOM_FIT = 32902,
     CMD_ZOOM_OUT = 32813,
     CMD_PREFERENCES = 32777,
     CMD_GRID_ISOMETRIC = 255,
@@ -169,6 +172,10 @@ public:
     // Sizes the active document window to its picture at its zoom, for documents that got their
     // picture after the window opened (paste as new document).
     void fitActiveWindowToPicture();
+    // Bytes of snapshots each document's undo history may hold.
+    static constexpr size_t kEditorUndoBudget = size_t(512) << 20;
+    // The room a document window's picture has when the window fills the work area.
+    QSize workspaceSize() const;
     // Called by the child windows.
     void documentChanged(CBitmapDoc* doc, int hint);
     // Offers to save doc when `child` is its last window; false when the person cancelled.

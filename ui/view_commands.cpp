@@ -115,15 +115,49 @@ void installViewCommands(CMainFrame& main) {
                    CMD_ALPHA, CMD_SCALE, CMD_RESIZE, CMD_FLIP_HORIZONTAL, CMD_FLIP_VERTICAL})
         if (QAction* a = main.action(id)) a->setShortcut(QKeySequence());
 
+    // The document window grows and shrinks with the zoom, within the work area.
+    CMainFrame* mf = &main;
     main.handle(
-        CMD_ZOOM_IN, [view] { view()->zoomIn(); }, [view] { return view() && view()->zoom() < 8; });
+        CMD_ZOOM_IN,
+        [view, mf] {
+            view()->zoomIn();
+            mf->fitActiveWindowToPicture();
+        },
+        [view] { return view() && view()->zoom() < 8; });
     main.handle(
-        CMD_ZOOM_OUT, [view] { view()->zoomOut(); },
+        CMD_ZOOM_OUT,
+        [view, mf] {
+            view()->zoomOut();
+            mf->fitActiveWindowToPicture();
+        },
         [view] { return view() && view()->zoom() > 1; });
     for (int z = 1; z <= 4; ++z)
         main.handle(
-            CMD_ZOOM_1 + z - 1, [view, z] { view()->setZoom(z); }, hasView,
-            [view, z] { return view() && view()->zoom() == z; });
+            CMD_ZOOM_1 + z - 1,
+            [view, z, mf] {
+                view()->setZoom(z);
+                mf->fitActiveWindowToPicture();
+            },
+            hasView, [view, z] { return view() && view()->zoomPercent() == z * 100; });
+    for (int p : {25, 50})
+        main.handle(
+            p == 25 ? CMD_ZOOM_25 : CMD_ZOOM_50,
+            [view, p, mf] {
+                view()->setZoomPercent(p);
+                mf->fitActiveWindowToPicture();
+            },
+            hasView, [view, p] { return view() && view()->zoomPercent() == p; });
+    // Fit: the largest step at which the whole picture shows in the workspace.
+    main.handle(
+        CMD_ZOOM_FIT,
+        [view, mf] {
+            const QSize room = mf->workspaceSize();
+            ViewState& st = *view();
+            st.setZoomPercent(ViewState::fitPercent(st.imageWidth(), st.imageHeight(), room.width(),
+                                                    room.height()));
+            mf->fitActiveWindowToPicture();
+        },
+        hasView);
 
     const struct {
         int id, bit;

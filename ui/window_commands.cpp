@@ -138,6 +138,8 @@ CChildFrame::CChildFrame(CBitmapDoc* doc, CMainFrame* main) : doc_(doc), main_(m
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(QIcon(QStringLiteral(":/icons/tarquil.svg")));
     setWindowTitle(QString::fromStdString(doc_->title()));
+    // The editor keeps a history of edits; a document on its own keeps the single level.
+    if (doc_->undoBudget() == 0) doc_->setUndoBudget(CMainFrame::kEditorUndoBudget);
 }
 
 void CChildFrame::closeWithoutPrompt() {
@@ -164,6 +166,10 @@ CChildFrame* CMainFrame::addChild(CBitmapDoc* doc) {
     view->setPreferences(viewPreferences(appPreferences()));
     connect(view, &CBitmapView::contextMenuWanted, this,
             [this](const QPoint& globalPos) { contextMenu_->popup(globalPos); });
+    connect(view, &CBitmapView::zoomedByWheel, this, [this] {
+        fitActiveWindowToPicture();
+        updateCommands();
+    });
     connect(view, &CBitmapView::selectionChanged, this, [this, view] {
         if (view != activeView()) return;
         viewStatusChanged();
@@ -183,13 +189,24 @@ CChildFrame* CMainFrame::addChild(CBitmapDoc* doc) {
 // one is placed a step further down and right, back to the corner when it would leave the area.
 QSize CMainFrame::childSizeFor(CChildFrame* child) const {
     const QSize area = mdi_->viewport()->size().expandedTo(QSize(200, 150));
-    const QSize image = child->view()->imageSize() * child->view()->zoom();
+    const ViewState& st = child->view()->state();
+    const QSize image(st.totalWidth(), st.totalHeight());
     const int frame =
         child->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, child);
     const int title = child->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, child);
     const int border = 2 * child->view()->frameWidth();
     const QSize size(image.width() + 2 * frame + border, image.height() + title + frame + border);
     return size.expandedTo(QSize(160, 100)).boundedTo(area);
+}
+
+QSize CMainFrame::workspaceSize() const {
+    const QSize area = mdi_->viewport()->size().expandedTo(QSize(200, 150));
+    const QWidget* probe =
+        mdi_->activeSubWindow() ? static_cast<const QWidget*>(mdi_->activeSubWindow()) : mdi_;
+    const int frame = probe->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+    const int title = probe->style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    return QSize(std::max(1, area.width() - 2 * frame - 4),
+                 std::max(1, area.height() - title - frame - 4));
 }
 
 void CMainFrame::fitActiveWindowToPicture() {
@@ -322,6 +339,7 @@ void CMainFrame::refreshTitles() {
     for (CChildFrame* c : children_) {
         QString t = QString::fromStdString(c->doc()->title());
         if (count[c->doc()] > 1) t += QStringLiteral(":%1").arg(++seen[c->doc()]);
-        c->setWindowTitle(t);
+        if (c->doc()->isModified()) t += QStringLiteral(" *");
+        if (c->windowTitle() != t) c->setWindowTitle(t);
     }
 }

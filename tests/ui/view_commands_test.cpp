@@ -590,3 +590,30 @@ TEST(EditorView, InactiveWindowShowsTheDimmedSnapshot) {
     EXPECT_EQ(a.pixel(a.width() - 1, a.height() - 1), 0xFF1E1E23u);
     EXPECT_EQ(b.pixel(b.width() - 1, b.height() - 1), 0xFF3C3C46u);
 }
+
+// The daily-work wiring: Undo names the edit, flips are undoable in the editor, the title marks
+// a modified document, the zoom steps below 100% and Fit reach the view and its pane.
+TEST(EditorHistory, UndoTextsTitleMarkAndZoomSteps) {
+    Editor e;
+    CBitmapDoc* d = e.make(64, 48, 1, [](int, int x, int y) { return coord(x, y, 0); });
+    ASSERT_NE(d, nullptr);
+    QAction* undo = e.w.action(CMD_UNDO);
+    ASSERT_NE(undo, nullptr);
+    e.w.runCommand(CMD_FLIP_HORIZONTAL);
+    e.w.runCommand(CMD_FLIP_VERTICAL);
+    EXPECT_EQ(undo->text(), QStringLiteral("&Undo Flip Vertical\tCtrl+Z"));
+    EXPECT_TRUE(e.w.activeChild()->windowTitle().endsWith(QStringLiteral(" *")));
+    e.w.runCommand(CMD_UNDO);
+    e.w.runCommand(CMD_UNDO);
+    EXPECT_EQ(e.pixel(0, 0), coord(0, 0, 0));
+    EXPECT_EQ(undo->text(), QStringLiteral("&Undo\tCtrl+Z"));
+    EXPECT_EQ(e.w.action(CMD_REDO)->text(), QStringLiteral("&Redo Flip Horizontal\tCtrl+Y"));
+
+    CBitmapView* v = e.w.activeView();
+    e.w.runCommand(CMD_ZOOM_25);
+    EXPECT_EQ(v->state().zoomPercent(), 25);
+    EXPECT_TRUE(e.w.action(CMD_ZOOM_25)->isChecked());
+    e.w.runCommand(CMD_ZOOM_FIT);
+    EXPECT_EQ(v->state().zoomPercent(), ViewState::fitPercent(64, 48, e.w.workspaceSize().width(),
+                                                              e.w.workspaceSize().height()));
+}
