@@ -244,8 +244,18 @@ bool fail(TxReadContext& ctx, const char* msg) {
 
 bool gifProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     GifScreen scr;
-    if (!readScreen(s, scr)) {
-        // Other files start with "GI" too (GIMP palettes): no error of ours for them.
+    s.rewind();
+    // Other files start with "GI" too (GIMP palettes): only the whole signature makes a refusal
+    // ours to explain.
+    const bool signature = s.size() >= 6 && (std::memcmp(s.data(), "GIF87a", 6) == 0 ||
+                                             std::memcmp(s.data(), "GIF89a", 6) == 0);
+    if (signature) ctx.matched = 3;
+    const bool screenRead = readScreen(s, scr);
+    if (signature && s.size() >= 10 &&
+        ((s.data()[6] | s.data()[7]) == 0 || (s.data()[8] | s.data()[9]) == 0))
+        return fail(ctx, "GIF Image: width or height is 0.");
+    if (!screenRead) {
+        if (signature) return fail(ctx, "GIF Image: bad header.");
         txReportError("GIF Image: bad header.", 0);
         return false;
     }

@@ -112,7 +112,7 @@ bool iffProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     TxIffInfo info;
     const int code = txIffParse(s.data(), s.size(), info);
     if (code != TX_IFF_OK) return fail(ctx, parseText(code));
-    if (info.width <= 0 || info.height <= 0) return fail(ctx, "BMP Image: width or height is 0.");
+    if (info.width <= 0 || info.height <= 0) return fail(ctx, "IFF Image: width or height is 0.");
     if (!txSizeAllowed(info.width, info.height)) return fail(ctx, "IFF Image: image is too large.");
     // Indices are one byte; deeper (true-colour) pictures have no colour map to index.
     if (!info.pbm && (info.planes < 1 || info.planes > 8))

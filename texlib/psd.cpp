@@ -51,6 +51,11 @@ bool psdProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     // Most files tried here are no PSD at all: those texts go to the callback only, so they do not
     // stand in the read's error in place of the real type's.
     if (!s.readExact(h, sizeof h)) {
+        // A file that has the signature is a PSD cut short, and says so.
+        if (s.size() >= 4 && std::memcmp(s.data(), "8BPS", 4) == 0) {
+            ctx.matched = 3;
+            return fail(ctx, "Unexpected end of file.");
+        }
         txReportError("Unexpected end of file.", 1);
         return false;
     }

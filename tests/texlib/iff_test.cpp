@@ -229,7 +229,7 @@ TEST(Iff, ParseFailuresInOrder) {
     };
     EXPECT_EQ(refused(form("ILBM", {chunk("BMHD", bmhd(0, 4, 1, 0)), chunk("CMAP", cmap(2)),
                                     chunk("BODY", {})})),
-              "BMP Image: width or height is 0.");
+              "IFF Image: width or height is 0.");
     EXPECT_EQ(refused(form("ILBM", {chunk("BMHD", bmhd(40000, 4, 1, 0)), chunk("CMAP", cmap(2)),
                                     chunk("BODY", {})})),
               "IFF Image: image is too large.");

@@ -193,3 +193,23 @@ TEST(Refusal, ProgressiveJpegCoefficientBuffersCountAgainstTheLimit) {
     EXPECT_EQ(detected(jpg, &err), 0);
     EXPECT_EQ(err, "JPEG Image: image is too large.");
 }
+
+TEST(Refusal, KnownSignatureCutOrZeroSizedSaysWhy) {
+    // A GIF89a whose height is 0, with a global colour table the file does not hold.
+    Bytes gif;
+    gif.str("GIF89a").le16(2).le16(0).u8(0xF7).u8(0).u8(0).str(";");
+    EXPECT_EQ(refusal(gif.v), "GIF Image: width or height is 0.");
+    // A sane size, but the flags byte announces a table of 256 colours that is not there.
+    Bytes flags;
+    flags.str("GIF89a").le16(2).le16(2).u8(0xFF).u8(0).u8(0).str(";");
+    EXPECT_EQ(refusal(flags.v), "GIF Image: bad header.");
+    // A PSD cut inside its 26-byte header.
+    Bytes psd;
+    psd.v = psdHeader(3, 3, 8, 8);
+    psd.v.resize(20);
+    EXPECT_EQ(refusal(psd.v), "Unexpected end of file.");
+    // "GI" alone is no GIF of ours to explain.
+    Bytes text;
+    text.str("GIraffe notes, no picture\n");
+    EXPECT_EQ(refusal(text.v), TX_UNRECOGNISED);
+}
