@@ -193,7 +193,25 @@ bool CBitmapDoc::save(Prompts& prompts, Progress* progress) {
         auto choice = prompts.saveFile("Save As", kDocumentTypesFilter,
                                        pathName_.empty() ? title_ : pathName_, 1);
         if (!choice) return false;
-        return onSaveDocument(choice->path, prompts, progress);
+        // The type chosen in the dialog is the type written, under its own extension, whatever
+        // type the document had (a new document is TGA).
+        static const struct {
+            const char* ext;
+            int type;
+        } kTypes[5] = {{".tga", TX_TYPE_TGA},
+                       {".bmp", TX_TYPE_BMP},
+                       {".pcx", TX_TYPE_PCX},
+                       {".png", TX_TYPE_PNG},
+                       {".spr", TX_TYPE_SPR}};
+        const int entry =
+            choice->filterIndex >= 1 && choice->filterIndex <= 5 ? choice->filterIndex : 1;
+        const std::string target = replaceExtension(choice->path, kTypes[entry - 1].ext);
+        Frame* first = frames_->firstFrame();
+        const int oldType = first ? first->fileType : 0;
+        if (first) first->fileType = kTypes[entry - 1].type;
+        if (onSaveDocument(target, prompts, progress)) return true;
+        if (first) first->fileType = oldType;
+        return false;
     }
     return onSaveDocument(pathName_, prompts, progress);
 }

@@ -43,7 +43,7 @@ void openWithDialog(CMainFrame& main, int& filterIndex) {
     if (filterIndex >= 1 && filterIndex <= filters.size())
         dlg.selectNameFilter(filters[filterIndex - 1]);
     if (dlg.exec() != QDialog::Accepted) return;
-    const int chosen = int(filters.indexOf(dlg.selectedNameFilter())) + 1;
+    const int chosen = qtFilterIndex(filters, dlg.selectedNameFilter());
     if (chosen >= 1 && chosen != filterIndex) {
         filterIndex = chosen;
         main.settings().setInt("Settings", "FilterIndex", chosen);

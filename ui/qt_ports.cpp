@@ -189,7 +189,9 @@ QStringList qtFilterList(const std::string& filter) {
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].isEmpty()) break;
-        QString name = parts[i].trimmed();
+        // Qt hands the chosen filter back with its blanks collapsed: keep them collapsed here
+        // so that the choice is found among the filters ("PCX 8Bit  (*.pcx)").
+        QString name = parts[i].simplified();
         const QString pattern = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
         // Qt reads the patterns from the parentheses of the entry's name.
         if (!name.contains(QLatin1Char('(')))
@@ -197,6 +199,13 @@ QStringList qtFilterList(const std::string& filter) {
         out << name;
     }
     return out;
+}
+
+int qtFilterIndex(const QStringList& filters, const QString& chosen) {
+    const QString wanted = chosen.simplified();
+    for (int i = 0; i < filters.size(); ++i)
+        if (filters[i].simplified() == wanted) return i + 1;
+    return 0;
 }
 
 std::optional<FileChoice> QtPrompts::saveFile(const std::string& title, const std::string& filter,
@@ -210,7 +219,7 @@ std::optional<FileChoice> QtPrompts::saveFile(const std::string& title, const st
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
     FileChoice c;
     c.path = dlg.selectedFiles().first().toStdString();
-    c.filterIndex = int(filters.indexOf(dlg.selectedNameFilter())) + 1;
+    c.filterIndex = qtFilterIndex(filters, dlg.selectedNameFilter());
     if (c.filterIndex < 1) c.filterIndex = 1;
     return c;
 }

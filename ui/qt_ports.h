@@ -59,6 +59,9 @@ bool runFormDialog(QDialog& dlg, QFormLayout* form);
 
 // Turns "Name (*.a)|*.a|Other|*.b||" into Qt's "Name (*.a);;Other (*.b)" entries.
 QStringList qtFilterList(const std::string& filter);
+// 1-based position of the filter a file dialog handed back, matched with blanks collapsed; 0
+// when it is none of them.
+int qtFilterIndex(const QStringList& filters, const QString& chosen);
 
 class QtSettingsStore : public SettingsStore {
 public:
