@@ -53,6 +53,9 @@ void printHelp() {
         "                      multiply colour by alpha before the mipmaps\n"
         "  --alpha-bleed, --no-alpha-bleed\n"
         "                      fully transparent texels take their visible neighbours' colour\n"
+        "  --full-yiq-table    TEX of yiq/ayiq8422: write all 160 table bytes (Q rows too)\n"
+        "                      instead of the usual 112; only readers that go by the\n"
+        "                      header's size word (ours) read such files right\n"
         "  --frame N           frame of a multi-frame file to export (default 1)\n"
         "  --save-settings     store the resulting choices as the editor's export settings\n\n"
         "Exit status: 0 written; 1 IN could not be read or OUT could not be written; 2 bad\n"
@@ -78,7 +81,7 @@ int cmdExport(CliCall& call) {
                    "--aspect", "--comment", "--output", "--frame",  "--mipmap-filter"};
     spec.flags = {"--swap",           "--no-swap",     "--save-settings",
                   "--srgb",           "--no-srgb",     "--premultiply",
-                  "--no-premultiply", "--alpha-bleed", "--no-alpha-bleed"};
+                  "--no-premultiply", "--alpha-bleed", "--no-alpha-bleed", "--full-yiq-table"};
     CliArgs args;
     if (auto status = cliParseCommand(call, spec, printHelp, args)) return *status;
     if (args.positional().size() != 2)
@@ -202,7 +205,10 @@ int cmdExport(CliCall& call) {
     if (auto v = args.value("--frame"); v && !cliParseInt(*v, 1, 1000000, frame))
         return usage("--frame must be a frame number from 1, not '" + *v + "'");
 
-    const TxExportOptions options = exportOptionsFromSettings(s);
+    TxExportOptions options = exportOptionsFromSettings(s);
+    options.fullYiqTable = args.has("--full-yiq-table") ? 1 : 0;
+    if (options.fullYiqTable && options.output != TX_OUTPUT_TEX)
+        return usage("--full-yiq-table goes with --output tex");
     if (args.has("--comment") && !options.comment)
         return usage("--comment is written only into 3DF files of format argb8888");
     if (options.resample && !options.automatic && !txSizeAllowed(options.width, options.height))

@@ -41,8 +41,9 @@ int largerSide(const TxMip& m, int level) {
     return std::max(w, h);
 }
 
-// Table size word of the TEX header. The YIQ table is written whole (Y, I and Q rows: 160 bytes);
-// the first 112 bytes alone would lose the Q rows. Files with 112 are still read.
+// Table size word of the TEX header for the YIQ formats: 112 bytes (the Y and I rows) is the
+// layout every TEX reader expects; the whole table (Q rows too) is 160, written only on request.
+// The reader takes either by the header's word.
 constexpr uint32_t kTexYiqTable = 160;
 constexpr uint32_t kTexYiqTableShort = 112;
 
@@ -72,9 +73,10 @@ bool emitTexture(const TxMip& tex, const TxExportOptions& opt, Sink&& sink) {
         le32(uint32_t(txLodCode(largerSide(tex, 0))));
         le32(uint32_t(txAspectCode(tex.width, tex.height)));
         le32(uint32_t(tex.format));
-        le32(isTableYiq(tex.format) ? kTexYiqTable : isTablePal(tex.format) ? 1024u : 0u);
+        const uint32_t yiqBytes = opt.fullYiqTable ? kTexYiqTable : kTexYiqTableShort;
+        le32(isTableYiq(tex.format) ? yiqBytes : isTablePal(tex.format) ? 1024u : 0u);
         if (isTableYiq(tex.format))
-            for (int k = 0; k < 40; ++k) le32(tex.pal[k]);
+            for (uint32_t k = 0; k < yiqBytes / 4; ++k) le32(tex.pal[k]);
         else if (isTablePal(tex.format))
             for (int k = 0; k < 256; ++k) le32(tex.pal[k]);
     } else {

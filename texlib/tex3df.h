@@ -48,6 +48,10 @@ struct TxExportOptions {
     int32_t srgb = 0;         // 1: the image is sRGB: linear-light mipmaps, container marked sRGB
     int32_t premultiply = 0;  // 1: colour multiplied by alpha before the mipmaps
     int32_t alphaBleed = 0;   // 1: fully transparent texels take their neighbours' colour
+    // TEX files of the YIQ formats carry 112 table bytes (Y and I), the layout other readers
+    // expect. 1 writes all 160 (Q too) with 160 in the header: the Q rows survive, but a reader
+    // built to the 112-byte layout then takes the texels from 48 bytes too early.
+    int32_t fullYiqTable = 0;
 };
 
 // Results of txMipWrite3df. Nothing is written unless the result is TX_EXPORT_OK.

@@ -203,3 +203,30 @@ TEST_F(CliExport, DdsAndKtx2) {
                   "i8, a8, ai44, ai88, rgb565, argb1555, argb4444, argb8888"),
               std::string::npos);
 }
+
+TEST_F(CliExport, YiqTexTableIs112BytesUnlessTheFullOneIsAsked) {
+    auto sizeWord = [](const std::string& file) {
+        FILE* f = std::fopen(file.c_str(), "rb");
+        uint32_t w[5] = {};
+        if (f) {
+            EXPECT_EQ(std::fread(w, 4, 5, f), 5u);
+            std::fclose(f);
+        }
+        return std::make_pair(w[4], fs::exists(file) ? fs::file_size(file) : 0);
+    };
+    // 32 x 16 after resampling: 512 texels of one byte after header and table.
+    ASSERT_EQ(run({path("in.tga"), path("y.tex"), "--format", "yiq", "--output", "tex",
+                   "--resample", "32x16", "--mipmap", "none"}),
+              CLI_OK);
+    EXPECT_EQ(sizeWord(path("y.tex")), std::make_pair(112u, uintmax_t(20 + 112 + 512)));
+    ASSERT_EQ(run({path("in.tga"), path("f.tex"), "--format", "ayiq8422", "--output", "tex",
+                   "--resample", "32x16", "--mipmap", "none", "--full-yiq-table"}),
+              CLI_OK);
+    EXPECT_EQ(sizeWord(path("f.tex")), std::make_pair(160u, uintmax_t(20 + 160 + 1024)));
+    TxMip back;
+    TxReadContext ctx;
+    EXPECT_TRUE(txMipReadFile(back, path("f.tex"), TX_PREFER_OWN, ctx)) << ctx.lastError;
+    EXPECT_EQ(run({path("in.tga"), path("n.3df"), "--format", "yiq", "--full-yiq-table"}),
+              CLI_USAGE);
+    EXPECT_FALSE(fs::exists(path("n.3df")));
+}

@@ -159,14 +159,28 @@ TEST(Tex3df, TexHeaderWordsAndTables) {
     uint32_t first = 0;
     std::memcpy(&first, &b[20], 4);
     EXPECT_EQ(first, tex.pal[0]);
-    // The YIQ table goes out whole (Y, I and Q rows), so nothing is lost on reading back.
+    // The YIQ table: the usual 112 bytes (Y and I rows), texels right after them; the whole
+    // 160 only when asked for, with 160 in the header.
     ASSERT_EQ(txExportTexture(img, opts(TX_FMT_YIQ, TX_OUTPUT_TEX), tex), TX_EXPORT_OK);
     txEncodeTexture(tex, opts(TX_FMT_YIQ, TX_OUTPUT_TEX), b);
     uint32_t words[5];
     std::memcpy(words, b.data(), 20);
+    EXPECT_EQ(words[4], 112u);
+    ASSERT_EQ(b.size(), 20 + 112 + 64u * 32u);
+    EXPECT_EQ(0, std::memcmp(&b[20], tex.pal, 112));
+    EXPECT_EQ(0, std::memcmp(&b[20 + 112], tex.data[0], size_t(tex.size)));
+    TxExportOptions full = opts(TX_FMT_YIQ, TX_OUTPUT_TEX);
+    full.fullYiqTable = 1;
+    txEncodeTexture(tex, full, b);
+    std::memcpy(words, b.data(), 20);
     EXPECT_EQ(words[4], 160u);
     ASSERT_EQ(b.size(), 20 + 160 + 64u * 32u);
     EXPECT_EQ(0, std::memcmp(&b[20], tex.pal, 160));
+    TxMip back;
+    TxReadContext ctx;
+    ASSERT_TRUE(readOwn(b, back, ctx)) << ctx.lastError;
+    EXPECT_EQ(0, std::memcmp(back.pal, tex.pal, 160));
+    EXPECT_EQ(0, std::memcmp(back.data[0], tex.data[0], size_t(tex.size)));
     // 3DF: Y as (0, Y) pairs, then I and Q as 16-bit big-endian values.
     txEncodeTexture(tex, opts(TX_FMT_YIQ, TX_OUTPUT_3DF), b);
     const std::string head = "3df v1.1\nyiq\nlod range: 64 64\naspect ratio: 2 1\n";
@@ -215,7 +229,8 @@ TEST(Tex3df, EveryFormatAndOutputReadsBack) {
             ASSERT_EQ(back.size, tex.size);
             EXPECT_EQ(0, std::memcmp(back.data[0], tex.data[0], size_t(tex.size)));
             if (yiq) {
-                EXPECT_EQ(0, std::memcmp(back.pal, tex.pal, 160));
+                // A TEX file carries the Y and I rows only.
+                EXPECT_EQ(0, std::memcmp(back.pal, tex.pal, output == TX_OUTPUT_TEX ? 112 : 160));
             }
             if (pal) {
                 // The exporter's palette has no alpha; it reads back opaque.
@@ -227,7 +242,9 @@ TEST(Tex3df, EveryFormatAndOutputReadsBack) {
             TxStream s(bytes.data(), bytes.size());
             ASSERT_TRUE(txMipRead(argb, "memory", s, TX_PREFER_ARGB8888, ctx2));
             std::vector<uint32_t> want(32 * 16);
-            ASSERT_TRUE(txConvertLevelToArgb8888(tex, 0, want.data()));
+            // (A TEX file's YIQ colours come from the table it holds, without the Q rows.)
+            const TxMip& source = yiq && output == TX_OUTPUT_TEX ? back : tex;
+            ASSERT_TRUE(txConvertLevelToArgb8888(source, 0, want.data()));
             if (pal)
                 for (auto& w : want) w |= 0xFF000000u;
             EXPECT_EQ(0, std::memcmp(argb.data[0], want.data(), want.size() * 4));
