@@ -163,11 +163,13 @@ int cmdAnimmaster(CliCall& call) {
     prompts.quiet = true;
     SequenceSaveFailure failure;
     CliProgress writing("write " + *out, cliStderrIsTerminal() && frames > 1);
-    if (saveSequence(*doc.frames(), target, outType, prompts, &writing, &save, &failure) !=
-        SEQ_OK) {
+    if (const int saved =
+            saveSequence(*doc.frames(), target, outType, prompts, &writing, &save, &failure);
+        saved != SEQ_OK) {
         cliError((failure.file.empty() ? *out : failure.file) + ": " +
                  (failure.reason.empty() ? "cannot be written" : failure.reason));
-        return CLI_FILE_ERROR;
+        // A strip past the size limit is a request that cannot be carried out; nothing written.
+        return saved == SEQ_STRIP_TOO_LARGE ? CLI_USAGE : CLI_FILE_ERROR;
     }
     for (const auto& t : targets) call.wrote(t);
     return CLI_OK;

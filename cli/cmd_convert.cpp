@@ -165,7 +165,10 @@ int cmdConvert(CliCall& call) {
     spec.aliases = {{"-j", "--jobs"}};
     CliArgs args;
     if (auto status = cliParseCommand(call, spec, kHelp, args)) return *status;
-    if (args.has("--out-dir") || args.has("--to") || args.has("--jobs"))
+    // --to with one IN and one OUT names the type of that OUT (a device has no extension).
+    const bool singleTo = args.has("--to") && !args.has("--out-dir") && !args.has("--jobs") &&
+                          args.positional().size() == 2;
+    if (!singleTo && (args.has("--out-dir") || args.has("--to") || args.has("--jobs")))
         return convertMany(call, args);
     if (args.positional().size() != 2) {
         cliError("convert: expected IN and OUT (see tarquil-cli convert --help)");
@@ -173,10 +176,32 @@ int cmdConvert(CliCall& call) {
     }
     const std::string& in = args.positional()[0];
     const std::string& out = args.positional()[1];
+    std::error_code ec;
+    if (std::filesystem::is_directory(out, ec)) {
+        cliError(out + ": is a directory");
+        return CLI_FILE_ERROR;
+    }
     const std::string ext = cliLowerExtension(out);
-    const int type = cliWritableTypeForPath(out);
+    int type = cliWritableTypeForPath(out);
+    if (singleTo) {
+        std::string to = *args.value("--to");
+        if (!to.empty() && to[0] == '.') to.erase(0, 1);
+        for (char& c : to) c = char(std::tolower(static_cast<unsigned char>(c)));
+        const int wanted = cliWritableTypeForPath("x." + to);
+        if (!wanted) {
+            cliError("convert: --to must be tga, png, bmp, pcx or spr, not '" +
+                     *args.value("--to") + "'");
+            return CLI_USAGE;
+        }
+        if (type && type != wanted) {
+            cliError("convert: OUT ends in '." + ext + "' but --to asks for " + to);
+            return CLI_USAGE;
+        }
+        type = wanted;
+    }
     if (!type) {
-        cliError("convert: cannot write '." + ext + "' files; supported: .tga .png .bmp .pcx .spr");
+        cliError("convert: cannot write '." + ext +
+                 "' files; supported: .tga .png .bmp .pcx .spr (or give --to)");
         return CLI_USAGE;
     }
 
@@ -291,10 +316,12 @@ int cmdConvert(CliCall& call) {
     // Messages of the writer are reported here, with the reason, not through the prompts.
     prompts.quiet = true;
     SequenceSaveFailure failure;
-    if (saveSequence(seq, target, type, prompts, &progress, &save, &failure) != SEQ_OK) {
+    if (const int saved = saveSequence(seq, target, type, prompts, &progress, &save, &failure);
+        saved != SEQ_OK) {
         cliError((failure.file.empty() ? out : failure.file) + ": " +
                  (failure.reason.empty() ? "cannot be written" : failure.reason));
-        return CLI_FILE_ERROR;
+        // A strip past the size limit is a request that cannot be carried out; nothing written.
+        return saved == SEQ_STRIP_TOO_LARGE ? CLI_USAGE : CLI_FILE_ERROR;
     }
     for (const auto& t : targets) call.wrote(t);
     return CLI_OK;

@@ -118,11 +118,19 @@ bool parseStep(const std::string& opt, const std::string& value, Step& s, bool& 
                 err = "--scale wants WxH (1 to 65535 each) or N%, not '" + value + "'";
                 return false;
             }
+            if (const std::string why = txSizeRefusal(s.a, s.b); !why.empty()) {
+                err = "--scale " + value + ": " + why;
+                return false;
+            }
         }
     } else if (opt == "--canvas") {
         s.kind = StepKind::Canvas;
         if (!parseSize(value, s.a, s.b)) {
             err = "--canvas wants WxH (1 to 65535 each), not '" + value + "'";
+            return false;
+        }
+        if (const std::string why = txSizeRefusal(s.a, s.b); !why.empty()) {
+            err = "--canvas " + value + ": " + why;
             return false;
         }
     } else if (opt == "--flip") {
@@ -343,10 +351,12 @@ int cmdEdit(CliCall& call) {
     if (!cliInputsSafe("edit", inputs, targets, out)) return CLI_USAGE;
     prompts.quiet = true;
     SequenceSaveFailure failure;
-    if (saveSequence(seq, target, outType, prompts, &progress, &save, &failure) != SEQ_OK) {
+    if (const int saved = saveSequence(seq, target, outType, prompts, &progress, &save, &failure);
+        saved != SEQ_OK) {
         cliError((failure.file.empty() ? out : failure.file) + ": " +
                  (failure.reason.empty() ? "cannot be written" : failure.reason));
-        return CLI_FILE_ERROR;
+        // A strip past the size limit is a request that cannot be carried out; nothing written.
+        return saved == SEQ_STRIP_TOO_LARGE ? CLI_USAGE : CLI_FILE_ERROR;
     }
     for (const auto& t : targets) call.wrote(t);
     return CLI_OK;

@@ -79,9 +79,9 @@ int cmdExport(CliCall& call) {
     CliOptionSpec spec;
     spec.valued = {"--format", "--dither",  "--ncc",    "--mipmap", "--resample",
                    "--aspect", "--comment", "--output", "--frame",  "--mipmap-filter"};
-    spec.flags = {"--swap",           "--no-swap",     "--save-settings",
-                  "--srgb",           "--no-srgb",     "--premultiply",
-                  "--no-premultiply", "--alpha-bleed", "--no-alpha-bleed", "--full-yiq-table"};
+    spec.flags = {"--swap",           "--no-swap",       "--save-settings",  "--srgb",
+                  "--no-srgb",        "--premultiply",   "--no-premultiply", "--alpha-bleed",
+                  "--no-alpha-bleed", "--full-yiq-table"};
     CliArgs args;
     if (auto status = cliParseCommand(call, spec, printHelp, args)) return *status;
     if (args.positional().size() != 2)
@@ -211,8 +211,11 @@ int cmdExport(CliCall& call) {
         return usage("--full-yiq-table goes with --output tex");
     if (args.has("--comment") && !options.comment)
         return usage("--comment is written only into 3DF files of format argb8888");
-    if (options.resample && !options.automatic && !txSizeAllowed(options.width, options.height))
-        return usage("the saved resampling size is out of range; give --resample");
+    if (options.resample && !options.automatic && !txSizeAllowed(options.width, options.height)) {
+        const std::string why = txSizeRefusal(options.width, options.height);
+        if (resample) return usage("--resample " + *resample + ": " + why);
+        return usage("the saved resampling size " + why + "; give --resample");
+    }
     const bool container = txExportIsContainer(options.output);
     const std::string kind = options.output == TX_OUTPUT_DDS ? "dds" : "ktx2";
     std::string formats;

@@ -269,11 +269,16 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int type, Pr
         const Frame& first = *seq.frameAt(0);
         const int w = first.width(), h = first.height();
         Frame work;
-        if (int64_t(h) * framesToSave > TX_MAX_SIDE ||
-            work.createBlank(w, h * framesToSave) != FE_OK) {
+        const std::string tooLarge = txSizeRefusal(w, int64_t(h) * framesToSave);
+        if (!tooLarge.empty() || work.createBlank(w, h * framesToSave) != FE_OK) {
             prompts.message(formatText("Cannot save frame %s", p.fullPath()), MsgIcon::Error,
                             MsgButtons::Ok);
-            return SEQ_NO_STRIP_WRITER;
+            if (failure)
+                *failure = {p.fullPath(), tooLarge.empty()
+                                              ? std::string("out of memory for the strip")
+                                              : "a strip of " + std::to_string(framesToSave) +
+                                                    " frames would be " + tooLarge};
+            return tooLarge.empty() ? SEQ_NO_STRIP_WRITER : SEQ_STRIP_TOO_LARGE;
         }
         PositionList list;
         if (progress && count > 1) progress->begin(framesToSave);

@@ -20,6 +20,7 @@ enum SequenceResult : int {
     SEQ_OVER_BUDGET = 1098,           // the frames would pass the sequence's budget; nothing loaded
     SEQ_POSITIONS_UNWRITABLE = 1099,  // the strip was written, its position files were not
     SEQ_NAMES_CLASH = 1100,           // two frames of a series would get one name; nothing written
+    SEQ_STRIP_TOO_LARGE = 1101,  // the strip would pass the picture-size limit; nothing written
 };
 
 struct SequenceLoadReport {

@@ -77,6 +77,16 @@ bool txSizeAllowed(int64_t width, int64_t height) {
            width * height * 4 <= TX_MAX_PIXEL_BYTES;
 }
 
+std::string txSizeRefusal(int64_t width, int64_t height) {
+    if (txSizeAllowed(width, height)) return "";
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width <= 0 || height <= 0) return size + " has no pixels";
+    if (width > TX_MAX_SIDE || height > TX_MAX_SIDE)
+        return size + " is over the limit of " + std::to_string(TX_MAX_SIDE) + " pixels a side";
+    return size + " is over the limit of 1 GiB of pixels (" +
+           std::to_string(TX_MAX_PIXEL_BYTES / 4) + " pixels, e.g. 16384 x 16384)";
+}
+
 int64_t txMipLevelBytes(int format, int64_t width, int64_t height, int depth) {
     if (!txSizeAllowed(width, height) || depth < 1 || depth > TX_MAX_LEVELS) return -1;
     int64_t texels = 0;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 enum TxFormat : int32_t {
     TX_FMT_RGB332 = 0,
@@ -77,6 +78,8 @@ int txFormatFromName(const char* name);
 int64_t txMipLevelBytes(int format, int64_t width, int64_t height, int depth);
 // True when w x h is within the limits every reader enforces.
 bool txSizeAllowed(int64_t width, int64_t height);
+// Why a picture of width x height is refused, naming the limit it passes ("" when allowed).
+std::string txSizeRefusal(int64_t width, int64_t height);
 // Width and height of level `level` of a record.
 void txMipLevelSize(const TxMip& mip, int level, int& w, int& h);
 

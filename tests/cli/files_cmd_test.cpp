@@ -249,3 +249,48 @@ TEST(CliFiles, SeriesNumbersWidenInsteadOfWrappingOverFrames) {
     // 10 inputs, 10 + 10 + 10 outputs: no frame went over another.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 40);
 }
+
+TEST(CliFiles, RefusalsNameTheTrueReasonAndTheLimit) {
+    const std::string dir = freshDir("reasons");
+    writeSolid(dir + "/a.tga", 2, 2, 0xFF000001u);
+    fs::create_directory(dir + "/somedir");
+    CliRun r = run({"convert", dir + "/a.tga", dir + "/somedir"});
+    EXPECT_EQ(r.status, CLI_FILE_ERROR);
+    EXPECT_NE(r.err.find("somedir: is a directory"), std::string::npos) << r.err;
+
+    // A device has no extension: --to names the type of the one OUT.
+    r = run({"convert", dir + "/a.tga", "/dev/null", "--to", "tga"});
+    EXPECT_EQ(r.status, CLI_OK) << r.err;
+    r = run({"convert", dir + "/a.tga", dir + "/b.png", "--to", "tga"});
+    EXPECT_EQ(r.status, CLI_USAGE);
+    EXPECT_NE(r.err.find("OUT ends in '.png' but --to asks for tga"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir + "/b.png"));
+
+    // Two frames 20000 rows high make a strip over the side limit.
+    writeSolid(dir + "/t000.tga", 1, 20000, 0xFF000001u);
+    writeSolid(dir + "/t001.tga", 1, 20000, 0xFF000002u);
+    r = run({"convert", dir + "/t000.tga", dir + "/strip.tga", "--frames", "all", "--strip"});
+    EXPECT_EQ(r.status, CLI_USAGE);
+    EXPECT_NE(r.err.find("a strip of 2 frames would be 1 x 40000 is over the limit of 32768 "
+                         "pixels a side"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir + "/strip.tga"));
+
+    r = run({"edit", dir + "/a.tga", dir + "/e.tga", "--canvas", "1x65535"});
+    EXPECT_EQ(r.status, CLI_USAGE);
+    EXPECT_NE(r.err.find("--canvas 1x65535: 1 x 65535 is over the limit of 32768 pixels a side"),
+              std::string::npos)
+        << r.err;
+    r = run({"edit", dir + "/a.tga", dir + "/e.tga", "--scale", "32768x32768"});
+    EXPECT_EQ(r.status, CLI_USAGE);
+    EXPECT_NE(r.err.find("32768 x 32768 is over the limit of 1 GiB of pixels"), std::string::npos)
+        << r.err;
+    r = run({"export", dir + "/a.tga", dir + "/e.3df", "--resample", "32768x32768"});
+    EXPECT_EQ(r.status, CLI_USAGE);
+    EXPECT_NE(r.err.find("--resample 32768x32768: 32768 x 32768 is over the limit of 1 GiB"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir + "/e.tga"));
+    EXPECT_FALSE(fs::exists(dir + "/e.3df"));
+}
