@@ -85,6 +85,8 @@ void txMipLevelSize(const TxMip& mip, int level, int& w, int& h);
 
 void txMipClear(TxMip& mip);
 bool txMipAllocLevels(TxMip& mip);
+// Asks for 2 MiB pages over the whole 2 MiB pages of a fresh block of `bytes`.
+void txAdviseHugePages(void* block, size_t bytes);
 bool txMipInit(TxMip& mip, int width, int height, int depth, int format);
 void txMipFree(TxMip& mip);
 void txMipFill(TxMip& mip, uint8_t value);

@@ -1,14 +1,19 @@
 #include "texlib/png.h"
 
+#include <emmintrin.h>
+#include <libdeflate.h>
+#include <png.h>
+
+#include <algorithm>
+#include <atomic>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
-
-#include <png.h>
-#include <zlib.h>
 
 // libpng reports errors by longjmp. Every function below that calls setjmp keeps only plain values
 // in its frame, so no destructor is ever skipped by the jump.
@@ -105,7 +110,11 @@ bool failLibpng(TxReadContext& ctx, const PngReader& r) {
 
 }  // namespace
 
-bool pngProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
+namespace {
+
+// The whole read through libpng: every colour type, depth and interlacing, and the judge of
+// every file the direct reader below does not take on.
+bool libpngProbe(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     s.rewind();
     auto r = std::make_shared<PngReader>();
     r->stream = &s;
@@ -132,7 +141,7 @@ bool pngProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     return true;
 }
 
-bool pngBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
+bool libpngBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     auto* held = std::any_cast<std::shared_ptr<PngReader>>(&ctx.state);
     if (!held || !*held || !mip.data[0]) return false;
     // The reader is released when this function returns, on every path.
@@ -153,44 +162,525 @@ bool pngBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     return true;
 }
 
+}  // namespace
+
+// --- the direct reader ---------------------------------------------------------------------------
+// The common files (8-bit RGBA, RGB, grey and grey-alpha, palette images of 1 to 8 bits, not
+// interlaced) are read without libpng: the chunks are walked over the mapped file with every CRC
+// checked, the whole image data is inflated by libdeflate in one call into a buffer of the known
+// size, and the rows are unfiltered and laid out as B, G, R, A in one pass. Anything this reader
+// does not expect (a bad checksum, a chunk out of place, data that do not inflate to exactly the
+// image) sends the file to libpng, which then accepts or refuses it as it always did, with its
+// own message.
+
 namespace {
 
-struct PngWriter {
-    TxFileWriter* file = nullptr;
-    char message[128] = {};
+std::atomic<bool> gLibpngOnly{false};
+
+uint32_t be32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+bool isLetter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+// libpng's own limit for a chunk other than the image data.
+constexpr uint32_t kMaxChunk = 8000000;
+
+struct PngDirect {
+    uint32_t width = 0, height = 0;
+    int depth = 0, colourType = 0;
+    size_t firstIdat = 0;  // offset of the first IDAT chunk
+    int paletteSize = 0;
+    bool hasTrns = false;
+    uint16_t key[3] = {};        // colour key of a grey or RGB image's tRNS
+    uint32_t palette[256] = {};  // 0xAARRGGBB, alpha from tRNS
 };
 
-[[noreturn]] void writeError(png_structp png, png_const_charp msg) {
-    if (auto* w = static_cast<PngWriter*>(png_get_error_ptr(png)))
-        storeMessage(w->message, sizeof w->message, msg);
-    png_longjmp(png, 1);
+int channelsOf(int colourType) {
+    switch (colourType) {
+    case 0: return 1;
+    case 2: return 3;
+    case 3: return 1;
+    case 4: return 2;
+    default: return 4;
+    }
 }
 
-void writeData(png_structp png, png_bytep data, size_t n) {
-    auto* w = static_cast<PngWriter*>(png_get_io_ptr(png));
-    if (!w->file->write(data, n)) png_error(png, "write failed");
+// Walks the chunks before the image data. True with the layout filled when the direct reader
+// takes the file; false when libpng should look at it.
+bool scanHeader(const uint8_t* d, size_t n, PngDirect& L) {
+    if (n < 8 || std::memcmp(d, kSignature, 8) != 0) return false;
+    size_t pos = 8;
+    bool ihdr = false, plte = false;
+    for (;;) {
+        if (n - pos < 8) return false;
+        const uint32_t len = be32(d + pos);
+        const uint8_t* type = d + pos + 4;
+        if (len > 0x7FFFFFFFu) return false;
+        for (int k = 0; k < 4; ++k)
+            if (!isLetter(type[k])) return false;
+        const bool isIhdr = std::memcmp(type, "IHDR", 4) == 0;
+        if (!ihdr && !isIhdr) return false;
+        if (std::memcmp(type, "IDAT", 4) == 0) {
+            if (L.colourType == 3 && !plte) return false;
+            L.firstIdat = pos;
+            return true;
+        }
+        if (len > kMaxChunk || n - pos - 8 < size_t(len) + 4) return false;
+        const uint8_t* data = d + pos + 8;
+        if (libdeflate_crc32(0, type, size_t(len) + 4) != be32(data + len)) return false;
+        if (isIhdr) {
+            if (ihdr || len != 13) return false;
+            ihdr = true;
+            L.width = be32(data);
+            L.height = be32(data + 4);
+            L.depth = data[8];
+            L.colourType = data[9];
+            // Compression, filter method and interlacing must be the plain ones.
+            if (data[10] != 0 || data[11] != 0 || data[12] != 0) return false;
+            if (L.width == 0 || L.height == 0 || L.width > uint32_t(TX_MAX_SIDE) ||
+                L.height > uint32_t(TX_MAX_SIDE))
+                return false;
+            const bool eight = L.depth == 8;
+            const bool palette =
+                L.colourType == 3 && (L.depth == 1 || L.depth == 2 || L.depth == 4 || L.depth == 8);
+            if (!palette && !(eight && (L.colourType == 0 || L.colourType == 2 ||
+                                        L.colourType == 4 || L.colourType == 6)))
+                return false;
+        } else if (std::memcmp(type, "PLTE", 4) == 0) {
+            const uint32_t entries = len / 3;
+            if (L.colourType != 3 || plte || L.hasTrns || len % 3 != 0 || entries == 0 ||
+                entries > (1u << L.depth))
+                return false;
+            plte = true;
+            L.paletteSize = int(entries);
+            for (uint32_t k = 0; k < entries; ++k)
+                L.palette[k] = 0xFF000000u | (uint32_t(data[3 * k]) << 16) |
+                               (uint32_t(data[3 * k + 1]) << 8) | data[3 * k + 2];
+            // Indices beyond the palette read as opaque black, as libpng gives them.
+            for (uint32_t k = entries; k < 256; ++k) L.palette[k] = 0xFF000000u;
+        } else if (std::memcmp(type, "tRNS", 4) == 0) {
+            if (L.hasTrns) return false;
+            L.hasTrns = true;
+            if (L.colourType == 3) {
+                if (!plte || len == 0 || len > uint32_t(L.paletteSize)) return false;
+                for (uint32_t k = 0; k < len; ++k)
+                    L.palette[k] = (L.palette[k] & 0x00FFFFFFu) | (uint32_t(data[k]) << 24);
+            } else if (L.colourType == 0 || L.colourType == 2) {
+                const uint32_t want = L.colourType == 0 ? 2 : 6;
+                if (len != want) return false;
+                for (uint32_t k = 0; k < want / 2; ++k) {
+                    L.key[k] = uint16_t((data[2 * k] << 8) | data[2 * k + 1]);
+                    if (L.key[k] > 255) return false;
+                }
+            } else {
+                return false;
+            }
+        } else if (!(type[0] & 0x20)) {
+            return false;  // IEND before the image data, or a critical chunk of another kind
+        }
+        pos += 12 + size_t(len);
+    }
 }
 
-void flushData(png_structp) {}
+// --- unfiltering; `bpp` is the filter's byte distance (bytes per pixel, at least 1) ---
 
-bool writeImage(png_structp png, png_infop info, int width, int height, png_bytepp rows) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_color_8 bits{};
-    bits.red = bits.green = bits.blue = bits.alpha = 8;
-    png_set_sBIT(png, info, &bits);
-    // Sub filtering with zlib's run-length strategy: on photo-like 2048 x 2048 RGBA about five
-    // times faster than the default level without filtering and some 13% smaller; flat sprite
-    // art comes out about a fifth larger, still a fraction of its raw size.
-    png_set_filter(png, 0, PNG_FILTER_SUB);
-    png_set_compression_strategy(png, Z_RLE);
-    png_write_info(png, info);
-    // libpng reads the B, G, R, A texels and swaps on its own copy of each row.
-    png_set_bgr(png);
-    png_write_image(png, rows);
-    png_write_end(png, info);
+inline __m128i load4(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return _mm_cvtsi32_si128(v);
+}
+
+inline void store4(uint8_t* p, __m128i v) {
+    const int32_t x = _mm_cvtsi128_si32(v);
+    std::memcpy(p, &x, 4);
+}
+
+inline __m128i load3(const uint8_t* p) {
+    uint8_t t[4] = {p[0], p[1], p[2], 0};
+    return load4(t);
+}
+
+inline void store3(uint8_t* p, __m128i v) {
+    uint8_t t[4];
+    store4(t, v);
+    std::memcpy(p, t, 3);
+}
+
+inline __m128i abs16(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
+
+inline __m128i pick(__m128i mask, __m128i yes, __m128i no) {
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// Pixels of 3 or 4 bytes, one pixel a step in 16-bit lanes.
+template <int B> void unfilterPixels(int filter, uint8_t* row, const uint8_t* prev, size_t n) {
+    auto load = [](const uint8_t* p) { return B == 4 ? load4(p) : load3(p); };
+    auto store = [](uint8_t* p, __m128i v) {
+        if (B == 4)
+            store4(p, v);
+        else
+            store3(p, v);
+    };
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a = zero, c = zero;
+    if (filter == 1) {
+        for (size_t i = 0; i + B <= n; i += B) {
+            a = _mm_add_epi8(a, load(row + i));
+            store(row + i, a);
+        }
+    } else if (filter == 3) {
+        for (size_t i = 0; i + B <= n; i += B) {
+            const __m128i b = load(prev + i);
+            // Rounding average less the rounding: the floor of (a + b) / 2 per byte.
+            const __m128i avg = _mm_sub_epi8(_mm_avg_epu8(a, b),
+                                             _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
+            a = _mm_add_epi8(load(row + i), avg);
+            store(row + i, a);
+        }
+    } else if (filter == 4) {
+        for (size_t i = 0; i + B <= n; i += B) {
+            const __m128i b = _mm_unpacklo_epi8(load(prev + i), zero);
+            const __m128i x = _mm_unpacklo_epi8(load(row + i), zero);
+            // p = a + b - c; the distances |p - a| = |b - c|, |p - b| = |a - c|, |p - c|.
+            const __m128i pa0 = _mm_sub_epi16(b, c), pb0 = _mm_sub_epi16(a, c);
+            const __m128i pc = abs16(_mm_add_epi16(pa0, pb0));
+            const __m128i pa = abs16(pa0), pb = abs16(pb0);
+            const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+            // Ties go to a, then b, then c.
+            const __m128i nearest =
+                pick(_mm_cmpeq_epi16(smallest, pa), a, pick(_mm_cmpeq_epi16(smallest, pb), b, c));
+            a = _mm_and_si128(_mm_add_epi16(x, nearest), _mm_set1_epi16(0xFF));
+            store(row + i, _mm_packus_epi16(a, a));
+            c = b;
+        }
+    }
+}
+
+void unfilterBytes(int filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
+    if (filter == 1) {
+        for (size_t i = bpp; i < n; ++i) row[i] = uint8_t(row[i] + row[i - bpp]);
+    } else if (filter == 3) {
+        for (size_t i = 0; i < bpp && i < n; ++i) row[i] = uint8_t(row[i] + (prev[i] >> 1));
+        for (size_t i = bpp; i < n; ++i)
+            row[i] = uint8_t(row[i] + ((unsigned(row[i - bpp]) + prev[i]) >> 1));
+    } else if (filter == 4) {
+        for (size_t i = 0; i < bpp && i < n; ++i) row[i] = uint8_t(row[i] + prev[i]);
+        for (size_t i = bpp; i < n; ++i) {
+            const int a = row[i - bpp], b = prev[i], c = prev[i - bpp];
+            const int p = a + b - c;
+            const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+            const int pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+            row[i] = uint8_t(row[i] + pred);
+        }
+    }
+}
+
+void unfilterRow(int filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
+    if (filter == 0) return;
+    if (filter == 2) {
+        size_t i = 0;
+        for (; i + 16 <= n; i += 16) {
+            const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+            const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prev + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), _mm_add_epi8(r, p));
+        }
+        for (; i < n; ++i) row[i] = uint8_t(row[i] + prev[i]);
+        return;
+    }
+    if (bpp == 4)
+        unfilterPixels<4>(filter, row, prev, n);
+    else if (bpp == 3)
+        unfilterPixels<3>(filter, row, prev, n);
+    else
+        unfilterBytes(filter, row, prev, n, bpp);
+}
+
+// R, G, B, A pixels to B, G, R, A words at `dst`, which lies at or before `src` in the same
+// buffer: each piece is read before anything is written over it.
+void swizzleDown(const uint8_t* src, uint8_t* dst, size_t pixels) {
+    const __m128i ga = _mm_set1_epi32(int(0xFF00FF00u)), low = _mm_set1_epi32(0xFF);
+    size_t x = 0;
+    for (; x + 4 <= pixels; x += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
+        const __m128i r = _mm_or_si128(_mm_and_si128(v, ga),
+                                       _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 16), low),
+                                                    _mm_slli_epi32(_mm_and_si128(v, low), 16)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), r);
+    }
+    for (; x < pixels; ++x) {
+        uint32_t v;
+        std::memcpy(&v, src + 4 * x, 4);
+        v = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+        std::memcpy(dst + 4 * x, &v, 4);
+    }
+}
+
+// One unfiltered row into B, G, R, A words, with libpng's expansions.
+void layOutRow(const PngDirect& L, const uint8_t* src, uint32_t* out) {
+    const size_t w = L.width;
+    switch (L.colourType) {
+    case 6: {
+        for (size_t x = 0; x < w; ++x) {
+            uint32_t v;
+            std::memcpy(&v, src + 4 * x, 4);  // R, G, B, A in memory: 0xAABBGGRR
+            out[x] = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+        }
+        break;
+    }
+    case 2:
+        for (size_t x = 0; x < w; ++x) {
+            const uint8_t* p = src + 3 * x;
+            const bool keyed =
+                L.hasTrns && p[0] == L.key[0] && p[1] == L.key[1] && p[2] == L.key[2];
+            out[x] =
+                (keyed ? 0u : 0xFF000000u) | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+        }
+        break;
+    case 0:
+        for (size_t x = 0; x < w; ++x) {
+            const uint32_t g = src[x];
+            const bool keyed = L.hasTrns && g == L.key[0];
+            out[x] = (keyed ? 0u : 0xFF000000u) | (g * 0x010101u);
+        }
+        break;
+    case 4:
+        for (size_t x = 0; x < w; ++x)
+            out[x] = (uint32_t(src[2 * x + 1]) << 24) | (uint32_t(src[2 * x]) * 0x010101u);
+        break;
+    default: {  // palette
+        const int d = L.depth;
+        if (d == 8) {
+            for (size_t x = 0; x < w; ++x) out[x] = L.palette[src[x]];
+        } else {
+            const int perByte = 8 / d, mask = (1 << d) - 1;
+            for (size_t x = 0; x < w; ++x) {
+                const int shift = 8 - d * (int(x % size_t(perByte)) + 1);
+                out[x] = L.palette[(src[x / size_t(perByte)] >> shift) & mask];
+            }
+        }
+        break;
+    }
+    }
+}
+
+struct DecompressorFree {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+// One decompressor a thread, kept for the reads that follow (a batch reads many files).
+libdeflate_decompressor* threadDecompressor() {
+    thread_local std::unique_ptr<libdeflate_decompressor, DecompressorFree> d(
+        libdeflate_alloc_decompressor());
+    return d.get();
+}
+
+// The direct read of the pixels; false (nothing reported) when libpng should read the file.
+bool readDirect(const TxStream& s, const PngDirect& L, TxMip& mip) {
+    const uint8_t* d = s.data();
+    const size_t n = s.size();
+    // The image data: consecutive IDAT chunks, each checksum checked, joined when more than one.
+    std::vector<std::pair<const uint8_t*, size_t>> parts;
+    size_t total = 0;
+    for (size_t pos = L.firstIdat; n - pos >= 8 && std::memcmp(d + pos + 4, "IDAT", 4) == 0;) {
+        const uint32_t len = be32(d + pos);
+        if (len > 0x7FFFFFFFu || n - pos - 8 < size_t(len) + 4) return false;
+        if (libdeflate_crc32(0, d + pos + 4, size_t(len) + 4) != be32(d + pos + 8 + len))
+            return false;
+        parts.emplace_back(d + pos + 8, size_t(len));
+        total += len;
+        pos += 12 + size_t(len);
+    }
+    std::unique_ptr<uint8_t[]> joined;
+    const uint8_t* z = parts.empty() ? nullptr : parts[0].first;
+    if (parts.size() > 1) {
+        joined.reset(new (std::nothrow) uint8_t[total]);
+        if (!joined) return false;
+        size_t at = 0;
+        for (const auto& [p, len] : parts) {
+            std::memcpy(joined.get() + at, p, len);
+            at += len;
+        }
+        z = joined.get();
+    }
+    // The zlib header: deflate with a window of at most 32 KiB, no preset dictionary.
+    if (total < 2 || (z[0] & 0x0F) != 8 || (z[0] >> 4) > 7 || (z[1] & 0x20) ||
+        ((unsigned(z[0]) << 8) | z[1]) % 31 != 0)
+        return false;
+    const size_t bpp = size_t(std::max(1, channelsOf(L.colourType) * L.depth / 8));
+    const size_t rowBytes =
+        (size_t(L.width) * size_t(channelsOf(L.colourType)) * size_t(L.depth) + 7) / 8;
+    const size_t stride = rowBytes + 1;
+    const size_t need = stride * L.height;
+    libdeflate_decompressor* dec = threadDecompressor();
+    std::unique_ptr<uint8_t[]> zeros(new (std::nothrow) uint8_t[rowBytes + 16]());
+    // Every byte is written by the inflate, so the buffer is not cleared first.
+    uint8_t* buf = static_cast<uint8_t*>(std::malloc(need + 16));
+    std::unique_ptr<uint8_t, decltype(&std::free)> owned(buf, &std::free);
+    if (!buf || !zeros || !dec) return false;
+    txAdviseHugePages(buf, need + 16);
+    size_t got = 0;
+    if (libdeflate_deflate_decompress_ex(dec, z + 2, total - 2, buf, need, nullptr, &got) !=
+            LIBDEFLATE_SUCCESS ||
+        got != need)
+        return false;
+    for (size_t y = 0; y < L.height; ++y)
+        if (buf[y * stride] > 4) return false;
+    const uint8_t* prev = zeros.get();
+    if (L.colourType == 6) {
+        // RGBA rows shrink by their filter byte only: each row is unfiltered where it lies, and
+        // the row above it, no longer needed, moves down into its final place as B, G, R, A. The
+        // inflated buffer becomes the picture, with no second image-sized block.
+        const size_t pitch = size_t(L.width) * 4;
+        for (size_t y = 0; y <= L.height; ++y) {
+            if (y < L.height) {
+                uint8_t* row = buf + y * stride;
+                unfilterRow(row[0], row + 1, prev, rowBytes, bpp);
+                prev = row + 1;
+            }
+            if (y > 0) swizzleDown(buf + (y - 1) * stride + 1, buf + (y - 1) * pitch, L.width);
+        }
+        const size_t bytes = pitch * L.height;
+        if (void* shrunk = std::realloc(buf, bytes)) buf = static_cast<uint8_t*>(shrunk);
+        owned.release();
+        txMipAdoptBlock(mip, buf, int64_t(bytes));
+        return true;
+    }
+    uint32_t* out = reinterpret_cast<uint32_t*>(mip.data[0]);
+    for (size_t y = 0; y < L.height; ++y) {
+        uint8_t* row = buf + y * stride;
+        unfilterRow(row[0], row + 1, prev, rowBytes, bpp);
+        layOutRow(L, row + 1, out + y * size_t(L.width));
+        prev = row + 1;
+    }
     return true;
+}
+
+}  // namespace
+
+void txPngUseLibpngOnly(bool on) { gLibpngOnly.store(on); }
+
+bool pngProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
+    auto L = std::make_shared<PngDirect>();
+    if (gLibpngOnly.load() || !scanHeader(s.data(), s.size(), *L)) return libpngProbe(s, ctx, mip);
+    if (!txSizeAllowed(L->width, L->height)) return fail(ctx, "PNG Image: image is too large.", 0);
+    mip.format = TX_FMT_ARGB8888;
+    mip.width = int(L->width);
+    mip.height = int(L->height);
+    mip.depth = 1;
+    mip.size = int64_t(L->width) * L->height * 4;
+    ctx.state = std::shared_ptr<const PngDirect>(std::move(L));
+    return true;
+}
+
+bool pngBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
+    if (auto* held = std::any_cast<std::shared_ptr<const PngDirect>>(&ctx.state)) {
+        const std::shared_ptr<const PngDirect> L = std::move(*held);
+        ctx.state.reset();
+        if (!L || !mip.data[0]) return false;
+        if (readDirect(s, *L, mip)) return true;
+        // Something the direct reader does not expect: libpng reads the file from its start and
+        // gives its own verdict.
+        TxMip header;
+        if (!libpngProbe(s, ctx, header)) return false;
+        if (header.width != mip.width || header.height != mip.height) return false;
+    }
+    return libpngBody(s, ctx, mip);
+}
+
+// --- the writer ----------------------------------------------------------------------------------
+
+namespace {
+
+// libdeflate level of the image data: on photo-like 2048 x 2048 RGBA, Sub-filtered rows come out
+// a fifth smaller than with zlib's run-length strategy (1.96 MB against 2.43 MB).
+constexpr int kLevel = 6;
+constexpr int kFlatLevel = 9;
+
+struct CompressorFree {
+    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+
+libdeflate_compressor* threadCompressor(int level) {
+    thread_local std::unique_ptr<libdeflate_compressor, CompressorFree> c[13];
+    if (!c[level]) c[level].reset(libdeflate_alloc_compressor(level));
+    return c[level].get();
+}
+
+// One row as R, G, B, A bytes, filtered.
+void filterRow(int filter, const uint32_t* src, const uint32_t* above, size_t w, uint8_t* out) {
+    out[0] = uint8_t(filter);
+    uint8_t* o = out + 1;
+    uint32_t left = 0;
+    for (size_t x = 0; x < w; ++x) {
+        const uint32_t v = src[x];
+        // 0xAARRGGBB to the bytes R, G, B, A, that is the little-endian word 0xAABBGGRR.
+        uint32_t rgba = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+        if (filter != TX_PNG_FILTER_NONE) {
+            uint32_t base = 0;
+            if (filter == TX_PNG_FILTER_SUB) {
+                base = left;
+                left = rgba;
+            } else if (above) {
+                const uint32_t u = above[x];
+                base = (u & 0xFF00FF00u) | ((u >> 16) & 0xFFu) | ((u & 0xFFu) << 16);
+            }
+            // Byte-wise subtraction without borrows between the bytes.
+            rgba = ((rgba | 0x80808080u) - (base & 0x7F7F7F7Fu)) ^ ((rgba ^ ~base) & 0x80808080u);
+        }
+        std::memcpy(o + 4 * x, &rgba, 4);
+    }
+}
+
+void filterRows(int filter, const uint32_t* texels, size_t w, size_t y0, size_t y1, uint8_t* out) {
+    for (size_t y = y0; y < y1; ++y, out += 4 * w + 1)
+        filterRow(filter, texels + y * w, y ? texels + (y - 1) * w : nullptr, w, out);
+}
+
+struct FilterChoice {
+    int filter;
+    bool flat;
+};
+
+FilterChoice chooseFilter(int width, int height, const uint32_t* texels);
+
+}  // namespace
+
+int txPngChooseFilter(int width, int height, const uint32_t* texels) {
+    return chooseFilter(width, height, texels).filter;
+}
+
+namespace {
+
+FilterChoice chooseFilter(int width, int height, const uint32_t* texels) {
+    if (width <= 0 || height <= 0 || !texels) return {TX_PNG_FILTER_SUB, false};
+    const size_t w = size_t(width), h = size_t(height), stride = 4 * w + 1;
+    // Eight bands of eight rows spread over the picture (all of a small one), each filter tried
+    // on them at the writer's level; the smallest wins, Sub on a tie.
+    const size_t bandRows = std::min<size_t>(8, h);
+    const size_t bands = std::min<size_t>(8, h / bandRows);
+    std::vector<uint8_t> sample(stride * bandRows * bands), packed;
+    libdeflate_compressor* c = threadCompressor(kLevel);
+    if (!c) return {TX_PNG_FILTER_SUB, false};
+    packed.resize(libdeflate_zlib_compress_bound(c, sample.size()));
+    size_t best = SIZE_MAX;
+    int chosen = TX_PNG_FILTER_SUB;
+    for (int filter : {TX_PNG_FILTER_SUB, TX_PNG_FILTER_NONE, TX_PNG_FILTER_UP}) {
+        for (size_t b = 0; b < bands; ++b) {
+            const size_t y0 = bands == 1 ? 0 : b * (h - bandRows) / (bands - 1);
+            filterRows(filter, texels, w, y0, y0 + bandRows, sample.data() + b * bandRows * stride);
+        }
+        const size_t n =
+            libdeflate_zlib_compress(c, sample.data(), sample.size(), packed.data(), packed.size());
+        if (n && n < best) {
+            best = n;
+            chosen = filter;
+        }
+    }
+    // Flat art (the sample packed to under a twentieth) takes libdeflate's level 9: on such data
+    // it costs little more time and gives a third smaller files.
+    return {chosen, best < sample.size() / 20};
 }
 
 }  // namespace
@@ -204,42 +694,80 @@ int txWritePNG(const std::string& path, int width, int height, const uint32_t* t
         setError("no image to write");
         return TX_PNG_NO_IMAGE;
     }
-    std::vector<png_bytep> rows;
-    try {
-        rows.resize(size_t(height));
-    } catch (const std::bad_alloc&) {
-        setError("out of memory");
-        return TX_PNG_WRITE_ERROR;
-    }
-    for (int y = 0; y < height; ++y)
-        rows[size_t(y)] =
-            reinterpret_cast<png_bytep>(const_cast<uint32_t*>(texels + size_t(y) * size_t(width)));
     TxFileWriter f;
     if (!f.open(path)) {
         setError(f.error());
         return TX_PNG_CANNOT_CREATE;
     }
-    PngWriter w;
-    w.file = &f;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w, writeError, ignoreWarning);
-    if (!png) {
-        setError("cannot create the PNG write structure");
+    const FilterChoice choice = chooseFilter(width, height, texels);
+    libdeflate_compressor* c = threadCompressor(choice.flat ? kFlatLevel : kLevel);
+    if (!c) {
+        setError("cannot create the PNG compressor");
         return TX_PNG_NO_WRITE_STRUCT;
     }
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        setError("cannot create the PNG info structure");
-        return TX_PNG_NO_INFO_STRUCT;
-    }
-    png_set_write_fn(png, &w, writeData, flushData);
-    const bool ok = writeImage(png, info, width, height, rows.data());
-    png_destroy_write_struct(&png, &info);
-    if (!ok) {
-        setError(!f.ok() ? f.error() : std::string(w.message));
+    const size_t w = size_t(width), h = size_t(height), stride = 4 * w + 1;
+    const int filter = choice.filter;
+    std::unique_ptr<uint8_t[]> rows(new (std::nothrow) uint8_t[stride * h]);
+    if (!rows) {
+        setError("out of memory");
         return TX_PNG_WRITE_ERROR;
     }
-    if (!f.commit()) {
+    filterRows(filter, texels, w, 0, h, rows.get());
+
+    // Signature, IHDR, sBIT and the IDAT header, then the compressed rows, then the IDAT's CRC
+    // and IEND: one buffer, written at once.
+    constexpr size_t kHead = 8 + 25 + 16 + 8, kTail = 4 + 12;
+    const size_t bound = libdeflate_zlib_compress_bound(c, stride * h);
+    std::unique_ptr<uint8_t[]> file(new (std::nothrow) uint8_t[kHead + bound + kTail]);
+    if (!file) {
+        setError("out of memory");
+        return TX_PNG_WRITE_ERROR;
+    }
+    const size_t z = libdeflate_zlib_compress(c, rows.get(), stride * h, file.get() + kHead, bound);
+    rows.reset();
+    if (z == 0 || z > 0x7FFFFFFFu) {
+        setError("the picture does not compress into one PNG chunk");
+        return TX_PNG_WRITE_ERROR;
+    }
+    uint8_t* p = file.get();
+    auto put32 = [&](uint32_t v) {
+        p[0] = uint8_t(v >> 24);
+        p[1] = uint8_t(v >> 16);
+        p[2] = uint8_t(v >> 8);
+        p[3] = uint8_t(v);
+        p += 4;
+    };
+    auto crcOf = [](const uint8_t* typeAndData, size_t n) {
+        return libdeflate_crc32(0, typeAndData, n);
+    };
+    std::memcpy(p, kSignature, 8);
+    p += 8;
+    put32(13);
+    uint8_t* chunk = p;
+    std::memcpy(p, "IHDR", 4);
+    p += 4;
+    put32(uint32_t(width));
+    put32(uint32_t(height));
+    const uint8_t ihdr[5] = {8, 6, 0, 0,
+                             0};  // depth 8, RGBA, deflate, filter method 0, no interlace
+    std::memcpy(p, ihdr, 5);
+    p += 5;
+    put32(crcOf(chunk, 17));
+    put32(4);
+    chunk = p;
+    std::memcpy(p, "sBIT\x08\x08\x08\x08", 8);
+    p += 8;
+    put32(crcOf(chunk, 8));
+    put32(uint32_t(z));
+    chunk = p;
+    std::memcpy(p, "IDAT", 4);
+    p += 4 + z;
+    put32(crcOf(chunk, 4 + z));
+    put32(0);
+    std::memcpy(p, "IEND", 4);
+    p += 4;
+    put32(crcOf(p - 4, 4));
+    if (!f.write(file.get(), size_t(p - file.get())) || !f.commit()) {
         setError(f.error());
         return TX_PNG_WRITE_ERROR;
     }

@@ -1,5 +1,5 @@
-// PNG through libpng: probe and body reader for every colour type and bit depth (interlaced
-// included), and the 8-bit RGBA writer.
+// PNG: probe and body reader for every colour type and bit depth (interlaced included), the common
+// layouts read directly with libdeflate and the rest through libpng, and the 8-bit RGBA writer.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,17 @@ enum TxPngWriteResult {
     TX_PNG_WRITE_ERROR = 5,  // libpng reported an error or a write failed
 };
 
-// Writes argb8888 texels (top row first) as an 8-bit RGBA PNG without row filtering. The texels
-// are not modified.
+// Writes argb8888 texels (top row first) as an 8-bit RGBA PNG. Every row gets the same filter,
+// the one of None, Sub and Up that compresses a sample of the picture best (Sub for photo-like
+// pictures, None or Up for flat sprite art). The texels are not modified.
 int txWritePNG(const std::string& path, int width, int height, const uint32_t* texels,
                std::string* error = nullptr);
+
+// Row filter types of PNG.
+enum TxPngFilter { TX_PNG_FILTER_NONE = 0, TX_PNG_FILTER_SUB = 1, TX_PNG_FILTER_UP = 2 };
+// The filter txWritePNG would choose for these texels.
+int txPngChooseFilter(int width, int height, const uint32_t* texels);
+
+// Sends every read through libpng, which otherwise judges only the files the direct reader does
+// not take on; for tests and benchmarks that compare the two.
+void txPngUseLibpngOnly(bool on);

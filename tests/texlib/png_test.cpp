@@ -197,7 +197,106 @@ TEST(Png, WriterFailuresAreReportedAndLoseNothing) {
     EXPECT_EQ(txWritePNG(tempPath("n.png"), 1, 1, nullptr), TX_PNG_NO_IMAGE);
     const std::string path = tempPath("short.png");
     { std::ofstream(path) << "old"; }
-    EXPECT_EQ(resultUnderSizeLimit(4096, [&] { return txWritePNG(path, 200, 200, px.data()); }),
+    EXPECT_EQ(resultUnderSizeLimit(1024, [&] { return txWritePNG(path, 200, 200, px.data()); }),
               TX_PNG_WRITE_ERROR);
     EXPECT_EQ(slurp(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+}
+
+// The direct reader and libpng must give the same pixels, or refuse the same files.
+TEST(Png, DirectReaderAgreesWithLibpngOnEveryFilterAndLayout) {
+    auto compare = [](const std::vector<uint8_t>& file, bool expectOk, const char* what) {
+        TxReadContext a, b;
+        TxMip ma, mb;
+        const bool okDirect = readOwn(file, ma, a);
+        txPngUseLibpngOnly(true);
+        const bool okLibpng = readOwn(file, mb, b);
+        txPngUseLibpngOnly(false);
+        EXPECT_EQ(okDirect, expectOk) << what << ": " << a.lastError;
+        EXPECT_EQ(okLibpng, expectOk) << what << ": " << b.lastError;
+        if (!okDirect || !okLibpng) return;
+        ASSERT_EQ(ma.width * ma.height, mb.width * mb.height) << what;
+        EXPECT_EQ(std::memcmp(ma.data[0], mb.data[0], size_t(ma.size)), 0) << what;
+    };
+    // Filtered rows of pseudo-random bytes, row y with filter type y % 5: any bytes are valid
+    // filtered data, so every filter meets every kind of neighbour.
+    auto rows = [](size_t rowBytes, int h, uint32_t seed, bool filters) {
+        std::vector<uint8_t> raw;
+        for (int y = 0; y < h; ++y) {
+            raw.push_back(uint8_t(filters ? y % 5 : 0));
+            for (size_t i = 0; i < rowBytes; ++i) {
+                seed = seed * 1664525u + 1013904223u;
+                raw.push_back(uint8_t(seed >> 24));
+            }
+        }
+        uLongf n = compressBound(uLong(raw.size()));
+        std::vector<uint8_t> z(n);
+        compress(z.data(), &n, raw.data(), uLong(raw.size()));
+        z.resize(n);
+        return z;
+    };
+    struct Layout {
+        int colourType, depth, channels;
+    };
+    for (Layout l : {Layout{6, 8, 4}, Layout{2, 8, 3}, Layout{0, 8, 1}, Layout{4, 8, 2}}) {
+        PngBuilder p;
+        p.ihdr(37, 11, l.depth, l.colourType).chunk("IDAT", rows(37u * l.channels, 11, 5, true));
+        compare(p.end(), true, "filtered");
+    }
+    // Colour keys (grey and RGB), a 2-bit palette of three colours with alpha for two (index 3
+    // lies beyond it), and image data split over three chunks.
+    PngBuilder grey;
+    grey.ihdr(16, 4, 8, 0).chunk("tRNS", {0, 0x35}).chunk("IDAT", rows(16, 4, 9, false));
+    compare(grey.end(), true, "grey key");
+    PngBuilder rgb;
+    rgb.ihdr(1, 2, 8, 2).chunk("tRNS", {0, 1, 0, 2, 0, 3}).idat({{1, 2, 3}, {1, 2, 4}});
+    compare(rgb.end(), true, "rgb key");
+    PngBuilder pal;
+    pal.ihdr(13, 3, 2, 3)
+        .chunk("PLTE", {255, 0, 0, 0, 255, 0, 0, 0, 255})
+        .chunk("tRNS", {0, 128})
+        .idat({{0x1B, 0xE4, 0x6C, 0xFF}, {0, 0x55, 0xAA, 0xFF}, {0x1B, 0x1B, 0x1B, 0x1B}});
+    compare(pal.end(), true, "palette");
+    const auto z = rows(64, 9, 3, true);
+    PngBuilder split;
+    split.ihdr(16, 9, 8, 6);
+    const size_t third = z.size() / 3;
+    split.chunk("IDAT", std::vector<uint8_t>(z.begin(), z.begin() + long(third)));
+    split.chunk("IDAT", std::vector<uint8_t>(z.begin() + long(third), z.begin() + long(2 * third)));
+    split.chunk("IDAT", std::vector<uint8_t>(z.begin() + long(2 * third), z.end()));
+    const auto good = split.end();
+    compare(good, true, "split");
+    // Damage the direct reader hands to libpng: a wrong checksum in the image data, a stream cut
+    // short, a filter type that does not exist.
+    auto badCrc = good;
+    badCrc[good.size() - 12 - 1] ^= 1;
+    compare(badCrc, false, "image data checksum");
+    PngBuilder shortRows;
+    shortRows.ihdr(16, 10, 8, 6).chunk("IDAT", z);
+    compare(shortRows.end(), false, "stream cut short");
+    PngBuilder badFilter;
+    badFilter.ihdr(2, 1, 8, 0).chunk("IDAT", [] {
+        const std::vector<uint8_t> raw = {7, 1, 2};
+        uLongf n = 64;
+        std::vector<uint8_t> out(n);
+        compress(out.data(), &n, raw.data(), uLong(raw.size()));
+        out.resize(n);
+        return out;
+    }());
+    compare(badFilter.end(), false, "filter type 7");
+}
+
+// Flat sprite art is stored unfiltered or with Up, and reads back exactly.
+TEST(Png, WriterStoresFlatArtUnfilteredOrWithUp) {
+    std::vector<uint32_t> px(256 * 64, 0);
+    for (int y = 8; y < 56; ++y)
+        for (int x = 0; x < 256; ++x)
+            if ((x & 63) >= 8 && (x & 63) < 56)
+                px[size_t(y) * 256 + size_t(x)] = (x & 64) ? 0xFF2040C0u : 0x80E0E020u;
+    const int filter = txPngChooseFilter(256, 64, px.data());
+    EXPECT_TRUE(filter == TX_PNG_FILTER_NONE || filter == TX_PNG_FILTER_UP) << filter;
+    const std::string path = tempPath("flat.png");
+    ASSERT_EQ(txWritePNG(path, 256, 64, px.data()), TX_PNG_OK);
+    TxReadContext ctx;
+    EXPECT_EQ(readPixels(slurp(path), ctx), px);
+    EXPECT_EQ(txPngChooseFilter(37, 5, pattern(37, 5).data()), TX_PNG_FILTER_SUB);
 }
