@@ -6,15 +6,17 @@
 
 int cmdInfo(CliCall& call) {
     CliOptionSpec spec;
-    spec.flags = {"--json"};
+    spec.flags = {"--json", "--decode"};
     CliArgs args;
     if (auto status = cliParseCommand(
             call, spec,
             [] {
                 std::printf(
-                    "usage: tarquil-cli info FILE... [--json]\n\n"
+                    "usage: tarquil-cli info FILE... [--json] [--decode]\n\n"
                     "Prints for each file the detected type code and name, the size, the file's own\n"
-                    "pixel format, the number of mipmap levels and the number of frames.\n");
+                    "pixel format, the number of mipmap levels and the number of frames, read from\n"
+                    "the file's header.\n\n"
+                    "  --decode   read every picture whole, so that damaged image data are reported\n");
             },
             args))
         return *status;
@@ -23,13 +25,15 @@ int cmdInfo(CliCall& call) {
         return CLI_USAGE;
     }
     const bool json = call.json;
+    const bool decode = args.has("--decode");
     int status = CLI_OK;
     std::string files = "[";
     bool first = true;
     for (const auto& path : args.positional()) {
         TxMip mip;
         TxReadContext ctx;
-        const bool ok = txMipReadFile(mip, path, TX_PREFER_OWN, ctx);
+        const bool ok =
+            decode ? txMipReadFile(mip, path, TX_PREFER_OWN, ctx) : txMipProbeFile(mip, path, ctx);
         if (!ok) {
             cliError(path + ": " + (ctx.lastError.empty() ? "cannot be read" : ctx.lastError));
             status = CLI_FILE_ERROR;

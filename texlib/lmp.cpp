@@ -158,6 +158,7 @@ bool gihProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     mip.height = int32_t(height * count);
     mip.depth = 1;
     mip.size = int64_t(info.frameBytes) * count;
+    ctx.frameCount = int(count);
     ctx.state = info;
     return true;
 }

@@ -253,3 +253,33 @@ bool txMipReadFile(TxMip& mip, const std::string& path, int preferredFormat, TxR
     TxStream s = file.stream();
     return txMipRead(mip, path.c_str(), s, preferredFormat, ctx);
 }
+
+bool txMipProbeFile(TxMip& mip, const std::string& path, TxReadContext& ctx) {
+    txMipFree(mip);
+    ctx.fileType = 0;
+    ctx.lastError.clear();
+    ctx.wantArgb8888 = false;
+    TxFileData file;
+    std::string err;
+    if (!file.open(path, err)) {
+        ctx.lastError = err;
+        return false;
+    }
+    TxStream s = file.stream();
+    ctx.fileName = path;
+    const int type = txDetectType(s, ctx, mip);
+    ctx.state.reset();
+    if (type == 0) {
+        if (ctx.lastError.empty()) ctx.lastError = TX_UNRECOGNISED;
+        return false;
+    }
+    const Reader* reader = findReader(type);
+    if (!reader || !reader->body) {
+        ctx.lastError = std::string("no reader for ") + txFileTypeName(type) + " files";
+        txMipClear(mip);
+        ctx.frameCount = 1;
+        return false;
+    }
+    ctx.fileType = type;
+    return true;
+}

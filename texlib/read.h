@@ -96,5 +96,9 @@ int txDetectType(TxStream& s, TxReadContext& ctx, TxMip& mip);
 // Reads an image from memory; `fileName` is remembered for readers that need it (AVI).
 bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredFormat,
                TxReadContext& ctx);
+// Detects the type of a file and fills format, width, height, depth and the frame count as the
+// read would, from the headers only: no pixels are decoded and no block is allocated. A file whose
+// header is sound but whose data are damaged passes here and fails in txMipReadFile.
+bool txMipProbeFile(TxMip& mip, const std::string& path, TxReadContext& ctx);
 // Opens and reads a file (a regular file only; mapped, so probes touch only the headers).
 bool txMipReadFile(TxMip& mip, const std::string& path, int preferredFormat, TxReadContext& ctx);

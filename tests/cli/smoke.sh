@@ -23,6 +23,10 @@ for ext in png bmp pcx spr; do
   "$cli" convert "$s/walk_003.tga" "$dir/one.$ext"; check $? 0 "convert to .$ext"
 done
 "$cli" info "$dir/one.png" | grep -q 'type 265 (PNG), 96x96'; check $? 0 "png written"
+# info reads the header only; --decode reads the picture and finds the damage.
+head -c 200 "$dir/one.png" >"$dir/cut.png"
+"$cli" info "$dir/cut.png" | grep -q 'type 265 (PNG), 96x96'; check $? 0 "info of a cut png"
+"$cli" info --decode "$dir/cut.png" 2>/dev/null; check $? 1 "info --decode of a cut png"
 "$cli" convert "$s/walk_003.tga" "$dir/eight.bmp" --bmp-depth 8; check $? 0 "8-bit bmp"
 "$cli" info --json "$dir/eight.bmp" | grep -q '"format": "p8"'; check $? 0 "8-bit bmp is paletted"
 "$cli" convert "$s/walk_000.tga" "$dir/strip.png" --frames all --strip; check $? 0 "series to strip"
