@@ -1,5 +1,6 @@
 #include "texlib/stream.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -12,7 +13,9 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "texlib/mip.h"
@@ -90,20 +93,22 @@ constexpr int64_t kMaxInputBytes = TX_MAX_PIXEL_BYTES * 2;
 
 }  // namespace
 
-int txOpenInput(const std::string& path, std::string& error) {
-    // Looked at before opening, so that no device is opened at all, and again after: the name may
-    // have changed in between.
-    struct stat st;
+namespace {
+
+const char* notRegular(const struct stat& s) {
+    if (S_ISDIR(s.st_mode)) return "is a directory";
+    if (!S_ISREG(s.st_mode)) return "is not a regular file";
+    return nullptr;
+}
+
+// Looked at by name before opening, so that no device is opened at all, and again on the open
+// descriptor: the name may have changed in between. `st` is what the descriptor holds.
+int openRegular(const std::string& path, struct stat& st, std::string& error) {
     if (::stat(path.c_str(), &st) != 0) {
         error = errnoText(errno);
         return -1;
     }
-    auto kind = [&](const struct stat& s) -> const char* {
-        if (S_ISDIR(s.st_mode)) return "is a directory";
-        if (!S_ISREG(s.st_mode)) return "is not a regular file";
-        return nullptr;
-    };
-    if (const char* why = kind(st)) {
+    if (const char* why = notRegular(st)) {
         error = why;
         return -1;
     }
@@ -117,14 +122,24 @@ int txOpenInput(const std::string& path, std::string& error) {
         ::close(fd);
         return -1;
     }
-    if (const char* why = kind(st)) {
+    if (const char* why = notRegular(st)) {
         error = why;
         ::close(fd);
         return -1;
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // O_NONBLOCK means nothing to a regular file, so it is left on.
     return fd;
+}
+
+// Files below this size are read rather than mapped: one read costs less than a mapping, its
+// page faults and the unmapping.
+constexpr size_t kReadBelow = size_t(256) << 10;
+
+}  // namespace
+
+int txOpenInput(const std::string& path, std::string& error) {
+    struct stat st;
+    return openRegular(path, st, error);
 }
 
 TxFileData::~TxFileData() { close(); }
@@ -141,21 +156,16 @@ void TxFileData::close() {
 
 bool TxFileData::open(const std::string& path, std::string& error) {
     close();
-    const int fd = txOpenInput(path, error);
-    if (fd < 0) return false;
     struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        error = errnoText(errno);
-        ::close(fd);
-        return false;
-    }
+    const int fd = openRegular(path, st, error);
+    if (fd < 0) return false;
     if (st.st_size < 0 || st.st_size > kMaxInputBytes) {
         error = st.st_size < 0 ? "cannot determine the file size" : "file is too large";
         ::close(fd);
         return false;
     }
     const size_t n = size_t(st.st_size);
-    if (n > 0) {
+    if (n >= kReadBelow) {
         void* m = ::mmap(nullptr, n, PROT_READ, MAP_PRIVATE, fd, 0);
         if (m != MAP_FAILED) {
             map_ = m;
@@ -165,6 +175,8 @@ bool TxFileData::open(const std::string& path, std::string& error) {
             return true;
         }
         // A file system that cannot map: read it in instead.
+    }
+    if (n > 0) {
         auto* buf = static_cast<uint8_t*>(std::malloc(n));
         if (!buf) {
             error = "Out of memory";
@@ -322,12 +334,47 @@ bool isDescriptorName(const std::string& path) {
 
 TxFileWriter::~TxFileWriter() { abort(); }
 
+namespace {
+
+// Unpredictable names for temporary files without a system call each: a generator per thread,
+// seeded once from the kernel. O_EXCL keeps a name that exists from ever being opened.
+std::string randomSuffix() {
+    thread_local uint64_t state = [] {
+        uint64_t seed = 0;
+        if (::getrandom(&seed, sizeof seed, GRND_NONBLOCK) != ssize_t(sizeof seed))
+            seed = uint64_t(::getpid()) * 0x9E3779B97F4A7C15ull ^ uint64_t(uintptr_t(&seed));
+        return seed | 1;
+    }();
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string out(6, 'x');
+    for (char& c : out) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        c = kChars[(state >> 32) % 62];
+    }
+    return out;
+}
+
+uid_t effectiveUid() {
+    static const uid_t uid = ::geteuid();
+    return uid;
+}
+
+gid_t effectiveGid() {
+    static const gid_t gid = ::getegid();
+    return gid;
+}
+
+}  // namespace
+
 bool TxFileWriter::open(const std::string& path) {
     abort();
     path_ = path;
     temp_.clear();
     failed_ = false;
     error_.clear();
+    buffer_.clear();
     auto failWith = [&](const std::string& why) {
         error_ = why;
         failed_ = true;
@@ -335,9 +382,16 @@ bool TxFileWriter::open(const std::string& path) {
     };
     if (path.empty()) return failWith(errnoText(ENOENT));
 
+    // One lstat tells a plain target (or none); only a symbolic link needs a second look.
     struct stat st;
     bool exists = false;
-    if (::stat(path.c_str(), &st) == 0) {
+    bool link = false;
+    int r = ::lstat(path.c_str(), &st);
+    if (r == 0 && S_ISLNK(st.st_mode)) {
+        link = true;
+        r = ::stat(path.c_str(), &st);
+    }
+    if (r == 0) {
         if (S_ISDIR(st.st_mode)) return failWith("is a directory");
         exists = true;
         if (!S_ISREG(st.st_mode) || isDescriptorName(path)) {
@@ -349,11 +403,7 @@ bool TxFileWriter::open(const std::string& path) {
                 fd = ::open(path.c_str(), flags);
             } while (fd < 0 && errno == EINTR);
             if (fd < 0) return failWith(errnoText(errno));
-            file_ = ::fdopen(fd, "wb");
-            if (!file_) {
-                ::close(fd);
-                return failWith(errnoText(errno));
-            }
+            fd_ = fd;
             return true;
         }
     } else if (errno != ENOENT) {
@@ -362,42 +412,85 @@ bool TxFileWriter::open(const std::string& path) {
 
     // The file itself is replaced, never a link to it; the temporary file lies in the same folder
     // so that the rename stays on one file system.
-    path_ = followLinks(path);
+    if (link) path_ = followLinks(path);
     const size_t slash = path_.find_last_of('/');
     std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
     if (base.size() > 200) base.resize(200);
-    std::string templ = (slash == std::string::npos ? std::string() : path_.substr(0, slash + 1)) +
-                        base + ".tmp-XXXXXX";
+    const std::string stem =
+        (slash == std::string::npos ? std::string() : path_.substr(0, slash + 1)) + base + ".tmp-";
     installSignalCleanup();
-    std::vector<char> name(templ.begin(), templ.end());
-    name.push_back('\0');
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return failWith(errnoText(errno));
-    temp_ = name.data();
-    slot_ = claimTempSlot(temp_);
     // The file stays private (0600) while it is written; it gets its final bits at commit.
-    mode_ = exists ? st.st_mode & 07777 : 0666 & ~currentUmask();
-    keepOwner_ = exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid());
-    uid_ = exists ? st.st_uid : 0;
-    gid_ = exists ? st.st_gid : 0;
-    file_ = ::fdopen(fd, "wb");
-    if (!file_) {
+    const mode_t createMode = 0600;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp_ = stem + randomSuffix();
+        fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, createMode);
+        if (fd < 0 && errno != EEXIST && errno != EINTR) break;
+    }
+    if (fd < 0) {
         const int e = errno;
-        ::close(fd);
-        abort();
+        temp_.clear();
         return failWith(errnoText(e));
     }
+    fd_ = fd;
+    slot_ = claimTempSlot(temp_);
+    mode_ = exists ? st.st_mode & 07777 : 0666 & ~currentUmask();
+    keepOwner_ = exists && (st.st_uid != effectiveUid() || st.st_gid != effectiveGid());
+    uid_ = exists ? st.st_uid : 0;
+    gid_ = exists ? st.st_gid : 0;
+    return true;
+}
+
+namespace {
+
+// Pieces gathered before a write; a larger piece goes out with what is gathered in one writev.
+constexpr size_t kGather = size_t(1) << 20;
+
+}  // namespace
+
+bool TxFileWriter::flush(const void* more, size_t n) {
+    struct iovec iov[2] = {{buffer_.data(), buffer_.size()}, {const_cast<void*>(more), n}};
+    int first = buffer_.empty() ? 1 : 0;
+    const int count = n ? 2 : 1;
+    while (first < count) {
+        const ssize_t w = ::writev(fd_, iov + first, count - first);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            error_ = errnoText(errno);
+            failed_ = true;
+            return false;
+        }
+        if (w == 0) {
+            error_ = errnoText(EIO);
+            failed_ = true;
+            return false;
+        }
+        size_t done = size_t(w);
+        while (first < count && done >= iov[first].iov_len) done -= iov[first++].iov_len;
+        if (first < count) {
+            iov[first].iov_base = static_cast<uint8_t*>(iov[first].iov_base) + done;
+            iov[first].iov_len -= done;
+        }
+    }
+    buffer_.clear();
     return true;
 }
 
 bool TxFileWriter::write(const void* data, size_t n) {
-    if (!file_ || failed_) return false;
-    if (n && std::fwrite(data, 1, n, file_) != n) {
-        error_ = errnoText(errno);
-        failed_ = true;
-        return false;
+    if (fd_ < 0 || failed_) return false;
+    if (n == 0) return true;
+    if (buffer_.size() + n <= kGather) {
+        try {
+            if (buffer_.capacity() == 0)
+                buffer_.reserve(std::min(kGather, std::max<size_t>(n, 64 << 10)));
+            buffer_.insert(buffer_.end(), static_cast<const uint8_t*>(data),
+                           static_cast<const uint8_t*>(data) + n);
+            return true;
+        } catch (const std::bad_alloc&) {
+            // Written at once below instead.
+        }
     }
-    return true;
+    return flush(data, n);
 }
 
 bool TxFileWriter::putLe16(uint16_t v) {
@@ -421,25 +514,22 @@ bool TxFileWriter::putBe32(uint32_t v) {
 }
 
 bool TxFileWriter::commit() {
-    if (!file_) return false;
-    if (!failed_ && std::fflush(file_) != 0) {
-        error_ = errnoText(errno);
-        failed_ = true;
-    }
+    if (fd_ < 0) return false;
+    if (!failed_ && !buffer_.empty()) flush(nullptr, 0);
     if (!failed_ && !temp_.empty()) {
-        const int fd = ::fileno(file_);
         // Ownership first: changing it may clear set-id bits that the mode then restores.
-        if (keepOwner_) (void)::fchown(fd, uid_, gid_);
-        if (::fchmod(fd, mode_) != 0) {
+        if (keepOwner_) (void)::fchown(fd_, uid_, gid_);
+        if (::fchmod(fd_, mode_) != 0) {
             error_ = errnoText(errno);
             failed_ = true;
         }
     }
-    if (std::fclose(file_) != 0 && !failed_) {
+    if (::close(fd_) != 0 && !failed_ && errno != EINTR) {
         error_ = errnoText(errno);
         failed_ = true;
     }
-    file_ = nullptr;
+    fd_ = -1;
+    buffer_.clear();
     if (temp_.empty()) return !failed_;  // written straight into
     if (!failed_ && std::rename(temp_.c_str(), path_.c_str()) != 0) {
         error_ = errnoText(errno);
@@ -457,10 +547,11 @@ bool TxFileWriter::commit() {
 }
 
 void TxFileWriter::abort() {
-    if (file_) {
-        std::fclose(file_);
-        file_ = nullptr;
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
+    buffer_.clear();
     if (!temp_.empty()) {
         ::unlink(temp_.c_str());
         temp_.clear();

@@ -113,7 +113,7 @@ public:
     bool putLe32(uint32_t v);
     bool putBe16(uint16_t v);
     bool putBe32(uint32_t v);
-    bool ok() const { return file_ != nullptr && !failed_; }
+    bool ok() const { return fd_ >= 0 && !failed_; }
     // Flushes, closes and renames over the target. False (and the target untouched, unless it is
     // a FIFO or device written straight into) on any error.
     bool commit();
@@ -124,7 +124,11 @@ public:
     const std::string& tempPath() const { return temp_; }
 
 private:
-    std::FILE* file_ = nullptr;
+    bool flush(const void* more, size_t n);
+
+    int fd_ = -1;
+    // Small writes gather here; a file of up to its size costs one write at commit.
+    std::vector<uint8_t> buffer_;
     std::string path_, temp_, error_;
     bool failed_ = false;
     int slot_ = -1;
