@@ -42,7 +42,8 @@ check-asan: setup
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 1800
 
-bench: setup
+bench:
+	@scripts/setup --bench
 	$(CMAKE_GEN) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARQUIL_BUILD_BENCH=ON \
 	  -DTARQUIL_BUILD_TESTS=OFF -DTARQUIL_BUILD_UI=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
