@@ -69,7 +69,7 @@ for j in range(32):
 img.save(sys.argv[1])
 PY
 fi
-[[ -f big.png ]] || "$IM_CONVERT" -seed 7 src.png -resize 400% -attenuate 0.1 +noise Uniform PNG32:big.png
+[[ -f big.png ]] || "$IM_CONVERT" src.png -resize 400% PNG32:big.png
 if [[ ! -d tiles ]]; then
   mkdir -p tiles.tmp
   "$IM_CONVERT" src.png -crop 64x64 +repage PNG32:tiles.tmp/t_%04d.png
@@ -156,7 +156,8 @@ printf 'tarquil-cli --help: %s ms (CPU %s ms), peak %.1f MiB (target: under 5 ms
 # The batch, where the files are (creating a file costs as much as converting a small one on some
 # disks, so the floor of that is shown too) and, where /dev/shm exists, in memory.
 batch() {
-  local dir=$1 over=$2 ours=() theirs=() gms=() floor=() ocpu=() tcpu=()
+  local dir=$1 over=$2 ours=() theirs=() gms=() floor=() ocpu=() tcpu=() names=()
+  names=($(cd "$dir/tiles" && ls ./*.png))
   for ((k = 0; k < RUNS; ++k)); do
     if [[ $over == 0 ]]; then
       rm -rf "$dir/out_ours" "$dir/out_im" "$dir/out_gm" "$dir/out_touch"
@@ -165,7 +166,8 @@ batch() {
     mkdir -p "$dir/out_im" "$dir/out_gm" "$dir/out_touch"
     wall_ms "$CLI" convert "$dir"/tiles/*.png --out-dir "$dir/out_ours" --to tga -j 2; ours+=("$WALL"); ocpu+=("$LAST_CPU")
     wall_ms "$IM_MOGRIFY" -path "$dir/out_im" -format tga "$dir"/tiles/*.png; theirs+=("$WALL"); tcpu+=("$LAST_CPU")
-    if [[ -n $GM ]]; then wall_ms "$GM" mogrify -output-directory "$dir/out_gm" -format tga "$dir"/tiles/*.png; gms+=("$WALL"); else gms+=(1); fi
+    # gm puts each output at the output directory plus the input's path as given: relative names.
+    if [[ -n $GM ]]; then wall_ms env -C "$dir/tiles" "$GM" mogrify -output-directory ../out_gm -format tga "${names[@]}"; gms+=("$WALL"); else gms+=(1); fi
     wall_ms touch "$dir"/out_touch/f{0001..1000}.tga; floor+=("$WALL")
   done
   local mo mt mg
