@@ -220,24 +220,6 @@ uint32_t nextCodePoint(const std::string& s, size_t& i) {
     return cp;
 }
 
-void putUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 void putHex(std::string& out, const char* fmt, uint32_t v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, fmt, unsigned(v));
@@ -254,7 +236,7 @@ std::string escapeText(const std::string& s, TemplatePiece::Escape e) {
     while (i < s.size()) {
         const uint32_t c = nextCodePoint(s, i);
         switch (e) {
-        case TemplatePiece::None: putUtf8(out, c); break;
+        case TemplatePiece::None: fontAppendUtf8(out, c); break;
         case TemplatePiece::Json:
             if (c == '"')
                 out += "\\\"";
@@ -269,7 +251,7 @@ std::string escapeText(const std::string& s, TemplatePiece::Escape e) {
             else if (c < 0x20 || c == 0x2028 || c == 0x2029)
                 putHex(out, "\\u%04x", c);
             else
-                putUtf8(out, c);
+                fontAppendUtf8(out, c);
             break;
         case TemplatePiece::Xml:
             if (c == '&')
@@ -285,9 +267,9 @@ std::string escapeText(const std::string& s, TemplatePiece::Escape e) {
             else if (c == '\t' || c == '\n' || c == '\r')
                 putHex(out, "&#%u;", c);  // kept through attribute normalisation
             else if (c < 0x20 || c == 0xFFFE || c == 0xFFFF)
-                putUtf8(out, 0xFFFD);  // XML 1.0 has no way to write these
+                fontAppendUtf8(out, 0xFFFD);  // XML 1.0 has no way to write these
             else
-                putUtf8(out, c);
+                fontAppendUtf8(out, c);
             break;
         case TemplatePiece::C:
             if (c == '"')
@@ -305,12 +287,12 @@ std::string escapeText(const std::string& s, TemplatePiece::Escape e) {
             else if (c < 0x20 || c == 0x7F)
                 putHex(out, "\\%03o", c);
             else
-                putUtf8(out, c);
+                fontAppendUtf8(out, c);
             break;
         case TemplatePiece::Css:
             // CSS.escape: an identifier (and valid inside a quoted string too).
             if (c == 0)
-                putUtf8(out, 0xFFFD);
+                fontAppendUtf8(out, 0xFFFD);
             else if ((c >= 1 && c <= 0x1F) || c == 0x7F ||
                      (c >= '0' && c <= '9' && (first || (prev == '-' && out.size() == 1))))
                 putHex(out, "\\%x ", c);
@@ -318,23 +300,23 @@ std::string escapeText(const std::string& s, TemplatePiece::Escape e) {
                 out += "\\-";
             else if (c >= 0x80 || c == '-' || c == '_' || (c >= '0' && c <= '9') ||
                      (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
-                putUtf8(out, c);
+                fontAppendUtf8(out, c);
             else {
                 out += '\\';
-                putUtf8(out, c);
+                fontAppendUtf8(out, c);
             }
             break;
         case TemplatePiece::CssString:
             // Inside a quoted CSS string (url("...")): only quotes, backslashes and controls.
             if (c == 0)
-                putUtf8(out, 0xFFFD);
+                fontAppendUtf8(out, 0xFFFD);
             else if (c == '"' || c == '\'' || c == '\\') {
                 out += '\\';
                 out += char(c);
             } else if (c < 0x20 || c == 0x7F)
                 putHex(out, "\\%x ", c);
             else
-                putUtf8(out, c);
+                fontAppendUtf8(out, c);
             break;
         }
         first = false;

@@ -43,24 +43,6 @@ bool decodeUtf8(std::string_view s, size_t& i, uint32_t& cp) {
     return true;
 }
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 bool isSurrogate(uint32_t cp) { return cp >= 0xD800 && cp <= 0xDFFF; }
 
 void sortUnique(std::vector<uint32_t>& v) {
@@ -98,6 +80,24 @@ bool parseCodePoint(std::string_view t, uint32_t& cp) {
 }
 
 }  // namespace
+
+void fontAppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
 
 bool fontIsUpper(int code) { return code >= 'A' && code <= 'Z'; }
 bool fontIsLower(int code) { return code >= 'a' && code <= 'z'; }
@@ -205,7 +205,7 @@ bool fontUtf8ToCp1252(std::string_view utf8, std::string& out, uint32_t* bad, bo
 
 std::string fontCp1252ToUtf8(std::string_view codes) {
     std::string out;
-    for (char c : codes) appendUtf8(out, fontCp1252ToUnicode(static_cast<unsigned char>(c)));
+    for (char c : codes) fontAppendUtf8(out, fontCp1252ToUnicode(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -354,7 +354,7 @@ void fontSplitUserChars(std::string_view utf8, std::string& codes, std::u32strin
 
 std::string fontUtf8(std::u32string_view cps) {
     std::string out;
-    for (char32_t c : cps) appendUtf8(out, uint32_t(c));
+    for (char32_t c : cps) fontAppendUtf8(out, uint32_t(c));
     return out;
 }
 

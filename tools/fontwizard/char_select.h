@@ -65,6 +65,8 @@ std::optional<int> fontUnicodeToCp1252(uint32_t cp);
 bool fontUtf8ToCp1252(std::string_view utf8, std::string& out, uint32_t* bad = nullptr,
                       bool skipUnmapped = false);
 std::string fontCp1252ToUtf8(std::string_view codes);
+// Appends the UTF-8 bytes of one code point (0..0x10FFFF).
+void fontAppendUtf8(std::string& out, uint32_t cp);
 
 // Filter bits by name for tarquil-cli: "upper" or "isupper", "lower", "digit", "xdigit", "alnum",
 // "space", "punct", "print", "graph", "cntrl", "letter" or "isletter", "alpha", "ascii", "oneof",
