@@ -15,6 +15,7 @@
 #include "texlib/stream.h"
 #include "tools/codegen/sheet_template.h"
 #include "tools/pack/pack.h"
+#include "tools/pack/pack_data.h"
 #include "tools/pack/pack_inputs.h"
 
 namespace fs = std::filesystem;
@@ -68,38 +69,6 @@ bool parseMax(const std::string& text, int& w, int& h) {
     w = int(a);
     h = int(b);
     return true;
-}
-
-// The way a template turns rotated sprites; false when it cannot say that a sprite is rotated.
-bool templateTurn(const std::string& nameOrFile, const std::string& fileRead, PackTurn& turn) {
-    turn = PackTurn::Clockwise;
-    std::string text;
-    if (const BuiltinTemplate* b = findBuiltinTemplate(nameOrFile); b && fileRead.empty()) {
-        text = b->text;
-        // libGDX (and Spine, which reads the same atlas) turns regions counter-clockwise.
-        if (nameOrFile == "libgdx") turn = PackTurn::CounterClockwise;
-    } else {
-        if (FILE* f = std::fopen(fileRead.c_str(), "rb")) {
-            char buf[4096];
-            size_t n;
-            while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-            std::fclose(f);
-        }
-    }
-    return text.find("rotated") != std::string::npos;
-}
-
-bool hasPageBlock(const SheetTemplate& t) {
-    for (const TemplateBlock& b : t.blocks)
-        if (b.kind == TemplateBlock::Page) return true;
-    return false;
-}
-
-std::string relativeTo(const std::string& file, const std::string& from) {
-    std::error_code ec;
-    const fs::path a = fs::absolute(file, ec), dir = fs::absolute(from, ec).parent_path();
-    const fs::path rel = a.lexically_relative(dir);
-    return rel.empty() ? fs::path(file).filename().string() : rel.generic_string();
 }
 
 bool writeText(const std::string& path, const std::string& text, std::string& why) {
@@ -191,7 +160,7 @@ int cmdPack(CliCall& call) {
         default: cliError("pack: " + name + ":" + error.text()); return CLI_USAGE;
         }
         if (!read.empty()) call.read(read);
-        if (!templateTurn(name, read, o.turn) && o.rotate)
+        if (!packTemplateTurn(name, read, o.turn) && o.rotate)
             return usage("the template " + name +
                          " cannot say that a sprite is rotated; leave out --rotate");
     }
@@ -219,7 +188,7 @@ int cmdPack(CliCall& call) {
         return usage("the sprites need " + std::to_string(pages) +
                      " pages; put {n} into -o (sheet{n}.png) for the page number");
     const bool dataPerPage = data && data->find("{n}") != std::string::npos;
-    if (data && pages > 1 && !dataPerPage && !hasPageBlock(tmpl))
+    if (data && pages > 1 && !dataPerPage && !packTemplateHasPages(tmpl))
         return usage("the sprites need " + std::to_string(pages) +
                      " pages and the template has no page blocks; put {n} into --data");
 
@@ -275,30 +244,9 @@ int cmdPack(CliCall& call) {
 
     if (data) {
         auto sheetFor = [&](int first, int last, const std::string& dataPath) {
-            TemplateSheet s;
-            for (int p = first; p < last; ++p)
-                s.pages.push_back(TemplatePage{p, relativeTo(packPagePath(*out, p), dataPath),
-                                               r.pages[size_t(p)].width,
-                                               r.pages[size_t(p)].height});
-            for (const PackedSprite& sp : r.sprites) {
-                if (sp.page < first || sp.page >= last) continue;
-                TemplateItem it;
-                it.x = sp.rect.left;
-                it.y = sp.rect.top;
-                it.w = sp.rect.width();
-                it.h = sp.rect.height();
-                it.name = sp.name;
-                it.rotated = sp.rotated;
-                if (sp.trimmed) {
-                    it.sourceW = sp.sourceWidth;
-                    it.sourceH = sp.sourceHeight;
-                    it.trimX = sp.offsetX;
-                    it.trimY = sp.offsetY;
-                }
-                it.page = sp.page;
-                s.items.push_back(std::move(it));
-            }
-            return s;
+            return packTemplateSheet(r, first, last, [&](int p) {
+                return packRelativePath(packPagePath(*out, p), dataPath);
+            });
         };
         for (int p = 0; p < (dataPerPage ? pages : 1); ++p) {
             const std::string path = dataPerPage ? packPagePath(*data, p) : *data;

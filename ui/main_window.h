@@ -54,6 +54,7 @@ enum EditCommand : int {
     CMD_SELECT_ALL = 32804,
     CMD_FONT_WIZARD = 32805,
     CMD_POSITION_LIST = 32806,
+    CMD_PACK_SPRITES = 32920,  // Tools > Pack Sprites...
     CMD_CLOSE_ALL = 32807,
     CMD_ZOOM_1 = 32808,  // 32808..32811: "&1x" to "&4x"
     CMD_ZOOM_IN = 32812,

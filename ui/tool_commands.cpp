@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "document/document.h"
+#include "document/pack_documents.h"
 #include "tools/animmaster/animmaster.h"
 #include "tools/codegen/code_generator.h"
 #include "tools/codegen/pos_format_settings.h"
@@ -12,6 +13,7 @@
 #include "ui/edit_commands.h"
 #include "ui/font_wizard.h"
 #include "ui/main_window.h"
+#include "ui/pack_sprites_dialog.h"
 #include "ui/palette_options_dialog.h"
 #include "ui/pos_format_dialog.h"
 #include "ui/position_list_window.h"
@@ -28,6 +30,7 @@ void installToolDialogs(CMainFrame& main) {
         m->viewStatusChanged();
     });
     main.handle(CMD_FONT_WIZARD, [&main] { runFontWizard(main); });
+    main.handle(CMD_PACK_SPRITES, [&main] { runPackSprites(main); });
     handleEdit(
         main, CBitmapDoc::CMD_ANIMMASTER,
         [m](CBitmapDoc& d, CBitmapView&) {
@@ -65,6 +68,22 @@ void runFontWizard(CMainFrame& main) {
         },
         &main);
     wizard.exec();
+}
+
+void runPackSprites(CMainFrame& main) {
+    PackRequest start;
+    start.load(main.settings());
+    PackSpritesDialog dlg(
+        start,
+        [&main](const PackRequest& rq) {
+            // What was entered is kept, also when the pack fails and the dialog stays open.
+            rq.store(main.settings());
+            return !packSpritesIntoDocuments(rq, main.prompts(), &main.progress(),
+                                             [&main](Prompts& p) { return main.createDocument(p); })
+                        .empty();
+        },
+        &main);
+    dlg.exec();
 }
 
 bool copyPositionsWithFormat(CMainFrame& main, CBitmapDoc& doc) {

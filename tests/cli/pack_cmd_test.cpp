@@ -11,8 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "cli/cli.h"
+#include "document/pack_documents.h"
 #include "model/frame_writers.h"
+#include "model/position_files.h"
+#include "model/scripted_prompts.h"
 #include "texlib/read.h"
 
 namespace fs = std::filesystem;
@@ -203,6 +208,111 @@ TEST_F(CliPack, RefusalsWriteNothing) {
     // And the good run writes the page with both position files.
     EXPECT_EQ(run({path("sprites"), "-o", path("out.png")}, &err), 0) << err;
     EXPECT_TRUE(fs::exists(path("out.png_pos.txt")));
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Makes documents the way the editor's New does and keeps them.
+struct DocumentMaker {
+    std::vector<std::unique_ptr<CBitmapDoc>> docs;
+    CBitmapDoc* operator()(Prompts& prompts) {
+        auto doc = std::make_unique<CBitmapDoc>();
+        if (!doc->onNewDocument(prompts)) return nullptr;
+        docs.push_back(std::move(doc));
+        return docs.back().get();
+    }
+};
+
+// The editor's Pack Sprites gives the command's pages, position lists and data file, byte for
+// byte, for the same sprites and options.
+TEST_F(CliPack, EditorPackOpensTheCommandsPagesAndWritesItsDataFile) {
+    for (int i = 0; i < 6; ++i)
+        sprite("sprites/s" + std::to_string(i) + ".png", 40 + 3 * i, 20 + i, 2, uint32_t(i));
+    sprite("sprites/hero/s0.png", 40, 20, 2, 0);  // a duplicate of s0
+    std::string err;
+    ASSERT_EQ(run({path("sprites"), "-o", path("cli/page{n}.png"), "--data", path("cli/a.atlas"),
+                   "--template", "libgdx", "--trim", "trim", "--rotate", "--max", "64x64",
+                   "--extrude", "1", "--alias-duplicates"},
+                  &err),
+              0)
+        << err;
+    PackRequest rq;
+    rq.inputs = {path("sprites")};
+    rq.options.trim = PackTrim::Trim;
+    rq.options.rotate = true;
+    rq.options.maxWidth = rq.options.maxHeight = 64;
+    rq.options.extrude = 1;
+    rq.options.aliasDuplicates = true;
+    rq.sheetFile = "page{n}.png";
+    rq.writeData = true;
+    rq.dataFile = path("ed/a.atlas");
+    rq.templateName = "libgdx";
+    ScriptedPrompts prompts;
+    DocumentMaker maker;
+    NullProgress progress;
+    const auto docs =
+        packSpritesIntoDocuments(rq, prompts, &progress, [&](Prompts& p) { return maker(p); });
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.messages.front();
+    EXPECT_EQ(prompts.newSizeDialogs, 0);
+    ASSERT_GE(docs.size(), 2u) << "expected several pages";
+    EXPECT_EQ(fileText(path("ed/a.atlas")), fileText(path("cli/a.atlas")));
+    for (size_t p = 0; p < docs.size(); ++p) {
+        const std::string page = path("cli/page" + std::to_string(p) + ".png");
+        Frame want;
+        ASSERT_EQ(want.load(page), FE_OK) << page;
+        const Frame* got = docs[p]->frames()->currentFrame();
+        ASSERT_EQ(got->width(), want.width());
+        ASSERT_EQ(got->height(), want.height());
+        EXPECT_TRUE(std::equal(want.pixels(), want.pixels() + size_t(want.width()) * want.height(),
+                               got->pixels()))
+            << "page " << p;
+        // The position list as the command saved it beside its page.
+        EXPECT_EQ(positionTextBytes(docs[p]->positions()), fileText(page + "_pos.txt"));
+        EXPECT_FALSE(docs[p]->positions().empty());
+        EXPECT_EQ(docs[p]->title(), "page" + std::to_string(p) + ".png");
+        EXPECT_EQ(docs[p]->path().fullPath(), path("ed/page" + std::to_string(p) + ".png"));
+        EXPECT_TRUE(docs[p]->isModified());
+    }
+}
+
+TEST_F(CliPack, EditorPackRefusalsSayWhyAndWriteNothing) {
+    sprite("sprites/a.png", 8, 8, 0, 1);
+    std::ofstream(path("sprites/broken.png")) << "not a picture";
+    PackRequest rq;
+    rq.inputs = {path("sprites")};
+    rq.writeData = true;
+    rq.dataFile = path("out/a.json");
+    DocumentMaker maker;
+    auto pack = [&](const PackRequest& r) {
+        ScriptedPrompts prompts;
+        std::string why;
+        const size_t docs = packSpritesIntoDocuments(
+                                r, prompts, nullptr, [&](Prompts& p) { return maker(p); }, &why)
+                                .size();
+        EXPECT_EQ(docs, 0u);
+        EXPECT_EQ(prompts.messages, std::vector<std::string>{why});
+        return why;
+    };
+    EXPECT_EQ(pack(rq), path("sprites/broken.png") + ": Unrecognised file format; nothing written");
+    fs::remove(path("sprites/broken.png"));
+    PackRequest turn = rq;
+    turn.options.rotate = true;
+    turn.templateName = "css";
+    EXPECT_EQ(pack(turn), "the template css cannot say that a sprite is rotated; leave out Rotate");
+    PackRequest small = rq;
+    small.options.maxWidth = 6;
+    EXPECT_NE(pack(small).find("does not fit inside a page of 6x4096"), std::string::npos);
+    PackRequest none = rq;
+    none.inputs.clear();
+    EXPECT_EQ(pack(none), "no sprites given; add files or a folder");
+    PackRequest jpeg = rq;
+    jpeg.sheetFile = "sheet.jpg";
+    EXPECT_EQ(pack(jpeg), "cannot write 'sheet.jpg'; use .tga, .png, .bmp, .pcx or .spr");
+    EXPECT_TRUE(maker.docs.empty());
+    EXPECT_FALSE(fs::exists(path("out")));
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "model/settings.h"
 #include "tools/pack/pack.h"
+#include "tools/pack/pack_request.h"
 
 namespace {
 
@@ -232,3 +234,37 @@ TEST(Pack, PagesAliasesAndRefusals) {
 }
 
 }  // namespace
+
+TEST(PackRequest, KeptInThePackSectionAndPagesNamed) {
+    PackRequest r;
+    r.inputs = {"/art/hero", "/art/gem.png", "bad\nname.png"};
+    r.options.trim = PackTrim::Crop;
+    r.options.padding = 3;
+    r.options.size = PackSize::PotSquare;
+    r.sheetFile = "atlas{n}.png";
+    r.writeData = true;
+    r.dataFile = "/out/atlas.json";
+    r.templateName = "phaser3";
+    MemorySettingsStore st;
+    r.store(st);
+    EXPECT_EQ(st.getString("Pack", "inputs", ""), "/art/hero\n/art/gem.png");
+    EXPECT_EQ(st.getInt("Pack", "padding", 0), 3);
+    PackRequest back;
+    back.load(st);
+    EXPECT_EQ(back.inputs, (std::vector<std::string>{"/art/hero", "/art/gem.png"}));
+    EXPECT_EQ(back.options.trim, PackTrim::Crop);
+    EXPECT_EQ(back.options.size, PackSize::PotSquare);
+    EXPECT_EQ(back.sheetFile, "atlas{n}.png");
+    EXPECT_TRUE(back.writeData);
+    EXPECT_EQ(back.dataFile, "/out/atlas.json");
+    EXPECT_EQ(back.templateName, "phaser3");
+
+    // {n} takes the number; without it one page keeps the name and several get the number
+    // before the extension (or at the end when there is none).
+    EXPECT_EQ(packPageName("a/s{n}.png", 2, 3), "a/s2.png");
+    EXPECT_EQ(packPageName("a/s{n}.png", 0, 1), "a/s0.png");
+    EXPECT_EQ(packPageName("a/sheet.png", 0, 1), "a/sheet.png");
+    EXPECT_EQ(packPageName("a/sheet.png", 1, 2), "a/sheet1.png");
+    EXPECT_EQ(packPageName("a.b/sheet", 1, 2), "a.b/sheet1");
+    EXPECT_EQ(packPageName("a/.png", 1, 2), "a/.png1");
+}

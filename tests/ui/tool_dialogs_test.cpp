@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -23,6 +24,7 @@
 #include "model/app_palette.h"
 #include "model/custom_colours.h"
 #include "model/export_settings.h"
+#include "model/frame_writers.h"
 #include "model/scripted_prompts.h"
 #include "model/settings.h"
 #include "tests/ui/qt_app.h"
@@ -33,6 +35,7 @@
 #include "ui/colour_chooser.h"
 #include "ui/font_wizard.h"
 #include "ui/main_window.h"
+#include "ui/pack_sprites_dialog.h"
 #include "ui/palette_options_dialog.h"
 #include "ui/pos_format_dialog.h"
 #include "ui/position_list_window.h"
@@ -586,6 +589,73 @@ TEST(FontWizard, TheToolsMenuMakesTheFirstRunTexture) {
     EXPECT_EQ(e.w.shownImageSize().width(), 256);
     EXPECT_EQ(e.store.getInt("FontWizard", "nCnt", 0), 1);
     EXPECT_GT(e.store.getInt("FontWizard\\Preset0", "cell_cx", 0), 0);
+}
+
+TEST(PackSpritesDialog, TheToolsMenuOpensOnePagePerDocumentWithItsList) {
+    Editor e;
+    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "pack_ui";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "art");
+    for (int i = 0; i < 5; ++i) {
+        Frame f;
+        ASSERT_EQ(f.createBlank(20, 12 + i), FE_OK);
+        std::fill(f.pixels(), f.pixels() + 20 * (12 + i), 0xff102030u + uint32_t(i));
+        ASSERT_EQ(writeFrameAs(f, TX_TYPE_PNG,
+                               (dir / "art" / ("s" + std::to_string(i) + ".png")).string()),
+                  0);
+    }
+    // The settings of an earlier run fill the dialog.
+    e.store.setInt("Pack", "extrude", 1);
+    PackRequest filled;
+    whenShown<PackSpritesDialog>([&](PackSpritesDialog& d) {
+        EXPECT_EQ(control<QSpinBox>(d, QStringLiteral("Extrude"))->value(), 1);
+        EXPECT_FALSE(control<QLineEdit>(d, QStringLiteral("Data file"))->isEnabled());
+        d.addInputs({QString::fromStdString((dir / "art").string())});
+        control<QComboBox>(d, QStringLiteral("Trim"))->setCurrentIndex(2);
+        control<QSpinBox>(d, QStringLiteral("Padding"))->setValue(2);
+        control<QCheckBox>(d, QStringLiteral("Rotate"))->setChecked(true);
+        control<QComboBox>(d, QStringLiteral("Page size"))->setCurrentIndex(1);
+        control<QSpinBox>(d, QStringLiteral("Largest page width"))->setValue(64);
+        control<QSpinBox>(d, QStringLiteral("Largest page height"))->setValue(32);
+        control<QLineEdit>(d, QStringLiteral("Sheet file"))->setText(QStringLiteral("t{n}.png"));
+        control<QCheckBox>(d, QStringLiteral("Write data file"))->setChecked(true);
+        EXPECT_TRUE(control<QLineEdit>(d, QStringLiteral("Data file"))->isEnabled());
+        control<QLineEdit>(d, QStringLiteral("Data file"))
+            ->setText(QString::fromStdString((dir / "t.json").string()));
+        control<QComboBox>(d, QStringLiteral("Template"))->setCurrentText(QStringLiteral("css"));
+        filled = d.request();
+        // A refusal keeps the dialog open: css cannot say that a sprite is rotated.
+        control<QPushButton>(d, QStringLiteral("OK"))->click();
+        EXPECT_TRUE(d.isVisible());
+        control<QComboBox>(d, QStringLiteral("Template"))->setCurrentText(QStringLiteral("libgdx"));
+        control<QPushButton>(d, QStringLiteral("OK"))->click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    });
+    e.w.action(QStringLiteral("Tools/Pack Sprites..."))->trigger();
+    EXPECT_EQ(filled.inputs, std::vector<std::string>{(dir / "art").string()});
+    EXPECT_EQ(filled.options.trim, PackTrim::Crop);
+    EXPECT_EQ(filled.options.padding, 2);
+    EXPECT_EQ(filled.options.extrude, 1);
+    EXPECT_TRUE(filled.options.rotate);
+    EXPECT_EQ(filled.options.size, PackSize::Pot);
+    EXPECT_EQ(filled.options.maxWidth, 64);
+    EXPECT_EQ(filled.options.maxHeight, 32);
+    EXPECT_EQ(filled.sheetFile, "t{n}.png");
+    ASSERT_EQ(e.prompts.messages.size(), 1u);
+    EXPECT_EQ(e.prompts.messages[0],
+              "the template css cannot say that a sprite is rotated; leave out Rotate");
+    // Five 22 x 16..20 boxes with padding need several 64 x 32 pages.
+    ASSERT_GE(e.w.documentCount(), 3);
+    int items = 0;
+    for (CChildFrame* c : e.w.childFrames()) {
+        if (c->doc() == e.doc) continue;
+        items += c->doc()->positions().count();
+        EXPECT_EQ(c->doc()->title().rfind("t", 0), 0u) << c->doc()->title();
+    }
+    EXPECT_EQ(items, 5);
+    EXPECT_TRUE(std::filesystem::exists(dir / "t.json"));
+    EXPECT_EQ(e.store.getString("Pack", "template", ""), "libgdx");
+    EXPECT_EQ(e.store.getInt("Pack", "padding", 0), 2);
 }
 
 TEST(PaletteOptionsDialog, ThePreferencesPalButtonShowsTheFileItEndsWith) {

@@ -72,7 +72,7 @@ bool readSprites(const Wanted& w, PackInputs& out, const uint32_t* palette) {
 }  // namespace
 
 bool collectPackInputs(const std::vector<std::string>& inputs, PackInputs& out,
-                       const uint32_t* palette) {
+                       const uint32_t* palette, Progress* progress) {
     std::vector<Wanted> wanted;
     for (const std::string& in : inputs) {
         std::error_code ec;
@@ -123,12 +123,18 @@ bool collectPackInputs(const std::vector<std::string>& inputs, PackInputs& out,
         }
         wanted.push_back(Wanted{in, fs::path(in).stem().string()});
     }
+    if (progress) progress->begin(int(std::min<size_t>(wanted.size(), 1u << 30)));
     std::set<std::string> seen;
+    bool ok = true;
     for (const Wanted& w : wanted) {
         std::error_code ec;
         const std::string key = fs::weakly_canonical(w.path, ec).string();
-        if (!seen.insert(ec ? w.path : key).second) continue;
-        if (!readSprites(w, out, palette)) return false;
+        if (seen.insert(ec ? w.path : key).second && !readSprites(w, out, palette)) {
+            ok = false;
+            break;
+        }
+        if (progress) progress->step();
     }
-    return true;
+    if (progress) progress->end();
+    return ok;
 }

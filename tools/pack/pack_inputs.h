@@ -24,6 +24,6 @@ bool packImageExtension(const std::string& path);
 // frames of a multi-frame file add "_000", "_001", ... to it. A numbered file named directly
 // (walk_000.png) brings its whole series up to the first missing number; a file reached twice is
 // read once. False (with `error`) as soon as a file cannot be read. `palette` is the palette of
-// readers that need one.
+// readers that need one; `progress` counts the files once they are known.
 bool collectPackInputs(const std::vector<std::string>& inputs, PackInputs& out,
-                       const uint32_t* palette = nullptr);
+                       const uint32_t* palette = nullptr, Progress* progress = nullptr);
