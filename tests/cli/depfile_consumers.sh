@@ -7,6 +7,8 @@ check() { if [ "$1" != "$2" ]; then echo "FAIL: $3 (got '$1', expected '$2')"; f
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
+# A settings file in the user's home would be a prerequisite too; this run reads none.
+export XDG_CONFIG_HOME="$work/config"
 "$2" x >/dev/null || exit 1
 # The series' folder is a prerequisite too, so the inputs lie apart from the outputs.
 mkdir 'in #1'
