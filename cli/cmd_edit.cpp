@@ -293,17 +293,34 @@ int cmdEdit(CliCall& call) {
             break;
         }
         case StepKind::Scale: code = seq.scale(s.a, s.b, &progress); break;
-        case StepKind::ScalePercent:
+        case StepKind::ScalePercent: {
+            // The percentage is only known to be too large once the frames' sizes are: every
+            // frame is looked at before any is scaled, and the first one too large is named.
+            auto scaled = [&s](const Frame& f) {
+                return std::pair<int64_t, int64_t>(
+                    std::max<int64_t>((int64_t(f.width()) * s.a + 50) / 100, 1),
+                    std::max<int64_t>((int64_t(f.height()) * s.a + 50) / 100, 1));
+            };
+            for (int k = 0; k < seq.count(); ++k) {
+                const Frame* f = seq.frameAt(k);
+                if (!f || !f->hasPixels()) continue;
+                const auto [w, h] = scaled(*f);
+                if (const std::string why = txSizeRefusal(w, h); !why.empty()) {
+                    cliError("edit: " + s.option + ": " +
+                             (seq.count() > 1 ? "frame " + std::to_string(k + 1) + " scaled to "
+                                              : std::string()) +
+                             why + "; nothing written");
+                    return CLI_USAGE;
+                }
+            }
             code = seq.forEveryFrame(
-                [&s](Frame& f) {
-                    const int64_t w = (int64_t(f.width()) * s.a + 50) / 100;
-                    const int64_t h = (int64_t(f.height()) * s.a + 50) / 100;
-                    if (!txSizeAllowed(std::max<int64_t>(w, 1), std::max<int64_t>(h, 1)))
-                        return int(FE_SCALE_NO_MEMORY);
-                    return f.scale(int(std::max<int64_t>(w, 1)), int(std::max<int64_t>(h, 1)));
+                [&scaled](Frame& f) {
+                    const auto [w, h] = scaled(f);
+                    return f.scale(int(w), int(h));
                 },
                 &progress);
             break;
+        }
         case StepKind::Canvas: code = seq.resizeCanvas(s.a, s.b, centre, &progress); break;
         case StepKind::FlipH: code = seq.mirror(nullptr, &progress); break;
         case StepKind::FlipV: code = seq.flip(nullptr, &progress); break;
@@ -325,8 +342,12 @@ int cmdEdit(CliCall& call) {
         if (code != FE_OK) {
             // The input was read, so a failing step means a result beyond the size limits (or
             // memory running out): a value the command cannot carry out.
-            cliError("edit: " + s.option + " failed (code " + std::to_string(code) +
-                     ": the result is too large or memory ran out); nothing written");
+            const bool memory = code == FE_SCALE_NO_MEMORY || code == FE_CANVAS_NO_MEMORY ||
+                                code == FE_CROP_NO_MEMORY || code == FE_ISO_NO_MEMORY ||
+                                code == FE_BLANK_NO_MEMORY;
+            cliError("edit: " + s.option + " failed (code " + std::to_string(code) + ": " +
+                     (memory ? "memory ran out" : "the result is too large or memory ran out") +
+                     "); nothing written");
             return CLI_USAGE;
         }
     }

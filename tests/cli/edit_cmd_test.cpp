@@ -212,6 +212,20 @@ TEST(CliEdit, BadValuesAndFiles) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--alpha-from"), std::string::npos);
 
+    // A percentage whose result passes a size limit names that limit, not an error code.
+    writeImage(dir + "/big.tga", solid(400, 300, 0xFF000000u));
+    r = run({"edit", dir + "/big.tga", out, "--scale", "9000%"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--scale 9000%: 36000 x 27000 is over the limit of 32768 pixels a side"),
+              std::string::npos)
+        << r.err;
+    r = run({"edit", dir + "/big.tga", out, "--scale", "5000%"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("20000 x 15000 is over the limit of 1 GiB of pixels"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("code"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+
     // Nothing to auto crop: a warning, and the image is written as it was.
     r = run({"edit", in, out, "--autocrop"});
     EXPECT_EQ(r.status, 0);
