@@ -117,6 +117,10 @@ TEST_F(CliTools, ArrangeRefusals) {
     EXPECT_EQ(r.status, CLI_USAGE);
     EXPECT_NE(r.err.find("failed try automatic"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(out));
+    // A fixed width narrower than an item (40) is refused the same way.
+    r = run({"arrange", in, "-o", out, "--max", "30xauto"});
+    EXPECT_EQ(r.status, CLI_USAGE);
+    EXPECT_NE(r.err.find("failed try automatic"), std::string::npos) << r.err;
     EXPECT_EQ(run({"arrange", in, "-o", out, "--max", "50"}).status, CLI_USAGE);
     EXPECT_EQ(run({"arrange", in, "-o", out, "--max", "70000x5"}).status, CLI_USAGE);
     EXPECT_EQ(run({"arrange", in, "-o", out, "--method", "shelf"}).status, CLI_USAGE);

@@ -172,34 +172,35 @@ TEST(DocumentArrange, NewDocumentFailures) {
     EXPECT_EQ(prompts.messages.size(), 3u);
 }
 
-TEST(DocumentArrange, ItemsPastFixedLimitsAreClippedIntoTheSheet) {
-    // A 64 x 16 item into a fixed 32 x 32 sheet sticks out to the right; an item listed past
-    // the edge of its (later cropped) image reads only what the image holds.
+TEST(DocumentArrange, ItemsPastFixedLimitsAreRefusedAndSourcesClipped) {
+    // A 64 x 16 item into a fixed 32 x 32 sheet would stick out to the right: refused, nothing
+    // made. An item listed past the edge of its (later cropped) image reads only what it holds.
     CBitmapDoc src;
     fillDocument(src, 64, 16);
     src.positions().append(TxRect{0, 0, 64, 16}, "wide");
-    src.positions().append(TxRect{60, 12, 68, 20}, "edge");
     ScriptedPrompts prompts;
     MaxSizeOptions fixed;
     fixed.width = 32;
     fixed.height = 32;
     prompts.maxSizeAnswer = fixed;
     Framework fw;
+    EXPECT_EQ(src.arrange(prompts, fw.factory()), nullptr);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], "failed\ntry automatic");
+    EXPECT_EQ(fw.made, 0);
+
+    src.positions().clear();
+    src.positions().append(TxRect{60, 12, 68, 20}, "edge");
     CBitmapDoc* sheet = src.arrange(prompts, fw.factory());
     ASSERT_NE(sheet, nullptr);
     const Frame* out = sheet->frames()->currentFrame();
     ASSERT_EQ(out->width(), 32);
     ASSERT_EQ(out->height(), 32);
-    EXPECT_EQ(sheet->positions().at(0).rect, (TxRect{0, 0, 64, 16}));
-    EXPECT_EQ(sheet->positions().at(1).rect, (TxRect{0, 16, 8, 24}));
+    EXPECT_EQ(sheet->positions().at(0).rect, (TxRect{0, 0, 8, 8}));
     const Frame* in = src.frames()->currentFrame();
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
-            uint32_t want = 0;
-            if (y < 16)
-                want = at(in, x, y);
-            else if (y < 20 && x < 4)
-                want = at(in, 60 + x, 12 + y - 16);
+            const uint32_t want = y < 4 && x < 4 ? at(in, 60 + x, 12 + y) : 0;
             ASSERT_EQ(at(out, x, y), want) << x << "," << y;
         }
 }

@@ -125,6 +125,21 @@ TEST(Arrange, OneFixedLimit) {
     EXPECT_EQ(r.canvasHeight, 20);
 }
 
+TEST(Arrange, ItemsPastAFixedSideAreRefused) {
+    // Width fixed at 50, an item 90 wide: the rows would keep it at 0:0-90:40 on a 50-pixel sheet.
+    EXPECT_FALSE(arrangeItems(sized({{90, 40}, {20, 20}}), 50, 0).ok);
+    // Height fixed at 30, an item 40 high.
+    ArrangeResult r = arrangeItems(sized({{10, 40}}), 0, 30);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.placed.empty());
+    // Both fixed: the second row starts inside the sheet, its second item reaches below it.
+    EXPECT_FALSE(arrangeItems(sized({{64, 30}, {30, 30}, {4, 40}}), 64, 64).ok);
+    // Exactly as wide and high as the limits still fits.
+    r = arrangeItems(sized({{50, 40}}), 50, 40);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.placed[0].rect, R(0, 0, 50, 40));
+}
+
 TEST(Arrange, ReversedEdgesAreNormalised) {
     PositionList list;
     list.append(R(20, 30, 10, 10), "backwards");

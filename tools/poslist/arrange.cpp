@@ -332,6 +332,15 @@ ArrangeResult arrangeItems(const PositionList& list, int maxWidth, int maxHeight
     }
     r.canvasWidth = maxWidth != 0 ? maxWidth : usedRight;
     r.canvasHeight = maxHeight != 0 ? maxHeight : usedBottom;
+    // The rows may put an item past a fixed side (one wider than the fixed width, or a row item
+    // reaching below the fixed height): its rectangle would point outside the sheet, so such a
+    // layout is refused like the others that do not fit.
+    for (const PositionItem& it : r.placed)
+        if (it.rect.right > r.canvasWidth || it.rect.bottom > r.canvasHeight) {
+            r.ok = false;
+            r.placed.clear();
+            break;
+        }
     return r;
 }
 

@@ -22,7 +22,8 @@ inline constexpr const char* kArrangeFailedText = "failed\ntry automatic";
 inline constexpr const char* kArrangeNewDocumentFailedText = "Create NewDocument failed";
 
 struct ArrangeResult {
-    bool ok = false;  // false: an item found no room inside the fixed limits
+    // false: an item found no room inside the fixed limits, or would reach past one of them
+    bool ok = false;
     // The items in placement order: `rect` is the new place, `source` the old rectangle.
     std::vector<PositionItem> placed;
     // The size of the new sheet: the used area, or the fixed limit on a fixed side.
@@ -52,7 +53,8 @@ bool packMaxRects(const std::vector<PositionItem>& items, int maxWidth, int maxH
                   std::vector<PositionItem>& placed, int64_t& canvasWidth, int64_t& canvasHeight);
 
 // The whole arrangement of a list: work list (edges normalised), sort, pack and the canvas.
-// maxWidth / maxHeight 0 mean automatic; padding is used by MaxRects only.
+// maxWidth / maxHeight 0 mean automatic; padding is used by MaxRects only. Every placed item lies
+// inside the canvas: a layout that would put one past a fixed side fails.
 ArrangeResult arrangeItems(const PositionList& list, int maxWidth, int maxHeight,
                            int method = ARRANGE_ROWS, int padding = 0);
 
