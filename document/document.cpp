@@ -1,8 +1,11 @@
 #include "document/document.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <new>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -26,6 +29,28 @@ std::string withArg(const char* fmt, const std::string& arg) {
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+// Only a name that leads nowhere is "not found"; a folder, a FIFO or a file that cannot be
+// looked at is there and gets its own reason. `why` says what is wrong with something there.
+bool pathIsThere(const std::string& path, std::string& why) {
+    struct stat st;
+    if (path.empty()) return false;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return false;
+        why = std::strerror(errno);
+        return true;
+    }
+    if (S_ISDIR(st.st_mode))
+        why = "is a directory";
+    else if (!S_ISREG(st.st_mode))
+        why = "is not a regular file";
+    return true;
+}
+
+std::string baseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 const char* const kSaveAsFilter =
@@ -53,6 +78,15 @@ PendingNewDocument& pendingNewDocument() {
 }
 
 uint16_t nextDocumentSerial() { return gSerialCounter; }
+
+std::string openFailureText(const std::string& path, int code, const SequenceLoadReport& report) {
+    std::string text = code == SEQ_OVER_BUDGET
+                           ? "Out of Memory\nFile: " + path
+                           : withArg("Unrecogniced file format\nFile: %s", path);
+    // The first line already says that no reader knew the file.
+    if (report.error.empty() || report.error == TX_UNRECOGNISED) return text;
+    return text + "\n" + baseName(report.file.empty() ? path : report.file) + ": " + report.error;
+}
 
 DocumentSettings& documentSettings() {
     static DocumentSettings settings;
@@ -132,8 +166,17 @@ bool CBitmapDoc::onNewDocument(Prompts& prompts) {
 
 bool CBitmapDoc::onOpenDocument(const std::string& path, Prompts& prompts) {
     path_.setFromPath(path);
-    if (!fileExists(path)) {
+    std::string notAFile;
+    if (!pathIsThere(path, notAFile)) {
         prompts.message(withArg("File %s not found", path), MsgIcon::Warning, MsgButtons::Ok);
+        return false;
+    }
+    if (!notAFile.empty()) {
+        // Said at once: no series dialog for something that is no picture file at all.
+        SequenceLoadReport report;
+        report.error = notAFile;
+        prompts.message(openFailureText(path, SEQ_FILE_UNREADABLE, report), MsgIcon::Warning,
+                        MsgButtons::Ok);
         return false;
     }
     {
@@ -144,9 +187,13 @@ bool CBitmapDoc::onOpenDocument(const std::string& path, Prompts& prompts) {
             prompts.message("Out of Memory", MsgIcon::Error, MsgButtons::Ok);
             return false;
         }
-        if (loadSequence(*seq, path, prompts, palette ? palette : appPalette().argb()) != SEQ_OK) {
-            prompts.message(withArg("Unrecogniced file format\nFile: %s", path), MsgIcon::Warning,
-                            MsgButtons::Ok);
+        SequenceLoadReport report;
+        const int r =
+            loadSequence(*seq, path, prompts, palette ? palette : appPalette().argb(), &report);
+        if (r != SEQ_OK) {
+            // Memory that could not be had was reported by the loader itself.
+            if (r != SEQ_OUT_OF_MEMORY)
+                prompts.message(openFailureText(path, r, report), MsgIcon::Warning, MsgButtons::Ok);
             return false;
         }
         frames_ = std::move(seq);

@@ -57,6 +57,12 @@ struct DocumentSettings {
 };
 DocumentSettings& documentSettings();
 
+struct SequenceLoadReport;
+// The message of an open that failed with the sequence loader's `code`: "Unrecogniced file
+// format" and the file, then the reader's reason as "name: reason" (a series names the file of it
+// that failed); a sequence over its memory budget says "Out of Memory" with the budget's reason.
+std::string openFailureText(const std::string& path, int code, const SequenceLoadReport& report);
+
 struct FontPreset;
 struct FontLayout;
 

@@ -10,6 +10,10 @@
 #include <QMimeData>
 #include <memory>
 
+#include <cerrno>
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include "document/document.h"
 #include "model/app_palette.h"
 #include "model/document_types.h"
@@ -20,6 +24,47 @@
 #include "ui/qt_ports.h"
 
 namespace {
+
+QString collapsedReplacements(const QString& s) {
+    QString out;
+    out.reserve(s.size());
+    for (QChar c : s)
+        if (c != QChar::ReplacementCharacter || !out.endsWith(QChar::ReplacementCharacter))
+            out += c;
+    return out;
+}
+
+// The bytes of a local path. Qt reads file names as UTF-8, so a name that is not (on the command
+// line, dropped, chosen in a dialog, kept in the settings) arrives with U+FFFD for its stray
+// bytes and would not be found: each such part of the path is looked up among its folder's
+// entries that read as the same text, and taken when exactly one does.
+std::string localPath(const QString& path) {
+    const QString abs = QFileInfo(path).absoluteFilePath();
+    const std::string bytes = QFile::encodeName(abs).toStdString();
+    struct stat st;
+    if (!abs.contains(QChar::ReplacementCharacter) || ::lstat(bytes.c_str(), &st) == 0)
+        return bytes;
+    std::string out;
+    for (const QString& part : abs.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        std::string name = QFile::encodeName(part).toStdString();
+        if (part.contains(QChar::ReplacementCharacter)) {
+            if (DIR* d = ::opendir(out.empty() ? "/" : out.c_str())) {
+                const QString want = collapsedReplacements(part);
+                std::string found;
+                int matches = 0;
+                while (const dirent* e = ::readdir(d))
+                    if (collapsedReplacements(QFile::decodeName(e->d_name)) == want) {
+                        found = e->d_name;
+                        ++matches;
+                    }
+                ::closedir(d);
+                if (matches == 1) name = found;
+            }
+        }
+        out += "/" + name;
+    }
+    return out.empty() ? bytes : out;
+}
 
 // File > Open; `filterIndex` is the filter chosen last, for as long as the program runs (0: not
 // yet read).
@@ -134,14 +179,17 @@ void CMainFrame::addRecentFile(const std::string& path) {
 void CMainFrame::openRecentFile(int index) {
     if (index < 0 || index >= int(recent_.files().size())) return;
     const std::string path = recent_.files()[size_t(index)];
-    if (!QFileInfo::exists(QString::fromStdString(path))) {
+    std::string found = path;
+    struct stat st;
+    if (::stat(found.c_str(), &st) != 0) found = localPath(QString::fromStdString(path));
+    if (::stat(found.c_str(), &st) != 0 && errno == ENOENT) {
         prompts().message("File " + path + " not found", MsgIcon::Warning, MsgButtons::Ok);
         recent_.remove(path);
         recent_.save(settings());
         rebuildRecentMenu();
         return;
     }
-    openFile(QString::fromStdString(path));
+    openPath(found);
 }
 
 void CMainFrame::rebuildRecentMenu() {
@@ -178,8 +226,9 @@ void CMainFrame::openDropped(const QList<QUrl>& urls) {
         if (u.isLocalFile()) openFile(u.toLocalFile());
 }
 
-bool CMainFrame::openFile(const QString& path) {
-    const std::string p = QFileInfo(path).absoluteFilePath().toStdString();
+bool CMainFrame::openFile(const QString& path) { return openPath(localPath(path)); }
+
+bool CMainFrame::openPath(const std::string& p) {
     for (CChildFrame* c : children_)
         if (c->doc()->pathName() == p) {
             mdi_->setActiveSubWindow(c);

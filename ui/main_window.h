@@ -158,6 +158,8 @@ public:
     // ---- Documents -------------------------------------------------------------------------
     // Opens a file in a new document window; an already open path activates its window.
     bool openFile(const QString& path);
+    // The same with the path's own bytes (absolute), which need not be UTF-8.
+    bool openPath(const std::string& path);
     CBitmapDoc* activeDocument() const;
     CBitmapView* activeView() const;
     CChildFrame* activeChild() const;

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include <sys/stat.h>
+
 #include "document/document.h"
 #include "model/frame_writers.h"
 #include "model/scripted_prompts.h"
+#include "model/sequence_io.h"
 #include "tests/model/test_files.h"
 #include "texlib/read.h"
 
@@ -30,6 +35,40 @@ TEST(Document, OpenMissingAndUnreadable) {
     std::fclose(f);
     EXPECT_FALSE(doc.onOpenDocument(dir + "/junk.png", prompts));
     EXPECT_EQ(prompts.messages.back(), "Unrecogniced file format\nFile: " + dir + "/junk.png");
+    EXPECT_EQ(doc.frames(), nullptr);
+}
+
+TEST(Document, OpenFailuresAddTheReadersReason) {
+    const std::string dir = freshDir("docreason");
+    ScriptedPrompts prompts;
+    CBitmapDoc doc;
+    // A cut TGA: the reader's own words on the next line.
+    writeSolidTga(dir + "/cut.tga", 8, 8, 0xFF102030u);
+    std::filesystem::resize_file(dir + "/cut.tga", 20);
+    EXPECT_FALSE(doc.onOpenDocument(dir + "/cut.tga", prompts));
+    EXPECT_EQ(prompts.messages.back(), "Unrecogniced file format\nFile: " + dir +
+                                           "/cut.tga\ncut.tga: TGA Image: Unexpected end of file.");
+    // A folder and a FIFO are there: not "not found", and no series dialog is asked.
+    std::filesystem::create_directory(dir + "/walk000.tga");
+    ASSERT_EQ(::mkfifo((dir + "/pipe.tga").c_str(), 0600), 0);
+    EXPECT_FALSE(doc.onOpenDocument(dir + "/walk000.tga", prompts));
+    EXPECT_EQ(prompts.messages.back(), "Unrecogniced file format\nFile: " + dir +
+                                           "/walk000.tga\nwalk000.tga: is a directory");
+    EXPECT_FALSE(doc.onOpenDocument(dir + "/pipe.tga", prompts));
+    EXPECT_EQ(prompts.messages.back(), "Unrecogniced file format\nFile: " + dir +
+                                           "/pipe.tga\npipe.tga: is not a regular file");
+    EXPECT_EQ(prompts.loadDialogs, 0);
+    // A series over its memory budget says so, naming the frame.
+    for (int k = 0; k < 3; ++k)
+        writeSolidTga(dir + "/run00" + std::to_string(k) + ".tga", 64, 64, 0xFF000000u);
+    const int64_t budget = sequenceMemoryBudget();
+    sequenceMemoryBudget() = 2 * 64 * 64 * 4;
+    EXPECT_FALSE(doc.onOpenDocument(dir + "/run000.tga", prompts));
+    sequenceMemoryBudget() = budget;
+    const std::string& m = prompts.messages.back();
+    EXPECT_EQ(m.rfind("Out of Memory\nFile: " + dir + "/run000.tga\nrun002.tga: frame 3", 0), 0u)
+        << m;
+    EXPECT_NE(m.find("over its budget"), std::string::npos) << m;
     EXPECT_EQ(doc.frames(), nullptr);
 }
 

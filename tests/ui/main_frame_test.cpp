@@ -380,6 +380,36 @@ TEST(MainFrame, PreferencesDialogFillsTheRecordAndTakesEffect) {
     EXPECT_EQ(txTgaCompressionMode(), 1);
 }
 
+TEST(MainFrame, ANameThatIsNotUtf8Opens) {
+    // Latin-1 e-acute: Qt hands the name over with U+FFFD, from a dialog, a drop or the command
+    // line alike; the file is found all the same, by its own bytes, and stays on the recent list
+    // under them.
+    const std::string path = ::testing::TempDir() + "latin1_\xe9.tga";
+    std::vector<uint32_t> px(16, 0xFF00FF00u);
+    ASSERT_EQ(txWriteTGA(path, 4, 4, px.data()), TX_TGA_OK);
+    MemorySettingsStore store;
+    ensureTestApp();
+    CMainFrame w(nullptr, &store);
+    ScriptedPrompts prompts;
+    w.setPrompts(&prompts);
+    const QString lossy = QFile::decodeName(QByteArray::fromStdString(path));
+    ASSERT_TRUE(lossy.contains(QChar::ReplacementCharacter));
+    ASSERT_TRUE(w.openFile(lossy));
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(w.activeDocument()->pathName(), path);
+    w.closeDocument();
+    w.openDropped({QUrl::fromLocalFile(lossy)});
+    EXPECT_EQ(w.documentCount(), 1);
+    w.closeDocument();
+    ASSERT_FALSE(w.recentFiles().files().empty());
+    EXPECT_EQ(w.recentFiles().files()[0], path);
+    w.openRecentFile(0);
+    EXPECT_EQ(w.documentCount(), 1);
+    EXPECT_TRUE(prompts.messages.empty());
+    w.closeDocument();
+    std::remove(path.c_str());
+}
+
 TEST(MainFrame, RecentFilesAutoloadDropsAndWhatExitWrites) {
     const std::string dir = ::testing::TempDir();
     auto write = [&](const char* name) {
@@ -401,10 +431,12 @@ TEST(MainFrame, RecentFilesAutoloadDropsAndWhatExitWrites) {
         ASSERT_TRUE(w.openFile(QString::fromStdString(a)));
         // A drop opens as Open does.
         w.openDropped({QUrl::fromLocalFile(QString::fromStdString(b))});
-        // A dropped folder gives the usual message and nothing else.
+        // A dropped folder says that it is one, and opens nothing.
         w.openDropped({QUrl::fromLocalFile(QString::fromStdString(dir))});
         ASSERT_EQ(prompts.messages.size(), 1u);
-        EXPECT_NE(prompts.messages[0].find(" not found"), std::string::npos) << prompts.messages[0];
+        EXPECT_NE(prompts.messages[0].find(": is a directory"), std::string::npos)
+            << prompts.messages[0];
+        EXPECT_EQ(prompts.messages[0].rfind("Unrecogniced file format\n", 0), 0u);
         EXPECT_EQ(w.documentCount(), 2);
         EXPECT_EQ(w.documentCount(), 2);
         ASSERT_EQ(w.recentFiles().files().size(), 2u);
