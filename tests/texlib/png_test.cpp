@@ -300,3 +300,36 @@ TEST(Png, WriterStoresFlatArtUnfilteredOrWithUp) {
     EXPECT_EQ(readPixels(slurp(path), ctx), px);
     EXPECT_EQ(txPngChooseFilter(37, 5, pattern(37, 5).data()), TX_PNG_FILTER_SUB);
 }
+
+// A sheet of shaded sprites packs smaller than zlib's best effort on the same rows unfiltered
+// (what libpng writes with filtering off), and reads back exactly.
+TEST(Png, FlatSheetPacksBelowZlibLevelNine) {
+    const int w = 512, h = 256;
+    std::vector<uint32_t> px(size_t(w) * h, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int sx = x % 64, sy = y % 64, kind = (x / 64 * 5 + y / 64 * 3) % 4;
+            if (sx < 8 || sx >= 56 || sy < 8 || sy >= 56) continue;
+            const uint32_t shade = uint32_t(200 - 3 * (sy - 8));
+            px[size_t(y) * w + size_t(x)] = 0xFF000000u | (shade << (8 * (kind % 3))) | kind;
+        }
+    std::vector<uint8_t> raw;
+    for (int y = 0; y < h; ++y) {
+        raw.push_back(0);
+        for (int x = 0; x < w; ++x) {
+            const uint32_t v = px[size_t(y) * w + size_t(x)];
+            raw.insert(raw.end(),
+                       {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v), uint8_t(v >> 24)});
+        }
+    }
+    uLongf zlibSize = compressBound(uLong(raw.size()));
+    std::vector<uint8_t> z(zlibSize);
+    ASSERT_EQ(compress2(z.data(), &zlibSize, raw.data(), uLong(raw.size()), 9), Z_OK);
+    const std::string path = tempPath("sheet.png");
+    ASSERT_EQ(txWritePNG(path, w, h, px.data()), TX_PNG_OK);
+    const auto f = slurp(path);
+    // Signature, IHDR, sBIT, the IDAT's length, type and CRC, IEND.
+    EXPECT_LE(f.size() - (8 + 25 + 16 + 12 + 12), size_t(zlibSize));
+    TxReadContext ctx;
+    EXPECT_EQ(readPixels(f, ctx), px);
+}
