@@ -1,5 +1,6 @@
 #include "texlib/tga.h"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstdint>
@@ -250,79 +251,126 @@ namespace {
 // Worst case of one packet: a header and 128 raw pixels.
 constexpr size_t kMaxPacket = 1 + 128 * 4;
 
-// Bit k of a window tells whether pixel base + k equals its successor. Sprites and photos alike
-// give packets of a few pixels on average, so packet lengths are read off these bits with bit
-// counts instead of comparing pixel by pixel.
-class EqualNeighbours {
-public:
-    EqualNeighbours(const uint32_t* px, size_t n) : px_(px), n_(n) {}
+// Pixels looked at together: their neighbour bits and the packets that start among them.
+constexpr size_t kBlock = 4096;
+constexpr size_t kBlockWords = kBlock / 64 + 1;
 
-    // Length of the stretch from i on whose bits are all `value`, at most max.
-    size_t stretch(size_t i, bool value, size_t max) {
-        size_t k = 0;
-        while (k < max) {
-            const size_t at = i + k;
-            if (at < base_ || at >= base_ + 64) load(at);
-            const size_t off = at - base_, avail = 64 - off;
-            const uint64_t w = bits_ >> off;
-            size_t len = size_t(value ? std::countr_one(w) : std::countr_zero(w));
-            if (len > avail) len = avail;
-            k += len;
-            if (len < avail) break;
-        }
-        return k < max ? k : max;
-    }
-    bool at(size_t i) {
-        if (i < base_ || i >= base_ + 64) load(i);
-        return (bits_ >> (i - base_)) & 1;
-    }
-
-private:
-    void load(size_t from) {
-        base_ = from;
+// Bit k of bits[k / 64] tells whether pixel from + k equals its successor, for the `count` pixels
+// from `from` on; the last of the n pixels, which has none, and the words' bits beyond give 0.
+void equalNeighbours(const uint32_t* px, size_t n, size_t from, size_t count, uint64_t* bits) {
+    size_t k = 0;
+    for (size_t word = 0; word < kBlockWords; ++word) {
         uint64_t b = 0;
-        size_t k = 0;
+        size_t bit = 0;
 #if defined(__SSE2__)
-        for (; k < 64 && from + k + 4 < n_; k += 4) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px_ + from + k));
-            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px_ + from + k + 1));
-            b |= uint64_t(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, c)))) << k;
+        for (; bit < 64 && k + 4 < count && from + k + 4 < n; bit += 4, k += 4) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + from + k));
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + from + k + 1));
+            b |= uint64_t(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, c)))) << bit;
         }
 #endif
-        for (; k < 64 && from + k + 1 < n_; ++k)
-            b |= uint64_t(px_[from + k] == px_[from + k + 1]) << k;
-        bits_ = b;  // positions without a successor stay 0
+        for (; bit < 64; ++bit, ++k)
+            if (k < count && from + k + 1 < n)
+                b |= uint64_t(px[from + k] == px[from + k + 1]) << bit;
+        bits[word] = b;
     }
+}
 
-    const uint32_t* px_;
-    size_t n_;
-    size_t base_ = SIZE_MAX - 64;
-    uint64_t bits_ = 0;
-};
+// One packet from pixel i, found pixel by pixel: for stretches longer than a packet.
+uint8_t* onePacket(const uint32_t* px, size_t n, size_t& i, uint8_t* o) {
+    const size_t left = std::min<size_t>(n - i, 128);
+    if (left >= 2 && px[i] == px[i + 1]) {
+        size_t run = 2;
+        while (run < left && px[i + run - 1] == px[i + run]) ++run;
+        *o++ = uint8_t(0x80 | (run - 1));
+        std::memcpy(o, px + i, 4);
+        i += run;
+        return o + 4;
+    }
+    size_t count = 1;
+    while (count < left && !(i + count + 1 < n && px[i + count] == px[i + count + 1])) ++count;
+    *o++ = uint8_t(count - 1);
+    std::memcpy(o, px + i, 4 * count);
+    i += count;
+    return o + 4 * count;
+}
 
 // Encodes whole packets from pixel `i` on while `cap` leaves room for the largest packet, so a
 // stream can be encoded piece by piece into a small buffer with exactly the bytes one call over
 // all pixels gives (each packet depends only on the pixels from its start on).
+//
+// Packets are a few pixels long in sprites and photos alike, and their kinds follow no pattern,
+// so they are not found one after another: where each begins is worked out for a block of pixels
+// at once from the neighbour bits b. A run is a stretch of set bits and the pixel after it; a raw
+// packet a stretch of clear bits not so taken. So pixel p begins a packet when b(p - 1) is clear
+// and b(p - 2) or b(p) is set: the pixel before ended a run, or ended raw pixels before a run.
 size_t encodePackets(const uint32_t* px, size_t n, size_t& i, uint8_t* out, size_t cap) {
+    if (cap < kMaxPacket) return 0;
     uint8_t* o = out;
-    EqualNeighbours eq(px, n);
-    while (i < n && size_t(o - out) + kMaxPacket <= cap) {
-        const size_t left = n - i < 128 ? n - i : 128;
-        if (eq.at(i)) {
-            // Two or more equal pixels: a run of up to 128.
-            const size_t run = eq.stretch(i, true, left - 1) + 1;
-            *o++ = uint8_t(0x80 | (run - 1));
-            std::memcpy(o, &px[i], 4);
-            o += 4;
-            i += run;
-            continue;
+    uint8_t* const last = out + (cap - kMaxPacket);  // the last place a packet may start
+    // Below this, pixels are copied 32 bytes at a time whatever the packet's length: the bytes
+    // past its end are overwritten by the next packet, and stay within `cap` less a packet.
+    constexpr size_t kWide = 32;
+    uint8_t* const wideLast = cap >= 2 * kMaxPacket ? out + (cap - 2 * kMaxPacket) : nullptr;
+    uint64_t eq[kBlockWords], starts[kBlockWords];
+    while (i < n && o <= last) {
+        const size_t base = i, count = std::min(kBlock, n - base);
+        const bool final = base + count == n;
+        equalNeighbours(px, n, base, count, eq);
+        uint64_t before = 0;  // the block begins a packet: as if after raw pixels
+        for (size_t w = 0; w < kBlockWords; ++w) {
+            const uint64_t b = eq[w];
+            const uint64_t b1 = (b << 1) | (before >> 63), b2 = (b << 2) | (before >> 62);
+            starts[w] = ~b1 & (b2 | b);
+            before = b;
         }
-        // Pixels that differ from their successor, until a run begins or 128 are held.
-        const size_t count = eq.stretch(i, false, left);
-        *o++ = uint8_t(count - 1);
-        std::memcpy(o, &px[i], count * 4);
-        o += count * 4;
-        i += count;
+        // Only starts up to the block's end count; the pixels' own end is one.
+        const size_t endWord = count / 64;
+        starts[endWord] &= (uint64_t(1) << (count % 64)) - 1;
+        for (size_t w = endWord + 1; w < kBlockWords; ++w) starts[w] = 0;
+        if (final) starts[endWord] |= uint64_t(1) << (count % 64);
+        starts[0] &= ~uint64_t(1);
+        size_t cur = 0;
+        bool restart = false;
+        for (size_t w = 0; w <= endWord && !restart; ++w) {
+            for (uint64_t s = starts[w]; s; s &= s - 1) {
+                const size_t next = w * 64 + size_t(std::countr_zero(s));
+                const size_t len = next - cur;
+                if (o > last) {
+                    restart = true;
+                    break;
+                }
+                if (len > 128) {
+                    // Split by the greedy rule, which may join the last pixel of a long run to
+                    // the raw pixels after it: packets one by one, then a new block.
+                    size_t at = base + cur;
+                    while (at < base + next && o <= last) o = onePacket(px, n, at, o);
+                    cur = at - base;
+                    restart = true;
+                    break;
+                }
+                const uint64_t run = (eq[cur / 64] >> (cur % 64)) & 1;
+                *o = uint8_t((run << 7) | (len - 1));
+                const size_t bytes = run ? 4 : 4 * len;
+                const uint32_t* from = px + base + cur;
+                if (o <= wideLast && n - (base + cur) >= kWide / 4) {
+                    std::memcpy(o + 1, from, kWide);
+                    if (bytes > kWide) std::memcpy(o + 1 + kWide, from + kWide / 4, bytes - kWide);
+                } else {
+                    std::memcpy(o + 1, from, bytes);
+                }
+                o += 1 + bytes;
+                cur = next;
+            }
+        }
+        // A packet that reaches past the block is looked at again from its start, unless it
+        // began the block: then it is longer than the block and is found pixel by pixel.
+        if (cur == 0 && o <= last) {
+            size_t at = base;
+            o = onePacket(px, n, at, o);
+            cur = at - base;
+        }
+        i = base + cur;
     }
     return size_t(o - out);
 }
