@@ -9,8 +9,10 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "edit/size_dialogs.h"
 #include "model/app_palette.h"
 #include "model/frame_writers.h"
+#include "model/int_field.h"
 #include "model/position_files.h"
 #include "model/sequence_io.h"
 #include "texlib/read.h"
@@ -145,9 +147,15 @@ bool CBitmapDoc::onNewDocument(Prompts& prompts) {
             if (!answer) return false;
             w = answer->first;
             h = answer->second;
-            if (w >= 1 && w <= 65535 && h >= 1 && h <= 65535) break;
-            prompts.message("Please enter an integer between 1 and 65535.", MsgIcon::Warning,
-                            MsgButtons::Ok);
+            // Out of the fields' range, or within it but over the largest picture there can
+            // be: say which, and ask again with the values given.
+            std::string refusal;
+            if (!sizeFieldValid(w) || !sizeFieldValid(h))
+                refusal = intRangeMessage(SIZE_FIELD_MIN, SIZE_FIELD_MAX);
+            else
+                refusal = pictureSizeRefusal(w, h);
+            if (refusal.empty()) break;
+            prompts.message(refusal, MsgIcon::Warning, MsgButtons::Ok);
             askW = w;
             askH = h;
         }

@@ -48,7 +48,10 @@ int CBitmapDoc::autoCrop(Prompts& prompts, Progress* progress) {
 
 int CBitmapDoc::scale(int width, int height, Progress* progress) {
     if (!frames_ || !frames_->currentFrame()) return FE_SCALE_NO_PIXELS;
-    if (!sizeFieldValid(width) || !sizeFieldValid(height)) return FE_SCALE_NO_MEMORY;
+    // Refused before the undo step, so that a size no frame can take leaves no step behind.
+    if (!sizeFieldValid(width) || !sizeFieldValid(height) ||
+        !pictureSizeRefusal(width, height).empty())
+        return FE_SCALE_NO_MEMORY;
     takeSnapshot("Scale");
     const int code = scaleFrames(*frames_, positions_, width, height, progress);
     updateAllViews(HINT_FULL);
@@ -57,7 +60,10 @@ int CBitmapDoc::scale(int width, int height, Progress* progress) {
 
 int CBitmapDoc::resizeCanvas(int width, int height, bool centre, Progress* progress) {
     if (!frames_ || !frames_->currentFrame()) return FE_CANVAS_NO_PIXELS;
-    if (!sizeFieldValid(width) || !sizeFieldValid(height)) return FE_CANVAS_NO_MEMORY;
+    // Refused before the undo step, so that a size no frame can take leaves no step behind.
+    if (!sizeFieldValid(width) || !sizeFieldValid(height) ||
+        !pictureSizeRefusal(width, height).empty())
+        return FE_CANVAS_NO_MEMORY;
     takeSnapshot("Resize");
     const int code = frames_->resizeCanvas(width, height, centre, progress);
     updateAllViews(HINT_FULL);

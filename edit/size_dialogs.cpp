@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "texlib/mip.h"
+
 ImageDialogFlags& imageDialogFlags() {
     static ImageDialogFlags flags;
     return flags;
@@ -20,9 +22,9 @@ int sizeDialogRound(double v) {
 
 bool sizeFieldValid(long value) { return value >= SIZE_FIELD_MIN && value <= SIZE_FIELD_MAX; }
 
-std::string sizeRangeMessage(long min, long max) {
-    return "Please enter an integer between " + std::to_string(min) + " and " +
-           std::to_string(max) + ".";
+std::string pictureSizeRefusal(long width, long height) {
+    const std::string why = txSizeRefusal(width, height);
+    return why.empty() ? why : "A picture of " + why + ".";
 }
 
 SizeDialogModel::SizeDialogModel(int width, int height, bool preserveAspect)

@@ -23,8 +23,9 @@ int sizeDialogRound(double v);
 
 // True when a typed Width or Height is acceptable (1 to 65535).
 bool sizeFieldValid(long value);
-// "Please enter an integer between 1 and 65535." for the given bounds.
-std::string sizeRangeMessage(long min, long max);
+// Empty when a picture of width x height can be made, else which limit it passes ("A picture
+// of 20000 x 20000 is over the limit of 1 GiB of pixels ..."): the fields allow more than that.
+std::string pictureSizeRefusal(long width, long height);
 
 // Width and Height of one dialog with the preserve-aspect-ratio rule. The ratio is fixed when the
 // dialog opens (width / height of the current frame).

@@ -1,5 +1,8 @@
 #include "ui/bitmap_view.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
@@ -15,9 +18,40 @@
 #include "ui/view_commands.h"
 #include "view/view_render.h"
 
+namespace {
+
+// The picture as a screen reader sees it: Qt's widget interface with "ShowMenu" added, so that
+// the context menu can be opened without a mouse.
+class AccessibleView : public QAccessibleWidget {
+public:
+    explicit AccessibleView(CBitmapView* view) : QAccessibleWidget(view, QAccessible::Client) {}
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << showMenuAction();
+    }
+    void doAction(const QString& name) override {
+        if (name == showMenuAction())
+            static_cast<CBitmapView*>(widget())->showContextMenu();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+};
+
+QAccessibleInterface* accessibleViewFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("CBitmapView") && object && object->isWidgetType())
+        return new AccessibleView(static_cast<CBitmapView*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
 CBitmapView::CBitmapView(CBitmapDoc* doc, QWidget* parent)
     : QAbstractScrollArea(parent), state_(doc, ViewPreferences{}),
       autoScrollTimer_(new QTimer(this)) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(accessibleViewFactory);
+        return true;
+    }();
+    (void)factoryInstalled;
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -219,6 +253,18 @@ void CBitmapView::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
     const QPoint l = logical(e->position());
     state_.leftDown(l.x(), l.y(), e->modifiers() & Qt::ShiftModifier);
+}
+
+void CBitmapView::showContextMenu() {
+    const QPoint local = viewport()->mapFromGlobal(QCursor::pos());
+    const QPoint at = viewport()->rect().contains(local) ? local : viewport()->rect().center();
+    emit contextMenuWanted(viewport()->mapToGlobal(at));
+}
+
+void CBitmapView::contextMenuEvent(QContextMenuEvent* e) {
+    // The right button has opened the menu on its press already.
+    if (e->reason() == QContextMenuEvent::Mouse) return;
+    showContextMenu();
 }
 
 void CBitmapView::mouseMoveEvent(QMouseEvent* e) {

@@ -52,6 +52,10 @@ public:
         state_.pickKeyAt(ViewPoint{imagePos.x(), imagePos.y()});
     }
 
+    // Asks for the context menu under the mouse when it is over the picture, else at the
+    // middle of the view: the Menu key, Shift+F10 and the accessible "ShowMenu" action.
+    void showContextMenu();
+
     // The last picture painted (tests and screenshots).
     const ImageBuffer& rendered() const { return rendered_; }
 
@@ -77,6 +81,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:

@@ -117,13 +117,22 @@ void installFileCommands(CMainFrame& main) {
         CBitmapDoc* d = m->activeDocument();
         return d && d->isEnabled(CMD_SAVE);
     });
-    main.handle(CMD_SAVE_AS, saveWith(&CBitmapDoc::saveAs), hasDoc);
-    main.handle(
-        CMD_EXPORT,
-        [m] {
-            if (CBitmapDoc* d = m->activeDocument()) d->exportTexture(m->prompts(), m->settings());
-        },
-        hasDoc);
+    // Save As and Export stay enabled; without a document they say so rather than being grey.
+    main.handle(CMD_SAVE_AS, [m, saveAs = saveWith(&CBitmapDoc::saveAs)] {
+        if (!m->activeDocument()) {
+            m->prompts().message(kNoDocumentToSave, MsgIcon::Information, MsgButtons::Ok);
+            return;
+        }
+        saveAs();
+    });
+    main.handle(CMD_EXPORT, [m] {
+        CBitmapDoc* d = m->activeDocument();
+        if (!d) {
+            m->prompts().message(kNoDocumentToExport, MsgIcon::Information, MsgButtons::Ok);
+            return;
+        }
+        d->exportTexture(m->prompts(), m->settings());
+    });
     main.handle(CMD_EXIT, [m] { m->close(); });
     main.handle(CMD_PREFERENCES, [m] { m->editPreferences(); });
 }

@@ -6,3 +6,8 @@
 class CMainFrame;
 
 void installFileCommands(CMainFrame& main);
+
+// What Save As and Export say when no document is open (both are always enabled).
+inline constexpr const char* kNoDocumentToSave = "No document is open: there is nothing to save.";
+inline constexpr const char* kNoDocumentToExport =
+    "No document is open: there is nothing to export.";

@@ -308,6 +308,7 @@ QLabel* CMainFrame::statusPane(int index) const {
 void CMainFrame::buildContextMenu() {
     contextMenu_ = new QMenu(QStringLiteral("Bitmap"), this);
     contextMenu_->setObjectName(QStringLiteral("Bitmap"));
+    contextMenu_->setAccessibleName(QStringLiteral("Bitmap"));
     for (const auto& e : contextMenuRows()) {
         if (e.id == 0) {
             contextMenu_->addSeparator();

@@ -10,30 +10,25 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "edit/size_dialogs.h"
 #include "model/custom_colours.h"
 #include "tools/animmaster/animmaster.h"
 #include "ui/colour_chooser.h"
+#include "ui/int_field.h"
 #include "ui/qt_ports.h"
 
 namespace {
-
-QSpinBox* sizeSpin(int value) {
-    auto* s = new QSpinBox;
-    s->setRange(SIZE_FIELD_MIN, SIZE_FIELD_MAX);
-    s->setValue(std::clamp(value, SIZE_FIELD_MIN, SIZE_FIELD_MAX));
-    return s;
-}
 
 // Width, Height and "preserve aspect ratio" wired to the dialog model; the fields only show the
 // numbers the model computes.
 struct SizeFields {
     SizeFields(QDialog& dlg, QFormLayout* form, int width, int height)
-        : model(width, height, imageDialogFlags().preserveAspect), w(sizeSpin(width)),
-          h(sizeSpin(height)), preserve(new QCheckBox(QStringLiteral("preserve aspect ratio"))) {
+        : model(width, height, imageDialogFlags().preserveAspect),
+          w(new IntField(SIZE_FIELD_MIN, SIZE_FIELD_MAX, width, QStringLiteral("Width"))),
+          h(new IntField(SIZE_FIELD_MIN, SIZE_FIELD_MAX, height, QStringLiteral("Height"))),
+          preserve(new QCheckBox(QStringLiteral("preserve aspect ratio"))) {
         preserve->setChecked(model.preserveAspect());
         form->addRow(QStringLiteral("Width"), w);
         form->addRow(QStringLiteral("Height"), h);
@@ -59,9 +54,11 @@ struct SizeFields {
         h->setValue(model.height());
         busy = false;
     }
+    // Refused on OK: a size past the largest picture there can be.
+    std::string refusal() const { return pictureSizeRefusal(model.width(), model.height()); }
     SizeDialogModel model;
-    QSpinBox* w;
-    QSpinBox* h;
+    IntField* w;
+    IntField* h;
     QCheckBox* preserve;
     bool busy = false;
 };
@@ -71,20 +68,20 @@ struct SizeFields {
 std::optional<MaxSizeOptions> QtPrompts::maxSize(const MaxSizeOptions& d) {
     QDialog dlg(parent_);
     dlg.setWindowTitle(QStringLiteral("Set maximum values"));
-    auto* w = new QSpinBox;
-    w->setRange(0, 65535);
-    w->setValue(std::clamp(d.width, 0, 65535));
-    auto* h = new QSpinBox;
-    h->setRange(0, 65535);
-    h->setValue(std::clamp(d.height, 0, 65535));
+    auto* w = new IntField(0, 65535, d.width, QStringLiteral("Width"));
+    auto* h = new IntField(0, 65535, d.height, QStringLiteral("Height"));
+    // Two boxes of the same text: the tool tip says which side each one frees.
     auto* autoW = new QCheckBox(QStringLiteral("automatic"));
+    autoW->setToolTip(QStringLiteral("Width automatic"));
+    autoW->setAccessibleName(autoW->toolTip());
     auto* autoH = new QCheckBox(QStringLiteral("automatic"));
+    autoH->setToolTip(QStringLiteral("Height automatic"));
+    autoH->setAccessibleName(autoH->toolTip());
     auto* method = new QComboBox;
     method->addItems({QStringLiteral("Rows"), QStringLiteral("MaxRects")});
+    method->setAccessibleName(QStringLiteral("Method"));
     method->setCurrentIndex(d.method == 1 ? 1 : 0);
-    auto* padding = new QSpinBox;
-    padding->setRange(0, 65535);
-    padding->setValue(std::clamp(d.padding, 0, 65535));
+    auto* padding = new IntField(0, 65535, d.padding, QStringLiteral("Padding"));
     // Ticking a box disables its field; padding applies to MaxRects only.
     QObject::connect(autoW, &QCheckBox::toggled, w, &QWidget::setDisabled);
     QObject::connect(autoH, &QCheckBox::toggled, h, &QWidget::setDisabled);
@@ -120,7 +117,8 @@ std::optional<std::pair<int, int>> QtPrompts::scaleSize(int width, int height) {
     dlg.setWindowTitle(QStringLiteral("Scale"));
     auto* form = new QFormLayout;
     SizeFields fields(dlg, form, width, height);
-    if (!runFormDialog(dlg, form) || !fields.model.valid()) return std::nullopt;
+    if (!runFormDialog(dlg, form, [&fields] { return fields.refusal(); }) || !fields.model.valid())
+        return std::nullopt;
     imageDialogFlags().preserveAspect = fields.model.preserveAspect();
     return std::make_pair(fields.model.width(), fields.model.height());
 }
@@ -133,7 +131,8 @@ std::optional<ResizeChoice> QtPrompts::resizeCanvas(const ResizeChoice& d) {
     auto* centre = new QCheckBox(QStringLiteral("center image"));
     centre->setChecked(d.centre);
     form->addRow(centre);
-    if (!runFormDialog(dlg, form) || !fields.model.valid()) return std::nullopt;
+    if (!runFormDialog(dlg, form, [&fields] { return fields.refusal(); }) || !fields.model.valid())
+        return std::nullopt;
     imageDialogFlags().preserveAspect = fields.model.preserveAspect();
     return ResizeChoice{fields.model.width(), fields.model.height(), centre->isChecked()};
 }
@@ -182,9 +181,7 @@ bool QtPrompts::animMasterOptions(AnimMasterOptions& o) {
 std::optional<int> QtPrompts::maskBias(int bias) {
     QDialog dlg(parent_);
     dlg.setWindowTitle(QStringLiteral("Create Mask"));
-    auto* value = new QSpinBox;
-    value->setRange(0, 255);
-    value->setValue(std::clamp(bias, 0, 255));
+    auto* value = new IntField(0, 255, bias, QStringLiteral("Bias 0-255"));
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Bias 0-255"), value);
     form->addRow(new QLabel(QStringLiteral("Clear alpha bits below bias")));

@@ -21,8 +21,10 @@
 #include <QStringDecoder>
 #include <QVBoxLayout>
 
+#include "edit/size_dialogs.h"
 #include "model/export_settings.h"
 #include "model/settings.h"
+#include "ui/int_field.h"
 #include "ui/qt_clipboard.h"
 #include "view/clipboard.h"
 
@@ -56,10 +58,24 @@ MsgResult QtPrompts::message(const std::string& text, MsgIcon icon, MsgButtons b
     }
 }
 
-bool runFormDialog(QDialog& dlg, QFormLayout* form) {
+bool runFormDialog(QDialog& dlg, QFormLayout* form, std::function<std::string()> check) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Cancel"));
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    buttons->button(QDialogButtonBox::Ok)->setAccessibleName(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setAccessibleName(QStringLiteral("Cancel"));
+    dlg.setAccessibleName(dlg.windowTitle());
+    // A refused number keeps the dialog open with the field to mend in focus.
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, [&dlg, check] {
+        QtPrompts prompts(&dlg);
+        if (!checkIntFields(dlg, prompts)) return;
+        if (check) {
+            if (const std::string refusal = check(); !refusal.empty()) {
+                prompts.message(refusal, MsgIcon::Warning, MsgButtons::Ok);
+                return;
+            }
+        }
+        dlg.accept();
+    });
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addLayout(form);
@@ -67,25 +83,14 @@ bool runFormDialog(QDialog& dlg, QFormLayout* form) {
     return dlg.exec() == QDialog::Accepted;
 }
 
-namespace {
-
-QSpinBox* spin(int min, int max, int value) {
-    auto* s = new QSpinBox;
-    s->setRange(min, max);
-    s->setValue(value);
-    return s;
-}
-
-}  // namespace
-
 std::optional<SequenceLoadOptions> QtPrompts::sequenceLoadOptions(const SequenceLoadOptions& d) {
     QDialog dlg(parent_);
     dlg.setWindowTitle(QStringLiteral("Sequence load options"));
     auto* single = new QRadioButton(QStringLiteral("single frame"));
     auto* all = new QRadioButton(QStringLiteral("all frames"));
     auto* range = new QRadioButton(QStringLiteral("range"));
-    auto* frames = spin(1, 100, d.frames);
-    auto* every = spin(1, 100, d.every);
+    auto* frames = new IntField(1, 100, d.frames, QStringLiteral("Load N Frames"));
+    auto* every = new IntField(1, 100, d.every, QStringLiteral("Every Nth Frame"));
     QRadioButton* modes[3] = {single, all, range};
     modes[d.mode >= 0 && d.mode <= 2 ? d.mode : 1]->setChecked(true);
     auto refresh = [=] {
@@ -111,10 +116,11 @@ std::optional<SequenceLoadOptions> QtPrompts::sequenceLoadOptions(const Sequence
 std::optional<SequenceSaveOptions> QtPrompts::sequenceSaveOptions(const SequenceSaveOptions& d) {
     QDialog dlg(parent_);
     dlg.setWindowTitle(QStringLiteral("Sequence save options"));
-    auto* increment = spin(-1000000, 1000000, d.increment);
-    auto* first = spin(0, 65536, d.firstNumber);
-    auto* start = spin(0, 65565, d.startFrame);
-    auto* count = spin(1, 655536, d.framesToSave);
+    auto* increment =
+        new IntField(-1000000, 1000000, d.increment, QStringLiteral("Filesequence Increment"));
+    auto* first = new IntField(0, 65536, d.firstNumber, QStringLiteral("Filesequence Start"));
+    auto* start = new IntField(0, 65565, d.startFrame, QStringLiteral("Start Frame"));
+    auto* count = new IntField(1, 655536, d.framesToSave, QStringLiteral("Save N Frames"));
     auto* all = new QRadioButton(QStringLiteral("all frames"));
     auto* range = new QRadioButton(QStringLiteral("range"));
     auto* single = new QCheckBox(QStringLiteral("Save frames to single file"));
@@ -153,10 +159,8 @@ std::optional<SequenceSaveOptions> QtPrompts::sequenceSaveOptions(const Sequence
 std::optional<std::pair<int, int>> QtPrompts::newSize(int width, int height) {
     QDialog dlg(parent_);
     dlg.setWindowTitle(QStringLiteral("New size"));
-    auto* w = spin(1, 65535, width);
-    auto* h = spin(1, 65535, height);
-    w->setAccessibleName(QStringLiteral("Width"));
-    h->setAccessibleName(QStringLiteral("Height"));
+    auto* w = new IntField(SIZE_FIELD_MIN, SIZE_FIELD_MAX, width, QStringLiteral("Width"));
+    auto* h = new IntField(SIZE_FIELD_MIN, SIZE_FIELD_MAX, height, QStringLiteral("Height"));
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Width"), w);
     form->addRow(QStringLiteral("Height"), h);
@@ -173,7 +177,9 @@ std::optional<std::pair<int, int>> QtPrompts::newSize(int width, int height) {
         }
     });
     form->addRow(fromClipboard);
-    if (!runFormDialog(dlg, form)) return std::nullopt;
+    // A size within the fields' range may still be over the largest picture there can be.
+    if (!runFormDialog(dlg, form, [w, h] { return pictureSizeRefusal(w->value(), h->value()); }))
+        return std::nullopt;
     return std::make_pair(w->value(), h->value());
 }
 
@@ -236,9 +242,9 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     auto* resample = new QComboBox;
     for (const char* t : kExportResampleChoices) resample->addItem(QString::fromLatin1(t));
     resample->setCurrentIndex(s.resample >= 0 && s.resample < 10 ? s.resample : 0);
-    auto* size = spin(1, 32768, s.mipmapSize);
-    auto* width = spin(1, 32768, s.width);
-    auto* height = spin(1, 32768, s.height);
+    auto* size = new IntField(1, 32768, s.mipmapSize, QStringLiteral("Size"));
+    auto* width = new IntField(1, 32768, s.width, QStringLiteral("Width"));
+    auto* height = new IntField(1, 32768, s.height, QStringLiteral("Height"));
     auto radios = [](QStringList texts, int checked, QButtonGroup* group) {
         auto* box = new QWidget;
         auto* l = new QVBoxLayout(box);
@@ -300,7 +306,9 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     QObject::connect(format, &QComboBox::currentIndexChanged, &dlg, refresh);
     QObject::connect(mipmap, &QComboBox::currentIndexChanged, &dlg, refresh);
     QObject::connect(resample, &QComboBox::currentIndexChanged, &dlg, refresh);
-    QObject::connect(headerGroup, &QButtonGroup::idClicked, &dlg, refresh);
+    // Toggled rather than clicked: a choice made through the accessibility interface (or in code)
+    // refreshes the controls as a click does.
+    QObject::connect(headerGroup, &QButtonGroup::idToggled, &dlg, refresh);
     QObject::connect(comment, &QCheckBox::toggled, &dlg, refresh);
     QObject::connect(width, &QSpinBox::editingFinished, &dlg, even);
     QObject::connect(height, &QSpinBox::editingFinished, &dlg, even);
@@ -323,7 +331,11 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     form->addRow(comment);
     form->addRow(commentText);
     form->addRow(save);
-    if (!runFormDialog(dlg, form)) return false;
+    const auto check = [=]() -> std::string {
+        if (resample->currentIndex() != 2) return "";
+        return pictureSizeRefusal(width->value(), height->value());
+    };
+    if (!runFormDialog(dlg, form, check)) return false;
     s.format = format->currentIndex();
     s.mipmap = mipmap->currentIndex();
     s.resample = resample->currentIndex();

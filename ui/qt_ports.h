@@ -54,8 +54,10 @@ private:
 // the older files use (font item names are single bytes of code page 1252).
 QString qtEightBitText(const std::string& text);
 
-// Puts the form above OK and Cancel and runs the dialog; true on OK.
-bool runFormDialog(QDialog& dlg, QFormLayout* form);
+// Puts the form above OK and Cancel and runs the dialog; true on OK. OK closes it only when its
+// whole-number fields are in range (ui/int_field.h) and `check`, when given, returns no
+// refusal; either refusal is shown and the dialog stays open.
+bool runFormDialog(QDialog& dlg, QFormLayout* form, std::function<std::string()> check = {});
 
 // Turns "Name (*.a)|*.a|Other|*.b||" into Qt's "Name (*.a);;Other (*.b)" entries.
 QStringList qtFilterList(const std::string& filter);

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -12,6 +11,7 @@
 #include "model/preferences.h"
 #include "ui/bitmap_view.h"
 #include "ui/colour_chooser.h"
+#include "ui/int_field.h"
 #include "ui/main_window.h"
 
 ViewPreferences viewPreferences(const Preferences& p) {
@@ -44,8 +44,8 @@ GridOptionsDialog::GridOptionsDialog(const GridOptions& options, Prompts& prompt
     auto* form = new QFormLayout;
     const int values[4] = {options.xOffset, options.yOffset, options.xSize, options.ySize};
     for (int i = 0; i < 4; ++i) {
-        fields_[i] = new QLineEdit(QString::number(values[i]));
-        fields_[i]->setAccessibleName(QString::fromLatin1(kFields[i].label));
+        fields_[i] = new IntField(kFields[i].min, kFields[i].max, values[i],
+                                  QString::fromLatin1(kFields[i].label));
         form->addRow(QString::fromLatin1(kFields[i].label), fields_[i]);
     }
     // Kept and handed back, but the grid is always drawn solid.
@@ -70,24 +70,11 @@ GridOptionsDialog::GridOptionsDialog(const GridOptions& options, Prompts& prompt
 }
 
 void GridOptionsDialog::accept() {
-    int values[4];
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        const int v = fields_[i]->text().trimmed().toInt(&ok);
-        if (!ok || v < kFields[i].min || v > kFields[i].max) {
-            prompts_.message("Please enter an integer between " + std::to_string(kFields[i].min) +
-                                 " and " + std::to_string(kFields[i].max) + ".",
-                             MsgIcon::Warning, MsgButtons::Ok);
-            fields_[i]->setFocus();
-            fields_[i]->selectAll();
-            return;
-        }
-        values[i] = v;
-    }
-    options_.xOffset = values[0];
-    options_.yOffset = values[1];
-    options_.xSize = values[2];
-    options_.ySize = values[3];
+    if (!checkIntFields(*this, prompts_)) return;
+    options_.xOffset = *fields_[0]->allowedValue();
+    options_.yOffset = *fields_[1]->allowedValue();
+    options_.xSize = *fields_[2]->allowedValue();
+    options_.ySize = *fields_[3]->allowedValue();
     options_.dottedLine = dotted_->isChecked();
     QDialog::accept();
 }

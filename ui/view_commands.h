@@ -9,7 +9,7 @@
 
 class CMainFrame;
 class QCheckBox;
-class QLineEdit;
+class IntField;
 
 void installViewCommands(CMainFrame& main);
 
@@ -27,9 +27,8 @@ public:
     GridOptionsDialog(const GridOptions& options, Prompts& prompts, SettingsStore& settings,
                       QWidget* parent = nullptr);
     GridOptions options() const { return options_; }
-    QLineEdit* field(int index) const {
-        return fields_[index];
-    }  // X Offset, Y Offset, X Size, Y Size
+    // X Offset, Y Offset, X Size, Y Size.
+    IntField* field(int index) const { return fields_[index]; }
     void setColour(uint32_t colourRef) { options_.colour = colourRef; }
 
 public slots:
@@ -40,6 +39,6 @@ private:
     GridOptions options_;
     Prompts& prompts_;
     SettingsStore& settings_;
-    QLineEdit* fields_[4];
+    IntField* fields_[4];
     QCheckBox* dotted_;
 };

@@ -124,8 +124,30 @@ TEST(Document, NewWithAndWithoutPendingRequest) {
     } once;
     ASSERT_TRUE(c.onNewDocument(once));
     EXPECT_EQ(once.calls, 2);
-    EXPECT_EQ(once.messages.size(), 1u);
+    ASSERT_EQ(once.messages.size(), 1u);
+    EXPECT_EQ(once.messages[0], "Please enter an integer between 1 and 65535.");
     EXPECT_EQ(documentSettings().lastNewWidth, 7);
+    // Within the fields' range but over the picture-size limits: the limit is named, not
+    // "Out of Memory", and the dialog comes back with the values given.
+    struct TooLarge : ScriptedPrompts {
+        std::vector<std::pair<int, int>> asked;
+        std::optional<std::pair<int, int>> newSize(int w, int h) override {
+            asked.emplace_back(w, h);
+            if (asked.size() == 1) return std::make_pair(20000, 20000);
+            if (asked.size() == 2) return std::make_pair(40000, 2);
+            return std::make_pair(8, 8);
+        }
+    } large;
+    CBitmapDoc c2;
+    ASSERT_TRUE(c2.onNewDocument(large));
+    ASSERT_EQ(large.messages.size(), 2u);
+    EXPECT_EQ(large.messages[0], "A picture of 20000 x 20000 is over the limit of 1 GiB of pixels "
+                                 "(268435456 pixels, e.g. 16384 x 16384).");
+    EXPECT_EQ(large.messages[1],
+              "A picture of 40000 x 2 is over the limit of 32768 pixels a side.");
+    ASSERT_EQ(large.asked.size(), 3u);
+    EXPECT_EQ(large.asked[1], std::make_pair(20000, 20000));
+    EXPECT_EQ(c2.frames()->currentFrame()->width(), 8);
     prompts.cancelNewSize = true;
     CBitmapDoc d;
     EXPECT_FALSE(d.onNewDocument(prompts));

@@ -20,7 +20,10 @@ TEST(SizeDialogs, RoundingAndLimits) {
     EXPECT_TRUE(sizeFieldValid(65535));
     EXPECT_FALSE(sizeFieldValid(0));
     EXPECT_FALSE(sizeFieldValid(65536));
-    EXPECT_EQ(sizeRangeMessage(1, 65535), "Please enter an integer between 1 and 65535.");
+    EXPECT_EQ(pictureSizeRefusal(16384, 16384), "");
+    EXPECT_EQ(pictureSizeRefusal(32768, 2), "");
+    EXPECT_EQ(pictureSizeRefusal(32769, 1),
+              "A picture of 32769 x 1 is over the limit of 32768 pixels a side.");
 }
 
 TEST(SizeDialogs, AspectRatioFollowsTheEditedField) {

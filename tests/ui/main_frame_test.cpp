@@ -102,12 +102,21 @@ TEST(MainFrame, MenuTreeTextsKeysAndRules) {
     EXPECT_EQ(f.w.action(CMD_LAST_FRAME)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_5));
 
     // Without a document only the application commands run; nothing-handled ones never do.
+    // Save As and Export are always enabled and say why they do nothing.
     f.w.updateCommands();
-    for (int id : {int(CMD_NEW), int(CMD_OPEN), int(CMD_EXIT), int(CMD_ABOUT), int(CMD_TOOLBAR)})
+    for (int id : {int(CMD_NEW), int(CMD_OPEN), int(CMD_EXIT), int(CMD_ABOUT), int(CMD_TOOLBAR),
+                   int(CMD_SAVE_AS), int(CMD_EXPORT)})
         EXPECT_TRUE(f.w.action(id)->isEnabled()) << id;
-    for (int id : {int(CMD_CLOSE), int(CMD_SAVE), int(CMD_SAVE_AS), int(CMD_CLOSE_ALL),
-                   int(CMD_NEW_WINDOW), int(CMD_CLEAR_ALL), int(CMD_FRAME_SELECT), int(CMD_COPY),
-                   int(CMD_ZOOM_IN), int(CMD_SCALE)})
+    f.w.trigger(CMD_SAVE_AS);
+    f.w.trigger(CMD_EXPORT);
+    ASSERT_GE(f.prompts.messages.size(), 2u);
+    EXPECT_EQ(f.prompts.messages[f.prompts.messages.size() - 2],
+              "No document is open: there is nothing to save.");
+    EXPECT_EQ(f.prompts.messages.back(), "No document is open: there is nothing to export.");
+    EXPECT_EQ(f.prompts.saveFileDialogs, 0);
+    for (int id : {int(CMD_CLOSE), int(CMD_SAVE), int(CMD_CLOSE_ALL), int(CMD_NEW_WINDOW),
+                   int(CMD_CLEAR_ALL), int(CMD_FRAME_SELECT), int(CMD_COPY), int(CMD_ZOOM_IN),
+                   int(CMD_SCALE)})
         EXPECT_FALSE(f.w.action(id)->isEnabled()) << id;
 
     f.make(8, 8);

@@ -21,6 +21,7 @@
 #include "tools/codegen/pos_format_settings.h"
 #include "tools/fontwizard/font_preset.h"
 #include "ui/bitmap_view.h"
+#include "ui/int_field.h"
 #include "ui/main_window.h"
 #include "ui/position_list_window.h"
 #include "ui/qt_ports.h"
