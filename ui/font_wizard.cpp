@@ -23,6 +23,7 @@
 #include "tools/fontwizard/font_face.h"
 #include "tools/fontwizard/font_generator.h"
 #include "ui/colour_chooser.h"
+#include "ui/int_field.h"
 #include "ui/qt_ports.h"
 
 namespace {
@@ -62,13 +63,7 @@ int leadingNumber(const QString& text) {
     return v;
 }
 
-QSpinBox* spin(int max, const QString& name) {
-    auto* s = new QSpinBox;
-    s->setRange(0, max);
-    s->setAccessibleName(name);
-    s->setToolTip(name);
-    return s;
-}
+QSpinBox* spin(int max, const QString& name) { return new IntField(0, max, 0, name); }
 
 template <class W> W* named(W* w, const QString& name) {
     w->setAccessibleName(name);
@@ -608,6 +603,8 @@ void FontWizardDialog::updateSample() {
 }
 
 bool FontWizardDialog::readTexturePage(FontPreset& p) {
+    // The numbers typed on this page first: each within its field's range.
+    if (!checkIntFields(*this, prompts_)) return false;
     FontPreset q = p;
     q.pitch = variable_->isChecked() ? 1 : 0;
     q.antialias = antialias_[2]->isChecked() ? 2 : antialias_[1]->isChecked() ? 1 : 0;

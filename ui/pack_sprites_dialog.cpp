@@ -17,14 +17,13 @@
 
 #include "model/document_types.h"
 #include "tools/codegen/sheet_template.h"
+#include "ui/int_field.h"
+#include "ui/qt_ports.h"
 
 namespace {
 
 QSpinBox* spin(const QString& name, int min, int max, int value, const QString& tip) {
-    auto* s = new QSpinBox;
-    s->setRange(min, max);
-    s->setValue(value);
-    s->setAccessibleName(name);
+    auto* s = new IntField(min, max, value, name);
     s->setToolTip(tip);
     return s;
 }
@@ -277,5 +276,7 @@ void PackSpritesDialog::updateControls() {
 }
 
 void PackSpritesDialog::accept() {
+    QtPrompts prompts(this);
+    if (!checkIntFields(*this, prompts)) return;
     if (!run_ || run_(request())) QDialog::accept();
 }

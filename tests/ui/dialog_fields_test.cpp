@@ -27,6 +27,7 @@
 #include "ui/bitmap_view.h"
 #include "ui/int_field.h"
 #include "ui/main_window.h"
+#include "ui/pack_sprites_dialog.h"
 #include "ui/qt_ports.h"
 
 namespace {
@@ -191,6 +192,23 @@ TEST(DialogFields, EveryOptionDialogRefusesWithItsRange) {
     f.setValue(4);
     f.stepDown();
     EXPECT_EQ(f.value(), 4);
+}
+
+TEST(DialogFields, PackSpritesRefusesBeforeItPacks) {
+    ensureTestApp();
+    MessageCatcher messages;
+    int runs = 0;
+    PackSpritesDialog d(PackRequest{}, [&runs](const PackRequest&) { return ++runs > 0; });
+    auto* padding = control<IntField>(d, QStringLiteral("Padding"));
+    typeInto(padding, QStringLiteral("300"));
+    pressOk(d);
+    EXPECT_EQ(runs, 0);
+    EXPECT_NE(d.result(), int(QDialog::Accepted));
+    EXPECT_EQ(messages.all(), "Please enter an integer between 0 and 256.");
+    typeInto(padding, QStringLiteral("2"));
+    pressOk(d);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(d.request().options.padding, 2);
 }
 
 TEST(DialogFields, ExportRadiosChosenThroughAccessibilityRefreshTheControls) {

@@ -34,6 +34,7 @@
 #include "tools/fontwizard/font_generator.h"
 #include "ui/colour_chooser.h"
 #include "ui/font_wizard.h"
+#include "ui/int_field.h"
 #include "ui/main_window.h"
 #include "ui/pack_sprites_dialog.h"
 #include "ui/palette_options_dialog.h"
@@ -484,6 +485,10 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     autoCell->setChecked(false);
     EXPECT_TRUE(cx->isEnabled());
     EXPECT_FALSE(control<QSpinBox>(w, QStringLiteral("Margin cx"))->isEnabled());
+    // A number past the field's own range is refused with the range message first.
+    qobject_cast<IntField*>(cx)->setText(QStringLiteral("600"));
+    EXPECT_FALSE(w.next());
+    EXPECT_EQ(prompts.messages.back(), "Please enter an integer between 0 and 512.");
     cx->setValue(300);
     cy->setValue(16);
     EXPECT_FALSE(w.next());
