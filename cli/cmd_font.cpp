@@ -511,6 +511,9 @@ int cmdFont(CliCall& call) {
                  (layout.missingDrawn.size() == 1 ? "has" : "have") + " no glyph in " +
                  layout.face.family +
                  " and show its missing-glyph box: " + firstFew(layout.missingDrawn));
+    // Fixed cells smaller than the font are taken as given (the wizard takes them too).
+    if (const std::string clip = fontClipWarning(layout); !clip.empty())
+        cliError("font: " + clip + " --cell auto fits the cells to the font.");
 
     std::vector<std::string> pages, pageFiles;
     for (int k = 0; k < layout.pageCount; ++k) {
@@ -603,6 +606,7 @@ int cmdFont(CliCall& call) {
         call.field("positionFiles", posList + "]");
         call.field("missing", jsonCodePoints(layout.missing));
         call.field("missingDrawn", jsonCodePoints(layout.missingDrawn));
+        call.field("clipped", jsonCodePoints(layout.clipped));
         if (!fnt.empty()) {
             call.field("fnt", cliJsonString(fnt));
             call.field("fntFormat", cliJsonString(fntFormat));

@@ -65,6 +65,13 @@ std::string openFailureText(const std::string& path, int code, const SequenceLoa
 
 struct FontPreset;
 struct FontLayout;
+// What a font texture run made differently from the preset, one line each (empty: nothing): a
+// face that is not installed and what replaced it, fixed cells that clip glyphs, characters
+// drawn as the missing-glyph box.
+std::string fontRunNotes(const FontPreset& preset, const FontLayout& layout);
+
+struct FontPreset;
+struct FontLayout;
 
 class CBitmapDoc {
 public:

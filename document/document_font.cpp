@@ -83,5 +83,25 @@ CBitmapDoc* CBitmapDoc::generateFontTexture(FontPreset& preset, Prompts& prompts
     doc->updateAllViews(HINT_FULL);
     doc->updateAllViews(HINT_POSITIONS);
     writeBack();
+    // What the texture holds other than asked for is said once the texture is there.
+    const std::string notes = fontRunNotes(preset, L);
+    if (!notes.empty()) prompts.message(notes, MsgIcon::Information, MsgButtons::Ok);
     return doc;
+}
+
+std::string fontRunNotes(const FontPreset& preset, const FontLayout& L) {
+    std::string notes;
+    auto add = [&notes](const std::string& line) {
+        if (!line.empty()) notes += (notes.empty() ? "" : "\n") + line;
+    };
+    if (preset.fontFile.empty() && !L.face.exact)
+        add(fontSubstitutionText(preset.fontName.empty() ? "Arial" : preset.fontName, L.face) +
+            ".");
+    if (const std::string clip = fontClipWarning(L); !clip.empty())
+        add(clip + " Tick \"automatic\" for cells that fit the font.");
+    if (!L.missingDrawn.empty())
+        add(std::to_string(L.missingDrawn.size()) + " of the characters " +
+            (L.missingDrawn.size() == 1 ? "has" : "have") + " no glyph in " + L.face.family +
+            " and show its missing-glyph box.");
+    return notes;
 }

@@ -287,6 +287,12 @@ QWidget* FontWizardDialog::makeFontPage() {
     form->addRow(QString(), fileRow);
     form->addRow(QStringLiteral("Style"), style_);
     form->addRow(QStringLiteral("Size"), size_);
+    // A typed face that is not installed is replaced by fontconfig's choice: said here, in time.
+    faceNote_ = new QLabel;
+    faceNote_->setAccessibleName(QStringLiteral("Font note"));
+    faceNote_->setWordWrap(true);
+    faceNote_->setVisible(false);
+    form->addRow(QString(), faceNote_);
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(form);
     layout->addWidget(preview_, 1);
@@ -340,6 +346,19 @@ void FontWizardDialog::updatePreview() {
     f.setBold(style == 1 || style == 3);
     f.setItalic(style == 2 || style == 3);
     preview_->setFont(f);
+    updateFaceNote();
+}
+
+void FontWizardDialog::updateFaceNote() {
+    if (!faceNote_) return;
+    const std::string name = face_->currentText().trimmed().toStdString();
+    FontFaceMatch m;
+    const bool replaced = fontFile_.empty() && !name.empty() &&
+                          fontFindFace(name, std::max(0, style_->currentIndex()), m, nullptr) &&
+                          !m.exact;
+    faceNote_->setText(replaced ? QString::fromStdString(fontSubstitutionText(name, m) + ".")
+                                : QString());
+    faceNote_->setVisible(replaced);
 }
 
 bool FontWizardDialog::readFontPage(FontPreset& p) {
@@ -624,22 +643,7 @@ bool FontWizardDialog::readTexturePage(FontPreset& p) {
             prompts_.message(kFontMsgFixedCell, MsgIcon::Warning, MsgButtons::Ok);
             return false;
         }
-        // A fixed cell smaller than the font's own cell would cut the glyphs off.
-        FontPreset m = q;
-        m.autoCell = 1;
-        m.antialias = 0;
-        FontLayout layout;
-        std::string message;
-        if (fontRender(m, layout, message) == FONT_GEN_OK &&
-            (q.cellWidth < layout.cellW || q.cellHeight < layout.cellH)) {
-            prompts_.message(
-                "A cell of " + std::to_string(q.cellWidth) + " x " + std::to_string(q.cellHeight) +
-                    " cannot hold the glyphs of this font, which need " +
-                    std::to_string(layout.cellW) + " x " + std::to_string(layout.cellH) +
-                    ". Enlarge the cell or tick \"automatic\".",
-                MsgIcon::Warning, MsgButtons::Ok);
-            return false;
-        }
+        // A cell smaller than the font's is taken as given; the run says which glyphs it clips.
     }
     p = q;
     return true;

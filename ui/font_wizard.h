@@ -63,6 +63,7 @@ private:
     bool readTexturePage(FontPreset& p);
     bool readPage(int index, FontPreset& p);
     void updatePreview();
+    void updateFaceNote();
     void updateCharacters();
     void updateTextureStates();
     void updateSample();
@@ -88,6 +89,7 @@ private:
     QComboBox* style_;
     QComboBox* size_;
     QLabel* preview_;
+    QLabel* faceNote_ = nullptr;  // says when a typed face is not installed and what replaces it
     QPushButton* fontFileButton_;
     QComboBox* faceInFile_;  // the faces of a collection
     QLabel* fontFileLabel_;

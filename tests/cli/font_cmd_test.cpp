@@ -113,6 +113,21 @@ TEST_F(CliFont, OptionsShapeTheTexture) {
     EXPECT_EQ(read(path("v.tga_pos.txt")).rfind("0,0,10,19:0\r\n10,0,20,19:1\r\n", 0), 0u);
 }
 
+TEST_F(CliFont, FixedCellsSmallerThanTheFontAreTakenAndSaid) {
+    // The wizard's own case: 16 x 16 cells for an 11 pt face that needs 14 x 17.
+    std::string out;
+    ::testing::internal::CaptureStderr();
+    const int rc = run({"-o", path("c.png"), "--face", "DejaVu Sans", "--size", "11", "--cell",
+                        "16x16", "--no-settings", "--json"},
+                       &out);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(rc, CLI_OK) << err;
+    EXPECT_NE(out.find("\"width\": 256, \"height\": 112"), std::string::npos) << out;
+    EXPECT_NE(err.find("font: Cells of 16 x 16 cannot hold this font's 14 x 17"), std::string::npos)
+        << err;
+    EXPECT_NE(out.find("\"clipped\": ["), std::string::npos) << out;
+}
+
 TEST_F(CliFont, SettingsArePresetsAndOnlySavedWhenAsked) {
     const std::string conf = path("config") + "/BrightvaleWorks/Tarquil Studio 1.0.conf";
     ASSERT_EQ(run({"--face", "DejaVu Sans Mono", "--size", "11", "-o", path("a.tga")}), CLI_OK);

@@ -176,6 +176,44 @@ TEST(DocumentFont, RefusedCellsCreateNothing) {
     EXPECT_EQ(prompts.busyCalls, 3);
 }
 
+TEST(DocumentFont, SmallFixedCellsAndReplacedFacesAreMadeAndSaid) {
+    ScriptedPrompts prompts;
+    DocumentMaker maker;
+    auto make = [&](Prompts& pr) { return maker(pr); };
+    // Fixed 16 x 16 cells for an 11 pt face (which needs 14 x 17): 16 per row, 7 rows.
+    FontPreset fixed = sans(11);
+    fixed.autoCell = 0;
+    fixed.cellWidth = 16;
+    fixed.cellHeight = 16;
+    CBitmapDoc* doc = CBitmapDoc::generateFontTexture(fixed, prompts, make);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->frames()->currentFrame()->width(), 256);
+    EXPECT_EQ(doc->frames()->currentFrame()->height(), 112);
+    EXPECT_EQ(doc->positions().at(16).rect, (TxRect{0, 16, 16, 32}));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].rfind("Cells of 16 x 16 cannot hold this font's 14 x 17", 0), 0u)
+        << prompts.messages[0];
+    // Narrow cells name the glyphs they cut.
+    fixed.cellWidth = 6;
+    ASSERT_NE(CBitmapDoc::generateFontTexture(fixed, prompts, make), nullptr);
+    EXPECT_NE(prompts.messages.back().find("of the 100 glyphs are clipped at the cell edges ("),
+              std::string::npos)
+        << prompts.messages.back();
+    // A face that is not installed: made with fontconfig's choice, and said.
+    FontPreset missing = sans(11);
+    missing.fontName = "NoSuchFont";
+    doc = CBitmapDoc::generateFontTexture(missing, prompts, make);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(prompts.messages.back().rfind("The font \"NoSuchFont\" is not installed: ", 0), 0u)
+        << prompts.messages.back();
+    EXPECT_EQ(doc->title().find("NoSuchFont"), std::string::npos);
+    // An installed face with automatic cells says nothing.
+    const size_t said = prompts.messages.size();
+    FontPreset plain = sans(11);
+    ASSERT_NE(CBitmapDoc::generateFontTexture(plain, prompts, make), nullptr);
+    EXPECT_EQ(prompts.messages.size(), said);
+}
+
 TEST(DocumentFont, NewDocumentFailureStillWritesTheCellSizeBack) {
     ScriptedPrompts prompts;
     FontPreset p = sans(11);

@@ -450,6 +450,18 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     EXPECT_EQ(w.page(), 1);
     EXPECT_EQ(prompts.messages.back(), "The size must be a number from 1 to 400.");
     size->setEditText(QStringLiteral("12 pt"));
+    // A face that is not installed says what replaces it, before anything is made.
+    auto* face = control<QComboBox>(w, QStringLiteral("Font"));
+    auto* note = control<QLabel>(w, QStringLiteral("Font note"));
+    face->setEditText(QStringLiteral("NoSuchFont"));
+    EXPECT_FALSE(note->isHidden());
+    EXPECT_TRUE(
+        note->text().startsWith(QStringLiteral("The font \"NoSuchFont\" is not installed: ")))
+        << note->text().toStdString();
+    EXPECT_TRUE(note->text().endsWith(QStringLiteral(" is used instead.")));
+    face->setEditText(QStringLiteral("DejaVu Sans"));
+    EXPECT_TRUE(note->isHidden());
+    face->setEditText(QStringLiteral("Arial"));
     ASSERT_TRUE(w.next());
 
     // Page 3: the first-run character set, the classes, and characters outside code page 1252.
@@ -475,7 +487,8 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     EXPECT_EQ(count->text(), QStringLiteral("Number of characters: 097"));
     ASSERT_TRUE(w.next());
 
-    // Page 4: fixed cells outside their range, or too small for the glyphs, keep the page.
+    // Page 4: fixed cells outside their range keep the page; cells smaller than the glyphs are
+    // taken as tarquil-cli takes them (the run says what they clip).
     EXPECT_EQ(title(), QStringLiteral("Step 4\ttexture settings"));
     EXPECT_EQ(next->text(), QStringLiteral("&End"));
     auto* autoCell = control<QCheckBox>(w, QStringLiteral("automatic"));
@@ -493,14 +506,10 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     cy->setValue(16);
     EXPECT_FALSE(w.next());
     EXPECT_EQ(prompts.messages.back(), kFontMsgFixedCell);
-    cx->setValue(4);
-    cy->setValue(4);
-    EXPECT_FALSE(w.next());
-    EXPECT_NE(prompts.messages.back().find("A cell of 4 x 4 cannot hold the glyphs"),
-              std::string::npos);
     EXPECT_EQ(runs, 0);
     EXPECT_TRUE(st.values().empty());  // nothing saved before "&End" succeeds
-    autoCell->setChecked(true);
+    cx->setValue(4);
+    cy->setValue(4);
     // Colours: Cancel keeps the text colour, OK sets the background (as 0x00BBGGRR).
     whenShown<QColorDialog>([](QColorDialog& c) { c.reject(); });
     control<QPushButton>(w, QStringLiteral("F-col"))->click();
@@ -516,6 +525,9 @@ TEST(FontWizard, PagesPresetsAndValidationFromAFirstRun) {
     EXPECT_EQ(generated.userChars, "\x80\xF6");
     EXPECT_EQ(generated.userCharsWide, std::u32string(U"\u0416"));
     EXPECT_EQ(generated.origin, 2 + 4 * 2);
+    EXPECT_EQ(generated.autoCell, 0);
+    EXPECT_EQ(generated.cellWidth, 4);
+    EXPECT_EQ(generated.cellHeight, 4);
     EXPECT_EQ(generated.filter, FONT_FILTER_GRAPH | FONT_FILTER_ONEOF);
     EXPECT_EQ(generated.textColor, 0xFFFFFFu);
     EXPECT_EQ(generated.backColor, 0x302010u);

@@ -217,6 +217,16 @@ int fontRender(const FontPreset& preset, const FontTextureOptions& o, FontLayout
             return fail(FONT_GEN_INVALID_CELL, kFontMsgInvalidCell);
         L.cellW = int(cellW);
         L.cellH = int(cellH);
+        // Fixed cells narrower or lower than the measured cell cut glyphs off on that side.
+        bool shortW = false, shortH = false;
+        if (p.autoCell == 0) {
+            const int needW = roundUp(int(std::min<int64_t>(maxAdvance, 1 << 24)), f);
+            const int needH = roundUp(int(std::min<int64_t>(lineHeight, 1 << 24)), f);
+            L.neededCellW = needW >> L.shift;
+            L.neededCellH = needH >> L.shift;
+            shortW = L.cellW - 2 * sdf < needW;
+            shortH = L.cellH - 2 * sdf < needH;
+        }
 
         const int perRow = L.texW / L.cellW;
         const int rows = n / perRow + (perRow * (n / perRow) < n ? 1 : 0);
@@ -282,6 +292,9 @@ int fontRender(const FontPreset& preset, const FontTextureOptions& o, FontLayout
                         L.coverage.data() + size_t(g.page) * size_t(L.texW) * size_t(L.texH);
                     fontBlitGlyph(img, g.penX, g.baseline, clip, surface, L.texW);
                     const int x0 = g.penX + img.left, y0 = g.baseline - img.top;
+                    if ((shortW && (x0 < clip.left || x0 + img.width > clip.right)) ||
+                        (shortH && (y0 < clip.top || y0 + img.height > clip.bottom)))
+                        L.clipped.push_back(g.unicode);
                     ink = {std::max(clip.left, x0), std::max(clip.top, y0),
                            std::min(clip.right, x0 + img.width),
                            std::min(clip.bottom, y0 + img.height)};
@@ -423,6 +436,39 @@ int fontRender(const FontPreset& preset, const FontTextureOptions& o, FontLayout
     L.status = FONT_GEN_OK;
     message.clear();
     return FONT_GEN_OK;
+}
+
+std::string fontSubstitutionText(const std::string& requested, const FontFaceMatch& face) {
+    return "The font \"" + requested + "\" is not installed: " + face.family +
+           (face.style.empty() ? "" : " " + face.style) + " is used instead";
+}
+
+std::string fontClipWarning(const FontLayout& L) {
+    const int f = L.factor(), sdf = 2 * L.sdfSpread;
+    const int w = (L.cellW - sdf) / f, h = (L.cellH - sdf) / f;
+    if (L.layout != FONT_LAYOUT_CELLS || L.neededCellW == 0 ||
+        (w >= L.neededCellW && h >= L.neededCellH))
+        return {};
+    std::string text = "Cells of " + std::to_string(w) + " x " + std::to_string(h) +
+                       " cannot hold this font's " + std::to_string(L.neededCellW) + " x " +
+                       std::to_string(L.neededCellH) +
+                       " (its widest character and its line height)";
+    const size_t n = L.clipped.size();
+    if (n == 0)
+        return text + "; none of these " + std::to_string(L.glyphs.size()) +
+               " glyphs is clipped, others of the font may be.";
+    std::string some;
+    const size_t shown = std::min<size_t>(n, 8);
+    for (size_t i = 0; i < shown; ++i) {
+        const uint32_t cp = L.clipped[i];
+        // Printable characters as themselves, the rest by number.
+        some += (i ? " " : "") + (cp > 0x20 && cp != 0x7F && !(cp >= 0x80 && cp < 0xA0)
+                                      ? fontUtf8(std::u32string(1, char32_t(cp)))
+                                      : fontCodePointText(cp));
+    }
+    if (n > shown) some += " and " + std::to_string(n - shown) + " more";
+    return text + ": " + std::to_string(n) + " of the " + std::to_string(L.glyphs.size()) +
+           (n == 1 ? " glyphs is" : " glyphs are") + " clipped at the cell edges (" + some + ").";
 }
 
 void fontCoverageToPixels(const uint8_t* coverage, size_t n, uint32_t textColor, uint32_t backColor,

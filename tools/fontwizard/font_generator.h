@@ -94,6 +94,10 @@ struct FontLayout {
     // layout keeps) drawn as the face's missing-glyph box. Control characters are not counted.
     std::vector<uint32_t> missing, missingDrawn;
     int leftOver = 0;  // FONT_GEN_NO_ROOM: the glyphs that found no page
+    // Fixed cells: the cell the font would need (what "automatic" measures, final pixels), and
+    // the characters whose drawing was cut at their cell's edge because the cell is smaller.
+    int neededCellW = 0, neededCellH = 0;
+    std::vector<uint32_t> clipped;
 
     int factor() const { return 1 << shift; }
     int finalWidth() const { return texW >> shift; }
@@ -111,6 +115,14 @@ int fontRender(const FontPreset& preset, FontLayout& layout, std::string& messag
 // The same with tarquil-cli's options: a Unicode set, packing, page sizes, distance fields.
 int fontRender(const FontPreset& preset, const FontTextureOptions& options, FontLayout& layout,
                std::string& message);
+
+// "The font "NoSuchFont" is not installed: DejaVu Sans Book is used instead", for a face name
+// that fontconfig replaced by `face`.
+std::string fontSubstitutionText(const std::string& requested, const FontFaceMatch& face);
+
+// The warning of a run whose fixed cells cut glyphs off (empty when none was cut), the same for
+// the wizard and tarquil-cli: the cell, the cell the font needs, how many glyphs lost pixels.
+std::string fontClipWarning(const FontLayout& layout);
 
 // Coverage to frame pixels: 0 is the background colour with alpha 0, anything else the text
 // colour with the coverage as alpha. Colours are 0x00BBGGRR, pixels 0xAARRGGBB.
