@@ -16,6 +16,7 @@
 #include "model/preferences.h"
 #include "ui/main_window.h"
 #include "ui/view_commands.h"
+#include "view/inactive_window.h"
 #include "view/view_render.h"
 
 namespace {
@@ -109,7 +110,10 @@ void CBitmapView::syncViewport() {
 
 // ---- ViewHost ----
 
-void CBitmapView::invalidate(bool) { viewport()->update(); }
+void CBitmapView::invalidate(bool) {
+    retakeSnapshotLater();
+    viewport()->update();
+}
 
 void CBitmapView::statusChanged() { emit selectionChanged(); }
 
@@ -188,7 +192,7 @@ void CBitmapView::scrollContentsBy(int, int) {
 
 void CBitmapView::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
-    if (!snapshot_.isNull() && frame_) {
+    if (snapshotShown()) {
         // Inactive and dimmed: this part of the frame's snapshot.
         p.drawImage(-viewport()->mapTo(frame_, QPoint(0, 0)), snapshot_);
         return;
@@ -205,6 +209,7 @@ void CBitmapView::paintEvent(QPaintEvent*) {
 void CBitmapView::frameActivated(bool on) {
     state_.activate(on);
     if (on || !state_.preferences().grayInactive || !frame_) {
+        snapshotPending_ = false;
         if (!snapshot_.isNull()) {
             snapshot_ = QImage();
             frame_->update();
@@ -212,12 +217,18 @@ void CBitmapView::frameActivated(bool on) {
         }
         return;
     }
-    // The frame as it looks now, caption and borders included, dimmed.
+    takeSnapshot();
+}
+
+void CBitmapView::takeSnapshot() {
+    snapshotPending_ = false;
+    // The frame paints itself as it is while it is grabbed: the old snapshot is no part of it.
+    snapshot_ = QImage();
     const QImage shot = frame_->grab().toImage().convertToFormat(QImage::Format_RGB32);
     if (shot.isNull() || !snapshotBuffer_.create(shot.width(), shot.height())) return;
     for (int y = 0; y < shot.height(); ++y)
         std::memcpy(&snapshotBuffer_.at(0, y), shot.constScanLine(y), size_t(shot.width()) * 4);
-    dimSnapshot(snapshotBuffer_);
+    greySnapshot(snapshotBuffer_);
     snapshot_ =
         QImage(reinterpret_cast<const uchar*>(snapshotBuffer_.pixels()), snapshotBuffer_.width(),
                snapshotBuffer_.height(), snapshotBuffer_.pitch(), QImage::Format_RGB32);
@@ -225,8 +236,28 @@ void CBitmapView::frameActivated(bool on) {
     viewport()->update();
 }
 
+void CBitmapView::retakeSnapshotLater() {
+    // Resized (Window > Tile) or changed through another window while inactive: taken anew once
+    // the frame has its new size and picture, never painted stretched or stale meanwhile.
+    if (snapshot_.isNull() || snapshotPending_) return;
+    snapshotPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (!snapshotPending_) return;
+        if (frame_ && state_.preferences().grayInactive &&
+            !(frame_->windowState() & Qt::WindowActive))
+            takeSnapshot();
+        else
+            snapshotPending_ = false;
+    });
+}
+
+bool CBitmapView::snapshotShown() const {
+    return !snapshot_.isNull() && frame_ && snapshot_.size() == frame_->size();
+}
+
 bool CBitmapView::eventFilter(QObject* o, QEvent* e) {
-    if (o == frame_ && e->type() == QEvent::Paint && !snapshot_.isNull()) {
+    if (o == frame_ && e->type() == QEvent::Resize) retakeSnapshotLater();
+    if (o == frame_ && e->type() == QEvent::Paint && snapshotShown()) {
         // The platform's own frame painting is replaced by the snapshot.
         QPainter p(frame_);
         p.drawImage(0, 0, snapshot_);

@@ -58,6 +58,9 @@ public:
 
     // The last picture painted (tests and screenshots).
     const ImageBuffer& rendered() const { return rendered_; }
+    // Gray inactive view: the greyed picture of the whole window while it is inactive (null
+    // otherwise).
+    const QImage& inactiveSnapshot() const { return snapshot_; }
 
 signals:
     // The selection, cursor position, zoom or another status text changed.
@@ -99,6 +102,10 @@ private:
     void syncViewport();
     void updateCursorShape();
     void frameActivated(bool on);
+    void takeSnapshot();
+    void retakeSnapshotLater();
+    // The snapshot is shown only at the frame's own size.
+    bool snapshotShown() const;
     QPoint logical(const QPointF& devicePos) const;
 
     ViewState state_;
@@ -108,6 +115,7 @@ private:
     // Gray inactive view: the dimmed picture of the whole document window.
     QImage snapshot_;
     ImageBuffer snapshotBuffer_;
+    bool snapshotPending_ = false;
     // A press outside the picture moves the document window.
     bool movingWindow_ = false;
     bool prefsRead_ = false;

@@ -24,6 +24,7 @@
 #include "ui/main_window.h"
 #include "ui/position_list_window.h"
 #include "ui/view_commands.h"
+#include "view/inactive_window.h"
 
 namespace {
 
@@ -333,13 +334,13 @@ bool CMainFrame::restorePlacement(Qt::WindowStates& state) {
 }
 
 void CMainFrame::refreshTitles() {
-    // A document in several windows numbers them: "name:1", "name:2".
+    // A document in several windows numbers them after its name: "name:1", "name:2".
     std::map<CBitmapDoc*, int> count, seen;
     for (CChildFrame* c : children_) ++count[c->doc()];
     for (CChildFrame* c : children_) {
-        QString t = QString::fromStdString(c->doc()->title());
-        if (count[c->doc()] > 1) t += QStringLiteral(":%1").arg(++seen[c->doc()]);
-        if (c->doc()->isModified()) t += QStringLiteral(" *");
+        const int n = count[c->doc()];
+        const QString t = QString::fromStdString(childWindowTitle(
+            c->doc()->title(), n > 1 ? ++seen[c->doc()] : 1, n, c->doc()->isModified()));
         if (c->windowTitle() != t) c->setWindowTitle(t);
     }
 }

@@ -166,13 +166,3 @@ void renderView(const ViewState& view, ImageBuffer& out) {
         }
     }
 }
-
-void dimSnapshot(ImageBuffer& snapshot) {
-    if (snapshot.empty()) return;
-    ImageBuffer cleared;
-    if (!cleared.create(snapshot.width(), snapshot.height())) return;
-    // The background tile is never painted into this buffer: start from cleared memory.
-    std::fill(cleared.pixels(),
-              cleared.pixels() + size_t(cleared.width()) * size_t(cleared.height()), 0u);
-    snapshot.averageWith(cleared);
-}

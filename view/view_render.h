@@ -18,7 +18,3 @@ void drawGrid(ImageBuffer& overlay, int originX, int originY, int imageWidth, in
 // Fills `out` (re-created at the client size when needed) with what the view shows at its
 // viewport. Every word is opaque (alpha 0xFF): the view shows colours whatever their alpha.
 void renderView(const ViewState& view, ImageBuffer& out);
-
-// The dimmed snapshot of an inactive document window: averaged with a cleared buffer of the same
-// size, so every channel is halved.
-void dimSnapshot(ImageBuffer& snapshot);

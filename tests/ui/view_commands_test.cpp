@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <fstream>
@@ -567,7 +568,7 @@ TEST(EditorView, ViewMenuCommandsReachTheActiveView) {
     EXPECT_EQ(dlg.options().xOffset, 1023);
 }
 
-TEST(EditorView, InactiveWindowShowsTheDimmedSnapshot) {
+TEST(EditorView, InactiveWindowShowsTheGreyedSnapshotAtItsSize) {
     ensureTestApp();
     MemorySettingsStore store;
     store.setInt("Settings", "Gray inactive view", 1);
@@ -584,12 +585,31 @@ TEST(EditorView, InactiveWindowShowsTheDimmedSnapshot) {
     QApplication::processEvents();
     ASSERT_FALSE(first->state().active());
     ASSERT_TRUE(second->state().active());
-    // Beyond the picture: the background (60, 60, 70), halved in the inactive window.
-    const QImage a = first->viewport()->grab().toImage();
-    const QImage b = second->viewport()->grab().toImage();
-    ASSERT_GT(a.width(), 20);
-    EXPECT_EQ(a.pixel(a.width() - 1, a.height() - 1), 0xFF1E1E23u);
-    EXPECT_EQ(b.pixel(b.width() - 1, b.height() - 1), 0xFF3C3C46u);
+    // Beyond the picture: the background (60, 60, 70), averaged with the light tile in the
+    // inactive window, as it is in the active one.
+    auto corner = [](CBitmapView* v) {
+        const QImage img = v->viewport()->grab().toImage();
+        return img.pixel(img.width() - 1, img.height() - 1);
+    };
+    const QRgb a = corner(first);
+    EXPECT_GE(qRed(a), 132);
+    EXPECT_LE(qRed(a), 136);
+    EXPECT_EQ(qBlue(a) - qRed(a), 5);
+    EXPECT_EQ(corner(second), 0xFF3C3C46u);
+    // Window > Tile resizes the inactive window: its snapshot is taken anew at the new size,
+    // from the window itself (the old snapshot is not part of it).
+    QWidget* frame = first->parentWidget();
+    while (frame && !qobject_cast<QMdiSubWindow*>(frame)) frame = frame->parentWidget();
+    ASSERT_NE(frame, nullptr);
+    const QSize before = frame->size();
+    w.runCommand(CMD_TILE_VERTICAL);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    ASSERT_NE(frame->size(), before);
+    EXPECT_EQ(first->inactiveSnapshot().size(), frame->size());
+    const QRgb again = corner(first);
+    EXPECT_GE(qRed(again), 132);
+    EXPECT_LE(qRed(again), 136);
 }
 
 // The daily-work wiring: Undo names the edit, flips are undoable in the editor, the title marks

@@ -1,11 +1,13 @@
 // Exact pixels of the rendered view: channels, both grids, zoom with the selection outline, the
-// background, and the dimmed snapshot.
+// background, the greyed snapshot of an inactive window and the windows' titles.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
+#include <set>
 
 #include "document/document.h"
+#include "view/inactive_window.h"
 #include "view/view_render.h"
 #include "view/view_state.h"
 
@@ -161,12 +163,46 @@ TEST(ViewRender, ZoomedSelectionOutlineAndBackground) {
         }
 }
 
-TEST(ViewRender, DimmedSnapshotFromClearedMemory) {
+TEST(InactiveWindow, SnapshotIsAveragedWithTheLightTile) {
+    // The tile: grey levels 204 to 213 only, not all alike, repeated every 256 pixels.
+    std::set<int> levels;
+    for (int y = 0; y < kBackgroundTileSize; ++y)
+        for (int x = 0; x < kBackgroundTileSize; ++x) {
+            const int g = backgroundTileGrey(x, y);
+            ASSERT_GE(g, 204);
+            ASSERT_LE(g, 213);
+            levels.insert(g);
+        }
+    EXPECT_EQ(levels.size(), 10u);
+    // The view's background (60, 60, 70) becomes (30 + g / 2, 30 + g / 2, 35 + g / 2): about
+    // 132, a light grey, not the halved (30, 30, 35) of a cleared buffer.
     ImageBuffer shot;
-    ASSERT_EQ(shot.create(2, 1), 1);
-    shot.at(0, 0) = 0xFFFF8041u;
-    shot.at(1, 0) = 0xFF3C3C46u;
-    dimSnapshot(shot);
-    EXPECT_EQ(shot.at(0, 0), 0x007F4020u);
-    EXPECT_EQ(shot.at(1, 0), 0x001E1E23u);
+    ASSERT_EQ(shot.create(300, 2), 1);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 300; ++x) shot.at(x, y) = 0xFF3C3C46u;
+    shot.at(5, 1) = 0xFFFF8041u;
+    greySnapshot(shot);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 300; ++x) {
+            const uint32_t h = backgroundTileGrey(x % 256, y) >> 1;
+            const uint32_t want = x == 5 && y == 1
+                                      ? (0x7Fu + h) << 16 | (0x40u + h) << 8 | (0x20u + h)
+                                      : (30u + h) << 16 | (30u + h) << 8 | (35u + h);
+            ASSERT_EQ(shot.at(x, y), want) << x << "," << y;
+        }
+    EXPECT_GE((shot.at(0, 0) >> 16) & 0xFF, 132u);
+    EXPECT_LE((shot.at(0, 0) >> 16) & 0xFF, 136u);
+}
+
+TEST(InactiveWindow, SeveralWindowsNumberedAfterTheDocumentName) {
+    const std::string walk = "walk.tga                 Frame 3:12";
+    EXPECT_EQ(childWindowTitle(walk, 1, 1, false), walk);
+    EXPECT_EQ(childWindowTitle(walk, 1, 2, false), "walk.tga:1               Frame 3:12");
+    EXPECT_EQ(childWindowTitle(walk, 2, 2, true), "walk.tga:2               Frame 3:12 *");
+    // A name of the full 24 characters keeps all of it and its number.
+    EXPECT_EQ(childWindowTitle("a_very_long_document_nam Frame 1:1", 2, 2, false),
+              "a_very_long_document_nam:2 Frame 1:1");
+    // A title without a frame position takes the number at its end.
+    EXPECT_EQ(childWindowTitle("DejaVu Sans Regular 11pt", 1, 2, false),
+              "DejaVu Sans Regular 11pt:1");
 }
