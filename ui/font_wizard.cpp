@@ -292,7 +292,7 @@ QWidget* FontWizardDialog::makeFontPage() {
     faceNote_->setAccessibleName(QStringLiteral("Font note"));
     faceNote_->setWordWrap(true);
     faceNote_->setVisible(false);
-    form->addRow(QString(), faceNote_);
+    form->insertRow(1, QString(), faceNote_);
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(form);
     layout->addWidget(preview_, 1);
