@@ -18,14 +18,13 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "ui/int_field.h"
+#include "ui/qt_ports.h"
+
 namespace {
 
 QSpinBox* frameSpin(int value, const QString& name) {
-    auto* s = new QSpinBox;
-    s->setRange(Preferences::kFrameMin, Preferences::kFrameMax);
-    s->setValue(value);
-    s->setAccessibleName(name);
-    return s;
+    return new IntField(Preferences::kFrameMin, Preferences::kFrameMax, value, name);
 }
 
 QPushButton* button(const QString& text, const QString& name) {
@@ -204,6 +203,8 @@ bool CDlgPreferences::commitBox(QComboBox* box, DirectoryBox& model) {
 bool CDlgPreferences::saveSettings() const { return save_->isChecked(); }
 
 void CDlgPreferences::takeValues() {
+    QtPrompts prompts(this);
+    if (!checkIntFields(*this, prompts)) return;
     if (!commitBox(saveBox_, saveDirs_) || !commitBox(workBox_, workDirs_)) return;
     prefs_.frameWidth = frameW_->value();
     prefs_.frameHeight = frameH_->value();

@@ -28,6 +28,7 @@
 #include "ui/int_field.h"
 #include "ui/main_window.h"
 #include "ui/pack_sprites_dialog.h"
+#include "ui/preferences_dialog.h"
 #include "ui/qt_ports.h"
 
 namespace {
@@ -209,6 +210,23 @@ TEST(DialogFields, PackSpritesRefusesBeforeItPacks) {
     pressOk(d);
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(d.request().options.padding, 2);
+}
+
+TEST(DialogFields, PreferencesRefuseAFrameWidthOfSeven) {
+    ensureTestApp();
+    MessageCatcher messages;
+    CDlgPreferences d(Preferences{}, false);
+    auto* width = control<IntField>(d, QStringLiteral("Normal Frame width"));
+    typeInto(width, QStringLiteral("7"));
+    auto* ok = d.findChild<QPushButton*>(QStringLiteral("ok"));
+    ok->click();
+    EXPECT_NE(d.result(), int(QDialog::Accepted));
+    EXPECT_EQ(width->text(), QStringLiteral("7"));
+    EXPECT_EQ(messages.all(), "Please enter an integer between 8 and 1024.");
+    typeInto(width, QStringLiteral("40"));
+    ok->click();
+    EXPECT_EQ(d.result(), int(QDialog::Accepted));
+    EXPECT_EQ(d.preferences().frameWidth, 40);
 }
 
 TEST(DialogFields, ExportRadiosChosenThroughAccessibilityRefreshTheControls) {

@@ -344,9 +344,8 @@ TEST(MainFrame, PreferencesDialogFillsTheRecordAndTakesEffect) {
     ASSERT_NE(spin("Normal Frame width"), nullptr);
     EXPECT_EQ(spin("Normal Frame width")->value(), 40);
     EXPECT_FALSE(spin("Isometric Frame width")->isEnabled());
-    // The frame fields refuse values outside 8..1024.
-    spin("Normal Frame height")->setValue(2000);
-    EXPECT_EQ(spin("Normal Frame height")->value(), 1024);
+    // (Values outside 8..1024 are refused on OK: tests/ui/dialog_fields_test.cpp.)
+    spin("Normal Frame height")->setValue(1024);
     for (QCheckBox* c : dlg.findChildren<QCheckBox*>()) {
         if (c->text() == QLatin1String("on copy")) c->setChecked(true);
         if (c->text() == QLatin1String("Show transparency as a chequer board")) c->setChecked(true);
