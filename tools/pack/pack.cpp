@@ -5,6 +5,10 @@
 #include <limits>
 #include <numeric>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "texlib/mip.h"
 
 const char* const kPackSection = "Pack";
@@ -106,97 +110,286 @@ struct Box {
     int32_t x, y, w, h;
 };
 
-inline bool intersects(const Box& a, const Box& b) {
-    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
-}
+// Rectangles as four arrays of edges, so that a test against all of them runs four at a time.
+struct RectList {
+    std::vector<int32_t> x0, y0, x1, y1;
 
-inline bool contains(const Box& o, const Box& i) {
-    return i.x >= o.x && i.y >= o.y && i.x + i.w <= o.x + o.w && i.y + i.h <= o.y + o.h;
-}
+    size_t size() const { return x0.size(); }
+    void clear() {
+        x0.clear();
+        y0.clear();
+        x1.clear();
+        y1.clear();
+    }
+    void push(int32_t ax, int32_t ay, int32_t bx, int32_t by) {
+        x0.push_back(ax);
+        y0.push_back(ay);
+        x1.push_back(bx);
+        y1.push_back(by);
+    }
+    // Whether one of them holds the rectangle from (px0, py0) to (px1, py1).
+    bool anyHolds(int32_t px0, int32_t py0, int32_t px1, int32_t py1) const {
+        const size_t n = x0.size();
+        size_t i = 0;
+#if defined(__SSE2__)
+        const __m128i a = _mm_set1_epi32(px0), b = _mm_set1_epi32(py0), c = _mm_set1_epi32(px1),
+                      d = _mm_set1_epi32(py1);
+        auto at = [](const std::vector<int32_t>& v, size_t k) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(v.data() + k));
+        };
+        for (; i + 4 <= n; i += 4) {
+            // A lane misses when x0 > px0, y0 > py0, px1 > x1 or py1 > y1.
+            const __m128i miss = _mm_or_si128(
+                _mm_or_si128(_mm_cmpgt_epi32(at(x0, i), a), _mm_cmpgt_epi32(at(y0, i), b)),
+                _mm_or_si128(_mm_cmpgt_epi32(c, at(x1, i)), _mm_cmpgt_epi32(d, at(y1, i))));
+            if (_mm_movemask_ps(_mm_castsi128_ps(miss)) != 0xF) return true;
+        }
+#endif
+        for (; i < n; ++i)
+            if (x0[i] <= px0 && y0[i] <= py0 && x1[i] >= px1 && y1[i] >= py1) return true;
+        return false;
+    }
+};
 
-// The free space of one bin as maximal free rectangles (they may overlap each other).
+// The free space of one bin as maximal free rectangles (they may overlap each other). They are
+// kept as four arrays of edges, so that the scans over all of them test four at a time.
 class FreeSpace {
 public:
     void reset(int32_t w, int32_t h) {
-        free_.clear();
-        free_.push_back(Box{0, 0, w, h});
+        x0_.clear();
+        y0_.clear();
+        x1_.clear();
+        y1_.clear();
+        push(Box{0, 0, w, h});
     }
 
     // The best place for a w x h box (or h x w when `turn` allows) under the rule; false when
     // none fits. Ties keep the first free rectangle found, so the result is reproducible.
-    bool find(int32_t w, int32_t h, bool turn, Rule rule, Box& out, bool& turned) const {
-        int64_t best1 = std::numeric_limits<int64_t>::max(), best2 = best1;
-        bool found = false;
-        for (const Box& f : free_) {
-            for (int t = 0; t < (turn && w != h ? 2 : 1); ++t) {
+    template <Rule R> bool find(int32_t w, int32_t h, bool turn, Box& out, bool& turned) const {
+        int64_t best = std::numeric_limits<int64_t>::max();
+        size_t at = 0;
+        int how = -1;
+        const size_t n = x0_.size();
+        const bool both = turn && w != h;
+        size_t i = 0;
+#if defined(__SSE2__)
+        if constexpr (R == RULE_SHORT_SIDE || R == RULE_BOTTOM_LEFT)
+            i = findFour<R>(w, h, both, best, at, how);
+#endif
+        for (; i < n; ++i) {
+            const int32_t fw = x1_[i] - x0_[i], fh = y1_[i] - y0_[i];
+            for (int t = 0; t < (both ? 2 : 1); ++t) {
                 const int32_t bw = t ? h : w, bh = t ? w : h;
-                if (bw > f.w || bh > f.h) continue;
-                const int64_t lw = f.w - bw, lh = f.h - bh;
-                int64_t s1 = 0, s2 = 0;
-                switch (rule) {
-                case RULE_SHORT_SIDE:
-                    s1 = std::min(lw, lh);
-                    s2 = std::max(lw, lh);
-                    break;
-                case RULE_LONG_SIDE:
-                    s1 = std::max(lw, lh);
-                    s2 = std::min(lw, lh);
-                    break;
-                case RULE_AREA:
-                    s1 = int64_t(f.w) * f.h - int64_t(bw) * bh;
-                    s2 = std::min(lw, lh);
-                    break;
-                default:
-                    s1 = int64_t(f.y) + bh;
-                    s2 = f.x;
-                    break;
-                }
-                if (s1 < best1 || (s1 == best1 && s2 < best2)) {
-                    best1 = s1;
-                    best2 = s2;
-                    out = Box{f.x, f.y, bw, bh};
-                    turned = t != 0;
-                    found = true;
+                if (bw > fw || bh > fh) continue;
+                // Both parts of the score in one key: the first decides, the second breaks ties.
+                const int64_t lw = fw - bw, lh = fh - bh;
+                int64_t key;
+                if constexpr (R == RULE_SHORT_SIDE)
+                    key = (std::min(lw, lh) << 32) | std::max(lw, lh);
+                else if constexpr (R == RULE_LONG_SIDE)
+                    key = (std::max(lw, lh) << 32) | std::min(lw, lh);
+                else if constexpr (R == RULE_AREA)
+                    key = ((int64_t(fw) * fh - int64_t(bw) * bh) << 16) | std::min(lw, lh);
+                else
+                    key = (int64_t(y0_[i] + bh) << 32) | x0_[i];
+                if (key < best) {
+                    best = key;
+                    at = i;
+                    how = t;
                 }
             }
         }
-        return found;
+        if (how < 0) return false;
+        out = Box{x0_[at], y0_[at], how ? h : w, how ? w : h};
+        turned = how != 0;
+        return true;
     }
 
     void occupy(const Box& used) {
-        fresh_.clear();
-        for (size_t i = 0; i < free_.size();) {
-            if (!intersects(free_[i], used)) {
-                ++i;
-                continue;
+        for (RectList& g : fresh_) g.clear();
+        order_.clear();
+        const int32_t ux0 = used.x, uy0 = used.y, ux1 = used.x + used.w, uy1 = used.y + used.h;
+        // One pass finds the rectangles the box overlaps and those that end at one of its edges
+        // (which the overlapping ones never do).
+        scan(ux0, uy0, ux1, uy1);
+        // The overlapping ones are split and go, the last one taking each one's place (and
+        // being looked at there in turn), as a plain walk over the list would have it.
+        size_t n = x0_.size();
+        for (uint32_t h : hits_) {
+            if (h >= n) break;
+            for (;;) {
+                const int32_t fx0 = x0_[h], fy0 = y0_[h], fx1 = x1_[h], fy1 = y1_[h];
+                if (uy0 > fy0) addFresh(Box{fx0, fy0, fx1 - fx0, uy0 - fy0}, ABOVE);
+                if (uy1 < fy1) addFresh(Box{fx0, uy1, fx1 - fx0, fy1 - uy1}, BELOW);
+                if (ux0 > fx0) addFresh(Box{fx0, fy0, ux0 - fx0, fy1 - fy0}, LEFT);
+                if (ux1 < fx1) addFresh(Box{ux1, fy0, fx1 - ux1, fy1 - fy0}, RIGHT);
+                --n;
+                if (h >= n) break;
+                x0_[h] = x0_[n];
+                y0_[h] = y0_[n];
+                x1_[h] = x1_[n];
+                y1_[h] = y1_[n];
+                if (!hit_[n]) break;
             }
-            const Box f = free_[i];
-            if (used.y > f.y) fresh_.push_back(Box{f.x, f.y, f.w, used.y - f.y});
-            if (used.y + used.h < f.y + f.h)
-                fresh_.push_back(Box{f.x, used.y + used.h, f.w, f.y + f.h - used.y - used.h});
-            if (used.x > f.x) fresh_.push_back(Box{f.x, f.y, used.x - f.x, f.h});
-            if (used.x + used.w < f.x + f.w)
-                fresh_.push_back(Box{used.x + used.w, f.y, f.x + f.w - used.x - used.w, f.h});
-            free_[i] = free_.back();
-            free_.pop_back();
         }
+        x0_.resize(n);
+        y0_.resize(n);
+        x1_.resize(n);
+        y1_.resize(n);
+        if (order_.empty()) return;
         // The untouched rectangles were maximal already; only the new pieces can lie inside
-        // another rectangle.
-        const size_t kept = free_.size();
-        for (size_t i = 0; i < fresh_.size(); ++i) {
-            bool inside = false;
-            for (size_t k = 0; k < kept && !inside; ++k) inside = contains(free_[k], fresh_[i]);
-            // Of two equal pieces the first goes: the second no longer sees it.
-            for (size_t j = 0; j < fresh_.size() && !inside; ++j)
-                inside = j != i && fresh_[j].w >= 0 && contains(fresh_[j], fresh_[i]);
-            if (inside) fresh_[i].w = -1;  // dropped
+        // another rectangle. A piece above the used box spans it horizontally, so what holds it
+        // without overlapping the box must end exactly at the box's top, and likewise for the
+        // other sides: only those few rectangles, and pieces of the same side, are looked at.
+        for (int side = 0; side < 4; ++side) {
+            RectList& g = fresh_[side];
+            for (size_t i = 0; i < g.size(); ++i) {
+                const int32_t px0 = g.x0[i], py0 = g.y0[i], px1 = g.x1[i], py1 = g.y1[i];
+                if (edge_[side].anyHolds(px0, py0, px1, py1)) {
+                    g.x1[i] = kDropped;
+                    continue;
+                }
+                // Of two equal pieces the first goes: the second no longer sees it. A dropped
+                // piece (and the piece itself, while it is looked at) holds nothing.
+                g.x1[i] = kDropped;
+                if (!g.anyHolds(px0, py0, px1, py1)) g.x1[i] = px1;
+            }
         }
-        for (const Box& b : fresh_)
-            if (b.w >= 0) free_.push_back(b);
+        for (const auto& [side, i] : order_) {
+            const RectList& g = fresh_[side];
+            if (g.x1[i] != kDropped)
+                push(Box{g.x0[i], g.y0[i], g.x1[i] - g.x0[i], g.y1[i] - g.y0[i]});
+        }
     }
 
 private:
-    std::vector<Box> free_, fresh_;
+    enum Side : uint8_t { ABOVE, BELOW, LEFT, RIGHT };
+
+    static constexpr int32_t kDropped = std::numeric_limits<int32_t>::min();
+
+    void addFresh(const Box& b, Side side) {
+        order_.emplace_back(side, uint32_t(fresh_[side].size()));
+        fresh_[side].push(b.x, b.y, b.x + b.w, b.y + b.h);
+    }
+
+#if defined(__SSE2__)
+    // find's walk four rectangles at a time, for the rules whose two score parts fit 16 bits
+    // each (sides stay below 65536): per lane the first best key and where it was, then the
+    // first best of the lanes. Returns how many rectangles it looked at.
+    template <Rule R>
+    size_t findFour(int32_t w, int32_t h, bool both, int64_t& best, size_t& at, int& how) const {
+        const size_t n = x0_.size() & ~size_t(3);
+        if (n == 0) return 0;
+        const __m128i sign = _mm_set1_epi32(int32_t(0x80000000u)),
+                      none = _mm_set1_epi32(0x7fffffff);
+        const __m128i zero = _mm_setzero_si128(), lanes = _mm_setr_epi32(0, 2, 4, 6);
+        auto pick = [](__m128i m, __m128i a, __m128i b) {
+            return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
+        };
+        __m128i bestKey = none, bestCode = zero;
+        for (size_t i = 0; i < n; i += 4) {
+            const __m128i x0 = load(x0_, i), y0 = load(y0_, i);
+            const __m128i fw = _mm_sub_epi32(load(x1_, i), x0),
+                          fh = _mm_sub_epi32(load(y1_, i), y0);
+            for (int t = 0; t < (both ? 2 : 1); ++t) {
+                const int32_t bw = t ? h : w, bh = t ? w : h;
+                const __m128i lw = _mm_sub_epi32(fw, _mm_set1_epi32(bw)),
+                              lh = _mm_sub_epi32(fh, _mm_set1_epi32(bh));
+                const __m128i miss =
+                    _mm_or_si128(_mm_cmplt_epi32(lw, zero), _mm_cmplt_epi32(lh, zero));
+                __m128i key;
+                if constexpr (R == RULE_SHORT_SIDE) {
+                    const __m128i wider = _mm_cmpgt_epi32(lw, lh);
+                    key =
+                        _mm_or_si128(_mm_slli_epi32(pick(wider, lh, lw), 16), pick(wider, lw, lh));
+                } else {
+                    key =
+                        _mm_or_si128(_mm_slli_epi32(_mm_add_epi32(y0, _mm_set1_epi32(bh)), 16), x0);
+                }
+                // Unsigned order through the signed compare; a box that does not fit scores worst.
+                key = pick(miss, none, _mm_xor_si128(key, sign));
+                const __m128i less = _mm_cmplt_epi32(key, bestKey);
+                bestKey = pick(less, key, bestKey);
+                bestCode =
+                    pick(less, _mm_add_epi32(_mm_set1_epi32(int32_t(i * 2) + t), lanes), bestCode);
+            }
+        }
+        alignas(16) int32_t keys[4], codes[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(keys), bestKey);
+        _mm_store_si128(reinterpret_cast<__m128i*>(codes), bestCode);
+        int lane = 0;
+        for (int k = 1; k < 4; ++k)
+            if (keys[k] < keys[lane] || (keys[k] == keys[lane] && codes[k] < codes[lane])) lane = k;
+        if (keys[lane] != 0x7fffffff) {
+            const uint32_t key = uint32_t(keys[lane]) ^ 0x80000000u;
+            best = (int64_t(key >> 16) << 32) | int64_t(key & 0xffffu);
+            at = size_t(codes[lane]) / 2;
+            how = codes[lane] & 1;
+        }
+        return n;
+    }
+#endif
+
+    // Marks the rectangles that overlap the used box (hit_, hits_ in order) and gathers those
+    // that end at one of its edges, by side.
+    void scan(int32_t ux0, int32_t uy0, int32_t ux1, int32_t uy1) {
+        const size_t n = x0_.size();
+        hit_.assign(n, 0);
+        hits_.clear();
+        for (auto& list : edge_) list.clear();
+        auto take = [&](size_t k) {
+            if (x0_[k] < ux1 && ux0 < x1_[k] && y0_[k] < uy1 && uy0 < y1_[k]) {
+                hit_[k] = 1;
+                hits_.push_back(uint32_t(k));
+                return;
+            }
+            const int32_t a = x0_[k], b = y0_[k], c = x1_[k], d = y1_[k];
+            if (d == uy0) edge_[ABOVE].push(a, b, c, d);
+            if (b == uy1) edge_[BELOW].push(a, b, c, d);
+            if (c == ux0) edge_[LEFT].push(a, b, c, d);
+            if (a == ux1) edge_[RIGHT].push(a, b, c, d);
+        };
+        size_t i = 0;
+#if defined(__SSE2__)
+        const __m128i a = _mm_set1_epi32(ux0), b = _mm_set1_epi32(uy0), c = _mm_set1_epi32(ux1),
+                      d = _mm_set1_epi32(uy1);
+        for (; i + 4 <= n; i += 4) {
+            const __m128i x0 = load(x0_, i), y0 = load(y0_, i), x1 = load(x1_, i),
+                          y1 = load(y1_, i);
+            const __m128i hit =
+                _mm_and_si128(_mm_and_si128(_mm_cmplt_epi32(x0, c), _mm_cmplt_epi32(a, x1)),
+                              _mm_and_si128(_mm_cmplt_epi32(y0, d), _mm_cmplt_epi32(b, y1)));
+            const __m128i edge =
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(y1, b), _mm_cmpeq_epi32(y0, d)),
+                             _mm_or_si128(_mm_cmpeq_epi32(x1, a), _mm_cmpeq_epi32(x0, c)));
+            for (int m = _mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(hit, edge))); m; m &= m - 1)
+                take(i + size_t(ctz(m)));
+        }
+#endif
+        for (; i < n; ++i) take(i);
+    }
+
+    void push(const Box& b) {
+        x0_.push_back(b.x);
+        y0_.push_back(b.y);
+        x1_.push_back(b.x + b.w);
+        y1_.push_back(b.y + b.h);
+    }
+
+#if defined(__SSE2__)
+    static __m128i load(const std::vector<int32_t>& v, size_t i) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(v.data() + i));
+    }
+    static int ctz(int m) { return __builtin_ctz(unsigned(m)); }
+#endif
+
+    std::vector<int32_t> x0_, y0_, x1_, y1_;
+    // The pieces of the split rectangles by side of the used box, and their order of making.
+    RectList fresh_[4];
+    std::vector<std::pair<uint8_t, uint32_t>> order_;
+    RectList edge_[4];
+    std::vector<uint8_t> hit_;
+    std::vector<uint32_t> hits_;
 };
 
 // A sprite as the packer sees it: its box (pixels, extrusion on both sides, padding once).
@@ -222,10 +415,21 @@ struct Packer {
     bool turn;
     FreeSpace space;
 
+    bool find(Rule rule, const Item& it, Box& b, bool& turned) const {
+        switch (rule) {
+        case RULE_SHORT_SIDE: return space.find<RULE_SHORT_SIDE>(it.w, it.h, turn, b, turned);
+        case RULE_LONG_SIDE: return space.find<RULE_LONG_SIDE>(it.w, it.h, turn, b, turned);
+        case RULE_AREA: return space.find<RULE_AREA>(it.w, it.h, turn, b, turned);
+        default: return space.find<RULE_BOTTOM_LEFT>(it.w, it.h, turn, b, turned);
+        }
+    }
+
     // Places `subset` in `order` into a bin; with `skip` a box that does not fit is left out,
-    // else the pass ends there (false).
+    // else the pass ends there (false). A pass whose sheet (the boxes' extent less the last
+    // padding, plus the border on both sides) grows beyond `limit` pixels ends there too: it can
+    // no longer beat the layout that set the limit.
     bool run(const std::vector<int>& order, Rule rule, int32_t binW, int32_t binH, bool skip,
-             Pass& p) {
+             Pass& p, int64_t limit = -1, int32_t margin = 0) {
         space.reset(binW, binH);
         p.spots.assign(items.size(), Spot{});
         p.area = 0;
@@ -235,7 +439,7 @@ struct Packer {
             const Item& it = items[size_t(i)];
             Box b{};
             bool turned = false;
-            if (!space.find(it.w, it.h, turn, rule, b, turned)) {
+            if (!find(rule, it, b, turned)) {
                 if (!skip) return false;
                 continue;
             }
@@ -245,6 +449,7 @@ struct Packer {
             ++p.count;
             p.right = std::max(p.right, b.x + b.w);
             p.bottom = std::max(p.bottom, b.y + b.h);
+            if (limit >= 0 && int64_t(p.right + margin) * (p.bottom + margin) > limit) return false;
         }
         return true;
     }
@@ -350,7 +555,9 @@ bool packOnePage(Packer& pk, const std::vector<int>& set, const Geometry& g, Lay
                         const int32_t h = whole ? binH
                                                 : int32_t(std::min<int64_t>(
                                                       binH, area * 5 / (4 * int64_t(w)) + tallest));
-                        if (pk.run(ords[k], Rule(r), w, h, false, p))
+                        const int64_t limit = found ? int64_t(out.width) * out.height : -1;
+                        if (pk.run(ords[k], Rule(r), w, h, false, p, limit,
+                                   2 * g.border - g.padding))
                             consider(g.sheet(p.right), g.sheet(p.bottom));
                     }
                 }
