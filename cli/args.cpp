@@ -121,21 +121,20 @@ CliCall::~CliCall() = default;
 
 namespace {
 
-void addOnce(std::vector<std::string>& list, const std::string& path) {
-    if (!path.empty() && std::find(list.begin(), list.end(), path) == list.end())
-        list.push_back(path);
+void addOnce(std::vector<std::string>& list, std::set<std::string>& held, const std::string& path) {
+    if (!path.empty() && held.insert(path).second) list.push_back(path);
 }
 
 }  // namespace
 
 void CliCall::read(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
-    addOnce(inputs_, path);
+    addOnce(inputs_, inputSet_, path);
 }
 
 void CliCall::wrote(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
-    addOnce(outputs_, path);
+    addOnce(outputs_, outputSet_, path);
 }
 
 void CliCall::field(const std::string& name, const std::string& jsonValue) {
@@ -164,7 +163,7 @@ SettingsStore& CliCall::settings() {
             // Only a file that is there was read; a missing one would make every build dirty.
             struct stat st;
             if (::stat(settingsPath_.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-                addOnce(inputs_, settingsPath_);
+                addOnce(inputs_, inputSet_, settingsPath_);
         }
     }
     return *settings_;

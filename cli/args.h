@@ -88,6 +88,8 @@ private:
     std::vector<std::string> argv_;
     mutable std::mutex mutex_;
     std::vector<std::string> inputs_, outputs_;
+    // What the lists hold, so that a batch of many files does not search them for every name.
+    std::set<std::string> inputSet_, outputSet_;
     std::vector<std::pair<std::string, std::string>> fields_;
     std::unique_ptr<SettingsStore> settings_;
     std::string settingsPath_;  // "" for the built-in defaults

@@ -36,32 +36,28 @@ std::vector<std::string> cliReportSequenceRead(CliCall& call, const std::string&
     return files;
 }
 
-namespace {
-
-bool sameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-}  // namespace
-
 bool cliInputsSafe(const std::string& command, const std::vector<std::string>& inputs,
                    const std::vector<std::string>& targets, const std::string& out) {
-    std::vector<struct stat> in;
-    for (const auto& f : inputs) {
-        struct stat st;
-        if (::stat(f.c_str(), &st) == 0) in.push_back(st);
-    }
+    // Targets first: into an empty folder none exists, and then the inputs need no look.
+    std::vector<std::pair<std::pair<dev_t, ino_t>, const std::string*>> existing;
     for (const auto& t : targets) {
         if (t == out) continue;
         struct stat st;
-        if (::stat(t.c_str(), &st) != 0) continue;
-        for (const auto& i : in) {
-            if (!sameFile(st, i)) continue;
-            cliError(command + ": " + t +
-                     " is one of the inputs; nothing written (only OUT named "
-                     "as the input itself replaces it)");
-            return false;
-        }
+        if (::stat(t.c_str(), &st) == 0) existing.push_back({{st.st_dev, st.st_ino}, &t});
+    }
+    if (existing.empty()) return true;
+    std::vector<std::pair<dev_t, ino_t>> in;
+    for (const auto& f : inputs) {
+        struct stat st;
+        if (::stat(f.c_str(), &st) == 0) in.push_back({st.st_dev, st.st_ino});
+    }
+    std::sort(in.begin(), in.end());
+    for (const auto& [id, t] : existing) {
+        if (!std::binary_search(in.begin(), in.end(), id)) continue;
+        cliError(command + ": " + *t +
+                 " is one of the inputs; nothing written (only OUT named "
+                 "as the input itself replaces it)");
+        return false;
     }
     return true;
 }
