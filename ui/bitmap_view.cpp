@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -22,19 +23,35 @@
 namespace {
 
 // The picture as a screen reader sees it: Qt's widget interface with "ShowMenu" added, so that
-// the context menu can be opened without a mouse.
+// the context menu can be opened without a mouse, and with that menu as its last child. Qt
+// lists no popup menu among the application's windows: a menu bar's menus are found below
+// their entries, and this one below the picture it belongs to.
 class AccessibleView : public QAccessibleWidget {
 public:
     explicit AccessibleView(CBitmapView* view) : QAccessibleWidget(view, QAccessible::Client) {}
+    int childCount() const override { return QAccessibleWidget::childCount() + (menu() ? 1 : 0); }
+    QAccessibleInterface* child(int index) const override {
+        if (menu() && index == QAccessibleWidget::childCount())
+            return QAccessible::queryAccessibleInterface(menu());
+        return QAccessibleWidget::child(index);
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        if (menu() && child && child->object() == menu()) return QAccessibleWidget::childCount();
+        return QAccessibleWidget::indexOfChild(child);
+    }
     QStringList actionNames() const override {
         return QAccessibleWidget::actionNames() << showMenuAction();
     }
     void doAction(const QString& name) override {
         if (name == showMenuAction())
-            static_cast<CBitmapView*>(widget())->showContextMenu();
+            view()->showContextMenu();
         else
             QAccessibleWidget::doAction(name);
     }
+
+private:
+    CBitmapView* view() const { return static_cast<CBitmapView*>(widget()); }
+    QMenu* menu() const { return view()->contextMenu(); }
 };
 
 QAccessibleInterface* accessibleViewFactory(const QString& className, QObject* object) {
@@ -285,6 +302,10 @@ void CBitmapView::mousePressEvent(QMouseEvent* e) {
     const QPoint l = logical(e->position());
     state_.leftDown(l.x(), l.y(), e->modifiers() & Qt::ShiftModifier);
 }
+
+void CBitmapView::setContextMenu(QMenu* menu) { contextMenu_ = menu; }
+
+QMenu* CBitmapView::contextMenu() const { return contextMenu_; }
 
 void CBitmapView::showContextMenu() {
     const QPoint local = viewport()->mapFromGlobal(QCursor::pos());

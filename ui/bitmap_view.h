@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QPoint>
+#include <QPointer>
 #include <QSize>
 
 #include "model/image_buffer.h"
@@ -12,6 +13,7 @@
 #include "view/view_state.h"
 
 class CBitmapDoc;
+class QMenu;
 class QMdiSubWindow;
 class QTimer;
 
@@ -55,6 +57,9 @@ public:
     // Asks for the context menu under the mouse when it is over the picture, else at the
     // middle of the view: the Menu key, Shift+F10 and the accessible "ShowMenu" action.
     void showContextMenu();
+    // The menu that contextMenuWanted opens; a screen reader finds it below the picture.
+    void setContextMenu(QMenu* menu);
+    QMenu* contextMenu() const;
 
     // The last picture painted (tests and screenshots).
     const ImageBuffer& rendered() const { return rendered_; }
@@ -120,4 +125,5 @@ private:
     bool movingWindow_ = false;
     bool prefsRead_ = false;
     QPoint moveStart_, frameStart_;
+    QPointer<QMenu> contextMenu_;
 };

@@ -319,17 +319,19 @@ void CMainFrame::buildContextMenu() {
         a->setData(id);
         connect(a, &QAction::triggered, this, [this, id] { trigger(id); });
     }
-    // The entries follow their commands' state each time the menu opens.
-    connect(contextMenu_, &QMenu::aboutToShow, this, [this] {
-        updateCommands();
-        for (QAction* a : contextMenu_->actions()) {
-            if (a->isSeparator()) continue;
-            QAction* cmd = action(a->data().toInt());
-            a->setEnabled(cmd && cmd->isEnabled());
-            a->setCheckable(cmd && cmd->isCheckable());
-            a->setChecked(cmd && cmd->isChecked());
-        }
-    });
+    // The entries follow their commands' state each time the menu opens, and whenever the
+    // commands are updated, for a screen reader that finds the menu while it is closed.
+    connect(contextMenu_, &QMenu::aboutToShow, this, &CMainFrame::updateCommands);
+}
+
+void CMainFrame::syncContextMenu() {
+    for (QAction* a : contextMenu_->actions()) {
+        if (a->isSeparator()) continue;
+        QAction* cmd = action(a->data().toInt());
+        a->setEnabled(cmd && cmd->isEnabled());
+        a->setCheckable(cmd && cmd->isCheckable());
+        a->setChecked(cmd && cmd->isChecked());
+    }
 }
 
 QAction* CMainFrame::action(const QString& menuPath) const {
@@ -385,6 +387,7 @@ void CMainFrame::updateCommands() {
             c.action->setChecked(false);
         }
     }
+    if (contextMenu_) syncContextMenu();
     if (CBitmapView* v = activeView())
         panes_[3]->setText(QString::fromStdString(v->state().statusZoom()));
     refreshTitles();

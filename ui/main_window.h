@@ -273,6 +273,7 @@ private:
     void buildToolBars();
     void buildStatusBar();
     void buildContextMenu();
+    void syncContextMenu();
     // The record's values where they act: views, TGA writer, document defaults.
     void putPreferencesInEffect();
     QAction* addCommand(QMenu* menu, const QString& path, int id, const QString& text,

@@ -165,6 +165,7 @@ CChildFrame* CMainFrame::addChild(CBitmapDoc* doc) {
     mdi_->addSubWindow(child);
     CBitmapView* view = child->view();
     view->setPreferences(viewPreferences(appPreferences()));
+    view->setContextMenu(contextMenu_);
     connect(view, &CBitmapView::contextMenuWanted, this,
             [this](const QPoint& globalPos) { contextMenu_->popup(globalPos); });
     connect(view, &CBitmapView::zoomedByWheel, this, [this] {

@@ -280,6 +280,19 @@ TEST(DialogFields, ContextMenuAndAboutAreReachedWithoutAMouse) {
     QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(view);
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->text(QAccessible::Name), QStringLiteral("Picture"));
+    // The menu is found below the picture, with its entries, before it is ever shown.
+    ASSERT_GT(picture->childCount(), 0);
+    QAccessibleInterface* below = picture->child(picture->childCount() - 1);
+    ASSERT_NE(below, nullptr);
+    EXPECT_EQ(below->object(), menu);
+    EXPECT_EQ(below->role(), QAccessible::PopupMenu);
+    EXPECT_EQ(below->text(QAccessible::Name), QStringLiteral("Bitmap"));
+    EXPECT_EQ(picture->indexOfChild(below), picture->childCount() - 1);
+    // Closed, its entries still say what can act now: Copy needs a selection.
+    w.updateCommands();
+    ASSERT_EQ(menu->actions().at(2)->data().toInt(), int(CMD_COPY));
+    EXPECT_FALSE(menu->actions().at(2)->isEnabled());
+    EXPECT_TRUE(menu->actions().at(8)->isEnabled());  // Zoom In
     ASSERT_TRUE(picture->actionInterface());
     EXPECT_TRUE(picture->actionInterface()->actionNames().contains(
         QAccessibleActionInterface::showMenuAction()));
