@@ -142,6 +142,7 @@ bool QtPrompts::animMasterOptions(AnimMasterOptions& o) {
     dlg.setWindowTitle(QStringLiteral("AnimMaster - Optimizer V1.0"));
     auto* key = new QLineEdit(QString::fromStdString(animMasterKeyText(o.colorKey)));
     key->setMaxLength(10);
+    key->setAccessibleName(QStringLiteral("ColorKey"));
     auto* pick = new QPushButton(QStringLiteral("Color"));
     QObject::connect(pick, &QPushButton::clicked, &dlg, [this, &dlg, key] {
         const uint32_t k = animMasterParseKey(key->text().toStdString());
@@ -156,6 +157,7 @@ bool QtPrompts::animMasterOptions(AnimMasterOptions& o) {
     auto* type = new QComboBox;
     type->addItems({QStringLiteral("Single buffer"), QStringLiteral("Double buffer"),
                     QStringLiteral("Uni Buffer"), QStringLiteral("-do nothing-")});
+    type->setAccessibleName(QStringLiteral("Buffertype"));
     type->setCurrentIndex(std::clamp(o.bufferType, 0, 3));
     auto* unique = new QCheckBox(QStringLiteral("Set unique pixels to colorkey"));
     unique->setChecked(o.cutoutUnique);
@@ -194,6 +196,7 @@ std::optional<std::string> QtPrompts::renameItem(const std::string& name) {
     dlg.setWindowTitle(QStringLiteral("Rename item"));
     auto* edit = new QLineEdit(qtEightBitText(name));
     edit->setMaxLength(128);
+    edit->setAccessibleName(QStringLiteral("Name"));
     auto* form = new QFormLayout;
     form->addRow(edit);
     if (!runFormDialog(dlg, form)) return std::nullopt;

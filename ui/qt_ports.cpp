@@ -303,6 +303,12 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     auto even = [=] {
         for (QSpinBox* b : {width, height}) b->setValue(b->value() < 2 ? 1 : b->value() & ~1);
     };
+    // The boxes are named by their labels, not by the choice they show.
+    format->setAccessibleName(QStringLiteral("Format"));
+    mipmap->setAccessibleName(QStringLiteral("Mipmaps"));
+    resample->setAccessibleName(QStringLiteral("Resample"));
+    filter->setAccessibleName(QStringLiteral("Mipmap filter"));
+    commentText->setAccessibleName(QStringLiteral("Comment"));
     QObject::connect(format, &QComboBox::currentIndexChanged, &dlg, refresh);
     QObject::connect(mipmap, &QComboBox::currentIndexChanged, &dlg, refresh);
     QObject::connect(resample, &QComboBox::currentIndexChanged, &dlg, refresh);

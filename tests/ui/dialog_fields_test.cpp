@@ -240,6 +240,8 @@ TEST(DialogFields, ExportRadiosChosenThroughAccessibilityRefreshTheControls) {
     whenShown([&](QDialog& d) {
         auto* swap = control<QCheckBox>(d, QStringLiteral("swap 16-bit byte order"));
         swapBefore = swap->isEnabled();
+        for (const char* box : {"Format", "Mipmaps", "Resample", "Mipmap filter"})
+            EXPECT_NE(control<QComboBox>(d, QString::fromLatin1(box)), nullptr) << box;
         QAccessibleInterface* radio =
             QAccessible::queryAccessibleInterface(control<QRadioButton>(d, "no header"));
         ASSERT_NE(radio, nullptr);
