@@ -22,7 +22,11 @@ void IntField::setAllowedRange(int min, int max) {
 }
 
 std::optional<int> IntField::allowedValue() const {
-    const auto v = intFieldValue(text().toStdString(), min_, max_);
+    // The box shows numbers in the locale's digits; the rule reads plain ones.
+    const QString typed = text().trimmed();
+    bool ok = false;
+    const qlonglong n = locale().toLongLong(typed, &ok);
+    const auto v = intFieldValue(ok ? std::to_string(n) : typed.toStdString(), min_, max_);
     if (!v) return std::nullopt;
     return int(*v);
 }

@@ -193,6 +193,11 @@ TEST(DialogFields, EveryOptionDialogRefusesWithItsRange) {
     f.setValue(4);
     f.stepDown();
     EXPECT_EQ(f.value(), 4);
+    // A locale with its own digits shows them, and the number is still read.
+    f.setLocale(QLocale(QLocale::Arabic, QLocale::Egypt));
+    f.setValue(640);
+    EXPECT_NE(f.text(), QStringLiteral("640"));
+    EXPECT_EQ(f.allowedValue(), 640);
 }
 
 TEST(DialogFields, PackSpritesRefusesBeforeItPacks) {
