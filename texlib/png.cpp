@@ -732,6 +732,109 @@ FilterChoice chooseFilter(int width, int height, const uint32_t* texels) {
 
 }  // namespace
 
+namespace {
+
+// A picture of at most 256 colours (alpha included) as palette indices: each colour gets the
+// next index where it first appears, so the fully transparent background of a sprite sheet,
+// met first, usually leads the palette and the transparency chunk stays short.
+struct Indexed {
+    int depth = 8;  // bits an index: 1, 2, 4 or 8, the fewest that hold every colour
+    int colours = 0;
+    uint32_t palette[256] = {};
+    std::unique_ptr<uint8_t[]> rows;  // each row its filter byte (None) and its packed indices
+    size_t stride = 0;
+};
+
+bool indexPicture(size_t w, size_t h, const uint32_t* texels, Indexed& ix) {
+    // Colours by open addressing; a picture of more than 256 gives up at the 257th.
+    constexpr size_t kSlots = 1024;
+    uint32_t keys[kSlots];
+    int16_t slot[kSlots];
+    std::fill(std::begin(slot), std::end(slot), int16_t(-1));
+    std::unique_ptr<uint8_t[]> idx(new (std::nothrow) uint8_t[w * h]);
+    if (!idx) return false;
+    uint32_t last = ~texels[0];
+    uint8_t lastIndex = 0;
+    for (size_t i = 0; i < w * h; ++i) {
+        const uint32_t v = texels[i];
+        if (v != last) {
+            size_t k = ((v * 0x9E3779B1u) >> 22) & (kSlots - 1);
+            while (slot[k] >= 0 && keys[k] != v) k = (k + 1) & (kSlots - 1);
+            if (slot[k] < 0) {
+                if (ix.colours == 256) return false;
+                keys[k] = v;
+                slot[k] = int16_t(ix.colours);
+                ix.palette[ix.colours++] = v;
+            }
+            last = v;
+            lastIndex = uint8_t(slot[k]);
+        }
+        idx[i] = lastIndex;
+    }
+    // The palette and its transparency chunk must not outweigh what the smaller rows save.
+    if (w * h < 8 * size_t(ix.colours)) return false;
+    ix.depth = ix.colours <= 2 ? 1 : ix.colours <= 4 ? 2 : ix.colours <= 16 ? 4 : 8;
+    ix.stride = (w * size_t(ix.depth) + 7) / 8 + 1;
+    ix.rows.reset(new (std::nothrow) uint8_t[ix.stride * h]);
+    if (!ix.rows) return false;
+    const int perByte = 8 / ix.depth;
+    for (size_t y = 0; y < h; ++y) {
+        uint8_t* row = ix.rows.get() + y * ix.stride;
+        const uint8_t* in = idx.get() + y * w;
+        row[0] = TX_PNG_FILTER_NONE;
+        if (ix.depth == 8) {
+            std::memcpy(row + 1, in, w);
+            continue;
+        }
+        std::memset(row + 1, 0, ix.stride - 1);
+        for (size_t x = 0; x < w; ++x)
+            row[1 + x / size_t(perByte)] |=
+                uint8_t(in[x] << (8 - ix.depth * (int(x % size_t(perByte)) + 1)));
+    }
+    return true;
+}
+
+// The chunks around the image data: signature and IHDR, then sBIT for RGBA or PLTE and tRNS for
+// a palette.
+std::vector<uint8_t> headChunks(int width, int height, const Indexed* ix) {
+    std::vector<uint8_t> out(kSignature, kSignature + 8);
+    auto chunk = [&](const char* type, const std::vector<uint8_t>& data) {
+        const uint32_t n = uint32_t(data.size());
+        for (int k = 3; k >= 0; --k) out.push_back(uint8_t(n >> (8 * k)));
+        const size_t at = out.size();
+        out.insert(out.end(), type, type + 4);
+        out.insert(out.end(), data.begin(), data.end());
+        const uint32_t crc = libdeflate_crc32(0, out.data() + at, out.size() - at);
+        for (int k = 3; k >= 0; --k) out.push_back(uint8_t(crc >> (8 * k)));
+    };
+    std::vector<uint8_t> ihdr;
+    for (uint32_t v : {uint32_t(width), uint32_t(height)})
+        for (int k = 3; k >= 0; --k) ihdr.push_back(uint8_t(v >> (8 * k)));
+    // Depth, colour type (RGBA or palette), deflate, filter method 0, no interlace.
+    ihdr.insert(ihdr.end(), {uint8_t(ix ? ix->depth : 8), uint8_t(ix ? 3 : 6), 0, 0, 0});
+    chunk("IHDR", ihdr);
+    if (!ix) {
+        chunk("sBIT", {8, 8, 8, 8});
+        return out;
+    }
+    std::vector<uint8_t> plte, trns;
+    int lastTranslucent = -1;
+    for (int k = 0; k < ix->colours; ++k) {
+        const uint32_t v = ix->palette[k];
+        plte.insert(plte.end(), {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+        trns.push_back(uint8_t(v >> 24));
+        if ((v >> 24) != 255) lastTranslucent = k;
+    }
+    chunk("PLTE", plte);
+    if (lastTranslucent >= 0) {
+        trns.resize(size_t(lastTranslucent) + 1);
+        chunk("tRNS", trns);
+    }
+    return out;
+}
+
+}  // namespace
+
 int txWritePNG(const std::string& path, int width, int height, const uint32_t* texels,
                std::string* error) {
     auto setError = [&](const std::string& e) {
@@ -746,24 +849,31 @@ int txWritePNG(const std::string& path, int width, int height, const uint32_t* t
         setError(f.error());
         return TX_PNG_CANNOT_CREATE;
     }
-    const FilterChoice choice = chooseFilter(width, height, texels);
+    const size_t w = size_t(width), h = size_t(height);
+    // Few colours: palette indices, a quarter of the bytes or less to compress, unfiltered as
+    // palette rows pack best. Otherwise RGBA rows with the filter the sample chose.
+    Indexed ix;
+    const bool indexed = indexPicture(w, h, texels, ix);
+    const FilterChoice choice =
+        indexed ? FilterChoice{TX_PNG_FILTER_NONE, true} : chooseFilter(width, height, texels);
     libdeflate_compressor* c = threadCompressor(choice.flat ? kFlatLevel : kLevel);
     if (!c) {
         setError("cannot create the PNG compressor");
         return TX_PNG_NO_WRITE_STRUCT;
     }
-    const size_t w = size_t(width), h = size_t(height), stride = 4 * w + 1;
-    const int filter = choice.filter;
-    std::unique_ptr<uint8_t[]> rows(new (std::nothrow) uint8_t[stride * h]);
-    if (!rows) {
-        setError("out of memory");
-        return TX_PNG_WRITE_ERROR;
+    const size_t stride = indexed ? ix.stride : 4 * w + 1;
+    std::unique_ptr<uint8_t[]> rows = std::move(ix.rows);
+    if (!indexed) {
+        rows.reset(new (std::nothrow) uint8_t[stride * h]);
+        if (!rows) {
+            setError("out of memory");
+            return TX_PNG_WRITE_ERROR;
+        }
+        filterRows(choice.filter, texels, w, 0, h, rows.get());
     }
-    filterRows(filter, texels, w, 0, h, rows.get());
-
-    // Signature, IHDR, sBIT and the IDAT header, then the compressed rows, then the IDAT's CRC
-    // and IEND: one buffer, written at once.
-    constexpr size_t kHead = 8 + 25 + 16 + 8, kTail = 4 + 12;
+    const std::vector<uint8_t> head = headChunks(width, height, indexed ? &ix : nullptr);
+    // The IDAT's length and type, the compressed rows, then its CRC and IEND: one buffer.
+    constexpr size_t kHead = 8, kTail = 4 + 12;
     const size_t bound = libdeflate_zlib_compress_bound(c, stride * h);
     std::unique_ptr<uint8_t[]> file(new (std::nothrow) uint8_t[kHead + bound + kTail]);
     if (!file) {
@@ -784,37 +894,17 @@ int txWritePNG(const std::string& path, int width, int height, const uint32_t* t
         p[3] = uint8_t(v);
         p += 4;
     };
-    auto crcOf = [](const uint8_t* typeAndData, size_t n) {
-        return libdeflate_crc32(0, typeAndData, n);
-    };
-    std::memcpy(p, kSignature, 8);
-    p += 8;
-    put32(13);
-    uint8_t* chunk = p;
-    std::memcpy(p, "IHDR", 4);
-    p += 4;
-    put32(uint32_t(width));
-    put32(uint32_t(height));
-    const uint8_t ihdr[5] = {8, 6, 0, 0,
-                             0};  // depth 8, RGBA, deflate, filter method 0, no interlace
-    std::memcpy(p, ihdr, 5);
-    p += 5;
-    put32(crcOf(chunk, 17));
-    put32(4);
-    chunk = p;
-    std::memcpy(p, "sBIT\x08\x08\x08\x08", 8);
-    p += 8;
-    put32(crcOf(chunk, 8));
     put32(uint32_t(z));
-    chunk = p;
+    uint8_t* chunk = p;
     std::memcpy(p, "IDAT", 4);
     p += 4 + z;
-    put32(crcOf(chunk, 4 + z));
+    put32(libdeflate_crc32(0, chunk, 4 + z));
     put32(0);
     std::memcpy(p, "IEND", 4);
     p += 4;
-    put32(crcOf(p - 4, 4));
-    if (!f.write(file.get(), size_t(p - file.get())) || !f.commit()) {
+    put32(libdeflate_crc32(0, p - 4, 4));
+    if (!f.write(head.data(), head.size()) || !f.write(file.get(), size_t(p - file.get())) ||
+        !f.commit()) {
         setError(f.error());
         return TX_PNG_WRITE_ERROR;
     }

@@ -1,5 +1,6 @@
 // PNG: probe and body reader for every colour type and bit depth (interlaced included), the common
-// layouts read directly with libdeflate and the rest through libpng, and the 8-bit RGBA writer.
+// layouts read directly with libdeflate and the rest through libpng, and the writer (8-bit RGBA, or
+// a palette for pictures of few colours).
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,10 @@ enum TxPngWriteResult {
 
 // Writes argb8888 texels (top row first) as an 8-bit RGBA PNG. Every row gets the same filter,
 // the one of None, Sub and Up that compresses a sample of the picture best (Sub for photo-like
-// pictures, None or Up for flat sprite art). The texels are not modified.
+// pictures, None or Up for flat sprite art). A picture of at most 256 colours (alpha included),
+// with at least eight pixels a colour, is written as a palette image instead (1, 2, 4 or 8 bits an
+// index, alpha in the transparency chunk, rows unfiltered), which reads back to the same texels.
+// The texels are not modified.
 int txWritePNG(const std::string& path, int width, int height, const uint32_t* texels,
                std::string* error = nullptr);
 

@@ -333,3 +333,32 @@ TEST(Png, FlatSheetPacksBelowZlibLevelNine) {
     TxReadContext ctx;
     EXPECT_EQ(readPixels(f, ctx), px);
 }
+
+// Pictures of at most 256 colours are stored as palettes of the fewest bits an index, alpha in the
+// transparency chunk, and read back exactly (directly and through libpng); one more colour, or too
+// few pixels for the palette to pay, keeps RGBA.
+TEST(Png, FewColoursWriteAPaletteThatReadsBackExactly) {
+    struct Case {
+        int colours, w, h, colourType, depth;
+    };
+    for (Case c : {Case{2, 64, 16, 3, 1}, Case{4, 33, 7, 3, 2}, Case{16, 40, 40, 3, 4},
+                   Case{200, 64, 64, 3, 8}, Case{257, 64, 64, 6, 8}, Case{100, 20, 20, 6, 8}}) {
+        std::vector<uint32_t> px(size_t(c.w) * size_t(c.h));
+        for (size_t k = 0; k < px.size(); ++k) {
+            const uint32_t i = uint32_t((k * 7 + k / 5) % size_t(c.colours));
+            // Colour 0 clear, as a sheet's background; the others with alphas from 0 to 255.
+            px[k] = i == 0 ? 0 : ((i * 89u & 0xFFu) << 24) | (i << 4);
+        }
+        const std::string path = tempPath("pal.png");
+        ASSERT_EQ(txWritePNG(path, c.w, c.h, px.data()), TX_PNG_OK) << c.colours;
+        const auto f = slurp(path);
+        EXPECT_EQ(f[24], c.depth) << c.colours;
+        EXPECT_EQ(f[25], c.colourType) << c.colours;
+        TxReadContext ctx;
+        EXPECT_EQ(readPixels(f, ctx), px) << c.colours;
+        txPngUseLibpngOnly(true);
+        ctx = TxReadContext();
+        EXPECT_EQ(readPixels(f, ctx), px) << c.colours << " through libpng";
+        txPngUseLibpngOnly(false);
+    }
+}

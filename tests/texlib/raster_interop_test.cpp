@@ -582,3 +582,21 @@ TEST(RasterInterop, OurFilesReadBackIdenticallyInOtherTools) {
             expectPixels(e.pixels, loadRgba(at(e.file) + ".pil"), e.mask, 0, e.file + " in Pillow");
     }
 }
+
+// Our palette PNGs (few colours, translucent entries, 4-bit indices) as ImageMagick and Pillow
+// read them: the same pixels as the picture written.
+TEST(RasterInterop, OurPalettePngsReadTheSameInOtherTools) {
+    const Tools& t = tools();
+    if (t.magick.empty() && t.python.empty())
+        GTEST_SKIP() << "neither ImageMagick nor Pillow is installed";
+    std::vector<uint32_t> px(size_t(kW) * kH);
+    const uint32_t colours[] = {0, 0xFF2040C0u, 0x80E0E020u, 0x40102030u, 0xFFFFFFFFu, 0x01000000u};
+    for (size_t k = 0; k < px.size(); ++k) px[k] = colours[(k / 3 + k / size_t(kW)) % 6];
+    ASSERT_EQ(txWritePNG(at("our_pal.png"), kW, kH, px.data()), TX_PNG_OK);
+    EXPECT_EQ(ihdr(at("our_pal.png")).colourType, 3);
+    EXPECT_EQ(ihdr(at("our_pal.png")).depth, 4);
+    TxReadContext ctx;
+    EXPECT_EQ(readOurs(at("our_pal.png"), ctx), px);
+    if (!t.magick.empty()) compareWithMagick(at("our_pal.png"), kArgb);
+    if (!t.python.empty()) compareWithPillow({at("our_pal.png")}, kArgb);
+}
