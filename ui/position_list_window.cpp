@@ -42,6 +42,7 @@ PositionListWindow::PositionListWindow(CMainFrame* main)
     auto* body = new QWidget(this);
     list_ = new PositionListBox(this);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setAccessibleName(QStringLiteral("Position items"));
     connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0) selectRow(row);
     });
@@ -83,6 +84,16 @@ PositionListWindow::PositionListWindow(CMainFrame* main)
     height_ = new QLabel(body);
     colour_ = new QLabel(body);
     colour_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The numbers alone do not say what they are: the tool tips do, for the eye and the ear.
+    const std::pair<QLabel*, const char*> meanings[] = {{corner1_, "Top left corner"},
+                                                        {corner2_, "Bottom right corner"},
+                                                        {width_, "Width"},
+                                                        {height_, "Height"},
+                                                        {colour_, "Colour under the cursor"}};
+    for (const auto& [label, meaning] : meanings) {
+        label->setToolTip(QString::fromLatin1(meaning));
+        label->setAccessibleDescription(label->toolTip());
+    }
     // The four texts around a small frame: corner 1 top left, width on top, height at the
     // side, corner 2 bottom right.
     auto* box = new QFrame(body);

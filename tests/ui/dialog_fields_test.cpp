@@ -2,6 +2,7 @@
 // refusals they show, and the controls reached through the accessibility interface.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
@@ -315,6 +316,20 @@ TEST(DialogFields, ContextMenuAndAboutAreReachedWithoutAMouse) {
     QCoreApplication::sendEvent(view, &keyboard);
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
+
+    // Every control of the window, the position list's included, has a name to be read by.
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        if (!qobject_cast<QAbstractButton*>(c) && !qobject_cast<QAbstractSpinBox*>(c) &&
+            !qobject_cast<QAbstractItemView*>(c))
+            continue;
+        // A combo box's own list, and Qt's own parts (the menu bar's overflow button).
+        if (qobject_cast<QComboBox*>(c->parentWidget()) ||
+            c->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        const QString name = QAccessible::queryAccessibleInterface(c)->text(QAccessible::Name);
+        EXPECT_FALSE(name.isEmpty() && c->toolTip().isEmpty())
+            << c->metaObject()->className() << " " << c->objectName().toStdString();
+    }
 
     // Help > About: the dialog has its title and every text its name.
     QString title, version;
