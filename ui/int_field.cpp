@@ -15,12 +15,6 @@ IntField::IntField(int min, int max, int value, const QString& name, QWidget* pa
     setToolTip(name);
 }
 
-void IntField::setAllowedRange(int min, int max) {
-    min_ = min;
-    max_ = max;
-    updateGeometry();
-}
-
 std::optional<int> IntField::allowedValue() const {
     // The box shows numbers in the locale's digits; the rule reads plain ones.
     const QString typed = text().trimmed();

@@ -16,7 +16,6 @@ public:
 
     int minimumAllowed() const { return min_; }
     int maximumAllowed() const { return max_; }
-    void setAllowedRange(int min, int max);
     // The number as typed when it lies in the range.
     std::optional<int> allowedValue() const;
     // Replaces the typed text, as typing over the selection would.
