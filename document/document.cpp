@@ -163,7 +163,10 @@ bool CBitmapDoc::onNewDocument(Prompts& prompts) {
         s.lastNewHeight = h;
     }
     if (seq->addBlankFrames(w, h, 1) != FE_OK) {
-        prompts.message("Out of Memory", MsgIcon::Error, MsgButtons::Ok);
+        // A requested size (a pasted picture's) may be past the limits rather than the memory.
+        const std::string refusal = pictureSizeRefusal(w, h);
+        prompts.message(refusal.empty() ? "Out of Memory" : refusal, MsgIcon::Error,
+                        MsgButtons::Ok);
         return false;
     }
     frames_ = std::move(seq);

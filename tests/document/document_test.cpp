@@ -148,6 +148,14 @@ TEST(Document, NewWithAndWithoutPendingRequest) {
     ASSERT_EQ(large.asked.size(), 3u);
     EXPECT_EQ(large.asked[1], std::make_pair(20000, 20000));
     EXPECT_EQ(c2.frames()->currentFrame()->width(), 8);
+    // A pending request past the limits names the limit as well.
+    ScriptedPrompts quiet;
+    pendingNewDocument() = {nextDocumentSerial(), 40000, 8};
+    CBitmapDoc c3;
+    EXPECT_FALSE(c3.onNewDocument(quiet));
+    ASSERT_EQ(quiet.messages.size(), 1u);
+    EXPECT_EQ(quiet.messages[0],
+              "A picture of 40000 x 8 is over the limit of 32768 pixels a side.");
     prompts.cancelNewSize = true;
     CBitmapDoc d;
     EXPECT_FALSE(d.onNewDocument(prompts));
