@@ -34,8 +34,9 @@ void generate(benchmark::State& state, int filter) {
     for (auto _ : state) {
         std::unique_ptr<CBitmapDoc> doc;
         FontPreset p = benchPreset(filter);
-        CBitmapDoc* made = CBitmapDoc::generateFontTexture(p, prompts, [&](Prompts& pr) {
-            doc = std::make_unique<CBitmapDoc>();
+        DocumentContext context;
+        CBitmapDoc* made = CBitmapDoc::generateFontTexture(p, prompts, context, [&](Prompts& pr) {
+            doc = std::make_unique<CBitmapDoc>(context);
             return doc->onNewDocument(pr) ? doc.get() : nullptr;
         });
         if (!made) {

@@ -163,8 +163,8 @@ int cmdAnimmaster(CliCall& call) {
     prompts.quiet = true;
     SequenceSaveFailure failure;
     CliProgress writing("write " + *out, cliStderrIsTerminal() && frames > 1);
-    if (const int saved =
-            saveSequence(*doc.frames(), target, outType, prompts, &writing, &save, &failure);
+    if (const int saved = saveSequence(*doc.frames(), target, outType, WriteOptions{}, prompts,
+                                       &writing, &save, &failure);
         saved != SEQ_OK) {
         cliError((failure.file.empty() ? *out : failure.file) + ": " +
                  (failure.reason.empty() ? "cannot be written" : failure.reason));

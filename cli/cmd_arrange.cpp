@@ -168,7 +168,7 @@ int cmdArrange(CliCall& call) {
 
     const Frame& result = *sheet->frames()->currentFrame();
     std::string reason;
-    if (writeFrameAs(result, outType, *out, 1, &reason) != 0) {
+    if (writeFrameAs(result, outType, *out, 1, WriteOptions{}, &reason) != 0) {
         cliError(*out + ": " + (reason.empty() ? "cannot be written" : reason));
         return CLI_FILE_ERROR;
     }

@@ -57,27 +57,27 @@ const char* kHelp =
     "not written), 2 bad usage or values (nothing written).\n";
 
 // --compression and --bmp-depth, with the editor's TGA setting as the default.
-bool writerOptions(CliCall& call, const CliArgs& args, int& mode, int& bmpDepth) {
+bool writerOptions(CliCall& call, const CliArgs& args, WriteOptions& write) {
     auto c = args.value("--compression");
-    if (!c) mode = call.settings().getInt("Settings", "CompressTGA", TX_TGA_RLE);
+    if (!c) write.tgaCompression = call.settings().getInt("Settings", "CompressTGA", TX_TGA_RLE);
     if (c) {
         if (*c == "none")
-            mode = TX_TGA_NONE;
+            write.tgaCompression = TX_TGA_NONE;
         else if (*c == "normal")
-            mode = TX_TGA_RLE;
+            write.tgaCompression = TX_TGA_RLE;
         else if (*c == "scanline")
-            mode = TX_TGA_RLE_ROWS;
+            write.tgaCompression = TX_TGA_RLE_ROWS;
         else {
             cliError("convert: --compression must be none, normal or scanline, not '" + *c + "'");
             return false;
         }
     }
-    bmpDepth = TX_BMP_DEPTH_24;
+    write.bmpDepth = TX_BMP_DEPTH_24;
     if (auto d = args.value("--bmp-depth")) {
         if (*d == "24")
-            bmpDepth = TX_BMP_DEPTH_24;
+            write.bmpDepth = TX_BMP_DEPTH_24;
         else if (*d == "8")
-            bmpDepth = TX_BMP_DEPTH_8;
+            write.bmpDepth = TX_BMP_DEPTH_8;
         else {
             cliError("convert: --bmp-depth must be 24 or 8, not '" + *d + "'");
             return false;
@@ -121,8 +121,8 @@ int convertMany(CliCall& call, const CliArgs& args) {
         cliError("convert: --jobs must be a number from 1 to 256, not '" + *j + "'");
         return CLI_USAGE;
     }
-    int mode = 0, bmpDepth = 0;
-    if (!writerOptions(call, args, mode, bmpDepth)) return CLI_USAGE;
+    WriteOptions write;
+    if (!writerOptions(call, args, write)) return CLI_USAGE;
     job.inputs = args.positional();
     job.outDir = *dir;
     job.threads = int(jobs);
@@ -147,8 +147,7 @@ int convertMany(CliCall& call, const CliArgs& args) {
         cliError(job.outDir + ": " + (ec ? ec.message() : std::string("is not a directory")));
         return CLI_FILE_ERROR;
     }
-    txSetTgaCompressionMode(mode);
-    bmpWriteSettings().depth = bmpDepth;
+    job.write = write;
     if (convertBatch(job)) return CLI_FILE_ERROR;
     for (const auto& in : job.inputs) call.read(in);
     for (const auto& in : job.inputs) call.wrote(convertBatchTarget(in, job.outDir, job.extension));
@@ -206,8 +205,8 @@ int cmdConvert(CliCall& call) {
     }
 
     // Every option is checked before anything is read or written.
-    int mode = 0, bmpDepth = 0;
-    if (!writerOptions(call, args, mode, bmpDepth)) return CLI_USAGE;
+    WriteOptions write;
+    if (!writerOptions(call, args, write)) return CLI_USAGE;
     auto intOption = [&](const char* name, long min, long max, long& v) {
         auto text = args.value(name);
         if (!text) return true;
@@ -254,8 +253,6 @@ int cmdConvert(CliCall& call) {
     }
     sequenceRead = sequenceRead || series || strip || frame > 0;
 
-    txSetTgaCompressionMode(mode);
-    bmpWriteSettings().depth = bmpDepth;
     CliPrompts prompts("convert");
     CliProgress progress("convert", cliStderrIsTerminal());
 
@@ -316,7 +313,8 @@ int cmdConvert(CliCall& call) {
     // Messages of the writer are reported here, with the reason, not through the prompts.
     prompts.quiet = true;
     SequenceSaveFailure failure;
-    if (const int saved = saveSequence(seq, target, type, prompts, &progress, &save, &failure);
+    if (const int saved =
+            saveSequence(seq, target, type, write, prompts, &progress, &save, &failure);
         saved != SEQ_OK) {
         cliError((failure.file.empty() ? out : failure.file) + ": " +
                  (failure.reason.empty() ? "cannot be written" : failure.reason));

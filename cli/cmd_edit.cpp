@@ -354,8 +354,8 @@ int cmdEdit(CliCall& call) {
 
     // Written as convert writes: the editor's TGA compression, 24-bit BMP, and a series numbered
     // from OUT's own number (or 0) unless a strip is asked for.
-    txSetTgaCompressionMode(call.settings().getInt("Settings", "CompressTGA", TX_TGA_RLE));
-    bmpWriteSettings().depth = 24;
+    WriteOptions write;
+    write.tgaCompression = call.settings().getInt("Settings", "CompressTGA", TX_TGA_RLE);
     const bool strip = args.has("--strip") || outType == TX_TYPE_SPR;
     std::string target = out;
     SequenceSaveOptions save;
@@ -372,7 +372,8 @@ int cmdEdit(CliCall& call) {
     if (!cliInputsSafe("edit", inputs, targets, out)) return CLI_USAGE;
     prompts.quiet = true;
     SequenceSaveFailure failure;
-    if (const int saved = saveSequence(seq, target, outType, prompts, &progress, &save, &failure);
+    if (const int saved =
+            saveSequence(seq, target, outType, write, prompts, &progress, &save, &failure);
         saved != SEQ_OK) {
         cliError((failure.file.empty() ? out : failure.file) + ": " +
                  (failure.reason.empty() ? "cannot be written" : failure.reason));

@@ -543,7 +543,7 @@ int cmdFont(CliCall& call) {
             return CLI_FILE_ERROR;
         }
         std::string why;
-        if (writeImageAs(pixels, fileType, pages[size_t(k)], 1, &why) != 0) {
+        if (writeImageAs(pixels, fileType, pages[size_t(k)], 1, WriteOptions{}, &why) != 0) {
             cliError(pages[size_t(k)] + ": " + (why.empty() ? "cannot be written" : why));
             return CLI_FILE_ERROR;
         }

@@ -225,7 +225,7 @@ int cmdPack(CliCall& call) {
             return CLI_FILE_ERROR;
         }
         std::string reason, message;
-        if (writeFrameAs(page, outType, sheet, 1, &reason) != 0) {
+        if (writeFrameAs(page, outType, sheet, 1, WriteOptions{}, &reason) != 0) {
             cliError(sheet + ": " + (reason.empty() ? "cannot be written" : reason));
             return CLI_FILE_ERROR;
         }

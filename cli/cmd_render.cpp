@@ -195,7 +195,7 @@ int cmdRender(CliCall& call) {
     }
     std::memcpy(picture.pixels(), shown.pixels(), size_t(ow) * size_t(oh) * 4);
     std::string error;
-    if (writeFrameAs(picture, outType, out, 1, &error) != 0) {
+    if (writeFrameAs(picture, outType, out, 1, WriteOptions{}, &error) != 0) {
         cliError(out + ": " + (error.empty() ? "cannot be written" : error));
         return CLI_FILE_ERROR;
     }

@@ -51,8 +51,8 @@ int convertBatch(const ConvertBatchJob& job) {
                     in + ": " + (frame.loadError().empty() ? "cannot be read" : frame.loadError());
             } else {
                 std::string reason;
-                if (writeFrameAs(frame, job.fileType, target, frame.loadedFrameCount(), &reason) !=
-                    0)
+                if (writeFrameAs(frame, job.fileType, target, frame.loadedFrameCount(), job.write,
+                                 &reason) != 0)
                     message = target + ": " + (reason.empty() ? "cannot be written" : reason);
             }
             if (!message.empty()) failed.fetch_add(1);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "model/frame_writers.h"
+
 struct ConvertBatchJob {
     std::vector<std::string> inputs;
     std::string outDir;
@@ -12,6 +14,7 @@ struct ConvertBatchJob {
     int fileType = 0;       // the writable type the extension names
     int threads = 1;
     bool showProgress = false;
+    WriteOptions write;  // the same for every file; the threads only read it
 };
 
 // Output path of one input: DIR/<input's name without its extension>.<ext>.
@@ -19,6 +22,5 @@ std::string convertBatchTarget(const std::string& input, const std::string& outD
                                const std::string& extension);
 
 // Converts every input; messages for the files that fail go to stderr as they happen. Returns the
-// number of files that failed. The TGA and BMP writer settings must be set before the call: they
-// are shared by all threads and only read here.
+// number of files that failed.
 int convertBatch(const ConvertBatchJob& job);

@@ -74,11 +74,6 @@ std::string replaceExtension(const std::string& path, const char* ext) {
 
 }  // namespace
 
-PendingNewDocument& pendingNewDocument() {
-    static PendingNewDocument pending;
-    return pending;
-}
-
 uint16_t nextDocumentSerial() { return gSerialCounter; }
 
 std::string openFailureText(const std::string& path, int code, const SequenceLoadReport& report) {
@@ -90,12 +85,11 @@ std::string openFailureText(const std::string& path, int code, const SequenceLoa
     return text + "\n" + baseName(report.file.empty() ? path : report.file) + ": " + report.error;
 }
 
-DocumentSettings& documentSettings() {
-    static DocumentSettings settings;
-    return settings;
-}
+CBitmapDoc::CBitmapDoc()
+    : serial_(gSerialCounter++), ownContext_(std::make_unique<DocumentContext>()),
+      context_(ownContext_.get()) {}
 
-CBitmapDoc::CBitmapDoc() : serial_(gSerialCounter++) {}
+CBitmapDoc::CBitmapDoc(DocumentContext& context) : serial_(gSerialCounter++), context_(&context) {}
 
 CBitmapDoc::~CBitmapDoc() = default;
 
@@ -134,13 +128,13 @@ bool CBitmapDoc::onNewDocument(Prompts& prompts) {
     auto seq = std::unique_ptr<FrameSequence>(new (std::nothrow) FrameSequence());
     if (!seq) return false;
     int w = 0, h = 0;
-    PendingNewDocument& pending = pendingNewDocument();
+    PendingNewDocument& pending = context_->pending;
     if (pending.serial != 0 && pending.serial == serial_) {
         w = pending.width;
         h = pending.height;
         pending.serial = 0;
     } else {
-        DocumentSettings& s = documentSettings();
+        DocumentSettings& s = context_->settings;
         int askW = s.lastNewWidth, askH = s.lastNewHeight;
         for (;;) {
             auto answer = prompts.newSize(askW, askH);
@@ -232,7 +226,7 @@ bool CBitmapDoc::onSaveDocument(const std::string& path, Prompts& prompts, Progr
     int r;
     {
         BusyCursor busy(prompts);
-        r = saveSequence(*frames_, path, type, prompts, progress);
+        r = saveSequence(*frames_, path, type, context_->write, prompts, progress);
     }
     if (r != SEQ_OK) return false;  // reported by the writer; the document stays modified
     modified_ = false;
@@ -287,8 +281,8 @@ bool CBitmapDoc::saveAs(Prompts& prompts, Progress* progress) {
     default: index = 1;
     }
     std::string base = path_.directory + path_.name;
-    if (!documentSettings().saveDir.empty() && path_.directory.empty())
-        base = documentSettings().saveDir + "/" + path_.name;
+    const std::string& saveDir = context_->settings.saveDir;
+    if (!saveDir.empty() && path_.directory.empty()) base = saveDir + "/" + path_.name;
     auto choice = prompts.saveFile("Save As", kSaveAsFilter, base, index);
     if (!choice) return false;
     static const struct {
@@ -302,22 +296,18 @@ bool CBitmapDoc::saveAs(Prompts& prompts, Progress* progress) {
     const int newType = kEntries[entry - 1].type;
 
     BusyCursor busy(prompts);
-    int r;
+    // The 8-bit entry's depth and palette hold for this one save only.
+    WriteOptions write = context_->write;
     if (entry == 4) {
-        BmpWriteSettings& bmp = bmpWriteSettings();
-        const int oldDepth = bmp.depth;
         auto pal = prompts.paletteOptions();
         if (pal && pal->useFixedPalette) {
-            bmp.depth = 9;
-            std::copy(std::begin(pal->palette), std::end(pal->palette), bmp.fixedPalette);
+            write.bmpDepth = TX_BMP_DEPTH_8_GIVEN;
+            std::copy(std::begin(pal->palette), std::end(pal->palette), write.fixedPalette);
         } else {
-            bmp.depth = 8;
+            write.bmpDepth = TX_BMP_DEPTH_8;
         }
-        r = saveSequence(*frames_, target, newType, prompts, progress);
-        bmp.depth = oldDepth;
-    } else {
-        r = saveSequence(*frames_, target, newType, prompts, progress);
     }
+    const int r = saveSequence(*frames_, target, newType, write, prompts, progress);
     if (r != SEQ_OK) return false;  // reported; path, type and modified flag stay as they were
     if (Frame* first = frames_->firstFrame()) first->fileType = newType;
     savePositionFiles(positions_, pathName_);

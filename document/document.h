@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/frame_sequence.h"
+#include "model/frame_writers.h"
 #include "model/numbered_path.h"
 #include "model/ports.h"
 #include "model/position_list.h"
@@ -38,13 +39,12 @@ enum DocHint : int {
     HINT_POSITIONS = -3,  // only the position list changed
 };
 
-// The process-wide request that gives the next new document its size without asking.
+// The request that gives the next new document its size without asking.
 struct PendingNewDocument {
     uint16_t serial = 0;
     int width = 0;
     int height = 0;
 };
-PendingNewDocument& pendingNewDocument();
 // The serial number the next document object will receive.
 uint16_t nextDocumentSerial();
 
@@ -55,7 +55,16 @@ struct DocumentSettings {
     int lastNewHeight = 512;
     std::string saveDir;
 };
-DocumentSettings& documentSettings();
+
+// What the documents of one application share: the values kept between commands, the request
+// that sizes the next new document and the writers' options the preferences choose (Save As
+// picks the BMP depth for its one save). The application owns one and hands it to every document
+// it makes, so that a command's new document takes the request of the document that made it.
+struct DocumentContext {
+    DocumentSettings settings;
+    PendingNewDocument pending;
+    WriteOptions write;
+};
 
 struct SequenceLoadReport;
 // The message of an open that failed with the sequence loader's `code`: "Unrecogniced file
@@ -75,12 +84,15 @@ struct FontLayout;
 
 class CBitmapDoc {
 public:
+    // A document on its own keeps a context of its own; the application's share one.
     CBitmapDoc();
+    explicit CBitmapDoc(DocumentContext& context);
     ~CBitmapDoc();
     CBitmapDoc(const CBitmapDoc&) = delete;
     CBitmapDoc& operator=(const CBitmapDoc&) = delete;
 
     uint16_t serial() const { return serial_; }
+    DocumentContext& context() { return *context_; }
 
     // Framework operations.
     void deleteContents();
@@ -181,7 +193,9 @@ public:
     // made through the pending request, with one position item per character and no undo. The
     // measured cell size goes back into `preset` where its cell size is 0. Null after a reported
     // failure; `layout`, when given, receives the glyph metrics and kerning (font descriptors).
+    // `context` is the one the factory's documents share.
     static CBitmapDoc* generateFontTexture(FontPreset& preset, Prompts& prompts,
+                                           DocumentContext& context,
                                            const std::function<CBitmapDoc*(Prompts&)>& newDocument,
                                            FontLayout* layout = nullptr);
     // -- end tools --
@@ -268,6 +282,8 @@ private:
     void beforeFlip(const std::string& label);
 
     uint16_t serial_;
+    std::unique_ptr<DocumentContext> ownContext_;
+    DocumentContext* context_;
     PositionList positions_;
     NumberedPath path_;
     PlayMode play_;

@@ -19,6 +19,7 @@ const char* styleName(int style) {
 }  // namespace
 
 CBitmapDoc* CBitmapDoc::generateFontTexture(FontPreset& preset, Prompts& prompts,
+                                            DocumentContext& context,
                                             const std::function<CBitmapDoc*(Prompts&)>& newDocument,
                                             FontLayout* layout) {
     BusyCursor busy(prompts);
@@ -35,7 +36,7 @@ CBitmapDoc* CBitmapDoc::generateFontTexture(FontPreset& preset, Prompts& prompts
         if (preset.cellHeight == 0) preset.cellHeight = L.cellH >> L.shift;
     };
 
-    PendingNewDocument& pending = pendingNewDocument();
+    PendingNewDocument& pending = context.pending;
     const uint16_t serial = nextDocumentSerial();
     pending = {serial, L.texW, L.texH};
     CBitmapDoc* doc = newDocument ? newDocument(prompts) : nullptr;

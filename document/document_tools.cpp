@@ -28,7 +28,7 @@ CBitmapDoc* CBitmapDoc::arrange(Prompts& prompts, const NewDocumentFactory& newD
         return nullptr;
     }
 
-    PendingNewDocument& pending = pendingNewDocument();
+    PendingNewDocument& pending = context_->pending;
     const uint16_t serial = nextDocumentSerial();
     pending = PendingNewDocument{serial, int(r.canvasWidth), int(r.canvasHeight)};
     CBitmapDoc* doc = newDocument(prompts);

@@ -5,11 +5,6 @@
 
 #include "texlib/mip.h"
 
-ImageDialogFlags& imageDialogFlags() {
-    static ImageDialogFlags flags;
-    return flags;
-}
-
 int sizeDialogRound(double v) {
     // Tested in floating point first: a ratio from a zero side is infinite and must not reach
     // the integer conversion.

@@ -4,12 +4,12 @@
 
 #include <string>
 
-// The two check boxes the dialogs share; off at program start, kept for the run, never saved.
+// The two check boxes the dialogs share, kept by the main window; off at program start, kept for
+// the run, never saved.
 struct ImageDialogFlags {
     bool preserveAspect = false;  // "Scale" and "Resize"
     bool centreImage = false;     // "Resize"
 };
-ImageDialogFlags& imageDialogFlags();
 
 // Largest value the aspect ratio rule computes.
 constexpr int SIZE_DIALOG_CAP = 8192;

@@ -58,9 +58,9 @@ int Frame::load(const std::string& path, const uint32_t* palette, int64_t maxByt
     return FE_OK;
 }
 
-int Frame::writeTGA(const std::string& path, std::string* error) const {
+int Frame::writeTGA(const std::string& path, int mode, std::string* error) const {
     if (!hasPixels()) return TX_TGA_WRITE_ERROR;
-    return txWriteTGA(path, mip_.width, mip_.height, pixels(), txTgaCompressionMode(), error);
+    return txWriteTGA(path, mip_.width, mip_.height, pixels(), mode, error);
 }
 
 bool Frame::hasOwnAlpha() const {

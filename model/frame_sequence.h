@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "texlib/mip.h"
+#include "texlib/tga.h"
 
 class ImageBuffer;
 class Progress;
@@ -78,7 +79,8 @@ public:
     // The stacked frames' durations the file gave (milliseconds), empty when it gave none.
     const std::vector<int>& loadedDelaysMs() const { return loadedDelays_; }
 
-    int writeTGA(const std::string& path, std::string* error = nullptr) const;
+    int writeTGA(const std::string& path, int mode = TX_TGA_RLE,
+                 std::string* error = nullptr) const;
 
     bool hasOwnAlpha() const;
 

@@ -7,11 +7,6 @@
 #include "texlib/spr.h"
 #include "texlib/tga.h"
 
-BmpWriteSettings& bmpWriteSettings() {
-    static BmpWriteSettings settings;
-    return settings;
-}
-
 bool isWritableType(int t) {
     return t == TX_TYPE_BMP || t == TX_TYPE_PCX || t == TX_TYPE_PNG || t == TX_TYPE_TGA ||
            t == TX_TYPE_SPR;
@@ -28,7 +23,7 @@ const char* forcedExtension(int t) {
 }
 
 int writeImageAs(const TxMip& image, int fileType, const std::string& path, int frameCount,
-                 std::string* error) {
+                 const WriteOptions& options, std::string* error) {
     if (!image.data[0] || image.format != TX_FMT_ARGB8888) {
         if (error) *error = "no image to write";
         return 2;
@@ -36,12 +31,11 @@ int writeImageAs(const TxMip& image, int fileType, const std::string& path, int 
     const auto* px = reinterpret_cast<const uint32_t*>(image.data[0]);
     switch (fileType) {
     case TX_TYPE_TGA:
-        return txWriteTGA(path, image.width, image.height, px, txTgaCompressionMode(), error);
-    case TX_TYPE_BMP: {
-        const BmpWriteSettings& bmp = bmpWriteSettings();
-        return txWriteBMP(path, image.width, image.height, px, bmp.depth,
-                          bmp.depth == TX_BMP_DEPTH_8_GIVEN ? bmp.fixedPalette : nullptr, error);
-    }
+        return txWriteTGA(path, image.width, image.height, px, options.tgaCompression, error);
+    case TX_TYPE_BMP:
+        return txWriteBMP(path, image.width, image.height, px, options.bmpDepth,
+                          options.bmpDepth == TX_BMP_DEPTH_8_GIVEN ? options.fixedPalette : nullptr,
+                          error);
     case TX_TYPE_PCX: return txWritePCX(path, image.width, image.height, px, error);
     case TX_TYPE_PNG: return txWritePNG(path, image.width, image.height, px, error);
     case TX_TYPE_SPR:
@@ -54,6 +48,6 @@ int writeImageAs(const TxMip& image, int fileType, const std::string& path, int 
 }
 
 int writeFrameAs(const Frame& frame, int fileType, const std::string& path, int frameCount,
-                 std::string* error) {
-    return writeImageAs(frame.mip(), fileType, path, frameCount, error);
+                 const WriteOptions& options, std::string* error) {
+    return writeImageAs(frame.mip(), fileType, path, frameCount, options, error);
 }

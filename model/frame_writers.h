@@ -5,14 +5,18 @@
 #include <string>
 
 #include "model/frame_sequence.h"
+#include "texlib/bmp.h"
+#include "texlib/tga.h"
 
-// The BMP depth setting: 24 (true colour), 8 (palette made from the image) or 9 (8-bit with the
-// fixed palette below, chosen in the palette options, as 0x00RRGGBB words).
-struct BmpWriteSettings {
-    int depth = 24;
+// How the writers write, passed with each write: the TGA compression mode the preferences choose
+// (TX_TGA_NONE, TX_TGA_RLE or TX_TGA_RLE_ROWS) and the BMP depth: 24 (true colour), 8 (palette
+// made from the image) or 9 (8-bit with the fixed palette below, chosen in the palette options,
+// as 0x00RRGGBB words).
+struct WriteOptions {
+    int tgaCompression = TX_TGA_RLE;
+    int bmpDepth = TX_BMP_DEPTH_24;
     uint32_t fixedPalette[256] = {};
 };
-BmpWriteSettings& bmpWriteSettings();
 
 // True for the types that have a writer: 258 BMP, 260 PCX, 265 PNG, 512 TGA, 514 SPR.
 bool isWritableType(int fileType);
@@ -25,6 +29,6 @@ constexpr int FRAME_WRITE_NO_WRITER = -1;
 // (used by the SPR writer). 0 on success, the writer's code otherwise (FRAME_WRITE_NO_WRITER when
 // the type has no writer); `error` receives the reason.
 int writeImageAs(const TxMip& image, int fileType, const std::string& path, int frameCount,
-                 std::string* error = nullptr);
-int writeFrameAs(const Frame& frame, int fileType, const std::string& path, int frameCount = 1,
-                 std::string* error = nullptr);
+                 const WriteOptions& options, std::string* error = nullptr);
+int writeFrameAs(const Frame& frame, int fileType, const std::string& path, int frameCount,
+                 const WriteOptions& options, std::string* error = nullptr);

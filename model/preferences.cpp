@@ -83,11 +83,6 @@ void Preferences::setSaveFlag(SettingsStore& store, bool on) {
     store.setInt(kSettings, "bSave", on ? 1 : 0);
 }
 
-Preferences& appPreferences() {
-    static Preferences prefs;
-    return prefs;
-}
-
 DirectoryBox::DirectoryBox(const std::string (&recent)[Preferences::kRecentDirs],
                            const std::string& current)
     : current_(current) {

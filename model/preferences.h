@@ -46,9 +46,6 @@ struct Preferences {
     static void setSaveFlag(SettingsStore& store, bool on);
 };
 
-// The record of this run.
-Preferences& appPreferences();
-
 // A directory box of the Preferences dialog: the remembered folders (at most six are kept) and
 // the current one.
 class DirectoryBox {

@@ -68,10 +68,14 @@ bool seriesNames(NumberedPath p, int64_t first, int64_t increment, int frames,
 
 }  // namespace
 
-int64_t& sequenceMemoryBudget() {
-    static int64_t budget = int64_t(2) << 30;
-    return budget;
-}
+namespace {
+
+int64_t gSequenceBudget = int64_t(2) << 30;
+
+}  // namespace
+
+int64_t sequenceMemoryBudget() { return gSequenceBudget; }
+void setSequenceMemoryBudget(int64_t bytes) { gSequenceBudget = bytes; }
 
 namespace {
 
@@ -196,14 +200,14 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
     return SEQ_OK;
 }
 
-int saveSequence(const FrameSequence& seq, const std::string& path, int type, Prompts& prompts,
-                 Progress* progress, const SequenceSaveOptions* options,
-                 SequenceSaveFailure* failure) {
+int saveSequence(const FrameSequence& seq, const std::string& path, int type,
+                 const WriteOptions& writeOptions, Prompts& prompts, Progress* progress,
+                 const SequenceSaveOptions* options, SequenceSaveFailure* failure) {
     // Writes one image; a failure is shown with the program's text and handed to the caller with
     // the writer's reason.
     auto write = [&](const Frame& frame, const std::string& file, int frames) {
         std::string reason;
-        const int r = writeFrameAs(frame, type, file, frames, &reason);
+        const int r = writeFrameAs(frame, type, file, frames, writeOptions, &reason);
         if (r != 0) {
             prompts.message(formatText("Cannot save frame %s", file), MsgIcon::Error,
                             MsgButtons::Ok);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/frame_sequence.h"
+#include "model/frame_writers.h"
 #include "model/ports.h"
 
 enum SequenceResult : int {
@@ -29,9 +30,11 @@ struct SequenceLoadReport {
     int framesInFile = 1;
 };
 
-// The most bytes the frames of one sequence may take together (2 GiB unless changed, e.g. by
-// tests). A load that would pass it is refused, naming the frame and the total.
-int64_t& sequenceMemoryBudget();
+// The most bytes the frames of one sequence may take together: 2 GiB unless set at start-up,
+// before any load runs (tests set a small one); constant from then on, so loads on several
+// threads only read it. A load that would pass it is refused, naming the frame and the total.
+int64_t sequenceMemoryBudget();
+void setSequenceMemoryBudget(int64_t bytes);
 
 // Clamps dialog answers to the dialog's ranges; values of 0 or less become 1.
 SequenceLoadOptions clampLoadOptions(SequenceLoadOptions o);
@@ -43,7 +46,8 @@ SequenceLoadOptions clampLoadOptions(SequenceLoadOptions o);
 int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
                  const uint32_t* palette = nullptr, SequenceLoadReport* report = nullptr);
 
-// Saves without changing the sequence. Failures of single files are reported through prompts
+// Saves without changing the sequence, each file written with `writeOptions`. Failures of single
+// files are reported through prompts
 // ("Cannot save frame %s"); the result is non-zero whenever anything was not written (a strip's
 // position files included: SEQ_POSITIONS_UNWRITABLE).
 // `options`, when given, replaces the "Sequence save options" dialog and the numbering taken from
@@ -53,8 +57,9 @@ struct SequenceSaveFailure {
     std::string file;
     std::string reason;
 };
-int saveSequence(const FrameSequence& seq, const std::string& path, int fileType, Prompts& prompts,
-                 Progress* progress = nullptr, const SequenceSaveOptions* options = nullptr,
+int saveSequence(const FrameSequence& seq, const std::string& path, int fileType,
+                 const WriteOptions& writeOptions, Prompts& prompts, Progress* progress = nullptr,
+                 const SequenceSaveOptions* options = nullptr,
                  SequenceSaveFailure* failure = nullptr);
 
 // The files saveSequence writes for these options, in order (a strip's position files included),

@@ -1,7 +1,6 @@
 #include "texlib/tga.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -27,17 +26,12 @@ struct TgaHeader {
     uint8_t pixelBits, descriptor;
 };
 
-std::atomic<int> gCompressionMode{TX_TGA_RLE};
-
 bool fail(TxReadContext& ctx, const char* msg, int fatal = 1) {
     txReportError(ctx, msg, fatal);
     return false;
 }
 
 }  // namespace
-
-int txTgaCompressionMode() { return gCompressionMode.load(std::memory_order_relaxed); }
-void txSetTgaCompressionMode(int mode) { gCompressionMode.store(mode, std::memory_order_relaxed); }
 
 bool tgaProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
     s.rewind();

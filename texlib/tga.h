@@ -13,10 +13,6 @@ bool tgaBody(TxStream& s, TxReadContext& ctx, TxMip& mip);
 
 enum TxTgaCompression { TX_TGA_NONE = 0, TX_TGA_RLE = 1, TX_TGA_RLE_ROWS = 2 };
 
-// The process-wide compression mode that the preferences set (default 1).
-int txTgaCompressionMode();
-void txSetTgaCompressionMode(int mode);
-
 // Result codes of the writer.
 enum TxTgaWriteResult {
     TX_TGA_OK = 0,
@@ -25,9 +21,10 @@ enum TxTgaWriteResult {
     TX_TGA_TOO_LARGE = 3,  // sides above 65535 do not fit the 16-bit header fields
 };
 
-// Writes a 32-bit top-down TGA from argb8888 texels. Written through a temporary file.
+// Writes a 32-bit top-down TGA from argb8888 texels in one of the compression modes (the
+// preferences' default is TX_TGA_RLE). Written through a temporary file.
 int txWriteTGA(const std::string& path, int width, int height, const uint32_t* texels,
-               int mode = txTgaCompressionMode(), std::string* error = nullptr);
+               int mode = TX_TGA_RLE, std::string* error = nullptr);
 
 // Worst-case encoded size of n texels.
 size_t txTgaRleBound(size_t texels);

@@ -184,9 +184,9 @@ void CBitmapView::showEvent(QShowEvent* e) {
     QAbstractScrollArea::showEvent(e);
     if (prefsRead_) return;
     // The first time the view is shown its window sits in the main window: take the preferences.
-    if (qobject_cast<CMainFrame*>(window())) {
+    if (auto* main = qobject_cast<CMainFrame*>(window())) {
         prefsRead_ = true;
-        const ViewPreferences p = viewPreferences(appPreferences());
+        const ViewPreferences p = viewPreferences(main->preferences());
         state_.startFrom(p);
         // A window that lost the focus before it was first shown is dimmed now.
         if (p.grayInactive && frame_)

@@ -32,8 +32,8 @@ private:
 // on doc.
 PositionAutoAdd autoAdd(CMainFrame& main, CBitmapDoc* doc) {
     PositionAutoAdd a;
-    a.onCopy = appPreferences().addOnCopy;
-    a.onPaste = appPreferences().addOnPaste;
+    a.onCopy = main.preferences().addOnCopy;
+    a.onPaste = main.preferences().addOnPaste;
     PositionListWindow* w = main.positionWindow();
     if (w && w->isVisible() && w->document() == doc) a.panel = &w->panel();
     return a;
@@ -114,7 +114,7 @@ void installClipboardCommands(CMainFrame& main) {
     main.handle(
         CMD_PASTE_NEW,
         [&main, watch] {
-            pasteAsNewDocument(watch->port, main.prompts(),
+            pasteAsNewDocument(watch->port, main.prompts(), main.documentContext(),
                                [&main](Prompts& p) { return main.createDocument(p); });
             main.fitActiveWindowToPicture();
             main.updateCommands();

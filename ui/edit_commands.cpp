@@ -109,9 +109,9 @@ void installEditCommands(CMainFrame& main) {
         [m](CBitmapDoc& d, CBitmapView& v) {
             const QSize s = v.imageSize();
             const auto answer = m->prompts().resizeCanvas(
-                ResizeChoice{s.width(), s.height(), imageDialogFlags().centreImage});
+                ResizeChoice{s.width(), s.height(), m->imageDialogFlags().centreImage});
             if (answer && sizeFieldValid(answer->width) && sizeFieldValid(answer->height)) {
-                imageDialogFlags().centreImage = answer->centre;
+                m->imageDialogFlags().centreImage = answer->centre;
                 BusyCursor busy(m->prompts());
                 d.resizeCanvas(answer->width, answer->height, answer->centre, &m->progress());
             }

@@ -81,7 +81,7 @@ void openWithDialog(CMainFrame& main, int& filterIndex) {
                         : n + QStringLiteral(" (") + p + QLatin1Char(')'));
     }
     QFileDialog dlg(&main, QStringLiteral("Open"),
-                    QString::fromStdString(appPreferences().workDir));
+                    QString::fromStdString(main.preferences().workDir));
     dlg.setFileMode(QFileDialog::ExistingFiles);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setNameFilters(filters);
@@ -144,10 +144,10 @@ void CMainFrame::saveDocumentAs() { trigger(CMD_SAVE_AS); }
 void CMainFrame::exportTexture() { trigger(CMD_EXPORT); }
 
 void CMainFrame::applyPreferences(const Preferences& prefs, bool save) {
-    Preferences& p = appPreferences();
+    Preferences& p = prefs_;
     const std::string oldPalette = p.palFile;
     // The last new size belongs to the New command, not to the dialog.
-    const int newW = documentSettings().lastNewWidth, newH = documentSettings().lastNewHeight;
+    const int newW = docContext_.settings.lastNewWidth, newH = docContext_.settings.lastNewHeight;
     p = prefs;
     p.lastNewWidth = newW;
     p.lastNewHeight = newH;
@@ -159,9 +159,9 @@ void CMainFrame::applyPreferences(const Preferences& prefs, bool save) {
 }
 
 void CMainFrame::editPreferences() {
-    Preferences current = appPreferences();
-    current.lastNewWidth = documentSettings().lastNewWidth;
-    current.lastNewHeight = documentSettings().lastNewHeight;
+    Preferences current = prefs_;
+    current.lastNewWidth = docContext_.settings.lastNewWidth;
+    current.lastNewHeight = docContext_.settings.lastNewHeight;
     std::function<bool(std::string&)> pal;
     if (paletteOptionsHook)
         pal = [this](std::string& file) { return paletteOptionsHook(this, file); };
@@ -172,7 +172,7 @@ void CMainFrame::editPreferences() {
 
 void CMainFrame::startUp(const QStringList& files) {
     if (files.isEmpty()) {
-        if (appPreferences().autoloadLast && !recent_.files().empty()) openRecentFile(0);
+        if (prefs_.autoloadLast && !recent_.files().empty()) openRecentFile(0);
         return;
     }
     for (const QString& f : files) openFile(f);
@@ -243,7 +243,7 @@ bool CMainFrame::openPath(const std::string& p) {
             mdi_->setActiveSubWindow(c);
             return true;
         }
-    auto doc = std::make_unique<CBitmapDoc>();
+    auto doc = std::make_unique<CBitmapDoc>(docContext_);
     if (!doc->onOpenDocument(p, prompts())) return false;
     addRecentFile(doc->pathName().empty() ? p : doc->pathName());
     addDocument(std::move(doc));
@@ -251,7 +251,7 @@ bool CMainFrame::openPath(const std::string& p) {
 }
 
 CBitmapDoc* CMainFrame::createDocument(Prompts& p) {
-    auto doc = std::make_unique<CBitmapDoc>();
+    auto doc = std::make_unique<CBitmapDoc>(docContext_);
     if (!doc->onNewDocument(p)) return nullptr;
     doc->setTitle("untitled");
     doc->rebuildTitle();

@@ -60,11 +60,12 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     setCentralWidget(mdi_);
     buildStatusBar();
     auto qtPrompts = std::make_unique<QtPrompts>(this, statusBar());
+    qtPrompts->setImageDialogFlags(imageFlags_);
     qtPrompts->setSettingsSource([this]() -> SettingsStore& { return this->settings(); });
     ownPrompts_ = std::move(qtPrompts);
     progress_ = std::make_unique<QtProgress>(statusBar(), panes_[0]);
     if (!settingsOverride_) settings_ = std::make_unique<QtSettingsStore>();
-    appPreferences().load(this->settings());
+    prefs_.load(this->settings());
     // The palette chosen in the palette options ("palfile") is the current palette from the start.
     loadStartupPalette(this->settings(), prompts());
 
@@ -153,18 +154,18 @@ SettingsStore& CMainFrame::settings() {
 
 void CMainFrame::setSettings(SettingsStore* settings) {
     settingsOverride_ = settings;
-    appPreferences().load(this->settings());
+    prefs_.load(this->settings());
     putPreferencesInEffect();
 }
 
 void CMainFrame::putPreferencesInEffect() {
-    const Preferences& p = appPreferences();
-    txSetTgaCompressionMode(p.compressTga);
-    DocumentSettings& d = documentSettings();
+    const Preferences& p = prefs_;
+    docContext_.write.tgaCompression = p.compressTga;
+    DocumentSettings& d = docContext_.settings;
     d.lastNewWidth = p.lastNewWidth;
     d.lastNewHeight = p.lastNewHeight;
     d.saveDir = p.saveDir;
-    const ViewPreferences v = viewPreferences(appPreferences());
+    const ViewPreferences v = viewPreferences(prefs_);
     for (CChildFrame* c : children_) c->view()->setPreferences(v);
 }
 
@@ -426,9 +427,9 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
-    Preferences& p = appPreferences();
-    p.lastNewWidth = documentSettings().lastNewWidth;
-    p.lastNewHeight = documentSettings().lastNewHeight;
+    Preferences& p = prefs_;
+    p.lastNewWidth = docContext_.settings.lastNewWidth;
+    p.lastNewHeight = docContext_.settings.lastNewHeight;
     p.saveLastNewSize(settings());
     e->accept();
 }

@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "document/document.h"
+#include "edit/size_dialogs.h"
 #include "model/ports.h"
+#include "model/preferences.h"
 #include "model/recent_files.h"
 
 class CBitmapDoc;
@@ -172,6 +175,13 @@ public:
     // The factory of the tools that create documents: a new untitled document in its own window
     // (its size from the pending request), or null when it could not be made.
     CBitmapDoc* createDocument(Prompts& prompts);
+    // What this window's documents share: the last New size, the save folder, the pending
+    // new-document request and the writers' options from the preferences.
+    DocumentContext& documentContext() { return docContext_; }
+    // The preferences record in effect.
+    Preferences& preferences() { return prefs_; }
+    // The check boxes "Scale" and "Resize" share for the run.
+    ImageDialogFlags& imageDialogFlags() { return imageFlags_; }
     // Sizes the active document window to its picture at its zoom, for documents that got their
     // picture after the window opened (paste as new document).
     void fitActiveWindowToPicture();
@@ -284,6 +294,9 @@ private:
     QSize childSizeFor(CChildFrame* child) const;
     void childDestroyed(QObject* child);
 
+    Preferences prefs_;
+    DocumentContext docContext_;
+    ImageDialogFlags imageFlags_;
     QMdiArea* mdi_ = nullptr;
     QTimer* timer_ = nullptr;
     bool tickToggle_ = false;

@@ -24,8 +24,8 @@ namespace {
 // Width, Height and "preserve aspect ratio" wired to the dialog model; the fields only show the
 // numbers the model computes.
 struct SizeFields {
-    SizeFields(QDialog& dlg, QFormLayout* form, int width, int height)
-        : model(width, height, imageDialogFlags().preserveAspect),
+    SizeFields(QDialog& dlg, QFormLayout* form, int width, int height, bool preserveAspect)
+        : model(width, height, preserveAspect),
           w(new IntField(SIZE_FIELD_MIN, SIZE_FIELD_MAX, width, QStringLiteral("Width"))),
           h(new IntField(SIZE_FIELD_MIN, SIZE_FIELD_MAX, height, QStringLiteral("Height"))),
           preserve(new QCheckBox(QStringLiteral("preserve aspect ratio"))) {
@@ -116,7 +116,7 @@ std::optional<std::pair<int, int>> QtPrompts::scaleSize(int width, int height) {
     QDialog dlg(parent_);
     dlg.setWindowTitle(QStringLiteral("Scale"));
     auto* form = new QFormLayout;
-    SizeFields fields(dlg, form, width, height);
+    SizeFields fields(dlg, form, width, height, imageDialogFlags().preserveAspect);
     if (!runFormDialog(dlg, form, [&fields] { return fields.refusal(); }) || !fields.model.valid())
         return std::nullopt;
     imageDialogFlags().preserveAspect = fields.model.preserveAspect();
@@ -127,7 +127,7 @@ std::optional<ResizeChoice> QtPrompts::resizeCanvas(const ResizeChoice& d) {
     QDialog dlg(parent_);
     dlg.setWindowTitle(QStringLiteral("Resize"));
     auto* form = new QFormLayout;
-    SizeFields fields(dlg, form, d.width, d.height);
+    SizeFields fields(dlg, form, d.width, d.height, imageDialogFlags().preserveAspect);
     auto* centre = new QCheckBox(QStringLiteral("center image"));
     centre->setChecked(d.centre);
     form->addRow(centre);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 
+#include "edit/size_dialogs.h"
 #include "model/ports.h"
 
 class QDialog;
@@ -43,11 +44,16 @@ public:
         settingsSource_ = std::move(source);
     }
     SettingsStore& settings();
+    // The flags "Scale" and "Resize" share; without them the dialogs keep their own.
+    void setImageDialogFlags(ImageDialogFlags& flags) { flags_ = &flags; }
+    ImageDialogFlags& imageDialogFlags() { return flags_ ? *flags_ : ownFlags_; }
 
 private:
     QWidget* parent_;
     QStatusBar* status_;
     std::function<SettingsStore&()> settingsSource_;
+    ImageDialogFlags ownFlags_;
+    ImageDialogFlags* flags_ = nullptr;
 };
 
 // Text of the document side shown by Qt: UTF-8 when it is valid UTF-8, else the 8-bit code page

@@ -59,8 +59,8 @@ void runFontWizard(CMainFrame& main) {
         [&main](FontPreset& preset) {
             FontLayout layout;
             CBitmapDoc::generateFontTexture(
-                preset, main.prompts(), [&main](Prompts& p) { return main.createDocument(p); },
-                &layout);
+                preset, main.prompts(), main.documentContext(),
+                [&main](Prompts& p) { return main.createDocument(p); }, &layout);
             // Settings the generator refused are corrected in the wizard; once a texture was
             // laid out the run is over, with or without its document.
             return layout.status == FONT_GEN_OK || layout.status == FONT_GEN_NO_DOCUMENT ||

@@ -164,7 +164,7 @@ CChildFrame* CMainFrame::addChild(CBitmapDoc* doc) {
     connect(child, &QObject::destroyed, this, &CMainFrame::childDestroyed);
     mdi_->addSubWindow(child);
     CBitmapView* view = child->view();
-    view->setPreferences(viewPreferences(appPreferences()));
+    view->setPreferences(viewPreferences(prefs_));
     view->setContextMenu(contextMenu_);
     connect(view, &CBitmapView::contextMenuWanted, this,
             [this](const QPoint& globalPos) { contextMenu_->popup(globalPos); });

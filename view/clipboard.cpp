@@ -127,11 +127,11 @@ std::optional<std::pair<int, int>> clipboardPictureSize(ClipboardPort& port) {
     return std::make_pair(info.width, info.height);
 }
 
-CBitmapDoc* pasteAsNewDocument(ClipboardPort& port, Prompts& prompts,
+CBitmapDoc* pasteAsNewDocument(ClipboardPort& port, Prompts& prompts, DocumentContext& context,
                                const CBitmapDoc::NewDocumentFactory& newDocument) {
     // Only the picture on the clipboard, never an older copy of our own.
     if (!readSystemClipboard(port)) return nullptr;
-    PendingNewDocument& pending = pendingNewDocument();
+    PendingNewDocument& pending = context.pending;
     const uint16_t serial = nextDocumentSerial();
     pending = {serial, 256, 256};
     CBitmapDoc* doc = newDocument ? newDocument(prompts) : nullptr;

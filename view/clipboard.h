@@ -68,9 +68,10 @@ bool readSystemClipboard(ClipboardPort& port);
 std::optional<std::pair<int, int>> clipboardPictureSize(ClipboardPort& port);
 
 // Paste as new document: reads the system clipboard and makes a document of the picture through
-// the pending 256 x 256 request. Shows "Create NewDocument failed" when no such document could be
-// made. Null when the clipboard had no accepted picture or on failure.
-CBitmapDoc* pasteAsNewDocument(ClipboardPort& port, Prompts& prompts,
+// the pending 256 x 256 request of `context` (the one the factory's documents share). Shows
+// "Create NewDocument failed" when no such document could be made. Null when the clipboard had no
+// accepted picture or on failure.
+CBitmapDoc* pasteAsNewDocument(ClipboardPort& port, Prompts& prompts, DocumentContext& context,
                                const CBitmapDoc::NewDocumentFactory& newDocument);
 
 // Paste: starts the view's placement of a rectangle of the copy buffer's current frame size,

@@ -90,5 +90,19 @@ TEST(CliConvertBatch, ConvertsManyFilesOnThreadsAndGoesOnPastAFailure) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::exists(dir / "new" / "s0.tga"));
     EXPECT_TRUE(fs::exists(dir / "new" / "s1.tga"));
+    // Every thread writes with the options given: run-length (image type 10) by default, raw (2)
+    // with --compression none.
+    auto imageType = [&](const char* name) {
+        std::ifstream in(dir / "new" / name, std::ios::binary);
+        char h[3] = {};
+        in.read(h, 3);
+        return int(h[2]);
+    };
+    EXPECT_EQ(imageType("s0.tga"), 10);
+    r = run({"convert", inputs[0], inputs[1], "--out-dir", (dir / "new").string(), "--to", "tga",
+             "--compression", "none", "-j", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(imageType("s0.tga"), 2);
+    EXPECT_EQ(imageType("s1.tga"), 2);
     fs::remove_all(dir);
 }

@@ -170,10 +170,10 @@ TEST(CliFiles, SeriesOverTheBudgetFailsNamingTheFrame) {
             << "P6\n512 512\n255\n";
     }
     const int64_t saved = sequenceMemoryBudget();
-    sequenceMemoryBudget() = int64_t(3) << 20;
+    setSequenceMemoryBudget(int64_t(3) << 20);
     const CliRun r =
         run({"convert", dir + "/h000.ppm", dir + "/o.tga", "--frames", "all", "--series"});
-    sequenceMemoryBudget() = saved;
+    setSequenceMemoryBudget(saved);
     EXPECT_EQ(r.status, CLI_FILE_ERROR);
     EXPECT_NE(r.err.find("h003.ppm: frame 4"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("budget of 3.0 MiB"), std::string::npos) << r.err;

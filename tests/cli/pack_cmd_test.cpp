@@ -54,7 +54,7 @@ protected:
             for (int x = margin; x < w - margin; ++x)
                 f.pixels()[size_t(y) * size_t(w) + size_t(x)] =
                     0xff000000u | ((seed * 2654435761u + uint32_t(y * w + x) * 40503u) & 0xffffff);
-        ASSERT_EQ(writeFrameAs(f, TX_TYPE_PNG, path(name)), 0);
+        ASSERT_EQ(writeFrameAs(f, TX_TYPE_PNG, path(name), 1, {}), 0);
     }
     bool capture(const std::string& cmd, std::string& out) {
         out.clear();

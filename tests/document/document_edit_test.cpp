@@ -28,7 +28,7 @@ struct Doc {
     std::vector<int> hints;
     Doc(int w, int h, int frames) {
         ScriptedPrompts prompts;
-        pendingNewDocument() = {doc.serial(), w, h};
+        doc.context().pending = {doc.serial(), w, h};
         EXPECT_TRUE(doc.onNewDocument(prompts));
         for (int k = 1; k < frames; ++k) EXPECT_EQ(doc.frames()->addBlankFrames(w, h, 1), FE_OK);
         for (int k = 0; k < frames; ++k) {

@@ -11,14 +11,15 @@
 
 namespace {
 
-// Makes documents the way the framework's New does and keeps them.
+// Makes documents the way the framework's New does, sharing one context, and keeps them.
 struct DocumentMaker {
+    DocumentContext context;
     std::vector<std::unique_ptr<CBitmapDoc>> docs;
     std::vector<int> hints;
     int calls = 0;
     CBitmapDoc* operator()(Prompts& prompts) {
         ++calls;
-        auto doc = std::make_unique<CBitmapDoc>();
+        auto doc = std::make_unique<CBitmapDoc>(context);
         doc->onUpdate = [this](int hint, const TxRect*) { hints.push_back(hint); };
         if (!doc->onNewDocument(prompts)) return nullptr;
         docs.push_back(std::move(doc));
@@ -44,12 +45,12 @@ TEST(DocumentFont, MakesANewDocumentWithOneItemPerCharacter) {
     p.backColor = 0x00604020;  // 0x00BBGGRR
     p.textColor = 0x0000FFFF;  // yellow
     ASSERT_EQ(p.cellWidth, 0);
-    CBitmapDoc* doc =
-        CBitmapDoc::generateFontTexture(p, prompts, [&](Prompts& pr) { return maker(pr); });
+    CBitmapDoc* doc = CBitmapDoc::generateFontTexture(p, prompts, maker.context,
+                                                      [&](Prompts& pr) { return maker(pr); });
     ASSERT_NE(doc, nullptr);
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(prompts.newSizeDialogs, 0);  // the pending request sized it
-    EXPECT_EQ(pendingNewDocument().serial, 0);
+    EXPECT_EQ(maker.context.pending.serial, 0);
     EXPECT_EQ(prompts.busyCalls, 1);
     EXPECT_EQ(maker.calls, 1);
 
@@ -94,7 +95,8 @@ TEST(DocumentFont, MakesANewDocumentWithOneItemPerCharacter) {
     FontPreset q = sans(11);
     q.cellWidth = 5;
     q.cellHeight = 6;
-    ASSERT_NE(CBitmapDoc::generateFontTexture(q, prompts, [&](Prompts& pr) { return maker(pr); }),
+    ASSERT_NE(CBitmapDoc::generateFontTexture(q, prompts, maker.context,
+                                              [&](Prompts& pr) { return maker(pr); }),
               nullptr);
     EXPECT_EQ(q.cellWidth, 5);
     EXPECT_EQ(q.cellHeight, 6);
@@ -109,7 +111,7 @@ TEST(DocumentFont, AntialiasingDownscalesTheEnlargedDrawing) {
         p.textColor = 0x00FF8040;
         FontLayout layout;
         CBitmapDoc* doc = CBitmapDoc::generateFontTexture(
-            p, prompts, [&](Prompts& pr) { return maker(pr); }, &layout);
+            p, prompts, maker.context, [&](Prompts& pr) { return maker(pr); }, &layout);
         ASSERT_NE(doc, nullptr);
         const int f = 1 << aa;
         EXPECT_EQ(layout.texW, 256 * f);
@@ -152,7 +154,7 @@ TEST(DocumentFont, RefusedCellsCreateNothing) {
     fixed.autoCell = 0;
     fixed.cellWidth = 300;
     fixed.cellHeight = 16;
-    EXPECT_EQ(CBitmapDoc::generateFontTexture(fixed, prompts, make), nullptr);
+    EXPECT_EQ(CBitmapDoc::generateFontTexture(fixed, prompts, maker.context, make), nullptr);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0], "invalid cell size!\nTry to use other settings");
     EXPECT_EQ(fixed.cellWidth, 300);
@@ -160,13 +162,13 @@ TEST(DocumentFont, RefusedCellsCreateNothing) {
     // No character selected, or a cell wider than the texture.
     FontPreset none = sans(11);
     none.filter = 0;
-    EXPECT_EQ(CBitmapDoc::generateFontTexture(none, prompts, make), nullptr);
+    EXPECT_EQ(CBitmapDoc::generateFontTexture(none, prompts, maker.context, make), nullptr);
     EXPECT_EQ(prompts.messages.back(), "Error, invalid cellsize. Try other options");
     EXPECT_EQ(none.cellWidth, 0);
     FontPreset wide = sans(200);
     wide.filter = FONT_FILTER_ONEOF;
     wide.userChars = "W";
-    EXPECT_EQ(CBitmapDoc::generateFontTexture(wide, prompts, make), nullptr);
+    EXPECT_EQ(CBitmapDoc::generateFontTexture(wide, prompts, maker.context, make), nullptr);
     EXPECT_EQ(prompts.messages.back(), "Error, invalid cellsize. Try other options");
     EXPECT_EQ(wide.cellWidth, 0);
     EXPECT_EQ(wide.cellHeight, 0);
@@ -216,40 +218,39 @@ TEST(DocumentFont, SmallFixedCellsAndReplacedFacesAreMadeAndSaid) {
 
 TEST(DocumentFont, NewDocumentFailureStillWritesTheCellSizeBack) {
     ScriptedPrompts prompts;
+    DocumentMaker maker;
     FontPreset p = sans(11);
-    EXPECT_EQ(CBitmapDoc::generateFontTexture(p, prompts, [](Prompts&) { return nullptr; }),
+    EXPECT_EQ(CBitmapDoc::generateFontTexture(p, prompts, maker.context,
+                                              [](Prompts&) { return nullptr; }),
               nullptr);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0], "Create NewDocument failed");
     EXPECT_EQ(p.cellWidth, 14);
     EXPECT_EQ(p.cellHeight, 17);
     // The unused request cannot size some later document.
-    EXPECT_EQ(pendingNewDocument().serial, 0);
+    EXPECT_EQ(maker.context.pending.serial, 0);
 
     // A document of another size (the request was not taken) is not filled.
-    DocumentMaker maker;
-    const DocumentSettings saved = documentSettings();
     prompts.newSizeAnswer = std::make_pair(10, 10);
     FontPreset q = sans(11);
     auto other = [&](Prompts& pr) {
-        pendingNewDocument().serial = 0;
+        maker.context.pending.serial = 0;
         return maker(pr);
     };
-    EXPECT_EQ(CBitmapDoc::generateFontTexture(q, prompts, other), nullptr);
+    EXPECT_EQ(CBitmapDoc::generateFontTexture(q, prompts, maker.context, other), nullptr);
     EXPECT_EQ(prompts.messages.back(), "Create NewDocument failed");
     ASSERT_EQ(maker.docs.size(), 1u);
     EXPECT_EQ(maker.docs[0]->positions().count(), 0);
     EXPECT_EQ(maker.docs[0]->frames()->currentFrame()->pixels()[0], 0u);
     EXPECT_EQ(q.cellWidth, 14);
-    documentSettings() = saved;
 }
 
 TEST(DocumentFont, AnEditThenUndoLeavesTheUnsavedTextureModified) {
     ScriptedPrompts prompts;
     DocumentMaker maker;
     FontPreset p = sans(11);
-    CBitmapDoc* doc =
-        CBitmapDoc::generateFontTexture(p, prompts, [&](Prompts& pr) { return maker(pr); });
+    CBitmapDoc* doc = CBitmapDoc::generateFontTexture(p, prompts, maker.context,
+                                                      [&](Prompts& pr) { return maker(pr); });
     ASSERT_NE(doc, nullptr);
     doc->takeSnapshot();
     doc->frames()->currentFrame()->pixels()[0] = 0xFFFFFFFFu;

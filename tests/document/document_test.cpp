@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <sys/stat.h>
 
@@ -96,17 +97,18 @@ TEST(Document, OpenSetsTitleAndReadsPositions) {
 
 TEST(Document, NewWithAndWithoutPendingRequest) {
     ScriptedPrompts prompts;
-    pendingNewDocument() = {nextDocumentSerial(), 256, 128};
-    CBitmapDoc a;
+    DocumentContext shared;
+    shared.pending = {nextDocumentSerial(), 256, 128};
+    CBitmapDoc a(shared);
     ASSERT_TRUE(a.onNewDocument(prompts));
     EXPECT_EQ(prompts.newSizeDialogs, 0);
     EXPECT_EQ(a.frames()->currentFrame()->width(), 256);
-    EXPECT_EQ(pendingNewDocument().serial, 0);
+    EXPECT_EQ(shared.pending.serial, 0);
     EXPECT_EQ(a.frames()->fileType(), TX_TYPE_TGA);
 
-    documentSettings().lastNewWidth = 64;
-    documentSettings().lastNewHeight = 32;
-    CBitmapDoc b;
+    shared.settings.lastNewWidth = 64;
+    shared.settings.lastNewHeight = 32;
+    CBitmapDoc b(shared);
     ASSERT_TRUE(b.onNewDocument(prompts));
     EXPECT_EQ(prompts.newSizeDialogs, 1);
     EXPECT_EQ(prompts.lastNewSizeDefaults, std::make_pair(64, 32));
@@ -115,7 +117,7 @@ TEST(Document, NewWithAndWithoutPendingRequest) {
     // Out of range is refused and asked again; cancel creates nothing.
     prompts.newSizeAnswer = std::make_pair(0, 10);
     prompts.cancelNewSize = false;
-    CBitmapDoc c;
+    CBitmapDoc c(shared);
     struct OnceBad : ScriptedPrompts {
         int calls = 0;
         std::optional<std::pair<int, int>> newSize(int, int) override {
@@ -126,7 +128,7 @@ TEST(Document, NewWithAndWithoutPendingRequest) {
     EXPECT_EQ(once.calls, 2);
     ASSERT_EQ(once.messages.size(), 1u);
     EXPECT_EQ(once.messages[0], "Please enter an integer between 1 and 65535.");
-    EXPECT_EQ(documentSettings().lastNewWidth, 7);
+    EXPECT_EQ(shared.settings.lastNewWidth, 7);
     // Within the fields' range but over the picture-size limits: the limit is named, not
     // "Out of Memory", and the dialog comes back with the values given.
     struct TooLarge : ScriptedPrompts {
@@ -275,6 +277,18 @@ TEST(Document, SaveAsAndWriteFailuresKeepTheDocumentModified) {
     Frame check;
     ASSERT_EQ(check.load(dir + "/copy.tga"), FE_OK);
     EXPECT_EQ(check.pixels()[0], 0xFF445566u);
+    // Saves write with the context's options: run-length by default (image type 10), raw (2)
+    // when the preferences say so.
+    auto imageType = [&] {
+        std::ifstream in(dir + "/copy.tga", std::ios::binary);
+        char h[3] = {};
+        in.read(h, 3);
+        return int(h[2]);
+    };
+    EXPECT_EQ(imageType(), 10);
+    doc.context().write.tgaCompression = TX_TGA_NONE;
+    EXPECT_TRUE(doc.onSaveDocument(dir + "/copy.tga", prompts));
+    EXPECT_EQ(imageType(), 2);
 
     // Cancelling that Save As keeps the edits and the flag.
     doc.frames()->frameAt(0)->fileType = TX_TYPE_JPEG;
@@ -312,10 +326,9 @@ TEST(Document, SaveAsPngOfABmpNameAndEightBitPalettes) {
             return c;
         }
     } fixed;
-    bmpWriteSettings().depth = 24;
     fixed.saveFileAnswers.push_back({dir + "/eight.bmp", 4});
     ASSERT_TRUE(doc.saveAs(fixed));
-    EXPECT_EQ(bmpWriteSettings().depth, 24);
+    EXPECT_EQ(doc.context().write.bmpDepth, 24);
     ASSERT_EQ(check.load(dir + "/eight.bmp"), FE_OK);
     EXPECT_EQ(check.pixels()[0] & 0xFFFFFF, 0x102030u);  // nearest entry of the fixed palette
     EXPECT_EQ(doc.frames()->fileType(), TX_TYPE_BMP);
@@ -323,8 +336,8 @@ TEST(Document, SaveAsPngOfABmpNameAndEightBitPalettes) {
 
 TEST(Document, IncompleteSnapshotLeavesUndoDisabled) {
     ScriptedPrompts prompts;
-    pendingNewDocument() = {nextDocumentSerial(), 2, 2};
     CBitmapDoc doc;
+    doc.context().pending = {doc.serial(), 2, 2};
     ASSERT_TRUE(doc.onNewDocument(prompts));
     ASSERT_EQ(doc.frames()->addBlankFrames(2, 2, 1), FE_OK);
     // A frame whose pixels cannot be copied (a reserved format has no conversion) makes the copy

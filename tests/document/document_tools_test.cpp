@@ -11,15 +11,17 @@
 
 namespace {
 
-// The framework's part: makes new documents and keeps them.
+// The framework's part: makes new documents sharing the requester's context and keeps them.
 struct Framework {
+    explicit Framework(DocumentContext& c) : context(c) {}
+    DocumentContext& context;
     std::vector<std::unique_ptr<CBitmapDoc>> docs;
     std::vector<int> hints;
     int made = 0;
     CBitmapDoc::NewDocumentFactory factory() {
         return [this](Prompts& p) -> CBitmapDoc* {
             ++made;
-            auto doc = std::make_unique<CBitmapDoc>();
+            auto doc = std::make_unique<CBitmapDoc>(context);
             doc->onUpdate = [this](int hint, const TxRect*) { hints.push_back(hint); };
             if (!doc->onNewDocument(p)) return nullptr;
             docs.push_back(std::move(doc));
@@ -58,7 +60,7 @@ TEST(DocumentArrange, BuildsNewSheetAndLeavesSourceAlone) {
     answer.width = 64;
     answer.height = 64;
     prompts.maxSizeAnswer = answer;
-    Framework fw;
+    Framework fw(src.context());
     CBitmapDoc* sheet = src.arrange(prompts, fw.factory());
     ASSERT_NE(sheet, nullptr);
     // The dialog opened with the image size, both boxes unticked.
@@ -69,7 +71,7 @@ TEST(DocumentArrange, BuildsNewSheetAndLeavesSourceAlone) {
     EXPECT_TRUE(prompts.messages.empty());
     // No "New size" dialog: the pending request gave the size, and it was used up.
     EXPECT_EQ(prompts.newSizeDialogs, 0);
-    EXPECT_EQ(pendingNewDocument().serial, 0);
+    EXPECT_EQ(src.context().pending.serial, 0);
 
     const Frame* out = sheet->frames()->currentFrame();
     ASSERT_EQ(out->width(), 64);
@@ -101,7 +103,7 @@ TEST(DocumentArrange, CancelEmptyAndFailure) {
     CBitmapDoc src;
     fillDocument(src, 64, 64);
     ScriptedPrompts prompts;
-    Framework fw;
+    Framework fw(src.context());
     // Empty list: nothing, not even the dialog.
     EXPECT_EQ(src.arrange(prompts, fw.factory()), nullptr);
     EXPECT_EQ(prompts.maxSizeDialogs, 0);
@@ -144,7 +146,7 @@ TEST(DocumentArrange, NewDocumentFailures) {
     MaxSizeOptions automatic;
     automatic.autoWidth = automatic.autoHeight = true;
     prompts.maxSizeAnswer = automatic;
-    Framework fw;
+    Framework fw(src.context());
     EXPECT_EQ(src.arrange(prompts, fw.factory()), nullptr);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0], "Create NewDocument failed");
@@ -165,10 +167,10 @@ TEST(DocumentArrange, NewDocumentFailures) {
     EXPECT_EQ(prompts.messages.back(), "Create NewDocument failed");
     EXPECT_TRUE(other->positions().empty());
     // The request that nobody took is withdrawn, so the next New asks for its size.
-    EXPECT_EQ(pendingNewDocument().serial, 0);
+    EXPECT_EQ(src.context().pending.serial, 0);
     auto none = [](Prompts&) -> CBitmapDoc* { return nullptr; };
     EXPECT_EQ(src.arrange(prompts, none), nullptr);
-    EXPECT_EQ(pendingNewDocument().serial, 0);
+    EXPECT_EQ(src.context().pending.serial, 0);
     EXPECT_EQ(prompts.messages.size(), 3u);
 }
 
@@ -183,7 +185,7 @@ TEST(DocumentArrange, ItemsPastFixedLimitsAreRefusedAndSourcesClipped) {
     fixed.width = 32;
     fixed.height = 32;
     prompts.maxSizeAnswer = fixed;
-    Framework fw;
+    Framework fw(src.context());
     EXPECT_EQ(src.arrange(prompts, fw.factory()), nullptr);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0], "failed\ntry automatic");
@@ -216,7 +218,7 @@ TEST(DocumentArrange, MaxRectsFromTheDialog) {
     o.method = ARRANGE_MAXRECTS;
     o.padding = 1;
     prompts.maxSizeAnswer = o;
-    Framework fw;
+    Framework fw(src.context());
     CBitmapDoc* sheet = src.arrange(prompts, fw.factory());
     ASSERT_NE(sheet, nullptr);
     // Two by two with one pixel between.

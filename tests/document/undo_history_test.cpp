@@ -11,7 +11,7 @@ namespace {
 std::unique_ptr<CBitmapDoc> newDoc(int w, int h) {
     auto doc = std::make_unique<CBitmapDoc>();
     ScriptedPrompts prompts;
-    pendingNewDocument() = {doc->serial(), w, h};
+    doc->context().pending = {doc->serial(), w, h};
     EXPECT_TRUE(doc->onNewDocument(prompts));
     Frame& f = *doc->frames()->frameAt(0);
     for (int y = 0; y < h; ++y)

@@ -161,7 +161,7 @@ TEST(SequenceSave, SeriesStripAndSingleFrame) {
     ScriptedPrompts prompts;
     Steps progress;
     // No number in the name: the dialog's defaults number from 000.
-    ASSERT_EQ(saveSequence(s, dir + "/anim.tga", TX_TYPE_TGA, prompts, &progress), SEQ_OK);
+    ASSERT_EQ(saveSequence(s, dir + "/anim.tga", TX_TYPE_TGA, {}, prompts, &progress), SEQ_OK);
     EXPECT_EQ(prompts.saveDialogs, 1);
     EXPECT_TRUE(exists(dir + "/anim000.tga"));
     EXPECT_TRUE(exists(dir + "/anim002.tga"));
@@ -169,7 +169,7 @@ TEST(SequenceSave, SeriesStripAndSingleFrame) {
     EXPECT_EQ(progress.total, 3);
     EXPECT_EQ(progress.steps, 3);
     // A number in the name: no dialog, numbering from it.
-    ASSERT_EQ(saveSequence(s, dir + "/anim007.tga", TX_TYPE_TGA, prompts), SEQ_OK);
+    ASSERT_EQ(saveSequence(s, dir + "/anim007.tga", TX_TYPE_TGA, {}, prompts), SEQ_OK);
     EXPECT_EQ(prompts.saveDialogs, 1);
     EXPECT_TRUE(exists(dir + "/anim009.tga"));
     Frame check;
@@ -178,7 +178,7 @@ TEST(SequenceSave, SeriesStripAndSingleFrame) {
 
     // Single file: one image three frames high with "Frame %d" items.
     prompts.saveOptions = SequenceSaveOptions{1, 0, 1, 3, 0, true};
-    ASSERT_EQ(saveSequence(s, dir + "/strip.tga", TX_TYPE_TGA, prompts), SEQ_OK);
+    ASSERT_EQ(saveSequence(s, dir + "/strip.tga", TX_TYPE_TGA, {}, prompts), SEQ_OK);
     ASSERT_EQ(check.load(dir + "/strip.tga"), FE_OK);
     EXPECT_EQ(check.height(), 6);
     EXPECT_EQ(check.pixels()[2 * 2], 0xFF000002u);  // row 2 starts the second frame
@@ -190,7 +190,7 @@ TEST(SequenceSave, SeriesStripAndSingleFrame) {
 
     // Range mode with a start frame and wrap-around.
     prompts.saveOptions = SequenceSaveOptions{2, 10, 3, 2, 1, false};
-    ASSERT_EQ(saveSequence(s, dir + "/part.tga", TX_TYPE_TGA, prompts), SEQ_OK);
+    ASSERT_EQ(saveSequence(s, dir + "/part.tga", TX_TYPE_TGA, {}, prompts), SEQ_OK);
     ASSERT_EQ(check.load(dir + "/part010.tga"), FE_OK);
     EXPECT_EQ(check.pixels()[0], 0xFF000003u);
     ASSERT_EQ(check.load(dir + "/part012.tga"), FE_OK);
@@ -199,7 +199,7 @@ TEST(SequenceSave, SeriesStripAndSingleFrame) {
     // Declining.
     prompts.cancelSave = true;
     prompts.answers.push_back(MsgResult::Cancel);
-    EXPECT_EQ(saveSequence(s, dir + "/nope.tga", TX_TYPE_TGA, prompts), SEQ_DECLINED);
+    EXPECT_EQ(saveSequence(s, dir + "/nope.tga", TX_TYPE_TGA, {}, prompts), SEQ_DECLINED);
     EXPECT_FALSE(exists(dir + "/nope000.tga"));
     EXPECT_EQ(prompts.messages.back(), "Save All Frames?");
 
@@ -207,10 +207,11 @@ TEST(SequenceSave, SeriesStripAndSingleFrame) {
     FrameSequence one;
     ASSERT_EQ(one.addBlankFrames(1, 1, 1), FE_OK);
     const int dialogs = prompts.saveDialogs;
-    ASSERT_EQ(saveSequence(one, dir + "/single.tga", TX_TYPE_TGA, prompts), SEQ_OK);
+    ASSERT_EQ(saveSequence(one, dir + "/single.tga", TX_TYPE_TGA, {}, prompts), SEQ_OK);
     EXPECT_TRUE(exists(dir + "/single.tga"));
     EXPECT_EQ(prompts.saveDialogs, dialogs);
-    EXPECT_EQ(saveSequence(one, dir + "/single.gif", TX_TYPE_GIF, prompts), SEQ_UNSUPPORTED_TYPE);
+    EXPECT_EQ(saveSequence(one, dir + "/single.gif", TX_TYPE_GIF, {}, prompts),
+              SEQ_UNSUPPORTED_TYPE);
 }
 
 TEST(SequenceSave, WriteFailureIsReported) {
@@ -218,7 +219,7 @@ TEST(SequenceSave, WriteFailureIsReported) {
     ASSERT_EQ(s.addBlankFrames(1, 1, 2), FE_OK);
     ScriptedPrompts prompts;
     const std::string target = std::string(::testing::TempDir()) + "no/such/dir/f001.tga";
-    EXPECT_NE(saveSequence(s, target, TX_TYPE_TGA, prompts), SEQ_OK);
+    EXPECT_NE(saveSequence(s, target, TX_TYPE_TGA, {}, prompts), SEQ_OK);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0], "Cannot save frame " + target);
 }
@@ -236,7 +237,7 @@ TEST(SequenceSave, StripOfMixedSizesIsClippedToTheFirstFrame) {
     }
     ScriptedPrompts prompts;
     prompts.saveOptions = SequenceSaveOptions{1, 0, 1, 3, 0, true};
-    ASSERT_EQ(saveSequence(s, dir + "/mixed.tga", TX_TYPE_TGA, prompts), SEQ_OK);
+    ASSERT_EQ(saveSequence(s, dir + "/mixed.tga", TX_TYPE_TGA, {}, prompts), SEQ_OK);
     Frame strip;
     ASSERT_EQ(strip.load(dir + "/mixed.tga"), FE_OK);
     ASSERT_EQ(strip.width(), 3);
@@ -263,8 +264,8 @@ void writePpmHeader(const std::string& path, int w, int h) {
 
 struct BudgetScope {
     int64_t saved = sequenceMemoryBudget();
-    explicit BudgetScope(int64_t b) { sequenceMemoryBudget() = b; }
-    ~BudgetScope() { sequenceMemoryBudget() = saved; }
+    explicit BudgetScope(int64_t b) { setSequenceMemoryBudget(b); }
+    ~BudgetScope() { setSequenceMemoryBudget(saved); }
 };
 
 }  // namespace
@@ -288,12 +289,12 @@ TEST(SequenceLoad, SeriesOverItsBudgetIsRefusedNamingFrameAndTotal) {
     EXPECT_NE(report.error.find("budget of 3.5 MiB"), std::string::npos) << report.error;
 
     // Within the budget the same series loads whole.
-    sequenceMemoryBudget() = int64_t(6) << 20;
+    setSequenceMemoryBudget(int64_t(6) << 20);
     EXPECT_EQ(loadSequence(s, dir + "/big000.ppm", prompts, nullptr, &report), SEQ_OK);
     EXPECT_EQ(s.count(), 6);
 
     // A single file over the budget.
-    sequenceMemoryBudget() = int64_t(1) << 19;
+    setSequenceMemoryBudget(int64_t(1) << 19);
     EXPECT_EQ(loadSequence(s, dir + "/nonumber.ppm", prompts, nullptr, &report),
               SEQ_FILE_UNREADABLE);  // missing
     writePpmHeader(dir + "/nonumber.ppm", 512, 512);
@@ -335,8 +336,9 @@ TEST(SequenceSave, StripWithUnwritablePositionFilesFails) {
         std::filesystem::remove_all(dir + "/strip.tga.map");
         std::filesystem::create_directories(dir + blocked);  // a folder where the file should be
         SequenceSaveFailure failure;
-        EXPECT_EQ(saveSequence(s, dir + "/strip.tga", TX_TYPE_TGA, prompts, nullptr, &o, &failure),
-                  SEQ_POSITIONS_UNWRITABLE)
+        EXPECT_EQ(
+            saveSequence(s, dir + "/strip.tga", TX_TYPE_TGA, {}, prompts, nullptr, &o, &failure),
+            SEQ_POSITIONS_UNWRITABLE)
             << blocked;
         EXPECT_EQ(failure.file, dir + blocked);
         EXPECT_EQ(failure.reason, "is a directory");
@@ -353,7 +355,8 @@ TEST(SequenceSave, FilesListedBeforehandAreTheFilesWritten) {
     const auto files = sequenceSaveFiles(s, out + "/run.tga", TX_TYPE_TGA, series);
     EXPECT_EQ(files, (std::vector<std::string>{out + "/run040.tga", out + "/run045.tga",
                                                out + "/run050.tga"}));
-    ASSERT_EQ(saveSequence(s, out + "/run.tga", TX_TYPE_TGA, prompts, nullptr, &series), SEQ_OK);
+    ASSERT_EQ(saveSequence(s, out + "/run.tga", TX_TYPE_TGA, {}, prompts, nullptr, &series),
+              SEQ_OK);
     for (const auto& f : files) EXPECT_TRUE(exists(f)) << f;
     SequenceSaveOptions strip{1, 0, 1, 3, 0, true};
     EXPECT_EQ(sequenceSaveFiles(s, out + "/strip.tga", TX_TYPE_TGA, strip),
@@ -374,7 +377,7 @@ TEST(SequenceSave, NumbersPastThreeDigitsWidenTheSeriesNeverOverwrite) {
     EXPECT_EQ(files[0], out + "/o0000.tga");
     EXPECT_EQ(files[5], out + "/o1000.tga");
     EXPECT_EQ(files[9], out + "/o1800.tga");
-    ASSERT_EQ(saveSequence(s, out + "/o.tga", TX_TYPE_TGA, prompts, nullptr, &wide), SEQ_OK);
+    ASSERT_EQ(saveSequence(s, out + "/o.tga", TX_TYPE_TGA, {}, prompts, nullptr, &wide), SEQ_OK);
     Frame check;
     ASSERT_EQ(check.load(out + "/o0000.tga"), FE_OK);
     EXPECT_EQ(check.pixels()[0], 0xFF000001u);
@@ -388,8 +391,9 @@ TEST(SequenceSave, NumbersPastThreeDigitsWidenTheSeriesNeverOverwrite) {
     // before anything is written, naming the frame.
     prompts.saveOptions = SequenceSaveOptions{-250, 0, 1, 10, 0, false};
     SequenceSaveFailure failure;
-    EXPECT_EQ(saveSequence(s, out + "/neg.tga", TX_TYPE_TGA, prompts, nullptr, nullptr, &failure),
-              SEQ_NAMES_CLASH);
+    EXPECT_EQ(
+        saveSequence(s, out + "/neg.tga", TX_TYPE_TGA, {}, prompts, nullptr, nullptr, &failure),
+        SEQ_NAMES_CLASH);
     EXPECT_EQ(failure.reason,
               "frame 5 would be written to " + out + "/neg000.tga over frame 1; nothing written");
     EXPECT_FALSE(exists(out + "/neg000.tga"));

@@ -175,10 +175,10 @@ TEST(QtClipboard, EditCommandsCopyPasteAndPasteAsNewDocument) {
     EXPECT_EQ(doc->positions().count(), 0);
     w.show();
     w.showPositionList();
-    appPreferences().addOnCopy = true;
+    w.preferences().addOnCopy = true;
     v->setSelection(TxRect{0, 0, 4, 4});
     w.trigger(CMD_COPY);
-    appPreferences().addOnCopy = false;
+    w.preferences().addOnCopy = false;
     ASSERT_EQ(doc->positions().count(), 1);
     EXPECT_EQ(doc->positions().at(0).rect, (TxRect{0, 0, 4, 4}));
 

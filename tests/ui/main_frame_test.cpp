@@ -378,7 +378,7 @@ TEST(MainFrame, PreferencesDialogFillsTheRecordAndTakesEffect) {
     Preferences q = p;
     q.palFile.clear();
     f.w.applyPreferences(q, false);
-    EXPECT_EQ(txTgaCompressionMode(), 2);
+    EXPECT_EQ(f.w.documentContext().write.tgaCompression, 2);
     EXPECT_TRUE(f.w.activeView()->state().preferences().chequer);
     EXPECT_EQ(f.w.activeView()->state().preferences().frameHeight, 1024);
     EXPECT_EQ(f.store.getInt("Settings", "bSave", -1), 0);
@@ -388,7 +388,7 @@ TEST(MainFrame, PreferencesDialogFillsTheRecordAndTakesEffect) {
     EXPECT_EQ(f.store.getInt("Settings", "bSave", -1), 1);
     q.compressTga = 1;
     f.w.applyPreferences(q, false);
-    EXPECT_EQ(txTgaCompressionMode(), 1);
+    EXPECT_EQ(f.w.documentContext().write.tgaCompression, 1);
 }
 
 TEST(MainFrame, ANameThatIsNotUtf8Opens) {
@@ -431,6 +431,7 @@ TEST(MainFrame, RecentFilesAutoloadDropsAndWhatExitWrites) {
     };
     const std::string a = write("recent_a.tga"), b = write("recent_b.tga");
     MemorySettingsStore store;
+    int lastNewWidth = 0;
     {
         ensureTestApp();
         CMainFrame w(nullptr, &store);
@@ -457,13 +458,14 @@ TEST(MainFrame, RecentFilesAutoloadDropsAndWhatExitWrites) {
         for (QAction* act : topMenu(w, 0)->actions()) texts << act->text();
         EXPECT_TRUE(texts.contains(QStringLiteral("&1 ") + QString::fromStdString(b)));
         EXPECT_FALSE(w.action(CMD_RECENT_FILE)->isVisible());
+        lastNewWidth = w.documentContext().settings.lastNewWidth;
         w.close();
         EXPECT_EQ(w.documentCount(), 0);
     }
     // Exit wrote the placement and the last new size.
     for (const char* k : {"Status", "Top", "Left", "Bottom", "Right"})
         EXPECT_TRUE(store.contains("MWnd", k)) << k;
-    EXPECT_EQ(store.getInt("Settings", "last_new_sizex", 0), documentSettings().lastNewWidth);
+    EXPECT_EQ(store.getInt("Settings", "last_new_sizex", 0), lastNewWidth);
     EXPECT_EQ(store.getString("Recent File List", "File1", ""), b);
 
     // Autoload opens the newest entry; a vanished entry is reported and leaves the list.

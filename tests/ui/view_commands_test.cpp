@@ -37,7 +37,6 @@ struct AppGuard {
 
 struct Editor {
     Editor() {
-        imageDialogFlags() = ImageDialogFlags{};
         w.setPrompts(&prompts);
         w.setSettings(&store);
     }
@@ -179,7 +178,7 @@ TEST(EditorCommands, ScaleAndResizeTakeTheDialogAnswers) {
     EXPECT_EQ(r.pixel(1, 2), coord(0, 0, 0));
     EXPECT_EQ(r.pixel(2, 3), coord(0, 1, 1));
     EXPECT_EQ(r.pixel(3, 5), 0u);
-    EXPECT_TRUE(imageDialogFlags().centreImage);
+    EXPECT_TRUE(r.w.imageDialogFlags().centreImage);
     r.prompts.resizeAnswer.reset();
     r.w.resizeImage();
     EXPECT_TRUE(r.prompts.lastResizeDefaults.centre);

@@ -31,7 +31,7 @@ struct Doc {
     std::vector<int> hints;
     template <class F> Doc(int w, int h, int frames, F value) {
         ScriptedPrompts prompts;
-        pendingNewDocument() = {doc.serial(), w, h};
+        doc.context().pending = {doc.serial(), w, h};
         EXPECT_TRUE(doc.onNewDocument(prompts));
         for (int k = 1; k < frames; ++k) EXPECT_EQ(doc.frames()->addBlankFrames(w, h, 1), FE_OK);
         for (int k = 0; k < frames; ++k)
@@ -231,22 +231,23 @@ TEST_F(Clipboard, PasteAsNewDocumentTakesThePictureThroughThePendingRequest) {
     MemoryClipboard clip;
     std::vector<std::unique_ptr<CBitmapDoc>> made;
     std::vector<int> requested, hints;
+    DocumentContext context;
     // Makes documents as the framework's New does: the next serial picks up the request.
     auto factory = [&](Prompts& p) -> CBitmapDoc* {
-        requested.push_back(pendingNewDocument().width);
-        made.push_back(std::make_unique<CBitmapDoc>());
+        requested.push_back(context.pending.width);
+        made.push_back(std::make_unique<CBitmapDoc>(context));
         if (!made.back()->onNewDocument(p)) return nullptr;
         made.back()->onUpdate = [&](int hint, const TxRect*) { hints.push_back(hint); };
         return made.back().get();
     };
     // Nothing on the clipboard: nothing happens, no message.
-    EXPECT_EQ(pasteAsNewDocument(clip, prompts, factory), nullptr);
+    EXPECT_EQ(pasteAsNewDocument(clip, prompts, context, factory), nullptr);
     EXPECT_TRUE(requested.empty());
     EXPECT_TRUE(prompts.messages.empty());
 
     const uint32_t px[6] = {1, 2, 3, 4, 5, 6};
     clip.block = txDibWrite(3, 2, px);
-    CBitmapDoc* doc = pasteAsNewDocument(clip, prompts, factory);
+    CBitmapDoc* doc = pasteAsNewDocument(clip, prompts, context, factory);
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(requested, std::vector<int>{256});
     const Frame& f = *doc->frames()->currentFrame();
@@ -257,10 +258,11 @@ TEST_F(Clipboard, PasteAsNewDocumentTakesThePictureThroughThePendingRequest) {
     EXPECT_TRUE(doc->isModified());
     EXPECT_EQ(hints, (std::vector<int>{HINT_FULL, HINT_POSITIONS}));
     EXPECT_FALSE(CopyBuffer::instance().exists());
-    EXPECT_EQ(pendingNewDocument().serial, 0);
+    EXPECT_EQ(context.pending.serial, 0);
 
     // No document could be made.
-    EXPECT_EQ(pasteAsNewDocument(clip, prompts, [](Prompts&) { return nullptr; }), nullptr);
+    EXPECT_EQ(pasteAsNewDocument(clip, prompts, context, [](Prompts&) { return nullptr; }),
+              nullptr);
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Create NewDocument failed"});
 }
 
