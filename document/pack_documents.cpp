@@ -43,10 +43,9 @@ bool writeText(const std::string& path, const std::string& text, std::string& wh
 
 }  // namespace
 
-std::vector<CBitmapDoc*>
-packSpritesIntoDocuments(const PackRequest& rq, Prompts& prompts, Progress* progress,
-                         const std::function<CBitmapDoc*(Prompts&)>& newDocument,
-                         std::string* error) {
+std::vector<CBitmapDoc*> packSpritesIntoDocuments(
+    const PackRequest& rq, Prompts& prompts, Progress* progress, DocumentContext& context,
+    const std::function<CBitmapDoc*(Prompts&)>& newDocument, std::string* error) {
     auto fail = [&](const std::string& text) {
         if (error) *error = text;
         prompts.message(text, MsgIcon::Warning, MsgButtons::Ok);
@@ -115,7 +114,7 @@ packSpritesIntoDocuments(const PackRequest& rq, Prompts& prompts, Progress* prog
                  std::to_string(pg.height));
             return docs;
         }
-        PendingNewDocument& pending = pendingNewDocument();
+        PendingNewDocument& pending = context.pending;
         const uint16_t serial = nextDocumentSerial();
         pending = {serial, pg.width, pg.height};
         CBitmapDoc* doc = newDocument ? newDocument(prompts) : nullptr;

@@ -9,10 +9,10 @@
 #include "tools/pack/pack_request.h"
 
 // Reads the request's sprites, packs them, writes the data file when asked, then opens each
-// page through `newDocument`: titled and proposed for saving under its page name, modified, with
-// one position item per sprite. On any failure the reason (in the command line's words) goes to
-// `prompts` and nothing is written; the result is empty then. `error` receives that reason too.
-std::vector<CBitmapDoc*>
-packSpritesIntoDocuments(const PackRequest& request, Prompts& prompts, Progress* progress,
-                         const std::function<CBitmapDoc*(Prompts&)>& newDocument,
-                         std::string* error = nullptr);
+// page through `newDocument` (whose documents share `context`): titled and proposed for saving
+// under its page name, modified, with one position item per sprite. On any failure the reason (in
+// the command line's words) goes to `prompts` and nothing is written; the result is empty then.
+// `error` receives that reason too.
+std::vector<CBitmapDoc*> packSpritesIntoDocuments(
+    const PackRequest& request, Prompts& prompts, Progress* progress, DocumentContext& context,
+    const std::function<CBitmapDoc*(Prompts&)>& newDocument, std::string* error = nullptr);

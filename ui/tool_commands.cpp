@@ -79,6 +79,7 @@ void runPackSprites(CMainFrame& main) {
             // What was entered is kept, also when the pack fails and the dialog stays open.
             rq.store(main.settings());
             return !packSpritesIntoDocuments(rq, main.prompts(), &main.progress(),
+                                             main.documentContext(),
                                              [&main](Prompts& p) { return main.createDocument(p); })
                         .empty();
         },

@@ -217,9 +217,10 @@ std::string fileText(const std::string& path) {
 
 // Makes documents the way the editor's New does and keeps them.
 struct DocumentMaker {
+    DocumentContext context;
     std::vector<std::unique_ptr<CBitmapDoc>> docs;
     CBitmapDoc* operator()(Prompts& prompts) {
-        auto doc = std::make_unique<CBitmapDoc>();
+        auto doc = std::make_unique<CBitmapDoc>(context);
         if (!doc->onNewDocument(prompts)) return nullptr;
         docs.push_back(std::move(doc));
         return docs.back().get();
@@ -253,8 +254,8 @@ TEST_F(CliPack, EditorPackOpensTheCommandsPagesAndWritesItsDataFile) {
     ScriptedPrompts prompts;
     DocumentMaker maker;
     NullProgress progress;
-    const auto docs =
-        packSpritesIntoDocuments(rq, prompts, &progress, [&](Prompts& p) { return maker(p); });
+    const auto docs = packSpritesIntoDocuments(rq, prompts, &progress, maker.context,
+                                               [&](Prompts& p) { return maker(p); });
     EXPECT_TRUE(prompts.messages.empty()) << prompts.messages.front();
     EXPECT_EQ(prompts.newSizeDialogs, 0);
     ASSERT_GE(docs.size(), 2u) << "expected several pages";
@@ -289,9 +290,10 @@ TEST_F(CliPack, EditorPackRefusalsSayWhyAndWriteNothing) {
     auto pack = [&](const PackRequest& r) {
         ScriptedPrompts prompts;
         std::string why;
-        const size_t docs = packSpritesIntoDocuments(
-                                r, prompts, nullptr, [&](Prompts& p) { return maker(p); }, &why)
-                                .size();
+        const size_t docs =
+            packSpritesIntoDocuments(
+                r, prompts, nullptr, maker.context, [&](Prompts& p) { return maker(p); }, &why)
+                .size();
         EXPECT_EQ(docs, 0u);
         EXPECT_EQ(prompts.messages, std::vector<std::string>{why});
         return why;

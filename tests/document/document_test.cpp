@@ -63,9 +63,9 @@ TEST(Document, OpenFailuresAddTheReadersReason) {
     for (int k = 0; k < 3; ++k)
         writeSolidTga(dir + "/run00" + std::to_string(k) + ".tga", 64, 64, 0xFF000000u);
     const int64_t budget = sequenceMemoryBudget();
-    sequenceMemoryBudget() = 2 * 64 * 64 * 4;
+    setSequenceMemoryBudget(2 * 64 * 64 * 4);
     EXPECT_FALSE(doc.onOpenDocument(dir + "/run000.tga", prompts));
-    sequenceMemoryBudget() = budget;
+    setSequenceMemoryBudget(budget);
     const std::string& m = prompts.messages.back();
     EXPECT_EQ(m.rfind("Out of Memory\nFile: " + dir + "/run000.tga\nrun002.tga: frame 3", 0), 0u)
         << m;

@@ -618,7 +618,7 @@ TEST(PackSpritesDialog, TheToolsMenuOpensOnePagePerDocumentWithItsList) {
         ASSERT_EQ(f.createBlank(20, 12 + i), FE_OK);
         std::fill(f.pixels(), f.pixels() + 20 * (12 + i), 0xff102030u + uint32_t(i));
         ASSERT_EQ(writeFrameAs(f, TX_TYPE_PNG,
-                               (dir / "art" / ("s" + std::to_string(i) + ".png")).string()),
+                               (dir / "art" / ("s" + std::to_string(i) + ".png")).string(), 1, {}),
                   0);
     }
     // The settings of an earlier run fill the dialog.
