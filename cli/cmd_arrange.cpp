@@ -157,8 +157,8 @@ int cmdArrange(CliCall& call) {
     }
 
     std::unique_ptr<CBitmapDoc> made;
-    CBitmapDoc* sheet = source.arrange(prompts, [&made](Prompts& p) -> CBitmapDoc* {
-        made = std::make_unique<CBitmapDoc>();
+    CBitmapDoc* sheet = source.arrange(prompts, [&made, &source](Prompts& p) -> CBitmapDoc* {
+        made = std::make_unique<CBitmapDoc>(source.context());
         return made->onNewDocument(p) ? made.get() : nullptr;
     });
     if (!sheet) {
