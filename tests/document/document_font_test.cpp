@@ -187,7 +187,7 @@ TEST(DocumentFont, SmallFixedCellsAndReplacedFacesAreMadeAndSaid) {
     fixed.autoCell = 0;
     fixed.cellWidth = 16;
     fixed.cellHeight = 16;
-    CBitmapDoc* doc = CBitmapDoc::generateFontTexture(fixed, prompts, make);
+    CBitmapDoc* doc = CBitmapDoc::generateFontTexture(fixed, prompts, maker.context, make);
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(doc->frames()->currentFrame()->width(), 256);
     EXPECT_EQ(doc->frames()->currentFrame()->height(), 112);
@@ -197,14 +197,14 @@ TEST(DocumentFont, SmallFixedCellsAndReplacedFacesAreMadeAndSaid) {
         << prompts.messages[0];
     // Narrow cells name the glyphs they cut.
     fixed.cellWidth = 6;
-    ASSERT_NE(CBitmapDoc::generateFontTexture(fixed, prompts, make), nullptr);
+    ASSERT_NE(CBitmapDoc::generateFontTexture(fixed, prompts, maker.context, make), nullptr);
     EXPECT_NE(prompts.messages.back().find("of the 100 glyphs are clipped at the cell edges ("),
               std::string::npos)
         << prompts.messages.back();
     // A face that is not installed: made with fontconfig's choice, and said.
     FontPreset missing = sans(11);
     missing.fontName = "NoSuchFont";
-    doc = CBitmapDoc::generateFontTexture(missing, prompts, make);
+    doc = CBitmapDoc::generateFontTexture(missing, prompts, maker.context, make);
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(prompts.messages.back().rfind("The font \"NoSuchFont\" is not installed: ", 0), 0u)
         << prompts.messages.back();
@@ -212,7 +212,7 @@ TEST(DocumentFont, SmallFixedCellsAndReplacedFacesAreMadeAndSaid) {
     // An installed face with automatic cells says nothing.
     const size_t said = prompts.messages.size();
     FontPreset plain = sans(11);
-    ASSERT_NE(CBitmapDoc::generateFontTexture(plain, prompts, make), nullptr);
+    ASSERT_NE(CBitmapDoc::generateFontTexture(plain, prompts, maker.context, make), nullptr);
     EXPECT_EQ(prompts.messages.size(), said);
 }
 
