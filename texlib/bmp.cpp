@@ -5,6 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <tmmintrin.h>
+#endif
+
 #include "texlib/bytes.h"
 #include "texlib/quantize.h"
 
@@ -153,6 +157,39 @@ bool bmpProbe(TxStream& s, TxReadContext& ctx, TxMip& mip, int /*cookie*/) {
 namespace {
 
 // Uncompressed rows; file row r lands on image row y(r).
+#if defined(__x86_64__)
+// The pixels done, a multiple of 16.
+__attribute__((target("ssse3"))) int expand24Ssse3(const uint8_t* src, uint32_t* d, int width) {
+    const __m128i take = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    int x = 0;
+    for (; x + 16 <= width; x += 16, src += 48) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 32));
+        const __m128i parts[4] = {a, _mm_alignr_epi8(b, a, 12), _mm_alignr_epi8(c, b, 8),
+                                  _mm_srli_si128(c, 4)};
+        for (int k = 0; k < 4; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x + 4 * k),
+                             _mm_or_si128(_mm_shuffle_epi8(parts[k], take), alpha));
+    }
+    return x;
+}
+#endif
+
+// One row of B, G, R bytes into opaque 0xAARRGGBB words.
+void expand24(const uint8_t* src, uint32_t* d, int width) {
+    int x = 0;
+#if defined(__x86_64__)
+    // Sixteen pixels from 48 bytes with four byte shuffles where the processor has SSSE3: the
+    // conversion is most of a 24-bit read.
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3) x = expand24Ssse3(src, d, width);
+#endif
+    for (src += 3 * x; x < width; ++x, src += 3)
+        d[x] = 0xFF000000u | uint32_t(src[2]) << 16 | uint32_t(src[1]) << 8 | src[0];
+}
+
 bool readUncompressed(TxStream& s, TxReadContext& ctx, const BmpInfo& info, TxMip& mip,
                       size_t dataStart) {
     const int width = mip.width, height = mip.height, bits = info.bits;
@@ -198,9 +235,7 @@ bool readUncompressed(TxStream& s, TxReadContext& ctx, const BmpInfo& info, TxMi
             break;
         case 24:
             if (mip.format == TX_FMT_ARGB8888) {
-                uint32_t* d = reinterpret_cast<uint32_t*>(dst);
-                for (int x = 0; x < width; ++x, src += 3)
-                    d[x] = 0xFF000000u | uint32_t(src[2]) << 16 | uint32_t(src[1]) << 8 | src[0];
+                expand24(src, reinterpret_cast<uint32_t*>(dst), width);
                 break;
             }
             for (int x = 0; x < width; ++x, src += 3, dst += 3) {
