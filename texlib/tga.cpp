@@ -358,10 +358,11 @@ size_t encodePackets(const uint32_t* px, size_t n, size_t& i, uint8_t* out, size
             }
         }
         // A packet that reaches past the block is looked at again from its start, unless it
-        // began the block: then it is longer than the block and is found pixel by pixel.
-        if (cur == 0 && o <= last) {
+        // began the block: then it is a stretch longer than the block (a transparent border,
+        // say), found pixel by pixel to the block's end before the bits are worked out again.
+        if (cur == 0) {
             size_t at = base;
-            o = onePacket(px, n, at, o);
+            while (at < base + count && o <= last) o = onePacket(px, n, at, o);
             cur = at - base;
         }
         i = base + cur;

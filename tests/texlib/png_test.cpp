@@ -362,3 +362,49 @@ TEST(Png, FewColoursWriteAPaletteThatReadsBackExactly) {
         txPngUseLibpngOnly(false);
     }
 }
+
+// Paeth rows over flat stretches (the row above equal to its left neighbours) and over detail,
+// side by side, read back to the pixels that were filtered, directly and through libpng.
+TEST(Png, PaethOverFlatAndDetailedStretchesReadsBack) {
+    const int w = 45, h = 6;
+    std::vector<uint8_t> rgba(size_t(w) * h * 4);
+    uint32_t seed = 11;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int k = 0; k < 4; ++k) {
+                seed = seed * 1664525u + 1013904223u;
+                // Flat rows of a colour that changes from row to row, with noise in some columns.
+                const bool noisy = (x / 7) % 3 == 2 || y == 3;
+                rgba[(size_t(y) * w + size_t(x)) * 4 + size_t(k)] =
+                    uint8_t(noisy ? seed >> 24 : 40 * y + 17 * k);
+            }
+    std::vector<uint8_t> raw;
+    for (int y = 0; y < h; ++y) {
+        raw.push_back(4);
+        for (int i = 0; i < w * 4; ++i) {
+            auto at = [&](int yy, int ii) {
+                return yy < 0 || ii < 0 ? 0 : int(rgba[size_t(yy) * size_t(w) * 4 + size_t(ii)]);
+            };
+            const int a = at(y, i - 4), b = at(y - 1, i), c = at(y - 1, i - 4), p = a + b - c;
+            const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+            const int pred = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+            raw.push_back(uint8_t(at(y, i) - pred));
+        }
+    }
+    uLongf n = compressBound(uLong(raw.size()));
+    std::vector<uint8_t> z(n);
+    ASSERT_EQ(compress(z.data(), &n, raw.data(), uLong(raw.size())), Z_OK);
+    z.resize(n);
+    PngBuilder p;
+    const auto file = p.ihdr(w, h, 8, 6).chunk("IDAT", z).end();
+    std::vector<uint32_t> want;
+    for (size_t k = 0; k < rgba.size(); k += 4)
+        want.push_back(uint32_t(rgba[k + 3]) << 24 | uint32_t(rgba[k]) << 16 |
+                       uint32_t(rgba[k + 1]) << 8 | rgba[k + 2]);
+    TxReadContext ctx;
+    EXPECT_EQ(readPixels(file, ctx), want);
+    txPngUseLibpngOnly(true);
+    ctx = TxReadContext();
+    EXPECT_EQ(readPixels(file, ctx), want);
+    txPngUseLibpngOnly(false);
+}
