@@ -542,6 +542,23 @@ bool packOnePage(Packer& pk, const std::vector<int>& set, const Geometry& g, Lay
         widths.push_back(binWMax);
         std::sort(widths.begin(), widths.end());
         widths.erase(std::unique(widths.begin(), widths.end()), widths.end());
+        auto heightFor = [&](int whole, int32_t w) {
+            return whole ? binH
+                         : int32_t(std::min<int64_t>(binH, area * 5 / (4 * int64_t(w)) + tallest));
+        };
+        // The shape that wins most often is packed first: its sheet bounds the winner's, so
+        // every pass that grows beyond it ends early. It is taken again in its turn, so the
+        // winner (the first smallest in the order below) stays the same.
+        const size_t firstK = std::min<size_t>(2, ords.size() - 1);
+        const int32_t firstW =
+            *std::lower_bound(widths.begin(), widths.end(),
+                              int32_t(std::clamp<int64_t>(std::llround(target), widest,
+                                                          std::min<int64_t>(sumW, binWMax))));
+        Pass first;
+        const bool haveFirst =
+            pk.run(ords[firstK], RULE_BOTTOM_LEFT, firstW, heightFor(0, firstW), false, first);
+        const int64_t firstArea =
+            haveFirst ? int64_t(g.sheet(first.right)) * g.sheet(first.bottom) : -1;
         // A bin not much taller than the content needs keeps the free list short; only when
         // nothing fits that way does the whole page height come in.
         for (int whole = 0; whole < 2 && !found; ++whole)
@@ -552,11 +569,16 @@ bool packOnePage(Packer& pk, const std::vector<int>& set, const Geometry& g, Lay
                     if (!whole && (k >= 3 || (r != RULE_SHORT_SIDE && r != RULE_BOTTOM_LEFT)))
                         continue;
                     for (int32_t w : widths) {
-                        const int32_t h = whole ? binH
-                                                : int32_t(std::min<int64_t>(
-                                                      binH, area * 5 / (4 * int64_t(w)) + tallest));
-                        const int64_t limit = found ? int64_t(out.width) * out.height : -1;
-                        if (pk.run(ords[k], Rule(r), w, h, false, p, limit,
+                        if (!whole && haveFirst && k == firstK && r == RULE_BOTTOM_LEFT &&
+                            w == firstW) {
+                            p = first;
+                            consider(g.sheet(p.right), g.sheet(p.bottom));
+                            continue;
+                        }
+                        int64_t limit = found ? int64_t(out.width) * out.height : -1;
+                        if (!whole && haveFirst && (limit < 0 || firstArea < limit))
+                            limit = firstArea;
+                        if (pk.run(ords[k], Rule(r), w, heightFor(whole, w), false, p, limit,
                                    2 * g.border - g.padding))
                             consider(g.sheet(p.right), g.sheet(p.bottom));
                     }
