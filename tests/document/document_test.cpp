@@ -152,8 +152,8 @@ TEST(Document, NewWithAndWithoutPendingRequest) {
     EXPECT_EQ(c2.frames()->currentFrame()->width(), 8);
     // A pending request past the limits names the limit as well.
     ScriptedPrompts quiet;
-    pendingNewDocument() = {nextDocumentSerial(), 40000, 8};
     CBitmapDoc c3;
+    c3.context().pending = {c3.serial(), 40000, 8};
     EXPECT_FALSE(c3.onNewDocument(quiet));
     ASSERT_EQ(quiet.messages.size(), 1u);
     EXPECT_EQ(quiet.messages[0],
