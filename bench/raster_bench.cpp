@@ -1,7 +1,8 @@
 // Raster decode beside stb_image on the same bytes: PNG RGBA 2048x2048 (as libpng writes it by
 // default), JPEG 2048x2048 photo-like content and 24-bit BMP 2048x2048; PNG encode beside
-// stb_image_write with the file sizes. After the run a table gives each peer time / our time
-// (above 1.0: we are faster).
+// stb_image_write with the file sizes, of the photo-like picture and of a sprite sheet of a few
+// colours (which our writer stores as a palette image). After the run a table gives each peer time
+// / our time (above 1.0: we are faster).
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>
 #include <png.h>
@@ -55,20 +56,43 @@ const std::vector<uint32_t>& image() {
     return px;
 }
 
-// R, G, B, A bytes of the image, as the peers take them.
-const std::vector<uint8_t>& rgbaBytes() {
-    static const std::vector<uint8_t> b = [] {
-        std::vector<uint8_t> v(static_cast<size_t>(kPixelBytes));
-        const auto& px = image();
-        for (size_t k = 0; k < px.size(); ++k) {
-            v[4 * k] = uint8_t(px[k] >> 16);
-            v[4 * k + 1] = uint8_t(px[k] >> 8);
-            v[4 * k + 2] = uint8_t(px[k]);
-            v[4 * k + 3] = uint8_t(px[k] >> 24);
-        }
-        return v;
+std::vector<uint8_t> toRgba(const std::vector<uint32_t>& px) {
+    std::vector<uint8_t> v(px.size() * 4);
+    for (size_t k = 0; k < px.size(); ++k) {
+        v[4 * k] = uint8_t(px[k] >> 16);
+        v[4 * k + 1] = uint8_t(px[k] >> 8);
+        v[4 * k + 2] = uint8_t(px[k]);
+        v[4 * k + 3] = uint8_t(px[k] >> 24);
+    }
+    return v;
+}
+
+// Flat sprite art: rounded 48 x 48 sprites in four colours with a dark outline and a white
+// highlight on a clear sheet, seven colours in all.
+const std::vector<uint32_t>& sheet() {
+    static const std::vector<uint32_t> px = [] {
+        std::vector<uint32_t> p(size_t(kSide) * kSide, 0);
+        const uint32_t fill[4] = {0xFFE04040u, 0xFF40A040u, 0xFF4060E0u, 0xFFF0D020u};
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x) {
+                const int sx = x % 64 - 32, sy = y % 64 - 32, d = sx * sx + sy * sy;
+                if (d >= 24 * 24) continue;
+                const int hx = sx + 12, hy = sy + 12;
+                p[size_t(y) * kSide + size_t(x)] = d >= 22 * 22 ? 0xFF14141Eu
+                                                   : hx * hx + hy * hy < 16
+                                                       ? 0xFFFFFFFFu
+                                                       : fill[(x / 64 * 7 + y / 64 * 3) % 4];
+            }
+        return p;
     }();
-    return b;
+    return px;
+}
+
+// R, G, B, A bytes of a picture, as the peers take them.
+const std::vector<uint8_t>& rgbaBytes(bool flat = false) {
+    static const std::vector<uint8_t> photo = [] { return toRgba(image()); }();
+    static const std::vector<uint8_t> sprites = [] { return toRgba(sheet()); }();
+    return flat ? sprites : photo;
 }
 
 std::vector<uint8_t> pngFile() {
@@ -155,10 +179,10 @@ void decodeStb(benchmark::State& state, const std::string& kind) {
     state.SetBytesProcessed(int64_t(state.iterations()) * kPixelBytes);
 }
 
-void encodeOurs(benchmark::State& state) {
+void encodeOurs(benchmark::State& state, bool flat) {
     const std::string path = "/tmp/tarquil_raster_bench_out.png";
     for (auto _ : state)
-        if (txWritePNG(path, kSide, kSide, image().data()) != TX_PNG_OK)
+        if (txWritePNG(path, kSide, kSide, (flat ? sheet() : image()).data()) != TX_PNG_OK)
             state.SkipWithError("write");
     std::vector<uint8_t> bytes;
     std::string err;
@@ -173,12 +197,12 @@ void appendBytes(void* ctx, void* data, int size) {
     v->insert(v->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
 }
 
-void encodeStb(benchmark::State& state) {
+void encodeStb(benchmark::State& state, bool flat) {
     std::vector<uint8_t> out;
     for (auto _ : state) {
         out.clear();
         // Written to memory: the file system would only add the same cost to both.
-        if (!stbi_write_png_to_func(appendBytes, &out, kSide, kSide, 4, rgbaBytes().data(),
+        if (!stbi_write_png_to_func(appendBytes, &out, kSide, kSide, 4, rgbaBytes(flat).data(),
                                     kSide * 4))
             state.SkipWithError("stb_image_write failed");
         benchmark::DoNotOptimize(out.data());
@@ -211,8 +235,10 @@ BENCHMARK_CAPTURE(decodeOurs, jpeg, std::string("jpeg"))->Unit(benchmark::kMilli
 BENCHMARK_CAPTURE(decodeStb, jpeg, std::string("jpeg"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(decodeOurs, bmp24, std::string("bmp"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(decodeStb, bmp24, std::string("bmp"))->Unit(benchmark::kMillisecond);
-BENCHMARK(encodeOurs)->Name("encodeOurs/png_rgba")->Unit(benchmark::kMillisecond);
-BENCHMARK(encodeStb)->Name("encodeStb/png_rgba")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(encodeOurs, png_rgba, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(encodeStb, png_rgba, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(encodeOurs, png_sheet, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(encodeStb, png_sheet, true)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
@@ -225,11 +251,13 @@ int main(int argc, char** argv) {
         if (ours != reporter.times.end() && peer != reporter.times.end() && ours->second > 0)
             std::printf("  decode %-9s %.2f\n", k, peer->second / ours->second);
     }
-    const auto eo = reporter.times.find("encodeOurs/png_rgba");
-    const auto es = reporter.times.find("encodeStb/png_rgba");
-    if (eo != reporter.times.end() && es != reporter.times.end() && eo->second > 0)
-        std::printf("  encode png_rgba  %.2f (file sizes in the file_bytes column)\n",
-                    es->second / eo->second);
+    for (const char* k : {"png_rgba", "png_sheet"}) {
+        const auto eo = reporter.times.find(std::string("encodeOurs/") + k);
+        const auto es = reporter.times.find(std::string("encodeStb/") + k);
+        if (eo != reporter.times.end() && es != reporter.times.end() && eo->second > 0)
+            std::printf("  encode %-9s %.2f (file sizes in the file_bytes column)\n", k,
+                        es->second / eo->second);
+    }
     benchmark::Shutdown();
     return 0;
 }
