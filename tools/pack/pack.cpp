@@ -112,24 +112,29 @@ struct Box {
 
 // Rectangles as four arrays of edges, so that a test against all of them runs four at a time.
 struct RectList {
+    // The arrays only grow; `count` says how much of them is in use.
     std::vector<int32_t> x0, y0, x1, y1;
+    size_t count = 0;
 
-    size_t size() const { return x0.size(); }
-    void clear() {
-        x0.clear();
-        y0.clear();
-        x1.clear();
-        y1.clear();
-    }
+    size_t size() const { return count; }
+    void clear() { count = 0; }
     void push(int32_t ax, int32_t ay, int32_t bx, int32_t by) {
-        x0.push_back(ax);
-        y0.push_back(ay);
-        x1.push_back(bx);
-        y1.push_back(by);
+        if (count == x0.size()) {
+            const size_t more = std::max<size_t>(16, 2 * count);
+            x0.resize(more);
+            y0.resize(more);
+            x1.resize(more);
+            y1.resize(more);
+        }
+        x0[count] = ax;
+        y0[count] = ay;
+        x1[count] = bx;
+        y1[count] = by;
+        ++count;
     }
     // Whether one of them holds the rectangle from (px0, py0) to (px1, py1).
     bool anyHolds(int32_t px0, int32_t py0, int32_t px1, int32_t py1) const {
-        const size_t n = x0.size();
+        const size_t n = count;
         size_t i = 0;
 #if defined(__SSE2__)
         const __m128i a = _mm_set1_epi32(px0), b = _mm_set1_epi32(py0), c = _mm_set1_epi32(px1),
@@ -156,10 +161,7 @@ struct RectList {
 class FreeSpace {
 public:
     void reset(int32_t w, int32_t h) {
-        x0_.clear();
-        y0_.clear();
-        x1_.clear();
-        y1_.clear();
+        n_ = 0;
         push(Box{0, 0, w, h});
     }
 
@@ -169,7 +171,7 @@ public:
         int64_t best = std::numeric_limits<int64_t>::max();
         size_t at = 0;
         int how = -1;
-        const size_t n = x0_.size();
+        const size_t n = n_;
         const bool both = turn && w != h;
         size_t i = 0;
 #if defined(__SSE2__)
@@ -214,7 +216,7 @@ public:
         scan(ux0, uy0, ux1, uy1);
         // The overlapping ones are split and go, the last one taking each one's place (and
         // being looked at there in turn), as a plain walk over the list would have it.
-        size_t n = x0_.size();
+        size_t n = n_;
         for (uint32_t h : hits_) {
             if (h >= n) break;
             for (;;) {
@@ -232,10 +234,8 @@ public:
                 if (!hit_[n]) break;
             }
         }
-        x0_.resize(n);
-        y0_.resize(n);
-        x1_.resize(n);
-        y1_.resize(n);
+        n_ = n;
+        for (uint32_t h : hits_) hit_[h] = 0;
         if (order_.empty()) return;
         // The untouched rectangles were maximal already; only the new pieces can lie inside
         // another rectangle. A piece above the used box spans it horizontally, so what holds it
@@ -278,7 +278,7 @@ private:
     // first best of the lanes. Returns how many rectangles it looked at.
     template <Rule R>
     size_t findFour(int32_t w, int32_t h, bool both, int64_t& best, size_t& at, int& how) const {
-        const size_t n = x0_.size() & ~size_t(3);
+        const size_t n = n_ & ~size_t(3);
         if (n == 0) return 0;
         const __m128i sign = _mm_set1_epi32(int32_t(0x80000000u)),
                       none = _mm_set1_epi32(0x7fffffff);
@@ -333,8 +333,9 @@ private:
     // Marks the rectangles that overlap the used box (hit_, hits_ in order) and gathers those
     // that end at one of its edges, by side.
     void scan(int32_t ux0, int32_t uy0, int32_t ux1, int32_t uy1) {
-        const size_t n = x0_.size();
-        hit_.assign(n, 0);
+        const size_t n = n_;
+        // All flags are clear here: occupy clears the ones it set.
+        if (hit_.size() < n) hit_.resize(n, 0);
         hits_.clear();
         for (auto& list : edge_) list.clear();
         auto take = [&](size_t k) {
@@ -370,10 +371,18 @@ private:
     }
 
     void push(const Box& b) {
-        x0_.push_back(b.x);
-        y0_.push_back(b.y);
-        x1_.push_back(b.x + b.w);
-        y1_.push_back(b.y + b.h);
+        if (n_ == x0_.size()) {
+            const size_t more = std::max<size_t>(64, 2 * n_);
+            x0_.resize(more);
+            y0_.resize(more);
+            x1_.resize(more);
+            y1_.resize(more);
+        }
+        x0_[n_] = b.x;
+        y0_[n_] = b.y;
+        x1_[n_] = b.x + b.w;
+        y1_[n_] = b.y + b.h;
+        ++n_;
     }
 
 #if defined(__SSE2__)
@@ -383,7 +392,9 @@ private:
     static int ctz(int m) { return __builtin_ctz(unsigned(m)); }
 #endif
 
+    // The free rectangles: the first n_ of the arrays, which only grow.
     std::vector<int32_t> x0_, y0_, x1_, y1_;
+    size_t n_ = 0;
     // The pieces of the split rectangles by side of the used box, and their order of making.
     RectList fresh_[4];
     std::vector<std::pair<uint8_t, uint32_t>> order_;
