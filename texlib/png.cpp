@@ -650,7 +650,8 @@ namespace {
 // libdeflate levels of the image data. Photo-like pictures take level 4: on 2048 x 2048 RGBA,
 // Sub-filtered, it is twice as fast as level 6 for a file 5% larger (2.06 MB against 1.96 MB),
 // still a sixth smaller than zlib's default gave (2.43 MB). Flat art takes level 8, where long
-// matches pay: unfiltered, it is smaller than zlib's level 9 and than any filter at level 9.
+// matches pay: a 2048 x 2048 sheet of shaded sprites, unfiltered, packs to 155 KB, against 153 KB
+// at zlib's level 9 and 169 KB with Up at level 9.
 constexpr int kLevel = 4;
 constexpr int kFlatLevel = 8;
 
