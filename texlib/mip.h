@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 enum TxFormat : int32_t {
@@ -82,6 +83,13 @@ bool txSizeAllowed(int64_t width, int64_t height);
 std::string txSizeRefusal(int64_t width, int64_t height);
 // Width and height of level `level` of a record.
 void txMipLevelSize(const TxMip& mip, int level, int& w, int& h);
+// The texels of level `level` as words of type T (const uint32_t for an argb8888 level, uint8_t
+// or uint16_t for the 8- and 16-bit formats), row after row; `w` and `h` receive its size.
+template <class T = const uint32_t>
+std::span<T> txMipLevelTexels(const TxMip& mip, int level, int& w, int& h) {
+    txMipLevelSize(mip, level, w, h);
+    return {reinterpret_cast<T*>(mip.data[level]), size_t(w) * size_t(h)};
+}
 
 void txMipClear(TxMip& mip);
 bool txMipAllocLevels(TxMip& mip);

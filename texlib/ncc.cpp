@@ -94,8 +94,7 @@ int orderedOf(int v, int lo, int hi, int top, int m) {
 template <typename Fn> void forTexels(TxMip& dst, const TxMip& src, bool withAlpha, Fn&& fn) {
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
-        txMipLevelSize(src, level, w, h);
-        const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
+        const uint32_t* s = txMipLevelTexels(src, level, w, h).data();
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
                 const size_t at = size_t(y) * size_t(w) + size_t(x);
@@ -170,8 +169,7 @@ TxNccRanges txNccStatisticRanges(const TxMip& src) {
     int64_t total = 0;
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
-        txMipLevelSize(src, level, w, h);
-        const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
+        const uint32_t* s = txMipLevelTexels(src, level, w, h).data();
         const size_t n = size_t(w) * size_t(h);
         for (size_t k = 0; k < n; ++k) {
             ++hy[size_t(lumOf(s[k]))];
@@ -303,15 +301,11 @@ void txNccHeuristic(TxMip& dst, const TxMip& src, int format, int dither) {
         for (int k = 0; k < n; ++k) map[k] = uint8_t(txNearestPaletteIndex(pal[k], tablePal, 256));
         for (int level = 0; level < src.depth; ++level) {
             int w = 0, h = 0;
-            txMipLevelSize(src, level, w, h);
-            const size_t count = size_t(w) * size_t(h);
             if (withAlpha) {
-                auto* d = reinterpret_cast<uint16_t*>(dst.data[level]);
-                for (size_t k = 0; k < count; ++k)
-                    d[k] = uint16_t((d[k] & 0xFF00) | map[d[k] & 0xFF]);
+                for (uint16_t& t : txMipLevelTexels<uint16_t>(dst, level, w, h))
+                    t = uint16_t((t & 0xFF00) | map[t & 0xFF]);
             } else {
-                uint8_t* d = dst.data[level];
-                for (size_t k = 0; k < count; ++k) d[k] = map[d[k]];
+                for (uint8_t& t : txMipLevelTexels<uint8_t>(dst, level, w, h)) t = map[t];
             }
         }
     }

@@ -195,8 +195,7 @@ struct Diffuser {
 template <typename Out, typename Fn> void forLevels(TxMip& dst, const TxMip& src, Fn&& fn) {
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
-        txMipLevelSize(src, level, w, h);
-        const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
+        const uint32_t* s = txMipLevelTexels(src, level, w, h).data();
         auto* d = reinterpret_cast<Out*>(dst.data[level]);
         for (int y = 0; y < h; ++y) fn(s + size_t(y) * size_t(w), d + size_t(y) * size_t(w), w, y);
     }
@@ -248,9 +247,8 @@ template <typename Out, uint32_t (*alpha)(uint32_t)>
 void colourDiffused(TxMip& dst, const TxMip& src, const ColourLayout& L) {
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
-        txMipLevelSize(src, level, w, h);
+        const uint32_t* s = txMipLevelTexels(src, level, w, h).data();
         Diffuser dr(L.rBits), dg(L.gBits), db(L.bBits);
-        const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
         auto* d = reinterpret_cast<Out*>(dst.data[level]);
         for (int y = 0; y < h; ++y, s += w, d += w) {
             uint32_t p = s[0];
@@ -309,9 +307,8 @@ void quantizeAi44(TxMip& dst, const TxMip& src, int dither) {
     if (dither == TX_DITHER_ERR_DIFFUSION) {
         for (int level = 0; level < src.depth; ++level) {
             int w = 0, h = 0;
-            txMipLevelSize(src, level, w, h);
+            const uint32_t* s = txMipLevelTexels(src, level, w, h).data();
             Diffuser di(4);
-            const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
             uint8_t* d = dst.data[level];
             for (int y = 0; y < h; ++y, s += w, d += w) {
                 d[0] = uint8_t(((s[0] >> 28) << 4) | uint32_t(di.first(lumRounded(s[0]))));
@@ -420,8 +417,7 @@ int txMedianCut(TxMip& dst, const TxMip& src, bool withAlpha, uint32_t pal[256])
     int64_t total = 0;
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
-        txMipLevelSize(src, level, w, h);
-        const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
+        const uint32_t* s = txMipLevelTexels(src, level, w, h).data();
         const size_t n = size_t(w) * size_t(h);
         for (size_t k = 0; k < n; ++k) {
             const uint32_t p = s[k];
@@ -481,8 +477,7 @@ int txMedianCut(TxMip& dst, const TxMip& src, bool withAlpha, uint32_t pal[256])
     }
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
-        txMipLevelSize(src, level, w, h);
-        const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
+        const uint32_t* s = txMipLevelTexels(src, level, w, h).data();
         const size_t n = size_t(w) * size_t(h);
         if (withAlpha) {
             auto* d = reinterpret_cast<uint16_t*>(dst.data[level]);
@@ -515,8 +510,7 @@ void txDiffusePalette(TxMip& dst, const TxMip& src, bool withAlpha, const uint32
     const NearestFinder nearest(pal, count);
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
-        txMipLevelSize(src, level, w, h);
-        const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
+        const uint32_t* s = txMipLevelTexels(src, level, w, h).data();
         for (int y = 0; y < h; ++y, s += w) {
             int carry[3] = {0, 0, 0}, next[3] = {0, 0, 0};
             for (int x = 0; x < w; ++x) {
@@ -621,8 +615,7 @@ void txQuantize(TxMip& dst, const TxMip& src, int format, int dither, int ncc) {
     case TX_FMT_RGB888:
         for (int level = 0; level < src.depth; ++level) {
             int w = 0, h = 0;
-            txMipLevelSize(src, level, w, h);
-            const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
+            const uint32_t* s = txMipLevelTexels(src, level, w, h).data();
             uint8_t* d = dst.data[level];
             const size_t n = size_t(w) * size_t(h);
             for (size_t k = 0; k < n; ++k) {
@@ -714,8 +707,7 @@ void _txPixTrueToFixedPal(TxMip& dst, const TxMip& src, const uint32_t* pal, int
     }
     for (int level = 0; level < src.depth; ++level) {
         int w = 0, h = 0;
-        txMipLevelSize(src, level, w, h);
-        const auto* s = reinterpret_cast<const uint32_t*>(src.data[level]);
+        const uint32_t* s = txMipLevelTexels(src, level, w, h).data();
         uint8_t* d = view.data[level];
         const size_t n = size_t(w) * size_t(h);
         for (size_t k = 0; k < n; ++k) {
