@@ -10,7 +10,7 @@
 #include <stb_truetype.h>
 
 #include "document/document.h"
-#include "model/scripted_prompts.h"
+#include "tests/scripted_prompts.h"
 #include "texlib/stream.h"
 #include "tools/fontwizard/char_select.h"
 #include "tools/fontwizard/font_generator.h"

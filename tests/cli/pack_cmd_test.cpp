@@ -17,7 +17,7 @@
 #include "document/pack_documents.h"
 #include "model/frame_writers.h"
 #include "model/position_files.h"
-#include "model/scripted_prompts.h"
+#include "tests/scripted_prompts.h"
 #include "texlib/read.h"
 
 namespace fs = std::filesystem;

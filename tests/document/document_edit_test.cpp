@@ -8,7 +8,7 @@
 #include "document/document.h"
 #include "edit/mask_ops.h"
 #include "model/image_buffer.h"
-#include "model/scripted_prompts.h"
+#include "tests/scripted_prompts.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include "document/document.h"
 #include "model/export_settings.h"
-#include "model/scripted_prompts.h"
 #include "model/settings.h"
 #include "tests/model/test_files.h"
+#include "tests/scripted_prompts.h"
 #include "texlib/read.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "document/document.h"
-#include "model/scripted_prompts.h"
+#include "tests/scripted_prompts.h"
 #include "tools/fontwizard/char_select.h"
 #include "tools/fontwizard/font_generator.h"
 

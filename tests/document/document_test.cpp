@@ -7,9 +7,9 @@
 
 #include "document/document.h"
 #include "model/frame_writers.h"
-#include "model/scripted_prompts.h"
 #include "model/sequence_io.h"
 #include "tests/model/test_files.h"
+#include "tests/scripted_prompts.h"
 #include "texlib/read.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "document/document.h"
-#include "model/scripted_prompts.h"
+#include "tests/scripted_prompts.h"
 #include "tools/animmaster/animmaster.h"
 #include "tools/poslist/arrange.h"
 

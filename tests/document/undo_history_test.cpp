@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "document/document.h"
-#include "model/scripted_prompts.h"
+#include "tests/scripted_prompts.h"
 
 namespace {
 

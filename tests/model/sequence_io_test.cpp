@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "model/position_files.h"
-#include "model/scripted_prompts.h"
 #include "model/sequence_io.h"
 #include "tests/model/test_files.h"
+#include "tests/scripted_prompts.h"
 #include "texlib/read.h"
 
 namespace {

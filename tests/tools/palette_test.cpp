@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 
 #include "model/app_palette.h"
-#include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tests/scripted_prompts.h"
 #include "tools/palette/palette_load.h"
 
 namespace {

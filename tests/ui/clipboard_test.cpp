@@ -14,8 +14,8 @@
 
 #include "document/document.h"
 #include "model/preferences.h"
-#include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tests/scripted_prompts.h"
 #include "tests/ui/qt_app.h"
 #include "ui/bitmap_view.h"
 #include "ui/main_window.h"

@@ -22,8 +22,8 @@
 
 #include "model/export_settings.h"
 #include "model/int_field.h"
-#include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tests/scripted_prompts.h"
 #include "tests/ui/qt_app.h"
 #include "ui/bitmap_view.h"
 #include "ui/int_field.h"

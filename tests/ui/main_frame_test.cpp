@@ -26,8 +26,8 @@
 
 #include "document/document.h"
 #include "model/preferences.h"
-#include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tests/scripted_prompts.h"
 #include "tests/ui/qt_app.h"
 #include "texlib/tga.h"
 #include "ui/bitmap_view.h"

@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 
 #include "document/document.h"
-#include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tests/scripted_prompts.h"
 #include "tests/ui/qt_app.h"
 #include "texlib/tga.h"
 #include "ui/main_window.h"

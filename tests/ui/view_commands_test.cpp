@@ -15,8 +15,8 @@
 
 #include "document/document.h"
 #include "edit/size_dialogs.h"
-#include "model/scripted_prompts.h"
 #include "model/settings.h"
+#include "tests/scripted_prompts.h"
 #include "tests/ui/qt_app.h"
 #include "tools/animmaster/animmaster.h"
 #include "tools/codegen/pos_format_settings.h"

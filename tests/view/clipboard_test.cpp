@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "model/scripted_prompts.h"
+#include "tests/scripted_prompts.h"
 #include "texlib/dib.h"
 #include "tools/poslist/position_panel.h"
 #include "view/clipboard.h"
