@@ -106,7 +106,7 @@ void CBitmapDoc::rebuildTitle() {
     title_ = frameTitle(title_, frames_->currentIndex(), frames_->count());
 }
 
-void CBitmapDoc::updateAllViews(int hint, const TxRect* rect) {
+void CBitmapDoc::updateAllViews(DocHint hint, const TxRect* rect) {
     if (onUpdate) onUpdate(hint, rect);
 }
 

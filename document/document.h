@@ -260,8 +260,8 @@ public:
     bool maskModified = false;
 
     // Every update of the views goes through here; the GUI connects its views.
-    std::function<void(int hint, const TxRect* rect)> onUpdate;
-    void updateAllViews(int hint, const TxRect* rect = nullptr);
+    std::function<void(DocHint hint, const TxRect* rect)> onUpdate;
+    void updateAllViews(DocHint hint, const TxRect* rect = nullptr);
     // Reads the position files of the current path into the (empty) list.
     void readPositions();
     // The palette for readers that need one (LMP); null means the application palette.

@@ -98,7 +98,7 @@ QSize CBitmapView::imageSize() const {
     return w > 0 && h > 0 ? QSize(w, h) : QSize();
 }
 
-void CBitmapView::onUpdate(int hint, const TxRect* rect) { state_.documentUpdate(hint, rect); }
+void CBitmapView::onUpdate(DocHint hint, const TxRect* rect) { state_.documentUpdate(hint, rect); }
 
 void CBitmapView::setPreferences(const ViewPreferences& prefs) {
     state_.setPreferences(prefs);

@@ -13,6 +13,7 @@
 #include "view/view_state.h"
 
 class CBitmapDoc;
+enum DocHint : int;
 class QMenu;
 class QMdiSubWindow;
 class QTimer;
@@ -31,7 +32,7 @@ public:
     // The size of the image as shown at 1:1 (empty without a frame).
     QSize imageSize() const;
     // Refresh after a document change; hint as the document sends it (HINT_SELECT with rect).
-    void onUpdate(int hint, const TxRect* rect = nullptr);
+    void onUpdate(DocHint hint, const TxRect* rect = nullptr);
     void setPreferences(const ViewPreferences& prefs);
 
     const TxRect& selection() const { return state_.selection(); }

@@ -486,7 +486,7 @@ void CMainFrame::copyPositionsToClipboard() {
     if (CBitmapDoc* d = positionWindow_->document()) copyPositionsWithFormat(*this, *d);
 }
 
-void CMainFrame::documentChanged(CBitmapDoc* doc, int hint) {
+void CMainFrame::documentChanged(CBitmapDoc* doc, DocHint hint) {
     if (hint == HINT_FULL || hint == HINT_POSITIONS) positionWindow_->listChanged(doc);
     if (doc == activeDocument()) viewStatusChanged();
 }

@@ -190,7 +190,7 @@ public:
     // The room a document window's picture has when the window fills the work area.
     QSize workspaceSize() const;
     // Called by the child windows.
-    void documentChanged(CBitmapDoc* doc, int hint);
+    void documentChanged(CBitmapDoc* doc, DocHint hint);
     // Offers to save doc when `child` is its last window; false when the person cancelled.
     bool confirmClose(CChildFrame* child);
     // "Save changes to %1?" for a modified document; false on Cancel or a failed save.

@@ -238,7 +238,7 @@ void CMainFrame::placeChild(CChildFrame* child) {
 QMdiSubWindow* CMainFrame::addDocument(std::unique_ptr<CBitmapDoc> doc) {
     CBitmapDoc* d = doc.get();
     docs_.push_back(std::move(doc));
-    d->onUpdate = [this, d](int hint, const TxRect* rect) {
+    d->onUpdate = [this, d](DocHint hint, const TxRect* rect) {
         for (CChildFrame* c : children_)
             if (c->doc() == d) c->view()->onUpdate(hint, rect);
         refreshTitles();

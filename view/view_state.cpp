@@ -62,7 +62,7 @@ void ViewState::status() {
 
 // ---- Document and surfaces ----
 
-void ViewState::documentUpdate(int hint, const TxRect* rect) {
+void ViewState::documentUpdate(DocHint hint, const TxRect* rect) {
     switch (hint) {
     case HINT_FULL:
         // A new size may leave the selection partly outside the picture; a paste being placed

@@ -10,6 +10,7 @@
 #include "texlib/mip.h"
 
 class CBitmapDoc;
+enum DocHint : int;
 class Progress;
 
 struct ViewPoint {
@@ -105,7 +106,7 @@ public:
     int imageHeight() const;
     TxRect imageBounds() const { return TxRect{0, 0, imageWidth(), imageHeight()}; }
     // A document change: -1 full refresh, -2 select *rect, -3 position list only, else refill.
-    void documentUpdate(int hint, const TxRect* rect = nullptr);
+    void documentUpdate(DocHint hint, const TxRect* rect = nullptr);
     // Reloads the colour surface through the channel mask and the mask surface from the alpha.
     void refreshSurfaces();
     void reloadColour();
