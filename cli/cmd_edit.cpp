@@ -11,7 +11,7 @@
 #include "cli/cli_ports.h"
 #include "edit/image_ops.h"
 #include "edit/mask_ops.h"
-#include "edit/size_dialogs.h"
+#include "edit/size_model.h"
 #include "model/app_palette.h"
 #include "model/frame_writers.h"
 #include "model/image_buffer.h"

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "edit/size_dialogs.h"
+#include "edit/size_model.h"
 #include "model/app_palette.h"
 #include "model/frame_writers.h"
 #include "model/int_field.h"

@@ -5,7 +5,7 @@
 #include "document/document.h"
 #include "edit/image_ops.h"
 #include "edit/mask_ops.h"
-#include "edit/size_dialogs.h"
+#include "edit/size_model.h"
 #include "model/image_buffer.h"
 
 int CBitmapDoc::crop(const TxRect& rect, Progress* progress) {

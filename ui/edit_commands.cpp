@@ -3,7 +3,7 @@
 #include <QSize>
 
 #include "document/document.h"
-#include "edit/size_dialogs.h"
+#include "edit/size_model.h"
 #include "ui/bitmap_view.h"
 #include "ui/main_window.h"
 

@@ -165,7 +165,8 @@ void CMainFrame::editPreferences() {
     std::function<bool(std::string&)> pal;
     if (paletteOptionsHook)
         pal = [this](std::string& file) { return paletteOptionsHook(this, file); };
-    CDlgPreferences dlg(current, Preferences::saveFlag(settings()), this, pal, registerTypesHook_);
+    PreferencesDialog dlg(current, Preferences::saveFlag(settings()), this, pal,
+                          registerTypesHook_);
     if (dlg.exec() != QDialog::Accepted) return;
     applyPreferences(dlg.preferences(), dlg.saveSettings());
 }

@@ -117,7 +117,7 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     // The bars come and go together through View > Toolbar, not one by one from a bar menu.
     setContextMenuPolicy(Qt::PreventContextMenu);
     registerTypesHook_ = [this] {
-        CDlgRegisterTypes dlg(this);
+        ShellRegistrationDialog dlg(this);
         dlg.exec();
     };
     resize(1000, 700);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "document/document.h"
-#include "edit/size_dialogs.h"
+#include "edit/size_model.h"
 #include "model/ports.h"
 #include "model/preferences.h"
 #include "model/recent_files.h"

@@ -37,9 +37,9 @@ QPushButton* button(const QString& text, const QString& name) {
 
 }  // namespace
 
-CDlgPreferences::CDlgPreferences(const Preferences& prefs, bool saveSettings, QWidget* parent,
-                                 std::function<bool(std::string&)> paletteOptions,
-                                 std::function<void()> registerTypes)
+PreferencesDialog::PreferencesDialog(const Preferences& prefs, bool saveSettings, QWidget* parent,
+                                     std::function<bool(std::string&)> paletteOptions,
+                                     std::function<void()> registerTypes)
     : QDialog(parent), prefs_(prefs), saveDirs_(prefs.saveDirs, prefs.saveDir),
       workDirs_(prefs.workDirs, prefs.workDir), paletteOptions_(std::move(paletteOptions)) {
     setWindowTitle(QStringLiteral("Preferences"));
@@ -149,7 +149,7 @@ CDlgPreferences::CDlgPreferences(const Preferences& prefs, bool saveSettings, QW
     ok_ = button(QStringLiteral("OK"), QStringLiteral("OK"));
     ok_->setObjectName(QStringLiteral("ok"));
     auto* cancel = button(QStringLiteral("&Cancel"), QStringLiteral("Cancel"));
-    connect(ok_, &QPushButton::clicked, this, &CDlgPreferences::takeValues);
+    connect(ok_, &QPushButton::clicked, this, &PreferencesDialog::takeValues);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     buttons->addWidget(save_);
     buttons->addStretch(1);
@@ -158,7 +158,7 @@ CDlgPreferences::CDlgPreferences(const Preferences& prefs, bool saveSettings, QW
     top->addLayout(buttons);
 }
 
-QComboBox* CDlgPreferences::directoryBox(DirectoryBox& model, const QString& name) {
+QComboBox* PreferencesDialog::directoryBox(DirectoryBox& model, const QString& name) {
     auto* box = new QComboBox;
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
@@ -178,7 +178,7 @@ QComboBox* CDlgPreferences::directoryBox(DirectoryBox& model, const QString& nam
     return box;
 }
 
-void CDlgPreferences::fillBox(QComboBox* box, const DirectoryBox& model) {
+void PreferencesDialog::fillBox(QComboBox* box, const DirectoryBox& model) {
     const QSignalBlocker block(box);
     box->clear();
     for (const std::string& d : model.entries()) box->addItem(QString::fromStdString(d));
@@ -186,7 +186,7 @@ void CDlgPreferences::fillBox(QComboBox* box, const DirectoryBox& model) {
     box->setEditText(QString::fromStdString(model.current()));
 }
 
-bool CDlgPreferences::commitBox(QComboBox* box, DirectoryBox& model) {
+bool PreferencesDialog::commitBox(QComboBox* box, DirectoryBox& model) {
     const std::string text = box->currentText().toStdString();
     if (text == model.current()) return true;
     const std::string error = model.commitText(
@@ -200,9 +200,9 @@ bool CDlgPreferences::commitBox(QComboBox* box, DirectoryBox& model) {
     return true;
 }
 
-bool CDlgPreferences::saveSettings() const { return save_->isChecked(); }
+bool PreferencesDialog::saveSettings() const { return save_->isChecked(); }
 
-void CDlgPreferences::takeValues() {
+void PreferencesDialog::takeValues() {
     QtPrompts prompts(this);
     if (!checkIntFields(*this, prompts)) return;
     if (!commitBox(saveBox_, saveDirs_) || !commitBox(workBox_, workDirs_)) return;
@@ -222,7 +222,7 @@ void CDlgPreferences::takeValues() {
     accept();
 }
 
-void CDlgPreferences::keyPressEvent(QKeyEvent* e) {
+void PreferencesDialog::keyPressEvent(QKeyEvent* e) {
     // Enter goes to OK first instead of closing the dialog at once.
     if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
         if (focusWidget() == ok_)

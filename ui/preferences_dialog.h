@@ -14,15 +14,15 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
-class CDlgPreferences : public QDialog {
+class PreferencesDialog : public QDialog {
     Q_OBJECT
 public:
     // `paletteOptions` runs the Palette Options dialog for the "pal" button (with the palette
     // file, which it may change; false when cancelled); `registerTypes` opens the shell
     // registration for ">". Either may be empty: its button is then disabled.
-    CDlgPreferences(const Preferences& prefs, bool saveSettings, QWidget* parent = nullptr,
-                    std::function<bool(std::string&)> paletteOptions = {},
-                    std::function<void()> registerTypes = {});
+    PreferencesDialog(const Preferences& prefs, bool saveSettings, QWidget* parent = nullptr,
+                      std::function<bool(std::string&)> paletteOptions = {},
+                      std::function<void()> registerTypes = {});
 
     // The values after OK.
     const Preferences& preferences() const { return prefs_; }

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "edit/size_dialogs.h"
+#include "edit/size_model.h"
 #include "model/custom_colours.h"
 #include "tools/animmaster/animmaster.h"
 #include "ui/colour_chooser.h"

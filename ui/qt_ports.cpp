@@ -21,7 +21,7 @@
 #include <QStringDecoder>
 #include <QVBoxLayout>
 
-#include "edit/size_dialogs.h"
+#include "edit/size_model.h"
 #include "model/export_settings.h"
 #include "model/settings.h"
 #include "ui/int_field.h"

@@ -6,7 +6,7 @@
 #include <QString>
 #include <functional>
 
-#include "edit/size_dialogs.h"
+#include "edit/size_model.h"
 #include "model/ports.h"
 
 class QDialog;

@@ -52,7 +52,8 @@ QStringList installDesktopFiles(const QString& dataHome, bool overwrite) {
     return out;
 }
 
-CDlgRegisterTypes::CDlgRegisterTypes(QWidget* parent, QString dataHome, QString configHome)
+ShellRegistrationDialog::ShellRegistrationDialog(QWidget* parent, QString dataHome,
+                                                 QString configHome)
     : QDialog(parent),
       dataHome_(dataHome.isEmpty() ? QString::fromStdString(shell::userDataHome()) : dataHome),
       configHome_(configHome.isEmpty() ? QString::fromStdString(shell::userConfigHome())
@@ -86,7 +87,7 @@ CDlgRegisterTypes::CDlgRegisterTypes(QWidget* parent, QString dataHome, QString 
     resize(460, 360);
 }
 
-void CDlgRegisterTypes::apply() {
+void ShellRegistrationDialog::apply() {
     for (const QString& f : installDesktopFiles(dataHome_, true))
         QMessageBox::critical(
             this, windowTitle(),

@@ -7,13 +7,13 @@
 
 class QListWidget;
 
-class CDlgRegisterTypes : public QDialog {
+class ShellRegistrationDialog : public QDialog {
     Q_OBJECT
 public:
     // `configHome` holds mimeapps.list, `dataHome` receives the desktop files (the user's XDG
     // folders by default).
-    explicit CDlgRegisterTypes(QWidget* parent = nullptr, QString dataHome = {},
-                               QString configHome = {});
+    explicit ShellRegistrationDialog(QWidget* parent = nullptr, QString dataHome = {},
+                                     QString configHome = {});
     QListWidget* list() const { return list_; }
     // OK: writes the files and the choices; errors are shown, the other lines go on.
     void apply();

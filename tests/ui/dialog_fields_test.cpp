@@ -221,7 +221,7 @@ TEST(DialogFields, PackSpritesRefusesBeforeItPacks) {
 TEST(DialogFields, PreferencesRefuseAFrameWidthOfSeven) {
     ensureTestApp();
     MessageCatcher messages;
-    CDlgPreferences d(Preferences{}, false);
+    PreferencesDialog d(Preferences{}, false);
     auto* width = control<IntField>(d, QStringLiteral("Normal Frame width"));
     typeInto(width, QStringLiteral("7"));
     auto* ok = d.findChild<QPushButton*>(QStringLiteral("ok"));

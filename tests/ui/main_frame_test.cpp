@@ -331,7 +331,7 @@ TEST(MainFrame, PreferencesDialogFillsTheRecordAndTakesEffect) {
     start.workDirs[0] = "/tmp";
     start.workDir = "/tmp";
     std::string palAsked;
-    CDlgPreferences dlg(start, false, &f.w, [&](std::string& file) {
+    PreferencesDialog dlg(start, false, &f.w, [&](std::string& file) {
         palAsked = file;
         file = "/tmp/x.pal";
         return true;
@@ -497,8 +497,8 @@ TEST(MainFrame, RegistrationDialogAndNewSizeButton) {
     ASSERT_TRUE(apps.open(QIODevice::WriteOnly));
     apps.write("[Default Applications]\nimage/x-tga=tarquil.desktop;\nimage/png=gimp.desktop;\n");
     apps.close();
-    CDlgRegisterTypes dlg(nullptr, root + QStringLiteral("/data"),
-                          root + QStringLiteral("/config"));
+    ShellRegistrationDialog dlg(nullptr, root + QStringLiteral("/data"),
+                                root + QStringLiteral("/config"));
     QListWidget* list = dlg.list();
     ASSERT_EQ(list->count(), 14);
     EXPECT_EQ(list->item(0)->text(), QStringLiteral(" 3df Textures (*.3df)"));

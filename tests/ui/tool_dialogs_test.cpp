@@ -681,7 +681,7 @@ TEST(PaletteOptionsDialog, ThePreferencesPalButtonShowsTheFileItEndsWith) {
     std::ofstream(pal) << "GIMP Palette\nName: p\n#\n1 2 3\n";
     AppPalette palette;
     setAppPalette(&palette);
-    whenShown<CDlgPreferences>([&pal](CDlgPreferences& prefs) {
+    whenShown<PreferencesDialog>([&pal](PreferencesDialog& prefs) {
         whenShown<PaletteOptionsDialog>([&pal](PaletteOptionsDialog& d) {
             EXPECT_TRUE(d.loadPaletteFrom(QString::fromStdString(pal)));
             d.reject();

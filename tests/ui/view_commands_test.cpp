@@ -14,7 +14,7 @@
 #include <fstream>
 
 #include "document/document.h"
-#include "edit/size_dialogs.h"
+#include "edit/size_model.h"
 #include "model/settings.h"
 #include "tests/scripted_prompts.h"
 #include "tests/ui/qt_app.h"

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "edit/size_dialogs.h"
+#include "edit/size_model.h"
 
 TEST(SizeDialogs, RoundingAndLimits) {
     EXPECT_EQ(sizeDialogRound(2.5), 3);

@@ -1,4 +1,4 @@
-#include "edit/size_dialogs.h"
+#include "edit/size_model.h"
 
 #include <cmath>
 #include <cstdint>
