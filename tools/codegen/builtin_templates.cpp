@@ -2,15 +2,13 @@
 // example of it.
 #include "tools/codegen/sheet_template.h"
 
+#include <string>
+
 namespace {
 
-const char* const kJsonHash =
-    R"(# TexturePacker's JSON (hash): PixiJS, Phaser, and most engines that read it.
-@header
-'{"frames": {\n'
-@item
-'\t"%s": {\n', name:json
-'\t\t"frame": {"x":%d,"y":%d,"w":%d,"h":%d},\n', x1, y1, rw, rh
+// The lines both of TexturePacker's JSON layouts write for a frame (from "frame" on, to the
+// footer's start) and for the meta block.
+const char* const kTpJsonFrame = R"('\t\t"frame": {"x":%d,"y":%d,"w":%d,"h":%d},\n', x1, y1, rw, rh
 '\t\t"rotated": %s,\n', rotated
 '\t\t"trimmed": %s,\n', trimmed
 '\t\t"spriteSourceSize": {"x":%d,"y":%d,"w":%d,"h":%d},\n', trimx, trimy, rw, rh
@@ -19,8 +17,8 @@ const char* const kJsonHash =
 @separator
 ',\n'
 @footer
-'\n},\n'
-'"meta": {\n'
+)";
+const char* const kTpJsonMeta = R"('"meta": {\n'
 '\t"app": "%s",\n', app:json
 '\t"version": "1.0",\n'
 '\t"image": "%s",\n', file:json
@@ -31,33 +29,33 @@ const char* const kJsonHash =
 '}\n'
 )";
 
-const char* const kJsonArray =
-    R"(# TexturePacker's JSON (array): PixiJS, Phaser, and most engines that read it.
+const std::string& jsonHash() {
+    static const std::string text =
+        std::string(R"(# TexturePacker's JSON (hash): PixiJS, Phaser, and most engines that read it.
+@header
+'{"frames": {\n'
+@item
+'\t"%s": {\n', name:json
+)") + kTpJsonFrame +
+        R"('\n},\n'
+)" + kTpJsonMeta;
+    return text;
+}
+
+const std::string& jsonArray() {
+    static const std::string text =
+        std::string(
+            R"(# TexturePacker's JSON (array): PixiJS, Phaser, and most engines that read it.
 @header
 '{"frames": [\n'
 @item
 '\t{\n'
 '\t\t"filename": "%s",\n', name:json
-'\t\t"frame": {"x":%d,"y":%d,"w":%d,"h":%d},\n', x1, y1, rw, rh
-'\t\t"rotated": %s,\n', rotated
-'\t\t"trimmed": %s,\n', trimmed
-'\t\t"spriteSourceSize": {"x":%d,"y":%d,"w":%d,"h":%d},\n', trimx, trimy, rw, rh
-'\t\t"sourceSize": {"w":%d,"h":%d}\n', srcw, srch
-'\t}'
-@separator
-',\n'
-@footer
-'\n],\n'
-'"meta": {\n'
-'\t"app": "%s",\n', app:json
-'\t"version": "1.0",\n'
-'\t"image": "%s",\n', file:json
-'\t"format": "%s",\n', format:json
-'\t"size": {"w":%d,"h":%d},\n', sheetw, sheeth
-'\t"scale": "%g"\n', scale
-'}\n'
-'}\n'
-)";
+)") + kTpJsonFrame +
+        R"('\n],\n'
+)" + kTpJsonMeta;
+    return text;
+}
 
 const char* const kPhaser3 = R"(# Phaser 3 multi-atlas JSON: one texture per page.
 @header
@@ -214,8 +212,9 @@ const char* const kBmfontXml = R"(# AngelCode BMFont, XML flavour: font textures
 const std::vector<BuiltinTemplate>& builtinTemplates() {
     static const std::vector<BuiltinTemplate> kBuiltins = {
         {"json-hash", "PixiJS, Phaser 2 and 3, Godot importers (TexturePacker JSON hash)", ".json",
-         kJsonHash},
-        {"json-array", "PixiJS, Phaser 2 and 3 (TexturePacker JSON array)", ".json", kJsonArray},
+         jsonHash().c_str()},
+        {"json-array", "PixiJS, Phaser 2 and 3 (TexturePacker JSON array)", ".json",
+         jsonArray().c_str()},
         {"phaser3", "Phaser 3 multi-atlas", ".json", kPhaser3},
         {"libgdx", "libGDX TextureAtlas, Spine runtimes", ".atlas", kLibgdx},
         {"cocos2d", "cocos2d-x, Cocos Creator (plist format 3)", ".plist", kCocos2d},

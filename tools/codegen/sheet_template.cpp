@@ -226,6 +226,18 @@ void putHex(std::string& out, const char* fmt, uint32_t v) {
     out += buf;
 }
 
+// The backslash escapes JSON and C strings share; false for a character they leave alone.
+bool putBackslashEscape(std::string& out, uint32_t c) {
+    switch (c) {
+    case '"': out += "\\\""; return true;
+    case '\\': out += "\\\\"; return true;
+    case '\n': out += "\\n"; return true;
+    case '\r': out += "\\r"; return true;
+    case '\t': out += "\\t"; return true;
+    default: return false;
+    }
+}
+
 // Text as it goes into the file: valid UTF-8, escaped for the syntax it lands in.
 std::string escapeText(const std::string& s, TemplatePiece::Escape e) {
     std::string out;
@@ -238,17 +250,8 @@ std::string escapeText(const std::string& s, TemplatePiece::Escape e) {
         switch (e) {
         case TemplatePiece::None: fontAppendUtf8(out, c); break;
         case TemplatePiece::Json:
-            if (c == '"')
-                out += "\\\"";
-            else if (c == '\\')
-                out += "\\\\";
-            else if (c == '\n')
-                out += "\\n";
-            else if (c == '\r')
-                out += "\\r";
-            else if (c == '\t')
-                out += "\\t";
-            else if (c < 0x20 || c == 0x2028 || c == 0x2029)
+            if (putBackslashEscape(out, c)) break;
+            if (c < 0x20 || c == 0x2028 || c == 0x2029)
                 putHex(out, "\\u%04x", c);
             else
                 fontAppendUtf8(out, c);
@@ -272,17 +275,8 @@ std::string escapeText(const std::string& s, TemplatePiece::Escape e) {
                 fontAppendUtf8(out, c);
             break;
         case TemplatePiece::C:
-            if (c == '"')
-                out += "\\\"";
-            else if (c == '\\')
-                out += "\\\\";
-            else if (c == '\n')
-                out += "\\n";
-            else if (c == '\r')
-                out += "\\r";
-            else if (c == '\t')
-                out += "\\t";
-            else if (c == '?' && prev == '?')
+            if (putBackslashEscape(out, c)) break;
+            if (c == '?' && prev == '?')
                 out += "\\?";  // no trigraphs
             else if (c < 0x20 || c == 0x7F)
                 putHex(out, "\\%03o", c);
