@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "tests/cli/cli_run.h"
 #include "texlib/png.h"
 #include "texlib/read.h"
 #include "texlib/tga.h"
@@ -13,19 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun {
-    int status;
-    std::string err;
-};
-
-CliRun run(const std::vector<std::string>& args) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = cliRun(args);
-    testing::internal::GetCapturedStdout();
-    return {status, testing::internal::GetCapturedStderr()};
-}
 
 std::vector<uint32_t> readBack(const std::string& path, int& w, int& h) {
     TxMip mip;

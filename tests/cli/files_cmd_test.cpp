@@ -14,24 +14,13 @@
 
 #include "cli/cli.h"
 #include "model/sequence_io.h"
+#include "tests/cli/cli_run.h"
 #include "texlib/read.h"
 #include "texlib/tga.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun run(const std::vector<std::string>& args) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = cliRun(args);
-    return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-}
 
 std::string freshDir(const std::string& name) {
     const std::string dir = std::string(::testing::TempDir()) + "tarquil_files_" + name;

@@ -8,21 +8,10 @@
 
 #include "cli/cli.h"
 #include "model/position_files.h"
+#include "tests/cli/cli_run.h"
 #include "texlib/tga.h"
 
 namespace {
-
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun run(const std::vector<std::string>& args) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = cliRun(args);
-    return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-}
 
 // What Python's strict UTF-8 decoder and json parser make of `text`: the named key of the first
 // item (or of the object), or "invalid: ..." when either refuses it.

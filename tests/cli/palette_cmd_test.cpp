@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "tests/cli/cli_run.h"
 
 namespace {
 
@@ -11,20 +12,6 @@ std::string writeFile(const std::string& name, const std::string& bytes) {
     const std::string path = std::string(::testing::TempDir()) + name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
-}
-
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun run(const std::vector<std::string>& args) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = cliRun(args);
-    CliRun r{status, testing::internal::GetCapturedStdout(),
-             testing::internal::GetCapturedStderr()};
-    return r;
 }
 
 }  // namespace

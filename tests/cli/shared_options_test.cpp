@@ -11,24 +11,12 @@
 #include "cli/args.h"
 #include "cli/cli.h"
 #include "model/settings.h"
+#include "tests/cli/cli_run.h"
 #include "texlib/tga.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun run(const std::vector<std::string>& args) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = cliRun(args);
-    std::string out = testing::internal::GetCapturedStdout();
-    return {status, out, testing::internal::GetCapturedStderr()};
-}
 
 std::string slurp(const fs::path& p) {
     std::ifstream f(p, std::ios::binary);
