@@ -116,6 +116,10 @@ public:
     void animationTick();
     // Timed play: `ms` milliseconds passed; each frame stays for its own duration.
     void animationElapsed(int ms);
+    // How long the current frame still stays while playing by durations.
+    int playRemainingMs() const {
+        return frames_ ? play_.remainingMs(*frames_) : Frame::kDefaultDurationMs;
+    }
     // "Frame Properties": the duration (1..65535 ms) of the current frame or of every frame, as
     // an undo step. False without frames or with a duration out of range.
     bool setFrameDuration(int ms, bool allFrames);

@@ -552,6 +552,12 @@ bool PlayMode::elapse(FrameSequence& seq, int ms) {
     return moved;
 }
 
+int PlayMode::remainingMs(const FrameSequence& seq) const {
+    const Frame* f = seq.currentFrame();
+    const int d = f ? f->shownDurationMs() : Frame::kDefaultDurationMs;
+    return std::max(1, d - shownMs);
+}
+
 bool PlayMode::tick(FrameSequence& seq) {
     if (!playing || seq.count() < 2) return false;
     if (counter < 0 || counter >= seq.count()) counter = 0;

@@ -202,5 +202,7 @@ struct PlayMode {
     // Timed play: `ms` more milliseconds have passed; the current frame gives way to the next
     // once its duration is over. True when the current frame changed.
     bool elapse(FrameSequence& seq, int ms);
+    // Milliseconds until the current frame gives way (at least 1), for the play timer.
+    int remainingMs(const FrameSequence& seq) const;
     int shownMs = 0;  // how long the current frame has been shown
 };

@@ -64,6 +64,14 @@ struct ResizeChoice {
     bool centre = false;
 };
 
+// "Frame Properties": how long a frame is shown while playing, for the current frame or all.
+struct FrameTiming {
+    static constexpr int kMinMs = 1;
+    static constexpr int kMaxMs = 65535;
+    int durationMs = 100;
+    bool allFrames = false;
+};
+
 struct ExportTextureSettings;
 struct AnimMasterOptions;
 
@@ -100,6 +108,8 @@ public:
     virtual std::optional<ResizeChoice> resizeCanvas(const ResizeChoice& d) { return d; }
     // "AnimMaster - Optimizer V1.0": edits the options in place; false when cancelled.
     virtual bool animMasterOptions(AnimMasterOptions& /*options*/) { return true; }
+    // "Frame Properties": the duration and its reach, or nothing when cancelled.
+    virtual std::optional<FrameTiming> frameProperties(const FrameTiming& d) { return d; }
     // "Create Mask": the bias of the 1-bit mask, 0..255, or nothing when cancelled.
     virtual std::optional<int> maskBias(int bias) { return bias; }
     // "Rename item": the edited name, or nothing when cancelled.

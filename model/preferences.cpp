@@ -27,6 +27,7 @@ const SettingsField<Preferences> kDialogFields[] = {
     {"WorkDir", nullptr, &Preferences::workDir},
     {"palfile", nullptr, &Preferences::palFile},
     {"Chequer board", nullptr, nullptr, &Preferences::chequerBoard},
+    {"Undo memory", &Preferences::undoMemoryMiB},
 };
 
 // Read only: the dialog has no control for it.
@@ -34,6 +35,7 @@ const SettingsField<Preferences> kReadOnlyFields[] = {
     {"Gray inactive view", nullptr, nullptr, &Preferences::grayInactive},
     {"last_new_sizex", &Preferences::lastNewWidth},
     {"last_new_sizey", &Preferences::lastNewHeight},
+    {"Timed play", nullptr, nullptr, &Preferences::timedPlay},
 };
 
 const char* kSettings = "Settings";
@@ -55,6 +57,7 @@ void Preferences::load(const SettingsStore& store) {
     isoFrameWidth = std::clamp(isoFrameWidth, kFrameMin, kFrameMax);
     isoFrameHeight = std::clamp(isoFrameHeight, kFrameMin, kFrameMax);
     startMode = startMode != 0 ? 1 : 0;
+    undoMemoryMiB = std::clamp(undoMemoryMiB, 0, kUndoMemoryMax);
     if (compressTga < 0 || compressTga > 2) compressTga = 1;
     lastNewWidth = std::clamp(lastNewWidth, 1, kNewSizeMax);
     lastNewHeight = std::clamp(lastNewHeight, 1, kNewSizeMax);
@@ -81,6 +84,10 @@ bool Preferences::saveFlag(const SettingsStore& store) {
 
 void Preferences::setSaveFlag(SettingsStore& store, bool on) {
     store.setInt(kSettings, "bSave", on ? 1 : 0);
+}
+
+void Preferences::saveTimedPlay(SettingsStore& store, bool on) {
+    store.setInt(kSettings, "Timed play", on ? 1 : 0);
 }
 
 DirectoryBox::DirectoryBox(const std::string (&recent)[Preferences::kRecentDirs],

@@ -2,6 +2,7 @@
 // "Preferences" dialog and written back only when its "Save settings" box is ticked.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@ struct Preferences {
     static constexpr int kFrameMax = 1024;
     static constexpr int kNewSizeMax = 65535;
     static constexpr int kRecentDirs = 6;
+    // The editor's undo history: MiB of kept snapshots; 0 keeps the classic single level.
+    static constexpr int kUndoMemoryMax = 65536;
 
     int frameWidth = 32;                // "Frame" / "width"
     int frameHeight = 32;               // "Frame" / "height"
@@ -32,6 +35,10 @@ struct Preferences {
     std::string workDirs[kRecentDirs];  // "WorkDir1".."WorkDir6"
     std::string palFile;                // "palfile": palette loaded at start-up
     bool chequerBoard = false;          // "Chequer board": transparent pixels over a chequer board
+    int undoMemoryMiB = 512;            // "Undo memory": MiB of undo history per document
+    bool timedPlay = true;              // "Timed play": frames shown for their durations
+
+    size_t undoBudgetBytes() const { return size_t(undoMemoryMiB) << 20; }
 
     // Reads every value with its default; numbers outside their range are brought into it (a
     // compression mode that does not exist falls back to normal), so no stored value can make a
@@ -44,6 +51,8 @@ struct Preferences {
     // The "Save settings" box as it was last closed ("bSave").
     static bool saveFlag(const SettingsStore& store);
     static void setSaveFlag(SettingsStore& store, bool on);
+    // Frame > "Play at frame durations", stored as soon as it is toggled.
+    static void saveTimedPlay(SettingsStore& store, bool on);
 };
 
 // A directory box of the Preferences dialog: the remembered folders (at most six are kept) and

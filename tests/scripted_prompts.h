@@ -77,6 +77,11 @@ public:
         if (cancelMaskBias) return std::nullopt;
         return maskBiasAnswer ? *maskBiasAnswer : bias;
     }
+    std::optional<FrameTiming> frameProperties(const FrameTiming& d) override {
+        ++frameDialogs;
+        lastFrameTiming = d;
+        return frameTimingAnswer;
+    }
     void busy(bool on) override { busyCalls += on ? 1 : 0; }
     void status(const std::string& text) override { statusTexts.push_back(text); }
 
@@ -99,6 +104,10 @@ public:
     std::optional<int> maskBiasAnswer;
     bool cancelMaskBias = false;
     int maskBiasDialogs = 0;
+    // "Frame Properties": nothing answers Cancel.
+    std::optional<FrameTiming> frameTimingAnswer;
+    FrameTiming lastFrameTiming;
+    int frameDialogs = 0;
     int scaleDialogs = 0, resizeDialogs = 0, renameDialogs = 0;
     int maxSizeDialogs = 0;
     SequenceSaveOptions lastSaveDefaults;

@@ -107,6 +107,12 @@ std::span<const MenuRow> menuRows() {
         {Cmd, "&Blue\t    3", CMD_BLUE, Qt::Key_3, true},
         {Cmd, "&Alpha\t    4", CMD_ALPHA, Qt::Key_4, true},
 
+        {Top, "F&rame  "},
+        {Cmd, "Frame &Properties...", CMD_FRAME_PROPERTIES, {}, false,
+         "Set how long frames are shown while playing"},
+        {Cmd, "Play at frame &durations", CMD_TIMED_PLAY, {}, true,
+         "Play each frame for its own duration instead of the fixed rate"},
+
         {Top, "&Tools"},
         {Cmd, "&Position List", CMD_POSITION_LIST},
         {Cmd, "Texture Font Wizard", CMD_FONT_WIZARD},

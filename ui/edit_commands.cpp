@@ -4,6 +4,7 @@
 
 #include "document/document.h"
 #include "edit/size_model.h"
+#include "model/preferences.h"
 #include "ui/bitmap_view.h"
 #include "ui/main_window.h"
 
@@ -159,6 +160,26 @@ void installEditCommands(CMainFrame& main) {
     handleEdit(
         main, CMD_SELECT_ALL, [](CBitmapDoc&, CBitmapView& v) { v.selectAll(); },
         [m] { return framePresent(*m); });
+    main.handle(
+        CMD_TIMED_PLAY,
+        [m] {
+            Preferences& p = m->preferences();
+            p.timedPlay = !p.timedPlay;
+            Preferences::saveTimedPlay(m->settings(), p.timedPlay);
+        },
+        {}, [m] { return m->preferences().timedPlay; });
+    handleEdit(
+        main, CMD_FRAME_PROPERTIES,
+        [m](CBitmapDoc& d, CBitmapView&) {
+            const Frame* f = d.frames() ? d.frames()->currentFrame() : nullptr;
+            if (!f) return;
+            const auto answer = m->prompts().frameProperties({f->shownDurationMs(), false});
+            if (answer) d.setFrameDuration(answer->durationMs, answer->allFrames);
+        },
+        [m] {
+            const CBitmapDoc* d = m->activeDocument();
+            return d && d->frames() && d->frames()->currentFrame() && !d->playing();
+        });
 }
 
 void CMainFrame::undo() { trigger(CMD_UNDO); }

@@ -89,17 +89,22 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     installClipboardCommands(*this);
     installToolDialogs(*this);
 
-    // The 83 ms animation timer; a playing document advances on every second tick.
+    // The 83 ms animation timer; at the fixed rate a playing document advances on every second
+    // tick. Timed play has its own timer, started from here and from each command.
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, [this] {
         tickToggle_ = !tickToggle_;
         CBitmapDoc* doc = activeDocument();
-        if (tickToggle_ && doc && doc->playing()) {
+        if (!prefs_.timedPlay && tickToggle_ && doc && doc->playing()) {
             doc->animationTick();
             doc->updateAllViews(HINT_FRAME);
         }
         updateCommands();
     });
+    playTimer_ = new QTimer(this);
+    playTimer_->setSingleShot(true);
+    playTimer_->setTimerType(Qt::PreciseTimer);
+    connect(playTimer_, &QTimer::timeout, this, &CMainFrame::playStep);
     timer_->start(83);
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
         // Deactivating the main window reports no window; the list stays with its document.
@@ -166,7 +171,35 @@ void CMainFrame::putPreferencesInEffect() {
     d.lastNewHeight = p.lastNewHeight;
     d.saveDir = p.saveDir;
     const ViewPreferences v = viewPreferences(prefs_);
-    for (CChildFrame* c : children_) c->view()->setPreferences(v);
+    for (CChildFrame* c : children_) {
+        c->view()->setPreferences(v);
+        c->doc()->setUndoBudget(p.undoBudgetBytes());
+    }
+}
+
+void CMainFrame::syncPlayTimer() {
+    CBitmapDoc* doc = activeDocument();
+    const bool timed = prefs_.timedPlay && doc && doc->playing();
+    if (!timed) {
+        playTimer_->stop();
+        playingDoc_ = nullptr;
+        return;
+    }
+    if (playingDoc_ == doc && playTimer_->isActive()) return;
+    playingDoc_ = doc;
+    playClock_.start();
+    playTimer_->start(doc->playRemainingMs());
+}
+
+void CMainFrame::playStep() {
+    CBitmapDoc* doc = activeDocument();
+    if (!doc || doc != playingDoc_ || !doc->playing() || !prefs_.timedPlay) {
+        syncPlayTimer();
+        return;
+    }
+    doc->animationElapsed(int(std::min<qint64>(playClock_.restart(), 60000)));
+    doc->updateAllViews(HINT_FRAME);
+    playTimer_->start(doc->playRemainingMs());
 }
 
 Progress& CMainFrame::progress() { return *progress_; }
@@ -392,6 +425,7 @@ void CMainFrame::updateCommands() {
     if (CBitmapView* v = activeView())
         panes_[3]->setText(QString::fromStdString(v->state().statusZoom()));
     refreshTitles();
+    syncPlayTimer();
     // Undo and Redo say what they take back or repeat ("&Undo Crop\tCtrl+Z").
     CBitmapDoc* ad = activeDocument();
     for (int id : {int(CMD_UNDO), int(CMD_REDO)})

@@ -2,6 +2,7 @@
 // with the menu bar, the two tool bars, the five-pane status bar and the application commands.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QString>
@@ -64,6 +65,8 @@ enum EditCommand : int {
     CMD_ZOOM_25 = 32900,  // below 100% and the largest step that shows the whole picture
     CMD_ZOOM_50 = 32901,
     CMD_ZOOM_FIT = 32902,
+    CMD_FRAME_PROPERTIES = 32903,  // Frame > Frame Properties...
+    CMD_TIMED_PLAY = 32904,        // Frame > Play at frame durations (off: the fixed rate)
     CMD_ZOOM_OUT = 32813,
     CMD_PREFERENCES = 32777,
     CMD_GRID_ISOMETRIC = 255,
@@ -186,7 +189,6 @@ public:
     // picture after the window opened (paste as new document).
     void fitActiveWindowToPicture();
     // Bytes of snapshots each document's undo history may hold.
-    static constexpr size_t kEditorUndoBudget = size_t(512) << 20;
     // The room a document window's picture has when the window fills the work area.
     QSize workspaceSize() const;
     // Called by the child windows.
@@ -300,6 +302,13 @@ private:
     QMdiArea* mdi_ = nullptr;
     QTimer* timer_ = nullptr;
     bool tickToggle_ = false;
+    // Timed play: one shot per frame change, measured with a clock so that timer lateness does
+    // not add up.
+    QTimer* playTimer_ = nullptr;
+    QElapsedTimer playClock_;
+    CBitmapDoc* playingDoc_ = nullptr;
+    void syncPlayTimer();
+    void playStep();
     bool toolBarsShown_ = true;
     std::unique_ptr<Prompts> ownPrompts_;
     std::unique_ptr<QtProgress> progress_;

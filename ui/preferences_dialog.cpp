@@ -99,6 +99,12 @@ PreferencesDialog::PreferencesDialog(const Preferences& prefs, bool saveSettings
     chequer_->setChecked(prefs.chequerBoard);
     form->addRow(QString(), chequer_);
 
+    // 0 keeps the single undo level; otherwise the oldest steps go first past the budget.
+    undoMemory_ = new IntField(0, Preferences::kUndoMemoryMax, prefs.undoMemoryMiB,
+                               QStringLiteral("Undo memory (MiB, 0 = one step)"));
+    undoMemory_->setObjectName(QStringLiteral("undoMemory"));
+    form->addRow(QStringLiteral("Undo memory (MiB, 0 = one step)"), undoMemory_);
+
     auto* shell = button(QStringLiteral(">"), QStringLiteral("Register Shell file types"));
     shell->setObjectName(QStringLiteral("registerShell"));
     shell->setEnabled(bool(registerTypes));
@@ -216,6 +222,7 @@ void PreferencesDialog::takeValues() {
     prefs_.addOnCopy = onCopy_->isChecked();
     prefs_.addOnPaste = onPaste_->isChecked();
     prefs_.chequerBoard = chequer_->isChecked();
+    prefs_.undoMemoryMiB = undoMemory_->value();
     prefs_.palFile = palFile_->text().toStdString();
     saveDirs_.store(prefs_.saveDirs, prefs_.saveDir);
     workDirs_.store(prefs_.workDirs, prefs_.workDir);

@@ -45,7 +45,7 @@ private:
 
     Preferences prefs_;
     DirectoryBox saveDirs_, workDirs_;
-    QSpinBox *frameW_, *frameH_, *isoW_, *isoH_;
+    QSpinBox *frameW_, *frameH_, *isoW_, *isoH_, *undoMemory_;
     QCheckBox *isometric_, *autoload_, *onCopy_, *onPaste_, *chequer_, *save_;
     QButtonGroup* compress_;
     QComboBox *saveBox_, *workBox_;

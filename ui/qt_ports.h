@@ -35,6 +35,8 @@ public:
     bool animMasterOptions(AnimMasterOptions& options) override;
     std::optional<std::string> renameItem(const std::string& name) override;
     std::optional<int> maskBias(int bias) override;
+    // Defined in ui/frame_properties_dialog.cpp.
+    std::optional<FrameTiming> frameProperties(const FrameTiming& d) override;
     void busy(bool on) override;
     void status(const std::string& text) override;
 

@@ -139,8 +139,9 @@ CChildFrame::CChildFrame(CBitmapDoc* doc, CMainFrame* main) : doc_(doc), main_(m
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(QIcon(QStringLiteral(":/icons/tarquil.svg")));
     setWindowTitle(QString::fromStdString(doc_->title()));
-    // The editor keeps a history of edits; a document on its own keeps the single level.
-    if (doc_->undoBudget() == 0) doc_->setUndoBudget(CMainFrame::kEditorUndoBudget);
+    // The editor keeps a history of edits as the preferences say; a document on its own (the
+    // command line, tests) keeps the single level.
+    doc_->setUndoBudget(main_->preferences().undoBudgetBytes());
 }
 
 void CChildFrame::closeWithoutPrompt() {
@@ -259,6 +260,7 @@ void CMainFrame::childClosing(CChildFrame* child) {
     children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());
     if (lastActive_ == child) lastActive_ = nullptr;
     CBitmapDoc* doc = child->doc();
+    if (playingDoc_ == doc) playingDoc_ = nullptr;
     const bool shown = std::any_of(children_.begin(), children_.end(),
                                    [doc](CChildFrame* c) { return c->doc() == doc; });
     if (!shown) {
