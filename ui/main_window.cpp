@@ -178,6 +178,7 @@ void CMainFrame::putPreferencesInEffect() {
 }
 
 void CMainFrame::syncPlayTimer() {
+    if (!playTimer_) return;  // commands installed before the timers exist
     CBitmapDoc* doc = activeDocument();
     const bool timed = prefs_.timedPlay && doc && doc->playing();
     if (!timed) {

@@ -188,7 +188,6 @@ public:
     // Sizes the active document window to its picture at its zoom, for documents that got their
     // picture after the window opened (paste as new document).
     void fitActiveWindowToPicture();
-    // Bytes of snapshots each document's undo history may hold.
     // The room a document window's picture has when the window fills the work area.
     QSize workspaceSize() const;
     // Called by the child windows.

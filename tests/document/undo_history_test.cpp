@@ -102,7 +102,9 @@ TEST(FrameTiming, PlayShowsEachFrameForItsDurationAndPropertiesSetIt) {
     doc->togglePlay();
     doc->animationElapsed(49);
     EXPECT_EQ(doc->frames()->currentIndex(), 0);
+    EXPECT_EQ(doc->playRemainingMs(), 1);  // what the play timer waits for
     doc->animationElapsed(1);
+    EXPECT_EQ(doc->playRemainingMs(), 200);
     EXPECT_EQ(doc->frames()->currentIndex(), 1);
     doc->animationElapsed(199);
     EXPECT_EQ(doc->frames()->currentIndex(), 1);

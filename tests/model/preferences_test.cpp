@@ -16,6 +16,8 @@ TEST(Preferences, DefaultsClampingAndSavedNames) {
     EXPECT_EQ(p.compressTga, 1);
     EXPECT_EQ(p.lastNewWidth, 512);
     EXPECT_FALSE(p.chequerBoard);
+    EXPECT_EQ(p.undoBudgetBytes(), size_t(512) << 20);
+    EXPECT_TRUE(p.timedPlay);
 
     // Garbage, zero, negative and huge values come back inside their ranges.
     MemorySettingsStore bad;
@@ -27,7 +29,11 @@ TEST(Preferences, DefaultsClampingAndSavedNames) {
     bad.setInt("Settings", "StartMode", 42);
     bad.setInt("Settings", "last_new_sizex", -20);
     bad.setInt("Settings", "last_new_sizey", 70000);
+    bad.setInt("Settings", "Undo memory", -5);
+    Preferences::saveTimedPlay(bad, false);
     p.load(bad);
+    EXPECT_EQ(p.undoMemoryMiB, 0);
+    EXPECT_FALSE(p.timedPlay);
     EXPECT_EQ(p.frameWidth, 8);
     EXPECT_EQ(p.frameHeight, 1024);
     EXPECT_EQ(p.isoFrameWidth, 64);
@@ -50,6 +56,7 @@ TEST(Preferences, DefaultsClampingAndSavedNames) {
     q.workDirs[5] = "/tmp/w6";
     q.palFile = "/tmp/game.pal";
     q.chequerBoard = true;
+    q.undoMemoryMiB = 64;
     MemorySettingsStore store;
     q.save(store);
     Preferences::setSaveFlag(store, true);
@@ -67,6 +74,7 @@ TEST(Preferences, DefaultsClampingAndSavedNames) {
     EXPECT_EQ(p.frameWidth, 48);
     EXPECT_EQ(p.workDirs[5], "/tmp/w6");
     EXPECT_TRUE(p.chequerBoard);
+    EXPECT_EQ(p.undoMemoryMiB, 64);
     EXPECT_TRUE(Preferences::saveFlag(store));
 }
 

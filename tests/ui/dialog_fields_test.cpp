@@ -230,9 +230,34 @@ TEST(DialogFields, PreferencesRefuseAFrameWidthOfSeven) {
     EXPECT_EQ(width->text(), QStringLiteral("7"));
     EXPECT_EQ(messages.all(), "Please enter an integer between 8 and 1024.");
     typeInto(width, QStringLiteral("40"));
+    typeInto(control<IntField>(d, QStringLiteral("Undo memory (MiB, 0 = one step)")),
+             QStringLiteral("64"));
     ok->click();
     EXPECT_EQ(d.result(), int(QDialog::Accepted));
     EXPECT_EQ(d.preferences().frameWidth, 40);
+    EXPECT_EQ(d.preferences().undoMemoryMiB, 64);
+}
+
+TEST(DialogFields, FramePropertiesRefusesADurationOutOfRange) {
+    ensureTestApp();
+    QtPrompts qt(nullptr);
+    MessageCatcher messages;
+    whenShown([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("Frame Properties"));
+        auto* f = control<IntField>(d, QStringLiteral("Duration (ms)"));
+        EXPECT_EQ(f->text(), QStringLiteral("80"));
+        typeInto(f, QStringLiteral("70000"));
+        pressOk(d);
+        EXPECT_TRUE(d.isVisible());
+        typeInto(f, QStringLiteral("250"));
+        control<QRadioButton>(d, QStringLiteral("All frames"))->setChecked(true);
+        pressOk(d);
+    });
+    const auto t = qt.frameProperties(FrameTiming{80, false});
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->durationMs, 250);
+    EXPECT_TRUE(t->allFrames);
+    EXPECT_EQ(messages.all(), "Please enter an integer between 1 and 65535.");
 }
 
 TEST(DialogFields, ExportRadiosChosenThroughAccessibilityRefreshTheControls) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -636,4 +637,41 @@ TEST(EditorHistory, UndoTextsTitleMarkAndZoomSteps) {
     e.w.runCommand(CMD_ZOOM_FIT);
     EXPECT_EQ(v->state().zoomPercent(), ViewState::fitPercent(64, 48, e.w.workspaceSize().width(),
                                                               e.w.workspaceSize().height()));
+
+    // Frame Properties starts from the frame's shown duration; Cancel changes nothing.
+    d->frames()->addBlankFrames(64, 48, 2);
+    e.w.runCommand(CMD_FRAME_PROPERTIES);
+    EXPECT_EQ(e.prompts.lastFrameTiming.durationMs, 100);
+    EXPECT_EQ(d->frames()->frameAt(1)->durationMs, 0);
+    e.prompts.frameTimingAnswer = FrameTiming{30, true};
+    e.w.runCommand(CMD_FRAME_PROPERTIES);
+    EXPECT_EQ(d->frames()->frameAt(1)->durationMs, 30);
+    EXPECT_EQ(undo->text(), QStringLiteral("&Undo Frame Properties\tCtrl+Z"));
+    // Timed play is on by default: a 5 ms frame gives way long before the fixed rate's 166 ms.
+    EXPECT_TRUE(e.w.action(CMD_TIMED_PLAY)->isChecked());
+    d->frames()->setCurrent(0);
+    d->frames()->frameAt(0)->durationMs = 5;
+    d->frames()->frameAt(1)->durationMs = 60000;
+    e.w.runCommand(CMD_PLAY);
+    QElapsedTimer waited;
+    waited.start();
+    while (d->frames()->currentIndex() == 0 && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    EXPECT_EQ(d->frames()->currentIndex(), 1);
+    // ... and the minute-long frame stays where the fixed rate would have moved on (one or two
+    // of its steps in 300 ms).
+    waited.restart();
+    while (waited.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(d->frames()->currentIndex(), 1);
+    e.w.runCommand(CMD_PLAY);
+    // Its toggle is stored at once.
+    e.w.runCommand(CMD_TIMED_PLAY);
+    EXPECT_FALSE(e.w.action(CMD_TIMED_PLAY)->isChecked());
+    EXPECT_EQ(e.store.getInt("Settings", "Timed play", 1), 0);
+    // The Preferences' undo memory reaches the open documents.
+    EXPECT_EQ(d->undoBudget(), size_t(512) << 20);
+    Preferences p = e.w.preferences();
+    p.undoMemoryMiB = 0;
+    e.w.applyPreferences(p, false);
+    EXPECT_EQ(d->undoBudget(), 0u);
 }
