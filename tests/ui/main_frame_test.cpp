@@ -68,7 +68,7 @@ TEST(MainFrame, MenuTreeTextsKeysAndRules) {
     QStringList titles;
     for (QAction* a : f.w.menuBar()->actions()) titles << a->text();
     EXPECT_EQ(titles, (QStringList{"&File  ", "&Edit  ", "&Selection  ", "&Mask  ", "&View  ",
-                                   "&Tools", "&Window ", "&Help"}));
+                                   "F&rame  ", "&Tools", "&Window ", "&Help"}));
     EXPECT_EQ(
         entries(topMenu(f.w, 0)),
         (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S", "Save &As...",
@@ -85,9 +85,11 @@ TEST(MainFrame, MenuTreeTextsKeysAndRules) {
                            "&Zoom>", "-", "&Grid\t    g", "Grid &Options\t ",
                            "S&nap to Grid\t    CRTL+g", "Grid Modus>", "-", "&Red\t    1",
                            "&Green\t    2", "&Blue\t    3", "&Alpha\t    4"}));
-    EXPECT_EQ(entries(topMenu(f.w, 6)), (QStringList{"&New Window", "&Cascade", "Tile &Vertical",
+    EXPECT_EQ(entries(topMenu(f.w, 5)),
+              (QStringList{"Frame &Properties...", "Play at frame &durations"}));
+    EXPECT_EQ(entries(topMenu(f.w, 7)), (QStringList{"&New Window", "&Cascade", "Tile &Vertical",
                                                      "Tile &Horizontal", "Close &All"}));
-    EXPECT_EQ(entries(topMenu(f.w, 7)), QStringList{"&About Tarquil..."});
+    EXPECT_EQ(entries(topMenu(f.w, 8)), QStringList{"&About Tarquil..."});
 
     // Paths find the entries; keys are the accelerators of the table.
     EXPECT_EQ(f.w.action("Edit/Copy"), f.w.action(CMD_COPY));
