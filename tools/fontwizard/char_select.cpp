@@ -50,6 +50,26 @@ void sortUnique(std::vector<uint32_t>& v) {
     v.erase(std::unique(v.begin(), v.end()), v.end());
 }
 
+// Decimal (base 10) or hexadecimal (base 16) digits as a number no larger than `max`; nothing
+// for another character or a larger number.
+std::optional<uint32_t> parseDigits(std::string_view digits, int base, uint32_t max) {
+    uint32_t v = 0;
+    for (char c : digits) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return std::nullopt;
+        v = v * uint32_t(base) + uint32_t(d);
+        if (v > max) return std::nullopt;
+    }
+    return v;
+}
+
 // One code point of a range list: decimal, 0x hexadecimal or U+ hexadecimal.
 bool parseCodePoint(std::string_view t, uint32_t& cp) {
     while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
@@ -61,21 +81,9 @@ bool parseCodePoint(std::string_view t, uint32_t& cp) {
         t.remove_prefix(2);
     }
     if (t.empty() || t.size() > 8) return false;
-    uint32_t v = 0;
-    for (char c : t) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        v = v * uint32_t(base) + uint32_t(d);
-        if (v > 0x10FFFF) return false;
-    }
-    cp = v;
+    const std::optional<uint32_t> v = parseDigits(t, base, 0x10FFFF);
+    if (!v) return false;
+    cp = *v;
     return true;
 }
 
@@ -235,21 +243,9 @@ std::optional<int> fontFilterFromName(std::string_view name) {
         base = 16;
         digits.remove_prefix(2);
     }
-    long v = 0;
-    for (char c : digits) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return std::nullopt;
-        v = v * base + d;
-        if (v > 0x7FFF) return std::nullopt;
-    }
-    return int(v);
+    const std::optional<uint32_t> v = parseDigits(digits, base, 0x7FFF);
+    if (!v) return std::nullopt;
+    return int(*v);
 }
 
 std::vector<uint32_t> fontSelectCodePoints(bool eightBit, int filter, std::string_view userChars,
