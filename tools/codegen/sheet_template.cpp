@@ -187,37 +187,10 @@ unsigned scopesOf(TemplateBlock::Kind k) {
 // Decodes one UTF-8 sequence at s[i] and advances; a malformed byte gives U+FFFD and advances
 // by one, so that text from anywhere comes out as valid UTF-8.
 uint32_t nextCodePoint(const std::string& s, size_t& i) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    }
-    int len = 0;
-    uint32_t cp = 0, min = 0;
-    if ((b0 & 0xE0) == 0xC0)
-        len = 2, cp = b0 & 0x1F, min = 0x80;
-    else if ((b0 & 0xF0) == 0xE0)
-        len = 3, cp = b0 & 0x0F, min = 0x800;
-    else if ((b0 & 0xF8) == 0xF0)
-        len = 4, cp = b0 & 0x07, min = 0x10000;
-    if (len == 0 || i + size_t(len) > s.size()) {
-        ++i;
-        return 0xFFFD;
-    }
-    for (int k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + size_t(k)]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return 0xFFFD;
-        }
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++i;
-        return 0xFFFD;
-    }
-    i += size_t(len);
-    return cp;
+    uint32_t cp = 0;
+    if (fontDecodeUtf8(s, i, cp)) return cp;
+    ++i;
+    return 0xFFFD;
 }
 
 void putHex(std::string& out, const char* fmt, uint32_t v) {

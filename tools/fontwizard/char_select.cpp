@@ -14,35 +14,6 @@ constexpr uint16_t kCp1252High[32] = {
 
 bool ascii(int code) { return code >= 0 && code < 128; }
 
-// Decodes one UTF-8 sequence at s[i]; false when it is malformed (overlong forms included).
-bool decodeUtf8(std::string_view s, size_t& i, uint32_t& cp) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    int len;
-    uint32_t min;
-    if (b0 < 0x80) {
-        cp = b0;
-        ++i;
-        return true;
-    } else if ((b0 & 0xE0) == 0xC0) {
-        len = 2, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        len = 3, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        len = 4, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        return false;
-    }
-    if (i + size_t(len) > s.size()) return false;
-    for (int k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + size_t(k)]);
-        if ((b & 0xC0) != 0x80) return false;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += size_t(len);
-    return true;
-}
-
 bool isSurrogate(uint32_t cp) { return cp >= 0xD800 && cp <= 0xDFFF; }
 
 void sortUnique(std::vector<uint32_t>& v) {
@@ -88,6 +59,34 @@ bool parseCodePoint(std::string_view t, uint32_t& cp) {
 }
 
 }  // namespace
+
+bool fontDecodeUtf8(std::string_view s, size_t& i, uint32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    int len;
+    uint32_t min;
+    if (b0 < 0x80) {
+        cp = b0;
+        ++i;
+        return true;
+    } else if ((b0 & 0xE0) == 0xC0) {
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return false;
+    }
+    if (i + size_t(len) > s.size()) return false;
+    for (int k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + size_t(k)]);
+        if ((b & 0xC0) != 0x80) return false;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += size_t(len);
+    return true;
+}
 
 void fontAppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
@@ -191,7 +190,7 @@ bool fontUtf8ToCp1252(std::string_view utf8, std::string& out, uint32_t* bad, bo
     std::vector<uint32_t> cps;
     for (size_t i = 0; i < utf8.size();) {
         uint32_t cp;
-        if (!decodeUtf8(utf8, i, cp)) {
+        if (!fontDecodeUtf8(utf8, i, cp)) {
             out.assign(utf8.begin(), utf8.end());
             return true;
         }
@@ -313,7 +312,7 @@ bool fontCharsFromUtf8(std::string_view text, std::vector<uint32_t>& out, std::s
     for (size_t i = 0; i < text.size();) {
         const size_t at = i;
         uint32_t cp;
-        if (!decodeUtf8(text, i, cp)) {
+        if (!fontDecodeUtf8(text, i, cp)) {
             error = "malformed UTF-8 at byte " + std::to_string(at);
             return false;
         }
@@ -334,7 +333,7 @@ void fontSplitUserChars(std::string_view utf8, std::string& codes, std::u32strin
     std::vector<uint32_t> cps;
     for (size_t i = 0; i < utf8.size();) {
         uint32_t cp;
-        if (!decodeUtf8(utf8, i, cp)) {
+        if (!fontDecodeUtf8(utf8, i, cp)) {
             codes.assign(utf8.begin(), utf8.end());
             return;
         }

@@ -67,6 +67,9 @@ bool fontUtf8ToCp1252(std::string_view utf8, std::string& out, uint32_t* bad = n
 std::string fontCp1252ToUtf8(std::string_view codes);
 // Appends the UTF-8 bytes of one code point (0..0x10FFFF).
 void fontAppendUtf8(std::string& out, uint32_t cp);
+// Decodes one UTF-8 sequence at s[i] and moves i past it; false (i unchanged) when it is
+// malformed, overlong forms, surrogates and values past U+10FFFF included.
+bool fontDecodeUtf8(std::string_view s, size_t& i, uint32_t& cp);
 
 // Filter bits by name for tarquil-cli: "upper" or "isupper", "lower", "digit", "xdigit", "alnum",
 // "space", "punct", "print", "graph", "cntrl", "letter" or "isletter", "alpha", "ascii", "oneof",
