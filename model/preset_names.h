@@ -2,6 +2,7 @@
 // case once an exact match fails, and a new name may not be the start of an existing one.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -26,4 +27,29 @@ bool presetNameClashes(const std::vector<Preset>& presets, const std::string& ty
     for (const Preset& p : presets)
         if (presetLower(p.name).compare(0, l.size(), l) == 0) return true;
     return false;
+}
+
+// Renaming: presets[index] takes the typed text unless it is empty or starts some existing name.
+template <class Preset>
+bool renamePresetAt(std::vector<Preset>& presets, int index, const std::string& typed) {
+    if (typed.empty() || index < 0 || index >= int(presets.size())) return false;
+    if (presetNameClashes(presets, typed)) return false;
+    presets[size_t(index)].name = typed;
+    return true;
+}
+
+// "Delete": refuses the only preset, and the first one too when `firstFixed`, with "Cannot
+// delete item 1"; otherwise removes presets[index] and selects the one before it (the first
+// when the first was removed).
+template <class Preset>
+bool deletePresetAt(std::vector<Preset>& presets, int& current, int index, bool firstFixed,
+                    std::string* message) {
+    if (presets.size() <= 1 || (firstFixed && index <= 0)) {
+        if (message) *message = "Cannot delete item 1";
+        return false;
+    }
+    if (index < 0 || index >= int(presets.size())) return false;
+    presets.erase(presets.begin() + index);
+    current = std::max(0, index - 1);
+    return true;
 }

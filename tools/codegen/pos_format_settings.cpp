@@ -94,19 +94,9 @@ bool PosFormatSettings::addPreset(const std::string& name) {
 }
 
 bool PosFormatSettings::deletePreset(int index, std::string* message) {
-    if (index <= 0 || presets.size() <= 1) {
-        if (message) *message = "Cannot delete item 1";
-        return false;
-    }
-    if (index >= int(presets.size())) return false;
-    presets.erase(presets.begin() + index);
-    current = index - 1;
-    return true;
+    return deletePresetAt(presets, current, index, true, message);
 }
 
 bool PosFormatSettings::renamePreset(int index, const std::string& typed) {
-    if (typed.empty() || index < 0 || index >= int(presets.size())) return false;
-    if (presetNameClashes(presets, typed)) return false;
-    presets[size_t(index)].name = typed;
-    return true;
+    return renamePresetAt(presets, index, typed);
 }

@@ -186,20 +186,9 @@ void FontPresetList::addCopy() {
 }
 
 bool FontPresetList::removeSelected(std::string* message) {
-    if (presets.size() <= 1) {
-        if (message) *message = "Cannot delete item 1";
-        return false;
-    }
-    if (!selected()) return false;
-    presets.erase(presets.begin() + current);
-    current = std::max(0, current - 1);
-    return true;
+    return deletePresetAt(presets, current, current, false, message);
 }
 
 bool FontPresetList::renameSelected(const std::string& typed) {
-    NamedFontPreset* sel = selected();
-    if (!sel || typed.empty()) return false;
-    if (presetNameClashes(presets, typed)) return false;
-    sel->name = typed;
-    return true;
+    return renamePresetAt(presets, current, typed);
 }
