@@ -109,7 +109,7 @@ int cmdAnimmaster(CliCall& call) {
     if (args.has("--no-keep-alpha")) o.keepAlpha = false;
 
     CliPrompts prompts("animmaster");
-    prompts.load = SequenceLoadOptions{100, 1, 1};
+    prompts.load = SequenceLoadOptions{100, SEQ_LOAD_ALL, 1};
     auto all = std::make_unique<FrameSequence>();
     std::vector<std::string> inputs;
     for (const std::string& in : args.positional()) {

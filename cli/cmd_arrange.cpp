@@ -126,7 +126,7 @@ int cmdArrange(CliCall& call) {
     // The source: the first frame of the image and the position list the editor would read.
     const std::string& image = args.positional()[0];
     auto frames = std::make_unique<FrameSequence>();
-    prompts.load = SequenceLoadOptions{1, 0, 1};
+    prompts.load = SequenceLoadOptions{1, SEQ_LOAD_SINGLE, 1};
     SequenceLoadReport report;
     if (loadSequence(*frames, image, prompts, appPalette().argb(), &report) != SEQ_OK ||
         frames->count() == 0) {

@@ -217,14 +217,14 @@ int cmdConvert(CliCall& call) {
         }
         return true;
     };
-    SequenceLoadOptions load{100, 1, 1};
+    SequenceLoadOptions load{100, SEQ_LOAD_ALL, 1};
     bool sequenceRead = false;
     if (auto f = args.value("--frames")) {
         sequenceRead = true;
         if (*f == "all")
-            load.mode = 1;
+            load.mode = SEQ_LOAD_ALL;
         else if (*f == "single")
-            load.mode = 0;
+            load.mode = SEQ_LOAD_SINGLE;
         else {
             long n = 0;
             if (!cliParseInt(*f, 1, 100, n)) {
@@ -232,7 +232,7 @@ int cmdConvert(CliCall& call) {
                          *f + "'");
                 return CLI_USAGE;
             }
-            load.mode = 2;
+            load.mode = SEQ_LOAD_RANGE;
             load.frames = int(n);
         }
     }
@@ -273,7 +273,7 @@ int cmdConvert(CliCall& call) {
         }
     }
     const std::vector<std::string> inputs =
-        cliReportSequenceRead(call, in, seq, sequenceRead && load.mode != 0);
+        cliReportSequenceRead(call, in, seq, sequenceRead && load.mode != SEQ_LOAD_SINGLE);
     if (frame > 0) {
         if (frame > seq.count()) {
             cliError(in + ": has " + std::to_string(seq.count()) + " frame(s), no frame " +

@@ -15,10 +15,11 @@ enum class MsgResult { Ok, Cancel, Yes, No };
 // Message boxes and option dialogs. Every option dialog is a function that takes the defaults and
 // returns the chosen values, or nothing when the person cancelled. Commands add their dialogs
 // here as they arrive; the defaults below answer like a person who accepts every default.
-// "Sequence load options": mode 0 single frame, 1 all frames, 2 range.
+// "Sequence load options": one frame, all frames or a range of "Load N Frames".
+enum SequenceLoadMode : int { SEQ_LOAD_SINGLE = 0, SEQ_LOAD_ALL = 1, SEQ_LOAD_RANGE = 2 };
 struct SequenceLoadOptions {
     int frames = 1;  // "Load N Frames", 1..100
-    int mode = 1;
+    SequenceLoadMode mode = SEQ_LOAD_ALL;
     int every = 1;  // "Every Nth Frame", 1..100
 };
 

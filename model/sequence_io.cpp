@@ -25,7 +25,7 @@ SequenceLoadOptions askLoadOptions(Prompts& prompts, FrameSequence& seq) {
     if (auto answer = prompts.sequenceLoadOptions(SequenceLoadOptions{})) {
         o = clampLoadOptions(*answer);
     } else {
-        o.mode = 0;  // cancel loads one frame
+        o.mode = SEQ_LOAD_SINGLE;  // cancel loads one frame
     }
     seq.setStep(o.every);
     return o;
@@ -95,7 +95,7 @@ bool fileIsThere(const std::string& path) {
 SequenceLoadOptions clampLoadOptions(SequenceLoadOptions o) {
     o.frames = std::clamp(o.frames, 1, 100);
     o.every = std::clamp(o.every, 1, 100);
-    if (o.mode < 0 || o.mode > 2) o.mode = 1;
+    if (o.mode < SEQ_LOAD_SINGLE || o.mode > SEQ_LOAD_RANGE) o.mode = SEQ_LOAD_ALL;
     return o;
 }
 
@@ -150,7 +150,9 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
                 break;
             }
             used += f->byteSize();
-            if (o.mode == 0 || (o.mode == 2 && loaded.count() >= o.frames)) break;
+            if (o.mode == SEQ_LOAD_SINGLE ||
+                (o.mode == SEQ_LOAD_RANGE && loaded.count() >= o.frames))
+                break;
             p.setNumber(p.number + o.every, p.digitCount);
             // Numbers wrap within their width; coming back to the first file ends the series.
             if (p.number == first) break;
@@ -187,7 +189,9 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
             if (size_t(i) < source.loadedDelaysMs().size())
                 part->durationMs = source.loadedDelaysMs()[size_t(i)];
             part->copyRect(source, TxRect{0, i * h, w, i * h + h}, TxRect{0, 0, w, h});
-            if (o.mode == 0 || (o.mode == 2 && split.count() >= o.frames)) break;
+            if (o.mode == SEQ_LOAD_SINGLE ||
+                (o.mode == SEQ_LOAD_RANGE && split.count() >= o.frames))
+                break;
         }
         seq.swap(split);
         seq.setCurrent(0);

@@ -107,7 +107,9 @@ std::optional<SequenceLoadOptions> QtPrompts::sequenceLoadOptions(const Sequence
     form->addRow(QStringLiteral("Every Nth Frame:"), every);
     if (!runFormDialog(dlg, form)) return std::nullopt;
     SequenceLoadOptions o;
-    o.mode = single->isChecked() ? 0 : range->isChecked() ? 2 : 1;
+    o.mode = single->isChecked()  ? SEQ_LOAD_SINGLE
+             : range->isChecked() ? SEQ_LOAD_RANGE
+                                  : SEQ_LOAD_ALL;
     o.frames = frames->value();
     o.every = every->value();
     return o;

@@ -37,14 +37,14 @@ TEST(SequenceLoad, NumberedSeriesModesAndSteps) {
     ASSERT_EQ(s.count(), 10);
     EXPECT_EQ(firstPixel(s, 9), 10u);
 
-    prompts.loadOptions = SequenceLoadOptions{1, 1, 3};
+    prompts.loadOptions = SequenceLoadOptions{1, SEQ_LOAD_ALL, 3};
     ASSERT_EQ(loadSequence(s, dir + "/walk001.tga", prompts), SEQ_OK);
     ASSERT_EQ(s.count(), 4);
     EXPECT_EQ(firstPixel(s, 1), 4u);
     EXPECT_EQ(firstPixel(s, 3), 10u);
     EXPECT_EQ(s.step(), 3);
 
-    prompts.loadOptions = SequenceLoadOptions{2, 2, 1};
+    prompts.loadOptions = SequenceLoadOptions{2, SEQ_LOAD_RANGE, 1};
     ASSERT_EQ(loadSequence(s, dir + "/walk005.tga", prompts), SEQ_OK);
     ASSERT_EQ(s.count(), 2);
     EXPECT_EQ(firstPixel(s, 0), 5u);
@@ -55,7 +55,7 @@ TEST(SequenceLoad, NumberedSeriesModesAndSteps) {
     ASSERT_EQ(loadSequence(s, dir + "/walk003.tga", prompts), SEQ_OK);
     EXPECT_EQ(s.count(), 1);
     prompts.cancelLoad = false;
-    prompts.loadOptions = SequenceLoadOptions{0, 1, 0};
+    prompts.loadOptions = SequenceLoadOptions{0, SEQ_LOAD_ALL, 0};
     ASSERT_EQ(loadSequence(s, dir + "/walk008.tga", prompts), SEQ_OK);
     EXPECT_EQ(s.count(), 3);
     EXPECT_EQ(s.step(), 1);
@@ -82,14 +82,14 @@ TEST(SequenceLoad, WrappingSeriesEnds) {
     const std::string ring = freshDir("ring");
     writeSolidTga(ring + "/r000.tga", 1, 1, 0xFF000000u);
     writeSolidTga(ring + "/r500.tga", 1, 1, 0xFF000001u);
-    prompts.loadOptions = SequenceLoadOptions{1, 1, 100};
+    prompts.loadOptions = SequenceLoadOptions{1, SEQ_LOAD_ALL, 100};
     prompts.loadOptions->every = 100;
     ASSERT_EQ(loadSequence(s, ring + "/r000.tga", prompts), SEQ_OK);
     EXPECT_EQ(s.count(), 1);  // r100 is missing
     struct Step500 : ScriptedPrompts {
         std::optional<SequenceLoadOptions>
         sequenceLoadOptions(const SequenceLoadOptions&) override {
-            return SequenceLoadOptions{1, 1, 500};
+            return SequenceLoadOptions{1, SEQ_LOAD_ALL, 500};
         }
     } p500;
     // "Every Nth Frame" is capped at 100 by the dialog's range, so a step of 500 becomes 100.
@@ -142,13 +142,13 @@ TEST(SequenceLoad, SingleAndMultiFrameFiles) {
     ASSERT_NE(fp, nullptr);
     std::fwrite(gih.data(), 1, gih.size(), fp);
     std::fclose(fp);
-    prompts.loadOptions = SequenceLoadOptions{1, 1, 2};
+    prompts.loadOptions = SequenceLoadOptions{1, SEQ_LOAD_ALL, 2};
     ASSERT_EQ(loadSequence(s, path, prompts), SEQ_OK);
     ASSERT_EQ(s.count(), 4);
     EXPECT_EQ(s.frameAt(0)->height(), 2);
     EXPECT_EQ(firstPixel(s, 1), 0x020202u);
     EXPECT_EQ(firstPixel(s, 3), 0x060606u);
-    prompts.loadOptions = SequenceLoadOptions{3, 2, 1};
+    prompts.loadOptions = SequenceLoadOptions{3, SEQ_LOAD_RANGE, 1};
     ASSERT_EQ(loadSequence(s, path, prompts), SEQ_OK);
     EXPECT_EQ(s.count(), 3);
 }
