@@ -135,7 +135,17 @@ void CBitmapView::invalidate(bool) {
 void CBitmapView::statusChanged() { emit selectionChanged(); }
 
 void CBitmapView::scrollSizesChanged() {
-    const int vw = viewport()->width(), vh = viewport()->height();
+    int vw = viewport()->width(), vh = viewport()->height();
+    // Scroll bars shown for an earlier, smaller window take room the picture now fits in
+    // without them: measure without them, or they would keep each other up.
+    const QScrollBar* hb = horizontalScrollBar();
+    const QScrollBar* vb = verticalScrollBar();
+    const int fullW = vw + (vb->isVisibleTo(this) ? vb->width() : 0);
+    const int fullH = vh + (hb->isVisibleTo(this) ? hb->height() : 0);
+    if (state_.totalWidth() <= fullW && state_.totalHeight() <= fullH) {
+        vw = fullW;
+        vh = fullH;
+    }
     horizontalScrollBar()->setRange(0, std::max(0, state_.totalWidth() - vw));
     verticalScrollBar()->setRange(0, std::max(0, state_.totalHeight() - vh));
     horizontalScrollBar()->setPageStep(std::max(1, vw));

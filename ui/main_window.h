@@ -293,6 +293,7 @@ private:
     QMdiSubWindow* addDocument(std::unique_ptr<CBitmapDoc> doc);
     void placeChild(CChildFrame* child);
     QSize childSizeFor(CChildFrame* child) const;
+    void fitChildToPicture(CChildFrame* child);
     void childDestroyed(QObject* child);
 
     Preferences prefs_;

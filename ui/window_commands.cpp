@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -180,6 +181,7 @@ CChildFrame* CMainFrame::addChild(CBitmapDoc* doc) {
     });
     placeChild(child);
     child->show();
+    fitChildToPicture(child);
     mdi_->setActiveSubWindow(child);
     lastActive_ = child;
     positionWindow_->attach(doc);
@@ -194,11 +196,17 @@ QSize CMainFrame::childSizeFor(CChildFrame* child) const {
     const QSize area = mdi_->viewport()->size().expandedTo(QSize(200, 150));
     const ViewState& st = child->view()->state();
     const QSize image(st.totalWidth(), st.totalHeight());
-    const int frame =
-        child->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, child);
-    const int title = child->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, child);
     const int border = 2 * child->view()->frameWidth();
-    const QSize size(image.width() + 2 * frame + border, image.height() + title + frame + border);
+    // The window's own chrome as laid out (the style's metrics miss the title bar's real height
+    // in some styles, and one pixel short brings both scroll bars); the metrics before it is.
+    QSize chrome = child->size() - child->view()->size();
+    if (!child->isVisible() || chrome.width() < 0 || chrome.height() <= 0) {
+        const int frame =
+            child->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, child);
+        const int title = child->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, child);
+        chrome = QSize(2 * frame, title + frame);
+    }
+    const QSize size = image + QSize(border, border) + chrome;
     return size.expandedTo(QSize(160, 100)).boundedTo(area);
 }
 
@@ -213,9 +221,24 @@ QSize CMainFrame::workspaceSize() const {
 }
 
 void CMainFrame::fitActiveWindowToPicture() {
-    QMdiSubWindow* w = mdi_->activeSubWindow();
-    for (CChildFrame* c : children_)
-        if (c == w) c->resize(childSizeFor(c));
+    // activeChild(): a menu reached through the accessibility interface or a test leaves the
+    // work area without an active window.
+    if (CChildFrame* c = activeChild()) fitChildToPicture(c);
+}
+
+void CMainFrame::fitChildToPicture(CChildFrame* child) {
+    child->resize(childSizeFor(child));
+    // Once laid out, the view's size shows what the title bar and frame really take; a few
+    // pixels short would bring up both scroll bars, so correct by what is missing.
+    QTimer::singleShot(0, child, [this, child] {
+        const ViewState& st = child->view()->state();
+        const int border = 2 * child->view()->frameWidth();
+        const QSize need(st.totalWidth() + border, st.totalHeight() + border);
+        const QSize miss = need - child->view()->size();
+        if (miss.isNull()) return;
+        const QSize area = mdi_->viewport()->size().expandedTo(QSize(200, 150));
+        child->resize((child->size() + miss).expandedTo(QSize(160, 100)).boundedTo(area));
+    });
 }
 
 void CMainFrame::placeChild(CChildFrame* child) {

@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <fstream>
 
@@ -674,4 +675,21 @@ TEST(EditorHistory, UndoTextsTitleMarkAndZoomSteps) {
     p.undoMemoryMiB = 0;
     e.w.applyPreferences(p, false);
     EXPECT_EQ(d->undoBudget(), 0u);
+}
+
+TEST(EditorHistory, WindowsFitTheirPictureWithoutScrollBars) {
+    Editor e;
+    e.w.resize(1000, 700);
+    e.w.show();
+    // A picture that fits opens without scroll bars; at 400% the window grows to show it all.
+    for (const QSize size : {QSize(600, 500), QSize(64, 48)}) {
+        ASSERT_NE(e.make(size.width(), size.height(), 1, coord), nullptr);
+        if (size.width() == 64) e.w.runCommand(CMD_ZOOM_1 + 3);
+        for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+        CBitmapView* v = e.w.activeView();
+        const QSize shown = size * v->zoom();
+        EXPECT_EQ(v->viewport()->size(), shown) << size.width();
+        EXPECT_FALSE(v->horizontalScrollBar()->isVisibleTo(v)) << size.width();
+        EXPECT_FALSE(v->verticalScrollBar()->isVisibleTo(v)) << size.width();
+    }
 }
