@@ -238,7 +238,7 @@ bool tgaBody(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     return true;
 }
 
-size_t txTgaRleBound(size_t texels) { return texels * 4 + texels / 128 + 1; }
+size_t txTGARleBound(size_t texels) { return texels * 4 + texels / 128 + 1; }
 
 namespace {
 
@@ -377,9 +377,9 @@ constexpr size_t kWriteChunk = size_t(1) << 20;
 
 }  // namespace
 
-size_t txTgaRleEncode(const uint32_t* px, size_t n, uint8_t* out) {
+size_t txEncodeTGARle(const uint32_t* px, size_t n, uint8_t* out) {
     size_t i = 0;
-    return encodePackets(px, n, i, out, txTgaRleBound(n) + kMaxPacket);
+    return encodePackets(px, n, i, out, txTGARleBound(n) + kMaxPacket);
 }
 
 int txWriteTGA(const std::string& path, int width, int height, const uint32_t* texels, int mode,
@@ -414,7 +414,7 @@ int txWriteTGA(const std::string& path, int width, int height, const uint32_t* t
         f.write(texels, texelCount * 4);
     } else {
         // Encoded a megabyte at a time: no image-sized buffer, and large writes.
-        const size_t rowBound = txTgaRleBound(size_t(width)) + kMaxPacket;
+        const size_t rowBound = txTGARleBound(size_t(width)) + kMaxPacket;
         std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[kWriteChunk + rowBound]);
         if (!buf) {
             setError("out of memory");

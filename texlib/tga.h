@@ -27,6 +27,6 @@ int txWriteTGA(const std::string& path, int width, int height, const uint32_t* t
                int mode = TX_TGA_RLE, std::string* error = nullptr);
 
 // Worst-case encoded size of n texels.
-size_t txTgaRleBound(size_t texels);
-// Run-length encodes n 4-byte pixels into out (at least txTgaRleBound(n) bytes); returns bytes.
-size_t txTgaRleEncode(const uint32_t* px, size_t n, uint8_t* out);
+size_t txTGARleBound(size_t texels);
+// Run-length encodes n 4-byte pixels into out (at least txTGARleBound(n) bytes); returns bytes.
+size_t txEncodeTGARle(const uint32_t* px, size_t n, uint8_t* out);

@@ -184,8 +184,8 @@ TEST(Tga, WriterExactBytesAndModes) {
 
 TEST(Tga, EncoderPacketsAndWorstCase) {
     const uint32_t px[] = {1, 2, 2, 2, 3, 4, 4};
-    std::vector<uint8_t> out(txTgaRleBound(7));
-    const size_t n = txTgaRleEncode(px, 7, out.data());
+    std::vector<uint8_t> out(txTGARleBound(7));
+    const size_t n = txEncodeTGARle(px, 7, out.data());
     // raw(1) run(2 x3) raw(3) run(4 x2)
     const std::vector<uint8_t> expect = {0, 1, 0, 0, 0, 0x82, 2, 0, 0, 0,
                                          0, 3, 0, 0, 0, 0x81, 4, 0, 0, 0};
@@ -194,9 +194,9 @@ TEST(Tga, EncoderPacketsAndWorstCase) {
     // All-different pixels are the worst case; the bound holds even for a single texel.
     std::vector<uint32_t> ramp(1000);
     for (size_t k = 0; k < ramp.size(); ++k) ramp[k] = uint32_t(k);
-    std::vector<uint8_t> big(txTgaRleBound(ramp.size()));
-    EXPECT_EQ(txTgaRleEncode(ramp.data(), ramp.size(), big.data()), 1000u * 4 + 8);
-    EXPECT_GE(txTgaRleBound(1), 5u);
+    std::vector<uint8_t> big(txTGARleBound(ramp.size()));
+    EXPECT_EQ(txEncodeTGARle(ramp.data(), ramp.size(), big.data()), 1000u * 4 + 8);
+    EXPECT_GE(txTGARleBound(1), 5u);
 }
 
 TEST(Tga, RoundTripInAllModes) {
@@ -280,9 +280,9 @@ TEST(Tga, FastEncoderAndChunkedWritesGiveTheReferenceBytes) {
     px.resize(700u * 700u);
     for (size_t n : {size_t(1), size_t(2), size_t(5), size_t(129), size_t(1000), px.size()}) {
         const std::vector<uint32_t> part(px.begin(), px.begin() + std::ptrdiff_t(n));
-        std::vector<uint8_t> out(txTgaRleBound(n));
+        std::vector<uint8_t> out(txTGARleBound(n));
         const auto want = referenceRle(part);
-        ASSERT_EQ(txTgaRleEncode(part.data(), n, out.data()), want.size()) << n;
+        ASSERT_EQ(txEncodeTGARle(part.data(), n, out.data()), want.size()) << n;
         out.resize(want.size());
         EXPECT_EQ(out, want) << n;
     }
