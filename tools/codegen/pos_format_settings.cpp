@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "model/preset_names.h"
+#include "model/settings_fields.h"
 #include "tools/codegen/sheet_template.h"
 
 const char* const kPosFormatSection = "PosFormat";
@@ -15,17 +16,23 @@ constexpr int kMaxPresets = 1024;
 
 std::string key(int k, const char* what) { return std::to_string(k) + " " + what; }
 
+// The options under their own names; the preset list follows them.
+const SettingsField<PosFormatSettings> kOptionFields[] = {
+    {"bSave", nullptr, nullptr, &PosFormatSettings::save},
+    {"bBlock", nullptr, nullptr, &PosFormatSettings::block},
+    {"bComment", nullptr, nullptr, &PosFormatSettings::comment},
+    {"bDate", nullptr, nullptr, &PosFormatSettings::date},
+    {"bFile", nullptr, nullptr, &PosFormatSettings::file},
+    {"bC++style", nullptr, nullptr, &PosFormatSettings::cppStyle},
+    {"nSort", &PosFormatSettings::sort},
+};
+
 }  // namespace
 
 void PosFormatSettings::load(const SettingsStore& st) {
     const std::string sec = kPosFormatSection;
-    save = st.getInt(sec, "bSave", 1) != 0;
-    block = st.getInt(sec, "bBlock", 1) != 0;
-    comment = st.getInt(sec, "bComment", 1) != 0;
-    date = st.getInt(sec, "bDate", 1) != 0;
-    file = st.getInt(sec, "bFile", 1) != 0;
-    cppStyle = st.getInt(sec, "bC++style", 1) != 0;
-    sort = st.getInt(sec, "nSort", 0);
+    *this = PosFormatSettings{};
+    loadSettingsFields(st, sec, kOptionFields, *this);
     if (sort < POS_SORT_NONE || sort > POS_SORT_X1Y1) sort = POS_SORT_NONE;
     const int count = std::min(st.getInt(sec, "nCnt", 0), kMaxPresets);
     const int cur = st.getInt(sec, "nCur", 0);
@@ -49,13 +56,7 @@ void PosFormatSettings::store(SettingsStore& st) const {
     }
     // The section is rewritten whole so presets deleted since the last save do not linger.
     st.removeSection(sec);
-    st.setInt(sec, "bSave", 1);
-    st.setInt(sec, "bBlock", block);
-    st.setInt(sec, "bComment", comment);
-    st.setInt(sec, "bDate", date);
-    st.setInt(sec, "bFile", file);
-    st.setInt(sec, "bC++style", cppStyle);
-    st.setInt(sec, "nSort", sort);
+    saveSettingsFields(st, sec, kOptionFields, *this);  // "bSave" is 1 here
     st.setInt(sec, "nCur", current);
     st.setInt(sec, "nCnt", int(presets.size()));
     if (!templateName.empty()) st.setString(sec, "sTemplate", templateName);

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "model/preset_names.h"
+#include "model/settings_fields.h"
 #include "tools/fontwizard/char_select.h"
 
 const char* const kFontWizardSection = "FontWizard";
@@ -49,37 +50,43 @@ FontPreset FontPreset::standard() {
     return p;
 }
 
+namespace {
+
+// The values stored under their own names; the character list and the font file follow.
+const SettingsField<FontPreset> kPresetFields[] = {
+    {"Desc", nullptr, &FontPreset::description},
+    {"Fontsize", &FontPreset::fontSize},
+    {"Fontstyle", &FontPreset::fontStyle},
+    {"Fontname", nullptr, &FontPreset::fontName},
+    {"char8", &FontPreset::char8},
+    {"filter", &FontPreset::filter},
+    {"Pitch", &FontPreset::pitch},
+    {"Texturewidth", &FontPreset::textureWidth},
+    {"bAcell", &FontPreset::autoCell},
+    {"origin", &FontPreset::origin},
+    {"cell_cy", &FontPreset::cellHeight},
+    {"cell_cx", &FontPreset::cellWidth},
+    {"Antialias", &FontPreset::antialias},
+    {"bCapitals", &FontPreset::capitals},
+    {"fColor", nullptr, nullptr, nullptr, &FontPreset::textColor},
+    {"bColor", nullptr, nullptr, nullptr, &FontPreset::backColor},
+    {"marginx", &FontPreset::marginX},
+    {"marginy", &FontPreset::marginY},
+};
+
+}  // namespace
+
 void FontPreset::load(const SettingsStore& st, const std::string& sec) {
-    const FontPreset d;
-    description = st.getString(sec, "Desc", d.description);
-    fontSize = st.getInt(sec, "Fontsize", d.fontSize);
-    fontStyle = st.getInt(sec, "Fontstyle", d.fontStyle);
-    fontName = st.getString(sec, "Fontname", d.fontName);
+    *this = FontPreset{};
+    loadSettingsFields(st, sec, kPresetFields, *this);
     // The settings hold text as UTF-8; the preset works with 8-bit codes.
     fontSplitUserChars(st.getString(sec, "userchars", ""), userChars, userCharsWide);
     fontFile = st.getString(sec, "Fontfile", "");
     faceIndex = fontFile.empty() ? 0 : std::max(0, st.getInt(sec, "Faceindex", 0));
-    char8 = st.getInt(sec, "char8", d.char8);
-    filter = st.getInt(sec, "filter", d.filter);
-    pitch = st.getInt(sec, "Pitch", d.pitch);
-    textureWidth = st.getInt(sec, "Texturewidth", d.textureWidth);
-    autoCell = st.getInt(sec, "bAcell", d.autoCell);
-    origin = st.getInt(sec, "origin", d.origin);
-    cellHeight = st.getInt(sec, "cell_cy", d.cellHeight);
-    cellWidth = st.getInt(sec, "cell_cx", d.cellWidth);
-    antialias = st.getInt(sec, "Antialias", d.antialias);
-    capitals = st.getInt(sec, "bCapitals", d.capitals);
-    textColor = uint32_t(st.getInt(sec, "fColor", int(d.textColor)));
-    backColor = uint32_t(st.getInt(sec, "bColor", int(d.backColor)));
-    marginX = st.getInt(sec, "marginx", d.marginX);
-    marginY = st.getInt(sec, "marginy", d.marginY);
 }
 
 void FontPreset::store(SettingsStore& st, const std::string& sec) const {
-    st.setString(sec, "Desc", description);
-    st.setInt(sec, "Fontsize", fontSize);
-    st.setInt(sec, "Fontstyle", fontStyle);
-    st.setString(sec, "Fontname", fontName);
+    saveSettingsFields(st, sec, kPresetFields, *this);
     st.setString(sec, "userchars", fontCp1252ToUtf8(userChars) + fontUtf8(userCharsWide));
     // Presets of installed faces keep the values they always had.
     if (fontFile.empty()) {
@@ -89,20 +96,6 @@ void FontPreset::store(SettingsStore& st, const std::string& sec) const {
         st.setString(sec, "Fontfile", fontFile);
         st.setInt(sec, "Faceindex", faceIndex);
     }
-    st.setInt(sec, "char8", char8);
-    st.setInt(sec, "filter", filter);
-    st.setInt(sec, "Pitch", pitch);
-    st.setInt(sec, "Texturewidth", textureWidth);
-    st.setInt(sec, "bAcell", autoCell);
-    st.setInt(sec, "origin", origin);
-    st.setInt(sec, "cell_cy", cellHeight);
-    st.setInt(sec, "cell_cx", cellWidth);
-    st.setInt(sec, "Antialias", antialias);
-    st.setInt(sec, "bCapitals", capitals);
-    st.setInt(sec, "fColor", int(textColor));
-    st.setInt(sec, "bColor", int(backColor));
-    st.setInt(sec, "marginx", marginX);
-    st.setInt(sec, "marginy", marginY);
 }
 
 void FontPresetList::load(const SettingsStore& st) {
