@@ -15,6 +15,7 @@
 #include FT_FREETYPE_H
 
 #include "cli/cli.h"
+#include "tests/run_command.h"
 #include "texlib/read.h"
 
 namespace fs = std::filesystem;
@@ -53,16 +54,6 @@ protected:
     }
     fs::path dir_;
 };
-
-bool capture(const std::string& cmd, std::string& out) {
-    out.clear();
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return false;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    return pclose(p) == 0;
-}
 
 // The chars of a text .fnt by id: x, y, width, height, xoffset, yoffset, xadvance, page.
 std::map<unsigned, std::vector<int>> textChars(const std::string& fnt) {
@@ -135,7 +126,8 @@ for (const k of Object.keys(readers)) {
 }
 )";
     std::string out;
-    ASSERT_TRUE(capture("node '" + js + "' '" + nm + "' '" + dir_.string() + "' 2>&1", out)) << out;
+    ASSERT_TRUE(runCapture("node '" + js + "' '" + nm + "' '" + dir_.string() + "' 2>&1", out))
+        << out;
     std::map<std::string, std::string> seen;
     std::istringstream lines(out);
     std::string line;
@@ -148,11 +140,11 @@ for (const k of Object.keys(readers)) {
     auto afterPages = [](const std::string& s) { return s.substr(s.find('|', 1)); };
     EXPECT_EQ(afterPages(seen["text"]), afterPages(seen["xml"]));
     std::string xmlPages;
-    ASSERT_TRUE(capture("python3 -c \"import sys, xml.etree.ElementTree as E; "
-                        "print(','.join(p.get('file') for p in "
-                        "E.parse(sys.argv[1]).getroot().find('pages')))\" '" +
-                            path("xml/ui.fnt") + "'",
-                        xmlPages));
+    ASSERT_TRUE(runCapture("python3 -c \"import sys, xml.etree.ElementTree as E; "
+                           "print(','.join(p.get('file') for p in "
+                           "E.parse(sys.argv[1]).getroot().find('pages')))\" '" +
+                               path("xml/ui.fnt") + "'",
+                           xmlPages));
 
     // What the readers saw is what was rendered: the pages on disk and every character once.
     const std::string fnt = read(path("text/ui.fnt"));

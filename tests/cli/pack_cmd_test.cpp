@@ -17,6 +17,7 @@
 #include "document/pack_documents.h"
 #include "model/frame_writers.h"
 #include "model/position_files.h"
+#include "tests/run_command.h"
 #include "tests/scripted_prompts.h"
 #include "texlib/read.h"
 
@@ -56,15 +57,6 @@ protected:
                     0xff000000u | ((seed * 2654435761u + uint32_t(y * w + x) * 40503u) & 0xffffff);
         ASSERT_EQ(writeFrameAs(f, TX_TYPE_PNG, path(name), 1, {}), 0);
     }
-    bool capture(const std::string& cmd, std::string& out) {
-        out.clear();
-        FILE* p = popen(cmd.c_str(), "r");
-        if (!p) return false;
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        return pclose(p) == 0;
-    }
     std::string script(const std::string& name, const std::string& text) {
         std::ofstream(path(name), std::ios::binary) << text;
         return path(name);
@@ -97,7 +89,8 @@ for name, f in sorted(d['frames'].items()):
     print(name, so['w'], so['h'], ss['x'], ss['y'], ss['w'], ss['h'], fr['x'], fr['y'])
 )");
     std::string out;
-    ASSERT_TRUE(capture("python3 '" + py + "' '" + path("out/sheet.json") + "' 2>&1", out)) << out;
+    ASSERT_TRUE(runCapture("python3 '" + py + "' '" + path("out/sheet.json") + "' 2>&1", out))
+        << out;
     std::istringstream lines(out);
     std::string image;
     lines >> image;
@@ -160,7 +153,7 @@ TEST_F(CliPack, LibgdxAtlasReadBySpineCoreWithRotationAndPages) {
                                                   "r.originalWidth, r.originalHeight, r.offsetX, "
                                                   "r.width, r.height);\n");
     std::string out;
-    ASSERT_TRUE(capture("node '" + js + "' '" + path("out/a.atlas") + "' 2>&1", out)) << out;
+    ASSERT_TRUE(runCapture("node '" + js + "' '" + path("out/a.atlas") + "' 2>&1", out)) << out;
     std::string want;
     for (int i = 0; i < 6; ++i)
         want += "s" + std::to_string(i) + " " + std::to_string(40 + 3 * i) + " " +

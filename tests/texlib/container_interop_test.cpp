@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "raster_test_util.h"
+#include "tests/run_command.h"
 #include "texlib/quantize.h"
 #include "texlib/tex3df.h"
 
@@ -21,14 +22,10 @@ bool run(const std::string& cmd) {
     return std::system(("( " + cmd + " ) >/dev/null 2>&1").c_str()) == 0;
 }
 
+// The output whatever the exit status: the scripts print their own verdict.
 std::string output(const std::string& cmd) {
     std::string out;
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        size_t n = 0;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        ::pclose(p);
-    }
+    runCapture(cmd, out);
     return out;
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/run_command.h"
 #include "tools/codegen/sheet_template.h"
 
 namespace {
@@ -68,17 +69,6 @@ void writeFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// Runs a command and returns its standard output; nullopt-like empty with ok = false on failure.
-bool capture(const std::string& cmd, std::string& out) {
-    out.clear();
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return false;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    return pclose(p) == 0;
-}
-
 bool have(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0; }
 
 // Reads the rendered file with a Python snippet that prints one line per value it found.
@@ -86,7 +76,7 @@ std::string viaPython(const std::string& file, const std::string& script) {
     const std::string py = tempPath("read.py");
     writeFile(py, script);
     std::string out;
-    EXPECT_TRUE(capture("python3 '" + py + "' '" + file + "' 2>&1", out)) << out;
+    EXPECT_TRUE(runCapture("python3 '" + py + "' '" + file + "' 2>&1", out)) << out;
     return out;
 }
 
@@ -94,8 +84,8 @@ std::string viaNode(const std::string& file, const std::string& script) {
     const std::string js = tempPath("read.mjs");
     writeFile(js, script);
     std::string out;
-    EXPECT_TRUE(
-        capture("cd '" TARQUIL_NODE_MODULES "/..' && node '" + js + "' '" + file + "' 2>&1", out))
+    EXPECT_TRUE(runCapture(
+        "cd '" TARQUIL_NODE_MODULES "/..' && node '" + js + "' '" + file + "' 2>&1", out))
         << out;
     return out;
 }
