@@ -24,6 +24,7 @@
 #include "model/int_field.h"
 #include "model/settings.h"
 #include "tests/scripted_prompts.h"
+#include "tests/ui/dialog_driver.h"
 #include "tests/ui/qt_app.h"
 #include "ui/bitmap_view.h"
 #include "ui/int_field.h"
@@ -52,27 +53,6 @@ struct MessageCatcher {
     QStringList texts;
     QTimer timer;
 };
-
-void whenShown(std::function<void(QDialog&)> answer) {
-    QTimer::singleShot(0, [answer] {
-        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!d) {
-            ADD_FAILURE() << "no modal dialog";
-            return;
-        }
-        answer(*d);
-    });
-}
-
-template <class T> T* control(QWidget& parent, const QString& name) {
-    for (T* c : parent.findChildren<T*>()) {
-        if (c->accessibleName() == name) return c;
-        if constexpr (requires { c->text(); })
-            if (c->text() == name) return c;
-    }
-    ADD_FAILURE() << "no control " << name.toStdString();
-    return nullptr;
-}
 
 void key(QWidget* w, int k, const QString& text = {}) {
     QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier, text);

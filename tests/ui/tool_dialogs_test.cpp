@@ -27,6 +27,7 @@
 #include "model/frame_writers.h"
 #include "model/settings.h"
 #include "tests/scripted_prompts.h"
+#include "tests/ui/dialog_driver.h"
 #include "tests/ui/qt_app.h"
 #include "tools/animmaster/animmaster.h"
 #include "tools/codegen/pos_format_settings.h"
@@ -47,29 +48,6 @@
 namespace {
 
 // Runs `answer` on the next modal dialog of type T once it is shown.
-template <class T> void whenShown(std::function<void(T&)> answer) {
-    QTimer::singleShot(0, [answer] {
-        auto* d = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!d) {
-            ADD_FAILURE() << "no modal dialog of the expected type";
-            if (auto* w = QApplication::activeModalWidget()) w->close();
-            return;
-        }
-        answer(*d);
-    });
-}
-
-// The control of type T whose text or accessible name is `name`.
-template <class T> T* control(QWidget& parent, const QString& name) {
-    for (T* c : parent.findChildren<T*>()) {
-        if (c->accessibleName() == name) return c;
-        if constexpr (requires { c->text(); })
-            if (c->text() == name) return c;
-    }
-    ADD_FAILURE() << "no control " << name.toStdString();
-    return nullptr;
-}
-
 QString previewOf(QWidget& dlg) {
     return control<QPlainTextEdit>(dlg, QStringLiteral("Preview"))->toPlainText();
 }
