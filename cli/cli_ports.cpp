@@ -57,13 +57,3 @@ std::string cliLowerExtension(const std::string& path) {
     for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
     return ext;
 }
-
-int cliWritableTypeForPath(const std::string& path) {
-    const std::string ext = cliLowerExtension(path);
-    if (ext == "tga") return TX_TYPE_TGA;
-    if (ext == "png") return TX_TYPE_PNG;
-    if (ext == "bmp") return TX_TYPE_BMP;
-    if (ext == "pcx") return TX_TYPE_PCX;
-    if (ext == "spr") return TX_TYPE_SPR;
-    return 0;
-}

@@ -40,5 +40,3 @@ private:
 
 // A path's extension in lower case without its dot ("" when there is none).
 std::string cliLowerExtension(const std::string& path);
-// The writable file type that a path's extension names (.tga .png .bmp .pcx .spr), or 0.
-int cliWritableTypeForPath(const std::string& path);

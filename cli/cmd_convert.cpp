@@ -110,7 +110,7 @@ int convertMany(CliCall& call, const CliArgs& args) {
     job.extension = *to;
     if (!job.extension.empty() && job.extension[0] == '.') job.extension.erase(0, 1);
     for (char& c : job.extension) c = char(std::tolower(static_cast<unsigned char>(c)));
-    job.fileType = cliWritableTypeForPath("x." + job.extension);
+    job.fileType = writableTypeForPath("x." + job.extension);
     if (!job.fileType) {
         cliError("convert: --to must be tga, png, bmp, pcx or spr, not '" + *to + "'");
         return CLI_USAGE;
@@ -181,12 +181,12 @@ int cmdConvert(CliCall& call) {
         return CLI_FILE_ERROR;
     }
     const std::string ext = cliLowerExtension(out);
-    int type = cliWritableTypeForPath(out);
+    int type = writableTypeForPath(out);
     if (singleTo) {
         std::string to = *args.value("--to");
         if (!to.empty() && to[0] == '.') to.erase(0, 1);
         for (char& c : to) c = char(std::tolower(static_cast<unsigned char>(c)));
-        const int wanted = cliWritableTypeForPath("x." + to);
+        const int wanted = writableTypeForPath("x." + to);
         if (!wanted) {
             cliError("convert: --to must be tga, png, bmp, pcx or spr, not '" +
                      *args.value("--to") + "'");

@@ -1,7 +1,6 @@
 #include "document/pack_documents.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -15,18 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-int pageFileType(const std::string& path) {
-    std::string ext = fs::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    if (ext == ".tga") return TX_TYPE_TGA;
-    if (ext == ".png") return TX_TYPE_PNG;
-    if (ext == ".bmp") return TX_TYPE_BMP;
-    if (ext == ".pcx") return TX_TYPE_PCX;
-    if (ext == ".spr") return TX_TYPE_SPR;
-    return 0;
-}
 
 bool writeText(const std::string& path, const std::string& text, std::string& why) {
     std::error_code ec;
@@ -53,7 +40,7 @@ std::vector<CBitmapDoc*> packSpritesIntoDocuments(
     };
     PackOptions o = rq.options;
     if (std::string why; !o.valid(&why)) return fail(why);
-    if (!isWritableType(pageFileType(rq.sheetFile)))
+    if (!isWritableType(writableTypeForPath(rq.sheetFile)))
         return fail("cannot write '" + rq.sheetFile + "'; use .tga, .png, .bmp, .pcx or .spr");
 
     // The template is read and checked first, so that a bad one costs no reading.
@@ -126,7 +113,7 @@ std::vector<CBitmapDoc*> packSpritesIntoDocuments(
             return docs;
         }
         frame->mip() = std::move(page.mip());
-        frame->fileType = pageFileType(rq.sheetFile);
+        frame->fileType = writableTypeForPath(rq.sheetFile);
         doc->discardSnapshots();
         doc->positions() = packPagePositions(r, p);
         const std::string name = pageName(p);

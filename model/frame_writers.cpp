@@ -1,5 +1,7 @@
 #include "model/frame_writers.h"
 
+#include <cctype>
+
 #include "texlib/bmp.h"
 #include "texlib/pcx.h"
 #include "texlib/png.h"
@@ -10,6 +12,20 @@
 bool isWritableType(int t) {
     return t == TX_TYPE_BMP || t == TX_TYPE_PCX || t == TX_TYPE_PNG || t == TX_TYPE_TGA ||
            t == TX_TYPE_SPR;
+}
+
+int writableTypeForPath(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == "tga") return TX_TYPE_TGA;
+    if (ext == "png") return TX_TYPE_PNG;
+    if (ext == "bmp") return TX_TYPE_BMP;
+    if (ext == "pcx") return TX_TYPE_PCX;
+    if (ext == "spr") return TX_TYPE_SPR;
+    return 0;
 }
 
 const char* forcedExtension(int t) {

@@ -20,6 +20,9 @@ struct WriteOptions {
 
 // True for the types that have a writer: 258 BMP, 260 PCX, 265 PNG, 512 TGA, 514 SPR.
 bool isWritableType(int fileType);
+// The writable type a file name's extension names (any case): TGA, PNG, BMP, PCX or SPR; 0 for
+// any other extension or none.
+int writableTypeForPath(const std::string& path);
 // The extension the sequence writer forces for a type ("" keeps the given one).
 const char* forcedExtension(int fileType);
 
