@@ -80,6 +80,11 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
             &CMainFrame::arrangePositions);
     connect(positionWindow_, &PositionListWindow::copyRequested, this,
             &CMainFrame::copyPositionsToClipboard);
+    // Timed play's timer: every command refresh may start or stop it.
+    playTimer_ = new QTimer(this);
+    playTimer_->setSingleShot(true);
+    playTimer_->setTimerType(Qt::PreciseTimer);
+    connect(playTimer_, &QTimer::timeout, this, &CMainFrame::playStep);
     // The commands' handlers, each group from its own file; a later one replaces an earlier.
     installFileCommands(*this);
     installEditCommands(*this);
@@ -90,7 +95,7 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     installToolDialogs(*this);
 
     // The 83 ms animation timer; at the fixed rate a playing document advances on every second
-    // tick. Timed play has its own timer, started from here and from each command.
+    // tick. It also refreshes the commands, which starts and stops timed play's own timer.
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, [this] {
         tickToggle_ = !tickToggle_;
@@ -101,10 +106,6 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
         }
         updateCommands();
     });
-    playTimer_ = new QTimer(this);
-    playTimer_->setSingleShot(true);
-    playTimer_->setTimerType(Qt::PreciseTimer);
-    connect(playTimer_, &QTimer::timeout, this, &CMainFrame::playStep);
     timer_->start(83);
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
         // Deactivating the main window reports no window; the list stays with its document.
@@ -178,7 +179,6 @@ void CMainFrame::putPreferencesInEffect() {
 }
 
 void CMainFrame::syncPlayTimer() {
-    if (!playTimer_) return;  // commands installed before the timers exist
     CBitmapDoc* doc = activeDocument();
     const bool timed = prefs_.timedPlay && doc && doc->playing();
     if (!timed) {
