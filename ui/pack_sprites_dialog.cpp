@@ -163,6 +163,8 @@ PackSpritesDialog::PackSpritesDialog(const PackRequest& start,
     template_->setCurrentText(QString::fromStdString(start.templateName));
     template_->setAccessibleName(QStringLiteral("Template"));
     template_->setToolTip(QStringLiteral("A built-in layout or a template file"));
+    // Screen readers land in the edit part of an editable box: it carries the name too.
+    template_->lineEdit()->setAccessibleName(QStringLiteral("Template"));
     templateBrowse_ = button(QStringLiteral("Browse..."), QStringLiteral("Choose a template file"));
     connect(templateBrowse_, &QPushButton::clicked, this, &PackSpritesDialog::browseTemplate);
     auto row = [](QWidget* a, QWidget* b) {
