@@ -75,7 +75,7 @@ int cmdAnimmaster(CliCall& call) {
         return usage("expected one or more IN (see tarquil-cli animmaster --help)");
     const auto out = args.value("--output");
     if (!out) return usage("give the output with -o OUT");
-    const int outType = writableTypeForPath(*out);
+    const TxFileType outType = writableTypeForPath(*out);
     if (!isWritableType(outType))
         return usage("cannot write '" + *out + "'; use .tga, .png, .bmp, .pcx or .spr");
     for (const char* pair : {"unique", "transparent", "keep-alpha"})

@@ -86,7 +86,7 @@ int cmdArrange(CliCall& call) {
         return usage("expected one IMAGE (see tarquil-cli arrange --help)");
     const auto out = args.value("--output");
     if (!out) return usage("give the sheet to write with -o SHEET");
-    const int outType = writableTypeForPath(*out);
+    const TxFileType outType = writableTypeForPath(*out);
     if (!isWritableType(outType))
         return usage("cannot write '" + *out + "'; use .tga, .png, .bmp, .pcx or .spr");
 

@@ -111,7 +111,7 @@ int convertMany(CliCall& call, const CliArgs& args) {
     if (!job.extension.empty() && job.extension[0] == '.') job.extension.erase(0, 1);
     for (char& c : job.extension) c = char(std::tolower(static_cast<unsigned char>(c)));
     job.fileType = writableTypeForPath("x." + job.extension);
-    if (!job.fileType) {
+    if (job.fileType == TX_TYPE_UNKNOWN) {
         cliError("convert: --to must be tga, png, bmp, pcx or spr, not '" + *to + "'");
         return CLI_USAGE;
     }
@@ -181,24 +181,24 @@ int cmdConvert(CliCall& call) {
         return CLI_FILE_ERROR;
     }
     const std::string ext = cliLowerExtension(out);
-    int type = writableTypeForPath(out);
+    TxFileType type = writableTypeForPath(out);
     if (singleTo) {
         std::string to = *args.value("--to");
         if (!to.empty() && to[0] == '.') to.erase(0, 1);
         for (char& c : to) c = char(std::tolower(static_cast<unsigned char>(c)));
-        const int wanted = writableTypeForPath("x." + to);
-        if (!wanted) {
+        const TxFileType wanted = writableTypeForPath("x." + to);
+        if (wanted == TX_TYPE_UNKNOWN) {
             cliError("convert: --to must be tga, png, bmp, pcx or spr, not '" +
                      *args.value("--to") + "'");
             return CLI_USAGE;
         }
-        if (type && type != wanted) {
+        if (type != TX_TYPE_UNKNOWN && type != wanted) {
             cliError("convert: OUT ends in '." + ext + "' but --to asks for " + to);
             return CLI_USAGE;
         }
         type = wanted;
     }
-    if (!type) {
+    if (type == TX_TYPE_UNKNOWN) {
         cliError("convert: cannot write '." + ext +
                  "' files; supported: .tga .png .bmp .pcx .spr (or give --to)");
         return CLI_USAGE;

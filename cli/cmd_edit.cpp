@@ -239,7 +239,7 @@ int cmdEdit(CliCall& call) {
     }
     const std::string& in = args.positional()[0];
     const std::string& out = args.positional()[1];
-    const int outType = writableTypeForPath(out);
+    const TxFileType outType = writableTypeForPath(out);
     if (!isWritableType(outType)) {
         cliError("edit: cannot write '" + out + "'; use .tga, .png, .bmp, .pcx or .spr");
         return CLI_USAGE;

@@ -245,8 +245,10 @@ int cmdFont(CliCall& call) {
         return CLI_USAGE;
     }
     const std::string ext = cliLowerExtension(*out);
-    const int fileType = ext == "tga" ? TX_TYPE_TGA : ext == "png" ? TX_TYPE_PNG : 0;
-    if (!fileType) {
+    const TxFileType fileType = ext == "tga"   ? TX_TYPE_TGA
+                                : ext == "png" ? TX_TYPE_PNG
+                                               : TX_TYPE_UNKNOWN;
+    if (fileType == TX_TYPE_UNKNOWN) {
         cliError(ext.empty() ? "font: " + *out + " needs the extension .tga or .png"
                              : "font: cannot write '." + ext + "' files; supported: .tga, .png");
         return CLI_USAGE;

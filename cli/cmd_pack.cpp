@@ -92,7 +92,7 @@ int cmdPack(CliCall& call) {
 
     const auto out = args.value("--output");
     if (!out) return usage("give the sheet to write with -o SHEET");
-    const int outType = writableTypeForPath(*out);
+    const TxFileType outType = writableTypeForPath(*out);
     if (!isWritableType(outType))
         return usage("cannot write '" + *out + "'; use .tga, .png, .bmp, .pcx or .spr");
 

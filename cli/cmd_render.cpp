@@ -58,7 +58,7 @@ int cmdRender(CliCall& call) {
         return usage("expected IN and OUT (see tarquil-cli render --help)");
     const std::string& in = args.positional()[0];
     const std::string& out = args.positional()[1];
-    const int outType = writableTypeForPath(out);
+    const TxFileType outType = writableTypeForPath(out);
     if (!isWritableType(outType))
         return usage("cannot write '" + out + "'; use .tga, .png, .bmp, .pcx or .spr");
 

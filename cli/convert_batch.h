@@ -10,8 +10,8 @@
 struct ConvertBatchJob {
     std::vector<std::string> inputs;
     std::string outDir;
-    std::string extension;  // lower case, without the dot
-    int fileType = 0;       // the writable type the extension names
+    std::string extension;                  // lower case, without the dot
+    TxFileType fileType = TX_TYPE_UNKNOWN;  // the writable type the extension names
     int threads = 1;
     bool showProgress = false;
     WriteOptions write;  // the same for every file; the threads only read it

@@ -220,7 +220,7 @@ void CBitmapDoc::readPositions() {
 
 bool CBitmapDoc::onSaveDocument(const std::string& path, Prompts& prompts, Progress* progress) {
     if (!frames_) return false;
-    const int type = frames_->fileType();
+    const TxFileType type = frames_->fileType();
     // A type without a writer would write nothing; ask for a writable format instead.
     if (!isWritableType(type)) return saveAs(prompts, progress);
     int r;
@@ -249,7 +249,7 @@ bool CBitmapDoc::save(Prompts& prompts, Progress* progress) {
         // type the document had (a new document is TGA).
         static const struct {
             const char* ext;
-            int type;
+            TxFileType type;
         } kTypes[5] = {{".tga", TX_TYPE_TGA},
                        {".bmp", TX_TYPE_BMP},
                        {".pcx", TX_TYPE_PCX},
@@ -259,7 +259,7 @@ bool CBitmapDoc::save(Prompts& prompts, Progress* progress) {
             choice->filterIndex >= 1 && choice->filterIndex <= 5 ? choice->filterIndex : 1;
         const std::string target = replaceExtension(choice->path, kTypes[entry - 1].ext);
         Frame* first = frames_->firstFrame();
-        const int oldType = first ? first->fileType : 0;
+        const TxFileType oldType = first ? first->fileType : TX_TYPE_UNKNOWN;
         if (first) first->fileType = kTypes[entry - 1].type;
         if (onSaveDocument(target, prompts, progress)) return true;
         if (first) first->fileType = oldType;
@@ -270,7 +270,7 @@ bool CBitmapDoc::save(Prompts& prompts, Progress* progress) {
 
 bool CBitmapDoc::saveAs(Prompts& prompts, Progress* progress) {
     if (!frames_) return false;
-    const int type = frames_->fileType();
+    const TxFileType type = frames_->fileType();
     int index = 0;
     switch (type) {
     case TX_TYPE_TGA: index = 1; break;
@@ -287,13 +287,13 @@ bool CBitmapDoc::saveAs(Prompts& prompts, Progress* progress) {
     if (!choice) return false;
     static const struct {
         const char* ext;
-        int type;
+        TxFileType type;
     } kEntries[6] = {{".tga", TX_TYPE_TGA}, {".png", TX_TYPE_PNG}, {".bmp", TX_TYPE_BMP},
                      {".bmp", TX_TYPE_BMP}, {".pcx", TX_TYPE_PCX}, {".spr", TX_TYPE_SPR}};
     const int entry =
         choice->filterIndex >= 1 && choice->filterIndex <= 6 ? choice->filterIndex : 1;
     const std::string target = replaceExtension(choice->path, kEntries[entry - 1].ext);
-    const int newType = kEntries[entry - 1].type;
+    const TxFileType newType = kEntries[entry - 1].type;
 
     BusyCursor busy(prompts);
     // The 8-bit entry's depth and palette hold for this one save only.
@@ -491,7 +491,7 @@ bool CBitmapDoc::setFrameDuration(int ms, bool allFrames) {
     return true;
 }
 
-bool CBitmapDoc::isEnabled(int command) {
+bool CBitmapDoc::isEnabled(DocCommand command) {
     const FrameSequence* s = frames_.get();
     const bool idle = s && !play_.playing;
     switch (command) {
@@ -503,7 +503,7 @@ bool CBitmapDoc::isEnabled(int command) {
         if (s) play_.syncIdle(*s);
         return s && s->count() >= 2;
     case CMD_SAVE: {
-        const int t = s ? s->fileType() : 0;
+        const TxFileType t = s ? s->fileType() : TX_TYPE_UNKNOWN;
         return s && (t == TX_TYPE_BMP || t == TX_TYPE_PNG || t == TX_TYPE_TGA);
     }
     case CMD_SAVE_AS:
@@ -515,4 +515,6 @@ bool CBitmapDoc::isEnabled(int command) {
     }
 }
 
-bool CBitmapDoc::isChecked(int command) const { return command == CMD_PLAY && play_.playing; }
+bool CBitmapDoc::isChecked(DocCommand command) const {
+    return command == CMD_PLAY && play_.playing;
+}

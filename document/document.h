@@ -29,6 +29,7 @@ enum DocCommand : int {
     CMD_PREVIOUS_FRAME = 32775,
     CMD_PLAY = 32776,
     CMD_EXPORT = 32789,
+    CMD_ANIMMASTER = 32814,  // Tools, "&Animationmaster"
 };
 
 // Update hints sent to the views.
@@ -124,8 +125,8 @@ public:
     // an undo step. False without frames or with a duration out of range.
     bool setFrameDuration(int ms, bool allFrames);
 
-    bool isEnabled(int command);
-    bool isChecked(int command) const;
+    bool isEnabled(DocCommand command);
+    bool isChecked(DocCommand command) const;
 
     // Image operations and masks (defined in document_edit.cpp).
     // -- begin image operations --
@@ -177,8 +178,6 @@ public:
 
     // Tools that change or create documents (defined in document_tools.cpp).
     // -- begin tools --
-    // Tools, "&Animationmaster".
-    static constexpr int CMD_ANIMMASTER = 32814;
     // Makes a new document the way the framework's New does (its onNewDocument picks up the
     // pending request) and returns it, or null; the framework owns what it returns.
     using NewDocumentFactory = std::function<CBitmapDoc*(Prompts&)>;
@@ -192,7 +191,7 @@ public:
     int animMaster(int bufferType, uint32_t key, int flags, Prompts& prompts,
                    Progress* progress = nullptr);
     // Whether a tool command can run: AnimMaster needs more than one frame.
-    bool toolEnabled(int command) const;
+    bool toolEnabled(DocCommand command) const;
     // Font texture (document_font.cpp): renders the preset's characters into a new document
     // made through the pending request, with one position item per character and no undo. The
     // measured cell size goes back into `preset` where its cell size is 0. Null after a reported

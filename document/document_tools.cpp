@@ -67,7 +67,7 @@ int CBitmapDoc::animMaster(int bufferType, uint32_t key, int flags, Prompts& pro
     return r;
 }
 
-bool CBitmapDoc::toolEnabled(int command) const {
+bool CBitmapDoc::toolEnabled(DocCommand command) const {
     if (command == CMD_ANIMMASTER) return frames_ && frames_->count() > 1;
     return true;
 }

@@ -37,7 +37,7 @@ const uint32_t* Frame::pixels() const {
 int Frame::load(const std::string& path, const uint32_t* palette, int64_t maxBytes) {
     txMipFree(mip_);
     fileName = path;
-    fileType = 0;
+    fileType = TX_TYPE_UNKNOWN;
     loadError_.clear();
     loadedFrames_ = 1;
     loadedDelays_.clear();
@@ -448,9 +448,9 @@ void FrameSequence::currentSize(int& w, int& h) const {
     h = f ? f->height() : 0;
 }
 
-int FrameSequence::fileType() const {
+TxFileType FrameSequence::fileType() const {
     const Frame* f = firstFrame();
-    return f ? f->fileType : 0;
+    return f ? f->fileType : TX_TYPE_UNKNOWN;
 }
 
 void FrameSequence::setCurrent(int i) {

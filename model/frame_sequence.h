@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "texlib/mip.h"
+#include "texlib/read.h"
 #include "texlib/tga.h"
 
 class ImageBuffer;
@@ -107,7 +108,7 @@ public:
     // an empty box is replaced. A frame made only of such border pixels leaves box as it was.
     void boundingBox(TxRect& box, uint32_t background, uint32_t mask) const;
 
-    int fileType = 0;
+    TxFileType fileType = TX_TYPE_UNKNOWN;
     std::string fileName;
     // How long the frame is shown while playing, in milliseconds; 0 when not known.
     int durationMs = 0;
@@ -151,7 +152,7 @@ public:
     int count() const { return int(frames_.size()); }
     int currentIndex() const { return current_; }
     void currentSize(int& w, int& h) const;
-    int fileType() const;
+    TxFileType fileType() const;
 
     void setCurrent(int i);
     void goFirst();

@@ -9,15 +9,16 @@
 #include "texlib/spr.h"
 #include "texlib/tga.h"
 
-bool isWritableType(int t) {
+bool isWritableType(TxFileType t) {
     return t == TX_TYPE_BMP || t == TX_TYPE_PCX || t == TX_TYPE_PNG || t == TX_TYPE_TGA ||
            t == TX_TYPE_SPR;
 }
 
-int writableTypeForPath(const std::string& path) {
+TxFileType writableTypeForPath(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return TX_TYPE_UNKNOWN;
     std::string ext = path.substr(dot + 1);
     for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
     if (ext == "tga") return TX_TYPE_TGA;
@@ -25,10 +26,10 @@ int writableTypeForPath(const std::string& path) {
     if (ext == "bmp") return TX_TYPE_BMP;
     if (ext == "pcx") return TX_TYPE_PCX;
     if (ext == "spr") return TX_TYPE_SPR;
-    return 0;
+    return TX_TYPE_UNKNOWN;
 }
 
-const char* forcedExtension(int t) {
+const char* forcedExtension(TxFileType t) {
     switch (t) {
     case TX_TYPE_TGA: return ".tga";
     case TX_TYPE_BMP: return ".bmp";
@@ -38,7 +39,7 @@ const char* forcedExtension(int t) {
     }
 }
 
-int writeImageAs(const TxMip& image, int fileType, const std::string& path, int frameCount,
+int writeImageAs(const TxMip& image, TxFileType fileType, const std::string& path, int frameCount,
                  const WriteOptions& options, std::string* error) {
     if (!image.data[0] || image.format != TX_FMT_ARGB8888) {
         if (error) *error = "no image to write";
@@ -63,7 +64,7 @@ int writeImageAs(const TxMip& image, int fileType, const std::string& path, int 
     }
 }
 
-int writeFrameAs(const Frame& frame, int fileType, const std::string& path, int frameCount,
+int writeFrameAs(const Frame& frame, TxFileType fileType, const std::string& path, int frameCount,
                  const WriteOptions& options, std::string* error) {
     return writeImageAs(frame.mip(), fileType, path, frameCount, options, error);
 }

@@ -19,19 +19,19 @@ struct WriteOptions {
 };
 
 // True for the types that have a writer: 258 BMP, 260 PCX, 265 PNG, 512 TGA, 514 SPR.
-bool isWritableType(int fileType);
-// The writable type a file name's extension names (any case): TGA, PNG, BMP, PCX or SPR; 0 for
-// any other extension or none.
-int writableTypeForPath(const std::string& path);
+bool isWritableType(TxFileType fileType);
+// The writable type a file name's extension names (any case): TGA, PNG, BMP, PCX or SPR; unknown
+// for any other extension or none.
+TxFileType writableTypeForPath(const std::string& path);
 // The extension the sequence writer forces for a type ("" keeps the given one).
-const char* forcedExtension(int fileType);
+const char* forcedExtension(TxFileType fileType);
 
 constexpr int FRAME_WRITE_NO_WRITER = -1;
 
 // Writes pixels as the given type. `frameCount` is the number of frames stacked in the image
 // (used by the SPR writer). 0 on success, the writer's code otherwise (FRAME_WRITE_NO_WRITER when
 // the type has no writer); `error` receives the reason.
-int writeImageAs(const TxMip& image, int fileType, const std::string& path, int frameCount,
+int writeImageAs(const TxMip& image, TxFileType fileType, const std::string& path, int frameCount,
                  const WriteOptions& options, std::string* error = nullptr);
-int writeFrameAs(const Frame& frame, int fileType, const std::string& path, int frameCount,
+int writeFrameAs(const Frame& frame, TxFileType fileType, const std::string& path, int frameCount,
                  const WriteOptions& options, std::string* error = nullptr);

@@ -204,7 +204,7 @@ int loadSequence(FrameSequence& seq, const std::string& path, Prompts& prompts,
     return SEQ_OK;
 }
 
-int saveSequence(const FrameSequence& seq, const std::string& path, int type,
+int saveSequence(const FrameSequence& seq, const std::string& path, TxFileType type,
                  const WriteOptions& writeOptions, Prompts& prompts, Progress* progress,
                  const SequenceSaveOptions* options, SequenceSaveFailure* failure) {
     // Writes one image; a failure is shown with the program's text and handed to the caller with
@@ -347,7 +347,7 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int type,
 }
 
 std::vector<std::string> sequenceSaveFiles(const FrameSequence& seq, const std::string& path,
-                                           int type, const SequenceSaveOptions& options) {
+                                           TxFileType type, const SequenceSaveOptions& options) {
     std::vector<std::string> files;
     const int count = seq.count();
     if (count == 0) return files;

@@ -57,7 +57,7 @@ struct SequenceSaveFailure {
     std::string file;
     std::string reason;
 };
-int saveSequence(const FrameSequence& seq, const std::string& path, int fileType,
+int saveSequence(const FrameSequence& seq, const std::string& path, TxFileType fileType,
                  const WriteOptions& writeOptions, Prompts& prompts, Progress* progress = nullptr,
                  const SequenceSaveOptions* options = nullptr,
                  SequenceSaveFailure* failure = nullptr);
@@ -66,4 +66,4 @@ int saveSequence(const FrameSequence& seq, const std::string& path, int fileType
 // so that a caller can look at them before anything is written. Numbers past three digits widen
 // the whole series (anim0000.tga ...), never wrap onto earlier frames.
 std::vector<std::string> sequenceSaveFiles(const FrameSequence& seq, const std::string& path,
-                                           int fileType, const SequenceSaveOptions& options);
+                                           TxFileType fileType, const SequenceSaveOptions& options);

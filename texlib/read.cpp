@@ -26,7 +26,7 @@ namespace {
 void ignoreError(const char*, int) {}
 
 struct Reader {
-    int type;
+    TxFileType type;
     TxProbeFn probe;
     TxBodyFn body;  // null: recognised, but there is no reader for it
 };
@@ -41,7 +41,7 @@ const Reader kHeaderProbes[] = {
 
 struct Magic {
     uint16_t cookie;
-    int type;
+    TxFileType type;
 };
 
 // Types recognised by their first two bytes (first byte high).
@@ -70,7 +70,7 @@ const Reader* paletteReader() {
     return &palette;
 }
 
-const Reader* findReader(int type) {
+const Reader* findReader(TxFileType type) {
     for (const auto& r : kHeaderProbes)
         if (r.type == type) return &r;
     for (const auto& r : kMagicReaders)
@@ -95,7 +95,7 @@ void txReportError(TxReadContext& ctx, const char* message, int fatal) {
     txReportError(message, fatal);
 }
 
-const char* txFileTypeName(int type) {
+const char* txFileTypeName(TxFileType type) {
     switch (type) {
     case TX_TYPE_3DF: return "3DF";
     case TX_TYPE_PPM: return "PPM";
@@ -121,7 +121,7 @@ const char* txFileTypeName(int type) {
     }
 }
 
-int txDetectType(TxStream& s, TxReadContext& ctx, TxMip& mip) {
+TxFileType txDetectType(TxStream& s, TxReadContext& ctx, TxMip& mip) {
     ctx.frameCount = 1;
     // The reason kept for a refusal: the text of the probe that recognised the file most surely.
     std::string reason;
@@ -143,7 +143,7 @@ int txDetectType(TxStream& s, TxReadContext& ctx, TxMip& mip) {
         ctx.lastError = reasonStrength > 0 ? reason : TX_UNRECOGNISED;
         ctx.matched = reasonStrength;
         txMipClear(mip);
-        return 0;
+        return TX_TYPE_UNKNOWN;
     };
     for (const auto& r : kHeaderProbes)
         if (tryProbe(r, 0, 0, 0)) return r.type;
@@ -169,7 +169,7 @@ int txDetectType(TxStream& s, TxReadContext& ctx, TxMip& mip) {
 bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredFormat,
                TxReadContext& ctx) {
     txMipFree(mip);
-    ctx.fileType = 0;
+    ctx.fileType = TX_TYPE_UNKNOWN;
     ctx.frameCount = 1;
     if (fileName) ctx.fileName = fileName;
     if (preferredFormat != TX_PREFER_ARGB8888 && preferredFormat != TX_PREFER_OWN) {
@@ -177,8 +177,8 @@ bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredForma
         return false;
     }
     ctx.wantArgb8888 = preferredFormat == TX_PREFER_ARGB8888;
-    const int type = txDetectType(s, ctx, mip);
-    if (type == 0) {
+    const TxFileType type = txDetectType(s, ctx, mip);
+    if (type == TX_TYPE_UNKNOWN) {
         if (ctx.lastError.empty()) ctx.lastError = TX_UNRECOGNISED;
         return false;
     }
@@ -224,14 +224,14 @@ bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredForma
     if (!txMipAllocLevels(out)) {
         txReportError(ctx, "Out of memory", 1);
         txMipFree(mip);
-        ctx.fileType = 0;
+        ctx.fileType = TX_TYPE_UNKNOWN;
         return false;
     }
     for (int level = 0; level < mip.depth; ++level) {
         if (!txConvertLevelToArgb8888(mip, level, reinterpret_cast<uint32_t*>(out.data[level]))) {
             txReportError(ctx, "No conversion exists for this pixel format", 1);
             txMipFree(mip);
-            ctx.fileType = 0;
+            ctx.fileType = TX_TYPE_UNKNOWN;
             return false;
         }
     }
@@ -241,7 +241,7 @@ bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredForma
 }
 
 bool txMipReadFile(TxMip& mip, const std::string& path, int preferredFormat, TxReadContext& ctx) {
-    ctx.fileType = 0;
+    ctx.fileType = TX_TYPE_UNKNOWN;
     ctx.lastError.clear();
     TxFileData file;
     std::string err;
@@ -256,7 +256,7 @@ bool txMipReadFile(TxMip& mip, const std::string& path, int preferredFormat, TxR
 
 bool txMipProbeFile(TxMip& mip, const std::string& path, TxReadContext& ctx) {
     txMipFree(mip);
-    ctx.fileType = 0;
+    ctx.fileType = TX_TYPE_UNKNOWN;
     ctx.lastError.clear();
     ctx.wantArgb8888 = false;
     TxFileData file;
@@ -267,9 +267,9 @@ bool txMipProbeFile(TxMip& mip, const std::string& path, TxReadContext& ctx) {
     }
     TxStream s = file.stream();
     ctx.fileName = path;
-    const int type = txDetectType(s, ctx, mip);
+    const TxFileType type = txDetectType(s, ctx, mip);
     ctx.state.reset();
-    if (type == 0) {
+    if (type == TX_TYPE_UNKNOWN) {
         if (ctx.lastError.empty()) ctx.lastError = TX_UNRECOGNISED;
         return false;
     }

@@ -40,7 +40,8 @@ constexpr int TX_PREFER_OWN = 0x7FFFFFFF;
 // Everything one read shares between probe and body and hands back to the caller. One context per
 // read keeps reads independent, so several may run on different threads.
 struct TxReadContext {
-    int fileType = 0;    // detected type, 0 when nothing matched or the read failed
+    // The detected type; unknown when nothing matched or the read failed.
+    TxFileType fileType = TX_TYPE_UNKNOWN;
     int frameCount = 1;  // frames stacked vertically by multi-frame readers
     // How long each stacked frame is shown, in milliseconds, where the file says (GIF delays, an
     // AVI's frame rate); empty when it does not.
@@ -88,11 +89,11 @@ extern TxPaletteNeededFn TxPaletteNeeded;
 using TxProbeFn = bool (*)(TxStream& s, TxReadContext& ctx, TxMip& mip, int cookie);
 using TxBodyFn = bool (*)(TxStream& s, TxReadContext& ctx, TxMip& mip);
 
-// Type name for display ("TGA", "PNG", ...); "unknown" for 0 or unknown codes.
-const char* txFileTypeName(int type);
+// Type name for display ("TGA", "PNG", ...); "unknown" for TX_TYPE_UNKNOWN.
+const char* txFileTypeName(TxFileType type);
 
 // Detects the type of the bytes in `s`, filling format/width/height/depth (and usually size).
-int txDetectType(TxStream& s, TxReadContext& ctx, TxMip& mip);
+TxFileType txDetectType(TxStream& s, TxReadContext& ctx, TxMip& mip);
 // Reads an image from memory; `fileName` is remembered for readers that need it (AVI).
 bool txMipRead(TxMip& mip, const char* fileName, TxStream& s, int preferredFormat,
                TxReadContext& ctx);

@@ -125,7 +125,7 @@ std::span<const MenuRow> menuRows() {
         {Cmd, "&Position List", CMD_POSITION_LIST},
         {Cmd, "Texture Font Wizard", CMD_FONT_WIZARD},
         {Cmd, "Pack Sprites...", CMD_PACK_SPRITES},
-        {Cmd, "&Animationmaster", CBitmapDoc::CMD_ANIMMASTER},
+        {Cmd, "&Animationmaster", CMD_ANIMMASTER},
 
         // The open document windows follow these, refilled each time the menu opens.
         {Top, "&Window "},

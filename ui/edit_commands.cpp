@@ -53,7 +53,7 @@ void flip(CMainFrame& main, CBitmapDoc& d, CBitmapView& v, bool vertical) {
 
 void installEditCommands(CMainFrame& main) {
     CMainFrame* m = &main;
-    auto docEnabled = [m](int id) {
+    auto docEnabled = [m](DocCommand id) {
         return [m, id] {
             CBitmapDoc* d = m->activeDocument();
             return d && d->isEnabled(id);
@@ -71,7 +71,8 @@ void installEditCommands(CMainFrame& main) {
             if (CBitmapDoc* d = m->activeDocument()) d->redo();
         },
         docEnabled(CMD_REDO));
-    for (int id : {CMD_FIRST_FRAME, CMD_PREVIOUS_FRAME, CMD_PLAY, CMD_NEXT_FRAME, CMD_LAST_FRAME})
+    for (DocCommand id :
+         {CMD_FIRST_FRAME, CMD_PREVIOUS_FRAME, CMD_PLAY, CMD_NEXT_FRAME, CMD_LAST_FRAME})
         main.handle(
             id,
             [m, id] {

@@ -429,7 +429,7 @@ void CMainFrame::updateCommands() {
     syncPlayTimer();
     // Undo and Redo say what they take back or repeat ("&Undo Crop\tCtrl+Z").
     CBitmapDoc* ad = activeDocument();
-    for (int id : {int(CMD_UNDO), int(CMD_REDO)})
+    for (DocCommand id : {CMD_UNDO, CMD_REDO})
         if (QAction* a = action(id)) {
             const std::string label =
                 ad ? (id == CMD_UNDO ? ad->undoLabel() : ad->redoLabel()) : "";

@@ -32,7 +32,7 @@ void installToolDialogs(CMainFrame& main) {
     main.handle(CMD_FONT_WIZARD, [&main] { runFontWizard(main); });
     main.handle(CMD_PACK_SPRITES, [&main] { runPackSprites(main); });
     handleEdit(
-        main, CBitmapDoc::CMD_ANIMMASTER,
+        main, CMD_ANIMMASTER,
         [m](CBitmapDoc& d, CBitmapView&) {
             AnimMasterOptions o;
             o.load(m->settings());
@@ -40,7 +40,7 @@ void installToolDialogs(CMainFrame& main) {
             o.save(m->settings());
             d.animMaster(o.bufferType, o.colorKey, o.flags(), m->prompts(), &m->progress());
         },
-        [m] { return editIdle(*m) && m->activeDocument()->isEnabled(CBitmapDoc::CMD_ANIMMASTER); });
+        [m] { return editIdle(*m) && m->activeDocument()->isEnabled(CMD_ANIMMASTER); });
     // The Preferences' "pal" button: the field shows the palette file the dialog ends with.
     main.paletteOptionsHook = [&main](QWidget* parent, std::string& palFile) {
         PaletteOptionsDialog dlg(main.settings(), main.prompts(), parent, palFile);
@@ -51,7 +51,7 @@ void installToolDialogs(CMainFrame& main) {
 }
 
 void CMainFrame::showPositionList() { trigger(CMD_POSITION_LIST); }
-void CMainFrame::animationMaster() { trigger(CBitmapDoc::CMD_ANIMMASTER); }
+void CMainFrame::animationMaster() { trigger(CMD_ANIMMASTER); }
 
 void runFontWizard(CMainFrame& main) {
     FontWizardDialog wizard(

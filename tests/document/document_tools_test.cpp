@@ -241,7 +241,7 @@ TEST(DocumentAnimMaster, OptimisesWithUndoAndProgress) {
     seq->frameAt(1)->pixels()[1] = 0x80778899u;
     doc.setFrames(std::move(seq));
     doc.setModified(false);
-    EXPECT_TRUE(doc.toolEnabled(CBitmapDoc::CMD_ANIMMASTER));
+    EXPECT_TRUE(doc.toolEnabled(CMD_ANIMMASTER));
 
     struct Count : Progress {
         int total = -1, steps = 0;
@@ -275,8 +275,8 @@ TEST(DocumentAnimMaster, OptimisesWithUndoAndProgress) {
     EXPECT_EQ(empty.animMaster(AM_BUFFER_SINGLE, 0, 0, prompts), AM_NO_FRAMES);
     EXPECT_EQ(prompts.messages.back(), "Load a Bitmapsequence first");
     EXPECT_FALSE(empty.isModified());
-    EXPECT_FALSE(empty.toolEnabled(CBitmapDoc::CMD_ANIMMASTER));
+    EXPECT_FALSE(empty.toolEnabled(CMD_ANIMMASTER));
     CBitmapDoc none;
     EXPECT_EQ(none.animMaster(AM_BUFFER_SINGLE, 0, 0, prompts), AM_NO_FRAMES);
-    EXPECT_FALSE(none.toolEnabled(CBitmapDoc::CMD_ANIMMASTER));
+    EXPECT_FALSE(none.toolEnabled(CMD_ANIMMASTER));
 }

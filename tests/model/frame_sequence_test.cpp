@@ -50,11 +50,12 @@ TEST(Frame, LoadWriteAndOwnAlpha) {
     EXPECT_EQ(g.pixels(), nullptr);
     EXPECT_EQ(g.fileType, 0);
     EXPECT_FALSE(g.loadError().empty());
-    for (int t : {256, 259, 264, 265, 512}) {
+    for (TxFileType t : {TX_TYPE_3DF, TX_TYPE_IFF, TX_TYPE_GIF, TX_TYPE_PNG, TX_TYPE_TGA}) {
         g.fileType = t;
         EXPECT_TRUE(g.hasOwnAlpha()) << t;
     }
-    for (int t : {0, 258, 260, 263, 514, 516}) {
+    for (TxFileType t :
+         {TX_TYPE_UNKNOWN, TX_TYPE_BMP, TX_TYPE_PCX, TX_TYPE_JPEG, TX_TYPE_SPR, TX_TYPE_PSD}) {
         g.fileType = t;
         EXPECT_FALSE(g.hasOwnAlpha()) << t;
     }

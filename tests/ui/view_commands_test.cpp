@@ -246,15 +246,15 @@ TEST(EditorCommands, DisabledWithoutFramesAndWhilePlaying) {
     EXPECT_FALSE(e.w.commandEnabled(CMD_SELECT_ALL));
     EXPECT_TRUE(e.w.commandEnabled(CMD_POSITION_LIST));
     e.make(6, 4, 2, coord);
-    for (int id : std::initializer_list<int>{CMD_SCALE, CMD_RESIZE, CMD_FLIP_VERTICAL,
-                                             CMD_FLIP_HORIZONTAL, CMD_FLIP_ISOMETRIC, CMD_AUTO_CROP,
-                                             int(CBitmapDoc::CMD_ANIMMASTER)})
+    for (int id :
+         std::initializer_list<int>{CMD_SCALE, CMD_RESIZE, CMD_FLIP_VERTICAL, CMD_FLIP_HORIZONTAL,
+                                    CMD_FLIP_ISOMETRIC, CMD_AUTO_CROP, int(CMD_ANIMMASTER)})
         EXPECT_TRUE(e.w.commandEnabled(id)) << id;
     e.w.runCommand(CMD_PLAY);
     ASSERT_TRUE(e.w.activeDocument()->playing());
-    for (int id : std::initializer_list<int>{CMD_SCALE, CMD_RESIZE, CMD_FLIP_VERTICAL,
-                                             CMD_FLIP_HORIZONTAL, CMD_FLIP_ISOMETRIC, CMD_AUTO_CROP,
-                                             int(CBitmapDoc::CMD_ANIMMASTER)})
+    for (int id :
+         std::initializer_list<int>{CMD_SCALE, CMD_RESIZE, CMD_FLIP_VERTICAL, CMD_FLIP_HORIZONTAL,
+                                    CMD_FLIP_ISOMETRIC, CMD_AUTO_CROP, int(CMD_ANIMMASTER)})
         EXPECT_FALSE(e.w.commandEnabled(id)) << id;
     // A command reached by its key anyway does nothing.
     e.w.flipHorizontal();
@@ -395,12 +395,12 @@ TEST(EditorTools, AnimationmasterKeysOutUnchangedPixelsAndKeepsItsSettings) {
     prompts.newSizeAnswer = std::make_pair(3, 2);
     CBitmapDoc* d = w.createDocument(prompts);
     ASSERT_NE(d, nullptr);
-    EXPECT_FALSE(w.commandEnabled(CBitmapDoc::CMD_ANIMMASTER));  // one frame only
+    EXPECT_FALSE(w.commandEnabled(CMD_ANIMMASTER));  // one frame only
     d->frames()->addBlankFrames(3, 2, 1);
     for (int k = 0; k < 2; ++k)
         for (int i = 0; i < 6; ++i) d->frames()->frameAt(k)->pixels()[i] = 0xFF102030u;
     d->frames()->frameAt(1)->pixels()[4] = 0xFF405060u;
-    ASSERT_TRUE(w.commandEnabled(CBitmapDoc::CMD_ANIMMASTER));
+    ASSERT_TRUE(w.commandEnabled(CMD_ANIMMASTER));
 
     prompts.cancelTool = true;
     w.animationMaster();
