@@ -3,16 +3,23 @@
 // stb_image_write with the file sizes, of the photo-like picture and of a sprite sheet of a few
 // colours (which our writer stores as a palette image). After the run a table gives each peer time
 // / our time (above 1.0: we are faster).
+// With RASTER_BENCH_FILE=path it only decodes that file from memory, RUNS times (7 by default),
+// and prints "decode_ms <median>" (and "encode_ms" with RASTER_BENCH_ENCODE=png): the codec's
+// floor under a whole-process conversion of it.
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>
 #include <png.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
@@ -240,7 +247,60 @@ BENCHMARK_CAPTURE(encodeStb, png_rgba, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(encodeOurs, png_sheet, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(encodeStb, png_sheet, true)->Unit(benchmark::kMillisecond);
 
+// The median wall times of decoding one file's bytes, already in memory, and with
+// RASTER_BENCH_ENCODE=png of writing the picture as PNG into /dev/shm (where the file system costs
+// least), in milliseconds.
+static int decodeFileOnly(const char* path) {
+    std::vector<uint8_t> bytes;
+    std::string err;
+    if (!txLoadFile(path, bytes, err)) {
+        std::fprintf(stderr, "raster_bench: %s: %s\n", path, err.c_str());
+        return 1;
+    }
+    const char* runsText = std::getenv("RUNS");
+    const int runs = runsText && std::atoi(runsText) > 0 ? std::atoi(runsText) : 7;
+    const char* encode = std::getenv("RASTER_BENCH_ENCODE");
+    const bool png = encode && std::string(encode) == "png";
+    const std::string out = "/dev/shm/tarquil_raster_bench_" + std::to_string(::getpid()) + ".png";
+    std::vector<double> decodeMs, encodeMs;
+    auto since = [](std::chrono::steady_clock::time_point t0) {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+            .count();
+    };
+    for (int k = 0; k < runs; ++k) {
+        auto t0 = std::chrono::steady_clock::now();
+        TxStream s(bytes.data(), bytes.size());
+        TxMip mip;
+        TxReadContext ctx;
+        if (!txMipRead(mip, path, s, TX_PREFER_ARGB8888, ctx)) {
+            std::fprintf(stderr, "raster_bench: %s: %s\n", path, ctx.lastError.c_str());
+            return 1;
+        }
+        benchmark::DoNotOptimize(mip.data[0]);
+        decodeMs.push_back(since(t0));
+        if (!png) continue;
+        t0 = std::chrono::steady_clock::now();
+        int w = 0, h = 0;
+        const auto texels = txMipLevelTexels(mip, 0, w, h);
+        const int r = txWritePNG(out, w, h, texels.data());
+        encodeMs.push_back(since(t0));
+        std::remove(out.c_str());
+        if (r != TX_PNG_OK) {
+            std::fprintf(stderr, "raster_bench: writing %s failed\n", out.c_str());
+            return 1;
+        }
+    }
+    auto median = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    std::printf("decode_ms %.2f\n", median(decodeMs));
+    if (png) std::printf("encode_ms %.2f\n", median(encodeMs));
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (const char* path = std::getenv("RASTER_BENCH_FILE")) return decodeFileOnly(path);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -102,6 +102,7 @@ echo "ImageMagick: $("$IM_CONVERT" -version | head -1)"
 echo
 printf '%-24s %9s %9s %6s %9s %6s   %9s %9s %6s  %8s\n' "2048x2048 -> TGA" "ours ms" "IM ms" "ratio" \
   "gm ms" "ratio" "ours CPU" "IM CPU" "ratio" "peak MiB"
+declare -A GM_OF OURS_OF SIZE_OF
 for input in src.png flat.png src_rle.tga src.jpg src.bmp; do
   ours=() theirs=() gms=() ocpu=() tcpu=()
   for ((k = 0; k < RUNS; ++k)); do  # interleaved, so all see the same machine load
@@ -112,11 +113,49 @@ for input in src.png flat.png src_rle.tga src.jpg src.bmp; do
   mo=$(median "${ours[@]}") mt=$(median "${theirs[@]}") mg=$(median "${gms[@]}")
   co=$(median "${ocpu[@]}") ct=$(median "${tcpu[@]}")
   kb=$(peak_kb "$CLI" convert "$input" out.tga)
+  GM_OF[$input]=$mg OURS_OF[$input]=$mo SIZE_OF[$input]=$(stat -c %s out.tga)
   printf '%-24s %9s %9s %6.2f %9s %6s   %9s %9s %6.2f  %8.1f\n' "convert $input" "$mo" "$mt" "$(div "$mo" "$mt")" \
     "$mg" "$([[ -n $GM ]] && div "$mo" "$mg" || echo -)" "$co" "$ct" "$(div "$co" "$ct")" "$(div "$kb" 1024)"
 done
 echo "(medians; targets against gm convert: photo-like PNG 0.40, flat PNG 0.30, JPEG 0.40, BMP 0.30;"
 echo " peak at most 40 MiB = 2.5 x the 16 MiB picture; load average now $(cut -d' ' -f1-3 /proc/loadavg))"
+
+# The floors under the photo-like PNG and the BMP: the decode alone, in-process from memory
+# (raster_bench beside the CLI, from a benchmark build), start-up and exit (`info` on the same file
+# reads only its header) and handing a file of our output's size to the file system alone, through
+# a temporary file and a rename over the one there as our safe write does (timed inside Python).
+# What is left of our time is the TGA encode.
+RASTER_BENCH=$(dirname "$CLI")/raster_bench
+if [[ -x $RASTER_BENCH && -n $GM ]]; then
+  for input in src.png src.bmp; do
+    decode=$(RASTER_BENCH_FILE=$input RUNS=$RUNS "$RASTER_BENCH" | awk '/^decode_ms/ {print $2}')
+    infos=()
+    for ((k = 0; k < RUNS; ++k)); do wall_ms "$CLI" info "$input"; infos+=("$WALL"); done
+    mi=$(median "${infos[@]}")
+    write=$(/usr/bin/python3 - "${SIZE_OF[$input]}" "$RUNS" <<'PY'
+import os, sys, time
+size, runs = int(sys.argv[1]), int(sys.argv[2])
+data = os.urandom(size)
+open('floor.tga', 'wb').write(data)
+times = []
+for _ in range(runs):
+    t0 = time.perf_counter()
+    with open('floor.tga.tmp', 'wb') as f:
+        f.write(data)
+    os.rename('floor.tga.tmp', 'floor.tga')
+    times.append((time.perf_counter() - t0) * 1000)
+os.remove('floor.tga')
+print('%.2f' % sorted(times)[len(times) // 2])
+PY
+)
+    floor=$(awk -v a="$decode" -v b="$mi" -v c="$write" 'BEGIN {printf "%.2f", a + b + c}')
+    printf 'floor of %s -> TGA: decode alone %s ms + start-up and exit %s ms + writing the %.1f MB alone %s ms\n' \
+      "$input" "$decode" "$mi" "$(div "${SIZE_OF[$input]}" 1000000)" "$write"
+    printf '  = %s ms, %.2f of gm convert'"'"'s %s ms (ours %s ms, %.2f)\n' "$floor" \
+      "$(div "$floor" "${GM_OF[$input]}")" "${GM_OF[$input]}" "${OURS_OF[$input]}" \
+      "$(div "${OURS_OF[$input]}" "${GM_OF[$input]}")"
+  done
+fi
 
 # Paired figures of two commands: median wall times and their ratio.
 pair() {
@@ -130,6 +169,7 @@ pair() {
   done
   local ma mb
   ma=$(median "${a[@]}") mb=$(median "${b[@]}")
+  PAIR_OURS=$ma PAIR_PEER=$mb
   printf '%-44s ours %9s ms, peer %9s ms, ratio %5.2f (target %s; load %s)\n' "$label" "$ma" "$mb" \
     "$(div "$ma" "$mb")" "$target" "$(cut -d' ' -f1 /proc/loadavg)"
 }
@@ -140,6 +180,17 @@ if [[ -n $VIPS ]]; then
     pair "$input -> PNG against vips copy" 0.33 "$CLI" convert "$input" out.png -- "$VIPS" copy "$input" vips.png
     "$IM_CONVERT" "$input" im.png
     printf '  sizes: ours %s, vips %s, ImageMagick %s bytes\n' "$(stat -c %s out.png)" "$(stat -c %s vips.png)" "$(stat -c %s im.png)"
+    # The floor: decode and encode alone in-process (the PNG written into /dev/shm) and start-up.
+    if [[ -x $RASTER_BENCH && -d /dev/shm ]]; then
+      codec=$(RASTER_BENCH_FILE=$input RASTER_BENCH_ENCODE=png RUNS=$RUNS "$RASTER_BENCH")
+      decode=$(awk '/^decode_ms/ {print $2}' <<<"$codec") encode=$(awk '/^encode_ms/ {print $2}' <<<"$codec")
+      infos=()
+      for ((k = 0; k < RUNS; ++k)); do wall_ms "$CLI" info "$input"; infos+=("$WALL"); done
+      mi=$(median "${infos[@]}")
+      floor=$(awk -v a="$decode" -v b="$encode" -v c="$mi" 'BEGIN {printf "%.2f", a + b + c}')
+      printf '  floor: decode alone %s ms + encode alone %s ms + start-up and exit %s ms = %s ms, %.2f of vips (ours %.2f)\n' \
+        "$decode" "$encode" "$mi" "$floor" "$(div "$floor" "$PAIR_PEER")" "$(div "$PAIR_OURS" "$PAIR_PEER")"
+    fi
   done
 fi
 if [[ -n $IDENTIFY ]]; then
