@@ -40,7 +40,8 @@ PositionAutoAdd autoAdd(CMainFrame& main, CBitmapDoc* doc) {
 }
 
 void ViewPasteTarget::pasteDrop(const TxRect& rect) {
-    if (CBitmapDoc* doc = view_->document()) pasteAt(*doc, rect, autoAdd(main_, doc));
+    if (CBitmapDoc* doc = view_->document())
+        pasteAt(main_.copyBuffer(), *doc, rect, autoAdd(main_, doc));
     main_.updateCommands();
 }
 
@@ -59,7 +60,7 @@ void startPaste(CMainFrame& main) {
         if ((target = dynamic_cast<ViewPasteTarget*>(child))) break;
     if (!target) target = new ViewPasteTarget(view, main);
     view->setFocus();
-    beginPaste(view->state(), target);
+    beginPaste(main.copyBuffer(), view->state(), target);
     main.updateCommands();
 }
 
@@ -85,7 +86,8 @@ void installClipboardCommands(CMainFrame& main) {
             CBitmapView* v = main.activeView();
             if (!hasSelection(main)) return;
             CBitmapDoc* doc = v->document();
-            clipboardCopy(*doc, v->selection(), main.prompts(), &watch->port, autoAdd(main, doc));
+            clipboardCopy(main.copyBuffer(), *doc, v->selection(), main.prompts(), &watch->port,
+                          autoAdd(main, doc));
             main.updateCommands();
         },
         [&main] { return hasSelection(main); });
@@ -95,26 +97,28 @@ void installClipboardCommands(CMainFrame& main) {
             CBitmapView* v = main.activeView();
             if (!hasSelection(main)) return;
             CBitmapDoc* doc = v->document();
-            clipboardCut(*doc, v->selection(), main.prompts(), &watch->port, autoAdd(main, doc));
+            clipboardCut(main.copyBuffer(), *doc, v->selection(), main.prompts(), &watch->port,
+                         autoAdd(main, doc));
             main.updateCommands();
         },
         [&main] { return hasSelection(main); });
     main.handle(
         CMD_PASTE, [&main] { startPaste(main); },
-        [&main] { return main.activeView() && CopyBuffer::instance().exists(); });
+        [&main] { return main.activeView() && main.copyBuffer().exists(); });
     main.handle(
         CMD_PASTE_CLIPBOARD,
         [&main, watch] {
             if (!main.activeView()) return;
             // An unacceptable picture leaves an older copy to paste.
-            readSystemClipboard(watch->port);
+            readSystemClipboard(main.copyBuffer(), watch->port);
             startPaste(main);
         },
         [&main, watch] { return main.activeView() && watch->hasPicture; });
     main.handle(
         CMD_PASTE_NEW,
         [&main, watch] {
-            pasteAsNewDocument(watch->port, main.prompts(), main.documentContext(),
+            pasteAsNewDocument(main.copyBuffer(), watch->port, main.prompts(),
+                               main.documentContext(),
                                [&main](Prompts& p) { return main.createDocument(p); });
             main.fitActiveWindowToPicture();
             main.updateCommands();

@@ -18,6 +18,7 @@
 #include "model/ports.h"
 #include "model/preferences.h"
 #include "model/recent_files.h"
+#include "view/clipboard.h"
 
 class CBitmapDoc;
 class CBitmapView;
@@ -181,6 +182,8 @@ public:
     // What this window's documents share: the last New size, the save folder, the pending
     // new-document request and the writers' options from the preferences.
     DocumentContext& documentContext() { return docContext_; }
+    // The copy buffer of copy and paste, shared by every document window of the run.
+    CopyBuffer& copyBuffer() { return copyBuffer_; }
     // The preferences record in effect.
     Preferences& preferences() { return prefs_; }
     // The check boxes "Scale" and "Resize" share for the run.
@@ -298,6 +301,7 @@ private:
 
     Preferences prefs_;
     DocumentContext docContext_;
+    CopyBuffer copyBuffer_;
     ImageDialogFlags imageFlags_;
     QMdiArea* mdi_ = nullptr;
     QTimer* timer_ = nullptr;

@@ -6,11 +6,6 @@
 #include "texlib/dib.h"
 #include "tools/poslist/position_panel.h"
 
-CopyBuffer& CopyBuffer::instance() {
-    static CopyBuffer buffer;
-    return buffer;
-}
-
 namespace {
 
 bool isWholeImage(const TxRect& r, const Frame& f) {
@@ -25,8 +20,8 @@ void putOnSystemClipboard(const Frame& f, ClipboardPort& port) {
 
 }  // namespace
 
-bool clipboardCopy(CBitmapDoc& doc, const TxRect& sel, Prompts& prompts, ClipboardPort* port,
-                   const PositionAutoAdd& autoAdd) {
+bool clipboardCopy(CopyBuffer& buffer, CBitmapDoc& doc, const TxRect& sel, Prompts& prompts,
+                   ClipboardPort* port, const PositionAutoAdd& autoAdd) {
     const FrameSequence* source = doc.frames();
     const Frame* current = source ? source->currentFrame() : nullptr;
     std::unique_ptr<FrameSequence> copy;
@@ -46,7 +41,6 @@ bool clipboardCopy(CBitmapDoc& doc, const TxRect& sel, Prompts& prompts, Clipboa
         const size_t n = size_t(f->width()) * size_t(f->height());
         for (size_t k = 0; k < n; ++k) p[k] |= 0xFF000000u;
     }
-    CopyBuffer& buffer = CopyBuffer::instance();
     buffer.replace(std::move(copy));
     if (port) putOnSystemClipboard(*buffer.frames()->firstFrame(), *port);
 
@@ -95,19 +89,18 @@ uint32_t cutFillColour(const Frame& frame, const TxRect& sel) {
     return 0;
 }
 
-bool clipboardCut(CBitmapDoc& doc, const TxRect& sel, Prompts& prompts, ClipboardPort* port,
-                  const PositionAutoAdd& autoAdd) {
-    if (!clipboardCopy(doc, sel, prompts, port, autoAdd)) return false;
+bool clipboardCut(CopyBuffer& buffer, CBitmapDoc& doc, const TxRect& sel, Prompts& prompts,
+                  ClipboardPort* port, const PositionAutoAdd& autoAdd) {
+    if (!clipboardCopy(buffer, doc, sel, prompts, port, autoAdd)) return false;
     const Frame* f = doc.frames()->currentFrame();
     return doc.fill(cutFillColour(*f, sel), sel, "Cut");
 }
 
-bool readSystemClipboard(ClipboardPort& port) {
+bool readSystemClipboard(CopyBuffer& buffer, ClipboardPort& port) {
     const std::optional<std::vector<uint8_t>> block = port.getDib();
     if (!block) return false;
     TxMip picture;
     if (!txDibRead(block->data(), block->size(), picture)) return false;
-    CopyBuffer& buffer = CopyBuffer::instance();
     buffer.clear();
     auto seq = std::unique_ptr<FrameSequence>(new (std::nothrow) FrameSequence());
     if (!seq) return false;
@@ -127,10 +120,11 @@ std::optional<std::pair<int, int>> clipboardPictureSize(ClipboardPort& port) {
     return std::make_pair(info.width, info.height);
 }
 
-CBitmapDoc* pasteAsNewDocument(ClipboardPort& port, Prompts& prompts, DocumentContext& context,
+CBitmapDoc* pasteAsNewDocument(CopyBuffer& buffer, ClipboardPort& port, Prompts& prompts,
+                               DocumentContext& context,
                                const CBitmapDoc::NewDocumentFactory& newDocument) {
     // Only the picture on the clipboard, never an older copy of our own.
-    if (!readSystemClipboard(port)) return nullptr;
+    if (!readSystemClipboard(buffer, port)) return nullptr;
     PendingNewDocument& pending = context.pending;
     const uint16_t serial = nextDocumentSerial();
     pending = {serial, 256, 256};
@@ -142,7 +136,6 @@ CBitmapDoc* pasteAsNewDocument(ClipboardPort& port, Prompts& prompts, DocumentCo
         prompts.message("Create NewDocument failed", MsgIcon::Error, MsgButtons::Ok);
         return nullptr;
     }
-    CopyBuffer& buffer = CopyBuffer::instance();
     Frame* picture = buffer.frames()->firstFrame();
     target->fileType = picture->fileType;
     target->fileName = picture->fileName;
@@ -154,8 +147,8 @@ CBitmapDoc* pasteAsNewDocument(ClipboardPort& port, Prompts& prompts, DocumentCo
     return doc;
 }
 
-bool beginPaste(ViewState& view, PasteTarget* target) {
-    const FrameSequence* frames = CopyBuffer::instance().frames();
+bool beginPaste(const CopyBuffer& buffer, ViewState& view, PasteTarget* target) {
+    const FrameSequence* frames = buffer.frames();
     if (!frames || !view.document()) return false;
     int w = 0, h = 0;
     frames->currentSize(w, h);
@@ -163,8 +156,8 @@ bool beginPaste(ViewState& view, PasteTarget* target) {
     return true;
 }
 
-bool pasteAt(CBitmapDoc& doc, const TxRect& rect, const PositionAutoAdd& autoAdd) {
-    CopyBuffer& buffer = CopyBuffer::instance();
+bool pasteAt(const CopyBuffer& buffer, CBitmapDoc& doc, const TxRect& rect,
+             const PositionAutoAdd& autoAdd) {
     if (!buffer.exists()) return false;
     const bool pasted = doc.paste(*buffer.frames(), rect.left, rect.top);
     const Frame* f = doc.frames() ? doc.frames()->currentFrame() : nullptr;

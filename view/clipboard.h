@@ -18,11 +18,10 @@
 class PositionListPanel;
 
 // The application-wide copy buffer and the name of the position item last copied; shared by all
-// documents, which is what lets a copy from one be pasted into another.
+// documents, which is what lets a copy from one be pasted into another. The main window owns the
+// one the editor uses and hands it to the copy and paste functions below.
 class CopyBuffer {
 public:
-    static CopyBuffer& instance();
-
     bool exists() const { return frames_ != nullptr; }
     const FrameSequence* frames() const { return frames_.get(); }
     FrameSequence* frames() { return frames_.get(); }
@@ -47,8 +46,8 @@ struct PositionAutoAdd {
 // Copies selection `sel` of every frame of doc into the copy buffer (frames whose alpha is all 0
 // become opaque) and puts its first frame on the system clipboard (`port` may be null). Shows
 // "Out of Memory" and returns false when the copy cannot be made; the old buffer then stays.
-bool clipboardCopy(CBitmapDoc& doc, const TxRect& sel, Prompts& prompts, ClipboardPort* port,
-                   const PositionAutoAdd& autoAdd = {});
+bool clipboardCopy(CopyBuffer& buffer, CBitmapDoc& doc, const TxRect& sel, Prompts& prompts,
+                   ClipboardPort* port, const PositionAutoAdd& autoAdd = {});
 
 // The colour a cut leaves behind: the value of the first uniform side of the one-pixel ring
 // around sel, in the order top, left, right, bottom; sides on the image border do not count.
@@ -56,12 +55,12 @@ bool clipboardCopy(CBitmapDoc& doc, const TxRect& sel, Prompts& prompts, Clipboa
 uint32_t cutFillColour(const Frame& frame, const TxRect& sel);
 
 // Copy, then fill sel in the current frame with cutFillColour (one undo step).
-bool clipboardCut(CBitmapDoc& doc, const TxRect& sel, Prompts& prompts, ClipboardPort* port,
-                  const PositionAutoAdd& autoAdd = {});
+bool clipboardCut(CopyBuffer& buffer, CBitmapDoc& doc, const TxRect& sel, Prompts& prompts,
+                  ClipboardPort* port, const PositionAutoAdd& autoAdd = {});
 
 // Replaces the copy buffer with the system clipboard's picture: one frame, top row first.
 // False, with the buffer unchanged, when the clipboard holds no picture or one that is refused.
-bool readSystemClipboard(ClipboardPort& port);
+bool readSystemClipboard(CopyBuffer& buffer, ClipboardPort& port);
 
 // The size of the clipboard picture for the "New size" dialog's Clipboardsize button: only for
 // an accepted picture of at least 16 bits.
@@ -71,15 +70,17 @@ std::optional<std::pair<int, int>> clipboardPictureSize(ClipboardPort& port);
 // the pending 256 x 256 request of `context` (the one the factory's documents share). Shows
 // "Create NewDocument failed" when no such document could be made. Null when the clipboard had no
 // accepted picture or on failure.
-CBitmapDoc* pasteAsNewDocument(ClipboardPort& port, Prompts& prompts, DocumentContext& context,
+CBitmapDoc* pasteAsNewDocument(CopyBuffer& buffer, ClipboardPort& port, Prompts& prompts,
+                               DocumentContext& context,
                                const CBitmapDoc::NewDocumentFactory& newDocument);
 
 // Paste: starts the view's placement of a rectangle of the copy buffer's current frame size,
 // centred on the cursor; the mouse moves it and a click hands it to `target`, which calls
 // pasteAt. False when there is no copy buffer.
-bool beginPaste(ViewState& view, PasteTarget* target);
+bool beginPaste(const CopyBuffer& buffer, ViewState& view, PasteTarget* target);
 
 // The drop of a placement: pastes the copy buffer into doc at rect's top-left corner and, with
 // "add on paste", records rect (unless it is the whole image) under the current item name. True
 // when pixels were pasted.
-bool pasteAt(CBitmapDoc& doc, const TxRect& rect, const PositionAutoAdd& autoAdd = {});
+bool pasteAt(const CopyBuffer& buffer, CBitmapDoc& doc, const TxRect& rect,
+             const PositionAutoAdd& autoAdd = {});

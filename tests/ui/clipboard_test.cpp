@@ -85,8 +85,9 @@ TEST(QtClipboard, PicturesRoundTripThroughQClipboardWithTheirAlpha) {
     rgb.setPixel(0, 0, qRgb(10, 20, 30));
     rgb.setPixel(1, 0, qRgb(200, 100, 50));
     cb->setImage(rgb);
-    ASSERT_TRUE(readSystemClipboard(port));
-    const Frame* f = CopyBuffer::instance().frames()->firstFrame();
+    CopyBuffer buffer;
+    ASSERT_TRUE(readSystemClipboard(buffer, port));
+    const Frame* f = buffer.frames()->firstFrame();
     ASSERT_EQ(f->width(), 2);
     EXPECT_EQ(f->pixels()[0], 0xFF0A141Eu);
     EXPECT_EQ(f->pixels()[1], 0xFFC86432u);
@@ -107,7 +108,6 @@ TEST(QtClipboard, PicturesRoundTripThroughQClipboardWithTheirAlpha) {
     EXPECT_FALSE(port.hasDib());
     EXPECT_FALSE(port.getDib());
     EXPECT_EQ(port.getText(), "hello");
-    CopyBuffer::instance().clear();
 }
 
 namespace {
@@ -122,7 +122,6 @@ void mouse(QWidget* canvas, QEvent::Type type, QPoint pos, Qt::MouseButtons butt
 
 TEST(QtClipboard, EditCommandsCopyPasteAndPasteAsNewDocument) {
     ensureTestApp();
-    CopyBuffer::instance().clear();
     QGuiApplication::clipboard()->clear();
     MemorySettingsStore store;
     ScriptedPrompts prompts;
@@ -203,7 +202,6 @@ TEST(QtClipboard, EditCommandsCopyPasteAndPasteAsNewDocument) {
     EXPECT_TRUE(prompts.messages.empty());
     made->setModified(false);
     w.closeAllDocuments();
-    CopyBuffer::instance().clear();
 }
 
 TEST(QtClipboard, NewSizeTakesTheClipboardPictureSize) {

@@ -62,13 +62,9 @@ std::vector<uint8_t> dib8x1x1(uint8_t b, uint8_t g, uint8_t r) {
     return v;
 }
 
-// Each test starts without a copy buffer.
+// Each test starts with a copy buffer of its own, empty.
 struct Clipboard : ::testing::Test {
-    void SetUp() override {
-        CopyBuffer::instance().clear();
-        CopyBuffer::instance().currentItemName.clear();
-    }
-    void TearDown() override { SetUp(); }
+    CopyBuffer buffer;
 };
 
 }  // namespace
@@ -81,8 +77,8 @@ TEST_F(Clipboard, CopyTakesTheAreaOfEveryFrameAndPutsTheFirstOnTheSystemClipboar
     d.doc.frames()->setCurrent(1);
     ScriptedPrompts prompts;
     MemoryClipboard clip;
-    ASSERT_TRUE(clipboardCopy(d.doc, {1, 1, 4, 3}, prompts, &clip));
-    const FrameSequence* buf = CopyBuffer::instance().frames();
+    ASSERT_TRUE(clipboardCopy(buffer, d.doc, {1, 1, 4, 3}, prompts, &clip));
+    const FrameSequence* buf = buffer.frames();
     ASSERT_TRUE(buf);
     ASSERT_EQ(buf->count(), 2);
     EXPECT_EQ(buf->currentIndex(), 1);
@@ -105,19 +101,19 @@ TEST_F(Clipboard, CopyTakesTheAreaOfEveryFrameAndPutsTheFirstOnTheSystemClipboar
 
     // A document without a picture: "Out of Memory", and the old buffer stays.
     CBitmapDoc empty;
-    EXPECT_FALSE(clipboardCopy(empty, {0, 0, 1, 1}, prompts, &clip));
+    EXPECT_FALSE(clipboardCopy(buffer, empty, {0, 0, 1, 1}, prompts, &clip));
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Out of Memory"});
-    EXPECT_EQ(CopyBuffer::instance().frames(), buf);
+    EXPECT_EQ(buffer.frames(), buf);
 }
 
 TEST_F(Clipboard, PasteIntoAnAnimationGoesFrameByFrameAndWraps) {
     Doc src(2, 2, 3, [](int x, int y, int k) { return code(x, y, k + 10); });
     ScriptedPrompts prompts;
-    ASSERT_TRUE(clipboardCopy(src.doc, {0, 0, 2, 2}, prompts, nullptr));
+    ASSERT_TRUE(clipboardCopy(buffer, src.doc, {0, 0, 2, 2}, prompts, nullptr));
 
     Doc d(4, 4, 5, code);
     d.doc.frames()->setCurrent(4);
-    ASSERT_TRUE(d.doc.paste(*CopyBuffer::instance().frames(), 1, 1));
+    ASSERT_TRUE(d.doc.paste(*buffer.frames(), 1, 1));
     // Copy frames 0, 1, 2 land in document frames 4, 0, 1; frames 2 and 3 stay.
     EXPECT_EQ(d.px(4, 1, 1), code(0, 0, 10));
     EXPECT_EQ(d.px(0, 2, 2), code(1, 1, 11));
@@ -140,8 +136,8 @@ TEST_F(Clipboard, PasteIsCutToTheImageAndLeavesTransparentPixelsAlone) {
         return (x == 0 || y == 0 || x == 9 || y == 9) ? 0x00FFFFFFu : 0xFF0000FFu;
     });
     ScriptedPrompts prompts;
-    ASSERT_TRUE(clipboardCopy(src.doc, {0, 0, 10, 10}, prompts, nullptr));
-    const FrameSequence& buf = *CopyBuffer::instance().frames();
+    ASSERT_TRUE(clipboardCopy(buffer, src.doc, {0, 0, 10, 10}, prompts, nullptr));
+    const FrameSequence& buf = *buffer.frames();
 
     Doc d(100, 100, 1, [](int, int, int) { return 0xFF00FF00u; });
     ASSERT_TRUE(d.doc.paste(buf, 95, 95));
@@ -162,8 +158,8 @@ TEST_F(Clipboard, PasteIsCutToTheImageAndLeavesTransparentPixelsAlone) {
 
     // A picture without alpha copied and pasted back is opaque everywhere in the block.
     Doc g(4, 4, 1, [](int x, int y, int) { return code(x, y, 0) & 0xFFFFFF; });
-    ASSERT_TRUE(clipboardCopy(g.doc, {0, 0, 2, 2}, prompts, nullptr));
-    ASSERT_TRUE(g.doc.paste(*CopyBuffer::instance().frames(), 2, 2));
+    ASSERT_TRUE(clipboardCopy(buffer, g.doc, {0, 0, 2, 2}, prompts, nullptr));
+    ASSERT_TRUE(g.doc.paste(*buffer.frames(), 2, 2));
     EXPECT_EQ(g.px(0, 2, 2), code(0, 0, 0));
     EXPECT_EQ(g.px(0, 3, 3), code(1, 1, 0));
     EXPECT_EQ(g.px(0, 1, 1), code(1, 1, 0) & 0xFFFFFF);
@@ -176,10 +172,10 @@ TEST_F(Clipboard, CutFillsWithTheColourOfTheFirstUniformSideOfTheRing) {
           [&](int x, int y, int) { return (x >= 3 && x < 5 && y >= 3 && y < 5) ? red : blue; });
     ScriptedPrompts prompts;
     MemoryClipboard clip;
-    ASSERT_TRUE(clipboardCut(d.doc, {3, 3, 5, 5}, prompts, &clip));
+    ASSERT_TRUE(clipboardCut(buffer, d.doc, {3, 3, 5, 5}, prompts, &clip));
     EXPECT_EQ(d.px(0, 3, 3), blue);
     EXPECT_EQ(d.px(0, 4, 4), blue);
-    EXPECT_EQ(CopyBuffer::instance().frames()->firstFrame()->pixels()[0], red);
+    EXPECT_EQ(buffer.frames()->firstFrame()->pixels()[0], red);
     EXPECT_TRUE(clip.block);
     EXPECT_EQ(d.hints, std::vector<int>{HINT_FULL});
     d.doc.undo();
@@ -204,12 +200,12 @@ TEST_F(Clipboard, CutFillsWithTheColourOfTheFirstUniformSideOfTheRing) {
 
 TEST_F(Clipboard, ClipboardPicturesBecomeTheCopyBufferOrAreIgnored) {
     MemoryClipboard clip;
-    EXPECT_FALSE(readSystemClipboard(clip));
-    EXPECT_FALSE(CopyBuffer::instance().exists());
+    EXPECT_FALSE(readSystemClipboard(buffer, clip));
+    EXPECT_FALSE(buffer.exists());
 
     clip.block = dib8x1x1(10, 20, 30);
-    ASSERT_TRUE(readSystemClipboard(clip));
-    const FrameSequence* buf = CopyBuffer::instance().frames();
+    ASSERT_TRUE(readSystemClipboard(buffer, clip));
+    const FrameSequence* buf = buffer.frames();
     ASSERT_EQ(buf->count(), 1);
     ASSERT_EQ(buf->firstFrame()->width(), 1);
     EXPECT_EQ(buf->firstFrame()->pixels()[0], 0xFF1E140Au);
@@ -221,9 +217,9 @@ TEST_F(Clipboard, ClipboardPicturesBecomeTheCopyBufferOrAreIgnored) {
     clip.block = txDibWrite(1, 2, px);
     EXPECT_EQ(clipboardPictureSize(clip), std::make_pair(1, 2));
     (*clip.block)[5] = 8;  // width 2049
-    EXPECT_FALSE(readSystemClipboard(clip));
+    EXPECT_FALSE(readSystemClipboard(buffer, clip));
     EXPECT_FALSE(clipboardPictureSize(clip));
-    EXPECT_EQ(CopyBuffer::instance().frames(), buf);
+    EXPECT_EQ(buffer.frames(), buf);
 }
 
 TEST_F(Clipboard, PasteAsNewDocumentTakesThePictureThroughThePendingRequest) {
@@ -241,13 +237,13 @@ TEST_F(Clipboard, PasteAsNewDocumentTakesThePictureThroughThePendingRequest) {
         return made.back().get();
     };
     // Nothing on the clipboard: nothing happens, no message.
-    EXPECT_EQ(pasteAsNewDocument(clip, prompts, context, factory), nullptr);
+    EXPECT_EQ(pasteAsNewDocument(buffer, clip, prompts, context, factory), nullptr);
     EXPECT_TRUE(requested.empty());
     EXPECT_TRUE(prompts.messages.empty());
 
     const uint32_t px[6] = {1, 2, 3, 4, 5, 6};
     clip.block = txDibWrite(3, 2, px);
-    CBitmapDoc* doc = pasteAsNewDocument(clip, prompts, context, factory);
+    CBitmapDoc* doc = pasteAsNewDocument(buffer, clip, prompts, context, factory);
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(requested, std::vector<int>{256});
     const Frame& f = *doc->frames()->currentFrame();
@@ -257,11 +253,11 @@ TEST_F(Clipboard, PasteAsNewDocumentTakesThePictureThroughThePendingRequest) {
     EXPECT_EQ(f.pixels()[5], 0xFF000006u);
     EXPECT_TRUE(doc->isModified());
     EXPECT_EQ(hints, (std::vector<int>{HINT_FULL, HINT_POSITIONS}));
-    EXPECT_FALSE(CopyBuffer::instance().exists());
+    EXPECT_FALSE(buffer.exists());
     EXPECT_EQ(context.pending.serial, 0);
 
     // No document could be made.
-    EXPECT_EQ(pasteAsNewDocument(clip, prompts, context, [](Prompts&) { return nullptr; }),
+    EXPECT_EQ(pasteAsNewDocument(buffer, clip, prompts, context, [](Prompts&) { return nullptr; }),
               nullptr);
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Create NewDocument failed"});
 }
@@ -269,12 +265,13 @@ TEST_F(Clipboard, PasteAsNewDocumentTakesThePictureThroughThePendingRequest) {
 namespace {
 
 struct Target : PasteTarget {
+    const CopyBuffer* buffer = nullptr;
     CBitmapDoc* doc = nullptr;
     PositionAutoAdd autoAdd;
     int drops = 0, cancels = 0;
     void pasteDrop(const TxRect& rect) override {
         ++drops;
-        pasteAt(*doc, rect, autoAdd);
+        pasteAt(*buffer, *doc, rect, autoAdd);
     }
     void pasteCancelled() override { ++cancels; }
 };
@@ -285,8 +282,9 @@ TEST_F(Clipboard, PlacementInTheViewDropsOnClickAndRecordsTheItem) {
     Doc d(100, 80, 1, [](int, int, int) { return 0xFF00FF00u; });
     ViewState view(&d.doc, ViewPreferences{});
     Target target;
+    target.buffer = &buffer;
     target.doc = &d.doc;
-    EXPECT_FALSE(beginPaste(view, &target));  // no copy buffer
+    EXPECT_FALSE(beginPaste(buffer, view, &target));  // no copy buffer
     EXPECT_FALSE(view.placingPaste());
 
     Doc src(10, 6, 1, [](int, int, int) { return 0xFF0000FFu; });
@@ -295,12 +293,12 @@ TEST_F(Clipboard, PlacementInTheViewDropsOnClickAndRecordsTheItem) {
     panel.attach(&src.doc.positions());
     src.doc.positions().append({0, 0, 10, 6}, "hero");
     target.autoAdd = PositionAutoAdd{&panel, true, true};
-    ASSERT_TRUE(clipboardCopy(src.doc, {0, 0, 10, 6}, prompts, nullptr, target.autoAdd));
-    EXPECT_EQ(CopyBuffer::instance().currentItemName, "hero");
+    ASSERT_TRUE(clipboardCopy(buffer, src.doc, {0, 0, 10, 6}, prompts, nullptr, target.autoAdd));
+    EXPECT_EQ(buffer.currentItemName, "hero");
     EXPECT_EQ(src.doc.positions().count(), 1);  // the whole image is not added
 
     // Escape cancels: nothing pasted.
-    ASSERT_TRUE(beginPaste(view, &target));
+    ASSERT_TRUE(beginPaste(buffer, view, &target));
     EXPECT_TRUE(view.placingPaste());
     view.keyDown(ViewKey::Escape, false, false);
     EXPECT_EQ(target.cancels, 1);
@@ -309,7 +307,7 @@ TEST_F(Clipboard, PlacementInTheViewDropsOnClickAndRecordsTheItem) {
     // The rectangle follows the mouse, is pushed back inside, and a click pastes at its corner
     // under the name of the item last copied.
     panel.attach(&d.doc.positions());
-    ASSERT_TRUE(beginPaste(view, &target));
+    ASSERT_TRUE(beginPaste(buffer, view, &target));
     view.mouseMove(99, 79, false, false);
     EXPECT_EQ(view.selection(), (TxRect{90, 74, 100, 80}));
     view.mouseMove(20, 20, false, false);
@@ -327,12 +325,12 @@ TEST_F(Clipboard, PlacementInTheViewDropsOnClickAndRecordsTheItem) {
 
     // "add on copy" adds a part of the picture with an empty name and forgets the old name.
     panel.attach(&src.doc.positions());
-    ASSERT_TRUE(clipboardCopy(src.doc, {1, 1, 3, 3}, prompts, nullptr, target.autoAdd));
-    EXPECT_EQ(CopyBuffer::instance().currentItemName, "");
+    ASSERT_TRUE(clipboardCopy(buffer, src.doc, {1, 1, 3, 3}, prompts, nullptr, target.autoAdd));
+    EXPECT_EQ(buffer.currentItemName, "");
     ASSERT_EQ(src.doc.positions().count(), 2);
     EXPECT_EQ(src.doc.positions().at(1).name, "");
     // Without the position list window nothing is recorded.
-    ASSERT_TRUE(clipboardCopy(src.doc, {2, 2, 3, 3}, prompts, nullptr,
+    ASSERT_TRUE(clipboardCopy(buffer, src.doc, {2, 2, 3, 3}, prompts, nullptr,
                               PositionAutoAdd{nullptr, true, true}));
     EXPECT_EQ(src.doc.positions().count(), 2);
 }
