@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "model/app_palette.h"
+
 class SettingsStore;
 class TxFileWriter;
 
@@ -83,9 +85,13 @@ public:
     // without --depfile).
     TxFileWriter* depfileWriter() const { return depfileWriter_.get(); }
 
+    // The palette 8-bit lumps take: the editor's "palfile", read on its first use.
+    AppPalette& palette() { return palette_; }
+
 private:
     std::string command_;
     std::vector<std::string> argv_;
+    AppPalette palette_;
     mutable std::mutex mutex_;
     std::vector<std::string> inputs_, outputs_;
     // What the lists hold, so that a batch of many files does not search them for every name.

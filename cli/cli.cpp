@@ -210,7 +210,7 @@ int runCommand(const CliCommand& c, CliCall& call) {
     // Lumps are drawn with the editor's current palette ("palfile"), as in the editor; the
     // settings and the palette file are read only by a command that needs a palette, when it
     // needs it, and then count as inputs.
-    appPalette().loadOnFirstUse([&call](AppPalette& palette) {
+    call.palette().loadOnFirstUse([&call](AppPalette& palette) {
         if (call.noSettings) return;
         const std::string path =
             call.settings().getString(kPaletteSettingsSection, kPaletteFileName, "");
@@ -221,8 +221,6 @@ int runCommand(const CliCommand& c, CliCall& call) {
     });
     int status = c.run(call);
     status = finishRun(call, status, call.depfileWriter());
-    // The loader must not outlive the call it reports to.
-    if (appPalette().loadPending()) appPalette().loadOnFirstUse([](AppPalette&) {});
     return status;
 }
 

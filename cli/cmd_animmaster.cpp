@@ -115,7 +115,7 @@ int cmdAnimmaster(CliCall& call) {
     for (const std::string& in : args.positional()) {
         FrameSequence part;
         SequenceLoadReport report;
-        if (loadSequence(part, in, prompts, appPalette().argb(), &report) != SEQ_OK ||
+        if (loadSequence(part, in, prompts, call.palette().argb(), &report) != SEQ_OK ||
             part.count() == 0) {
             cliError(cliLoadFailure(in, report));
             return CLI_FILE_ERROR;

@@ -128,7 +128,7 @@ int cmdArrange(CliCall& call) {
     auto frames = std::make_unique<FrameSequence>();
     prompts.load = SequenceLoadOptions{1, SEQ_LOAD_SINGLE, 1};
     SequenceLoadReport report;
-    if (loadSequence(*frames, image, prompts, appPalette().argb(), &report) != SEQ_OK ||
+    if (loadSequence(*frames, image, prompts, call.palette().argb(), &report) != SEQ_OK ||
         frames->count() == 0) {
         cliError(cliLoadFailure(image, report));
         return CLI_FILE_ERROR;

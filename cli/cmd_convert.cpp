@@ -107,6 +107,7 @@ int convertMany(CliCall& call, const CliArgs& args) {
         return CLI_USAGE;
     }
     ConvertBatchJob job;
+    job.palette = call.palette().argb();
     job.extension = *to;
     if (!job.extension.empty() && job.extension[0] == '.') job.extension.erase(0, 1);
     for (char& c : job.extension) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -260,13 +261,13 @@ int cmdConvert(CliCall& call) {
     if (sequenceRead) {
         prompts.load = load;
         SequenceLoadReport report;
-        if (loadSequence(seq, in, prompts, appPalette().argb(), &report) != SEQ_OK) {
+        if (loadSequence(seq, in, prompts, call.palette().argb(), &report) != SEQ_OK) {
             cliError(cliLoadFailure(in, report));
             return CLI_FILE_ERROR;
         }
     } else {
         Frame* f = seq.append();
-        if (!f || f->load(in, appPalette().argb(), sequenceMemoryBudget()) != FE_OK) {
+        if (!f || f->load(in, call.palette().argb(), sequenceMemoryBudget()) != FE_OK) {
             cliError(in + ": " +
                      (f && !f->loadError().empty() ? f->loadError() : "cannot be read"));
             return CLI_FILE_ERROR;

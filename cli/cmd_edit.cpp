@@ -260,7 +260,7 @@ int cmdEdit(CliCall& call) {
     CliPrompts prompts("edit");
     FrameSequence seq;
     SequenceLoadReport report;
-    if (loadSequence(seq, in, prompts, appPalette().argb(), &report) != SEQ_OK ||
+    if (loadSequence(seq, in, prompts, call.palette().argb(), &report) != SEQ_OK ||
         seq.count() == 0) {
         cliError(cliLoadFailure(in, report));
         return CLI_FILE_ERROR;

@@ -167,7 +167,7 @@ int cmdPack(CliCall& call) {
 
     if (args.positional().empty()) return usage("no sprites given (see tarquil-cli pack --help)");
     PackInputs in;
-    if (!collectPackInputs(args.positional(), in, appPalette().argb())) {
+    if (!collectPackInputs(args.positional(), in, call.palette().argb())) {
         cliError("pack: " + in.error + "; nothing written");
         return CLI_FILE_ERROR;
     }

@@ -144,7 +144,7 @@ int cmdRender(CliCall& call) {
     CliPrompts prompts("render");
     auto seq = std::make_unique<FrameSequence>();
     SequenceLoadReport report;
-    if (loadSequence(*seq, in, prompts, appPalette().argb(), &report) != SEQ_OK ||
+    if (loadSequence(*seq, in, prompts, call.palette().argb(), &report) != SEQ_OK ||
         seq->count() == 0) {
         cliError(in + ": " + (report.error.empty() ? "cannot be read" : report.error));
         return CLI_FILE_ERROR;

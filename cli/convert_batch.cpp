@@ -29,7 +29,7 @@ int convertBatch(const ConvertBatchJob& job) {
     std::mutex out;  // one line at a time on stderr
     size_t done = 0;
     // Read once before the threads start; the readers only look at it.
-    const uint32_t* palette = appPalette().argb();
+    const uint32_t* palette = job.palette;
 
     auto report = [&](const std::string* message) {
         std::lock_guard<std::mutex> lock(out);

@@ -14,7 +14,8 @@ struct ConvertBatchJob {
     TxFileType fileType = TX_TYPE_UNKNOWN;  // the writable type the extension names
     int threads = 1;
     bool showProgress = false;
-    WriteOptions write;  // the same for every file; the threads only read it
+    WriteOptions write;                 // the same for every file; the threads only read it
+    const uint32_t* palette = nullptr;  // the colours 8-bit lumps take (AppPalette::argb)
 };
 
 // Output path of one input: DIR/<input's name without its extension>.<ext>.

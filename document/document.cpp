@@ -193,8 +193,8 @@ bool CBitmapDoc::onOpenDocument(const std::string& path, Prompts& prompts) {
             return false;
         }
         SequenceLoadReport report;
-        const int r =
-            loadSequence(*seq, path, prompts, palette ? palette : appPalette().argb(), &report);
+        const int r = loadSequence(*seq, path, prompts,
+                                   palette ? palette : context_->palette.argb(), &report);
         if (r != SEQ_OK) {
             // Memory that could not be had was reported by the loader itself.
             if (r != SEQ_OUT_OF_MEMORY)

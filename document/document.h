@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "model/app_palette.h"
 #include "model/frame_sequence.h"
 #include "model/frame_writers.h"
 #include "model/numbered_path.h"
@@ -58,13 +59,15 @@ struct DocumentSettings {
 };
 
 // What the documents of one application share: the values kept between commands, the request
-// that sizes the next new document and the writers' options the preferences choose (Save As
-// picks the BMP depth for its one save). The application owns one and hands it to every document
-// it makes, so that a command's new document takes the request of the document that made it.
+// that sizes the next new document, the writers' options the preferences choose (Save As picks
+// the BMP depth for its one save) and the current palette, whose colours 8-bit lumps take. The
+// application owns one and hands it to every document it makes, so that a command's new document
+// takes the request of the document that made it.
 struct DocumentContext {
     DocumentSettings settings;
     PendingNewDocument pending;
     WriteOptions write;
+    AppPalette palette;
 };
 
 struct SequenceLoadReport;
@@ -267,7 +270,7 @@ public:
     void updateAllViews(DocHint hint, const TxRect* rect = nullptr);
     // Reads the position files of the current path into the (empty) list.
     void readPositions();
-    // The palette for readers that need one (LMP); null means the application palette.
+    // The palette for readers that need one (LMP); null means the context's current palette.
     const uint32_t* palette = nullptr;
 
 private:

@@ -64,7 +64,7 @@ std::vector<CBitmapDoc*> packSpritesIntoDocuments(
     BusyCursor busy(prompts);
     PackInputs in;
     prompts.status("Reading sprites...");
-    if (!collectPackInputs(rq.inputs, in, appPalette().argb(), progress))
+    if (!collectPackInputs(rq.inputs, in, context.palette.argb(), progress))
         return fail(in.error + "; nothing written");
     if (in.sprites.empty())
         return fail("the inputs hold no sprites (folders are searched for image files)");

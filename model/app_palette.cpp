@@ -1,28 +1,37 @@
 #include "model/app_palette.h"
 
+#include <algorithm>
 #include <mutex>
+#include <vector>
 
 #include "texlib/palette_file.h"
 
 namespace {
-
-AppPalette& builtIn() {
-    static AppPalette palette;
-    return palette;
-}
-
-AppPalette* gCurrent = nullptr;
 
 std::recursive_mutex& loadMutex() {
     static std::recursive_mutex m;
     return m;
 }
 
-// The readers' hook: a reader about to use one of the application's palettes runs its pending
-// load first.
+// The palettes with a load pending, for the readers' hook (guarded by loadMutex): the hook is
+// handed only the colours' address.
+std::vector<const AppPalette*>& pendingPalettes() {
+    static std::vector<const AppPalette*> list;
+    return list;
+}
+
+void forget(const AppPalette* palette) {
+    auto& list = pendingPalettes();
+    list.erase(std::remove(list.begin(), list.end(), palette), list.end());
+}
+
+// The readers' hook: a reader about to use a palette with a load pending runs that load first.
 void paletteNeeded(const uint32_t* palette) {
-    for (const AppPalette* p : {gCurrent, &builtIn()})
-        if (p && p->argb() == palette) p->resolve();
+    std::lock_guard<std::recursive_mutex> lock(loadMutex());
+    const AppPalette* found = nullptr;
+    for (const AppPalette* p : pendingPalettes())
+        if (p->argb() == palette) found = p;
+    if (found) found->resolve();
 }
 
 }  // namespace
@@ -32,6 +41,8 @@ void AppPalette::loadOnFirstUse(std::function<void(AppPalette&)> loader) {
     TxPaletteNeeded = paletteNeeded;
     loader_ = std::move(loader);
     pending_.store(static_cast<bool>(loader_), std::memory_order_release);
+    forget(this);
+    if (loader_) pendingPalettes().push_back(this);
 }
 
 void AppPalette::resolvePending() const {
@@ -44,9 +55,15 @@ void AppPalette::resolvePending() const {
     loader(const_cast<AppPalette&>(*this));
     resolving_ = false;
     pending_.store(false, std::memory_order_release);
+    forget(this);
 }
 
 AppPalette::AppPalette() { clear(); }
+
+AppPalette::~AppPalette() {
+    std::lock_guard<std::recursive_mutex> lock(loadMutex());
+    forget(this);
+}
 
 AppPalette::AppPalette(const AppPalette& other) { setAll(other.entries()); }
 
@@ -69,12 +86,8 @@ void AppPalette::clear() {
     for (int i = 0; i < kEntries; ++i) setEntry(i, 0);
 }
 
-AppPalette& appPalette() { return gCurrent ? *gCurrent : builtIn(); }
-
-void setAppPalette(AppPalette* palette) { gCurrent = palette; }
-
-TxReadContext appReadContext() {
+TxReadContext AppPalette::readContext() const {
     TxReadContext ctx;
-    ctx.palette = appPalette().argb();
+    ctx.palette = argb();
     return ctx;
 }

@@ -1,5 +1,6 @@
-// The application's one current 256-colour palette (the palette options' palette, loaded from the
-// "palfile" preference at start-up), and the read context that hands it to the LMP reader.
+// The application's current 256-colour palette (the palette options' palette, loaded from the
+// "palfile" preference at start-up), and the read context that hands it to the LMP reader. The
+// editor's documents share one in their DocumentContext; a tarquil-cli run has one in its call.
 #pragma once
 
 #include <atomic>
@@ -13,6 +14,7 @@ public:
     static constexpr int kEntries = 256;
 
     AppPalette();
+    ~AppPalette();
     // A copy has the colours (a load pending on first use runs first); the pending load stays
     // with the original.
     AppPalette(const AppPalette& other);
@@ -45,6 +47,9 @@ public:
         if (pending_.load(std::memory_order_acquire)) resolvePending();
     }
 
+    // A read context for reading files with this palette: 8-bit lumps take its colours.
+    TxReadContext readContext() const;
+
 private:
     void resolvePending() const;
 
@@ -54,11 +59,3 @@ private:
     mutable std::atomic<bool> pending_{false};
     mutable bool resolving_ = false;
 };
-
-// The current palette. The application starts with every entry 0. Tests and embedders install
-// their own with setAppPalette (which must outlive its use); nullptr restores the built-in one.
-AppPalette& appPalette();
-void setAppPalette(AppPalette* palette);
-
-// A read context for reading files in the application: 8-bit lumps take the current palette.
-TxReadContext appReadContext();

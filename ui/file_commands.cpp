@@ -155,7 +155,7 @@ void CMainFrame::applyPreferences(const Preferences& prefs, bool save) {
     Preferences::setSaveFlag(settings(), save);
     putPreferencesInEffect();
     if (p.palFile != oldPalette && !p.palFile.empty())
-        readPaletteFile(p.palFile, appPalette(), prompts());
+        readPaletteFile(p.palFile, documentContext().palette, prompts());
 }
 
 void CMainFrame::editPreferences() {

@@ -61,13 +61,14 @@ CMainFrame::CMainFrame(QWidget* parent, SettingsStore* settings) : QMainWindow(p
     buildStatusBar();
     auto qtPrompts = std::make_unique<QtPrompts>(this, statusBar());
     qtPrompts->setImageDialogFlags(imageFlags_);
+    qtPrompts->setPalette(docContext_.palette);
     qtPrompts->setSettingsSource([this]() -> SettingsStore& { return this->settings(); });
     ownPrompts_ = std::move(qtPrompts);
     progress_ = std::make_unique<QtProgress>(statusBar(), panes_[0]);
     if (!settingsOverride_) settings_ = std::make_unique<QtSettingsStore>();
     prefs_.load(this->settings());
     // The palette chosen in the palette options ("palfile") is the current palette from the start.
-    loadStartupPalette(this->settings(), prompts());
+    loadStartupPalette(docContext_.palette, this->settings(), prompts());
 
     putPreferencesInEffect();
     buildMenus();

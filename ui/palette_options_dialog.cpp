@@ -42,10 +42,12 @@ private:
 }  // namespace
 
 PaletteOptionsDialog::PaletteOptionsDialog(SettingsStore& settings, Prompts& prompts,
-                                           QWidget* parent, std::optional<std::string> palFile)
+                                           AppPalette& palette, QWidget* parent,
+                                           std::optional<std::string> palFile)
     : QDialog(parent), settings_(settings), prompts_(prompts),
-      options_(palFile ? *palFile
-                       : settings.getString(kPaletteSettingsSection, kPaletteFileName, "")) {
+      options_(palette, palFile
+                            ? *palFile
+                            : settings.getString(kPaletteSettingsSection, kPaletteFileName, "")) {
     setWindowTitle(QStringLiteral("Palette Options"));
     swatches_ = new SwatchBox(options_);
     use_ = new QPushButton(QStringLiteral("Use"));
@@ -94,8 +96,9 @@ void PaletteOptionsDialog::browse() {
     if (!path.isEmpty()) loadPaletteFrom(path);
 }
 
-PaletteChoice runPaletteOptions(QWidget* parent, SettingsStore& settings, Prompts& prompts) {
-    PaletteOptionsDialog dlg(settings, prompts, parent);
+PaletteChoice runPaletteOptions(QWidget* parent, SettingsStore& settings, Prompts& prompts,
+                                AppPalette& palette) {
+    PaletteOptionsDialog dlg(settings, prompts, palette, parent);
     dlg.exec();
     PaletteChoice c;
     c.useFixedPalette = dlg.options().choice() == PaletteOptions::UsePalette;
@@ -104,5 +107,5 @@ PaletteChoice runPaletteOptions(QWidget* parent, SettingsStore& settings, Prompt
 }
 
 std::optional<PaletteChoice> QtPrompts::paletteOptions() {
-    return runPaletteOptions(parent_, settings(), *this);
+    return runPaletteOptions(parent_, settings(), *this, palette());
 }

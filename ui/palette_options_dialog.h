@@ -14,9 +14,10 @@ class QPushButton;
 class PaletteOptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    // Shows `palFile`, by default the "palfile" preference of `settings`; "Load Palette" writes
-    // the preference.
-    PaletteOptionsDialog(SettingsStore& settings, Prompts& prompts, QWidget* parent = nullptr,
+    // Shows `palFile`, by default the "palfile" preference of `settings`, read into `palette`;
+    // "Load Palette" writes the preference.
+    PaletteOptionsDialog(SettingsStore& settings, Prompts& prompts, AppPalette& palette,
+                         QWidget* parent = nullptr,
                          std::optional<std::string> palFile = std::nullopt);
 
     const PaletteOptions& options() const { return options_; }
@@ -35,4 +36,5 @@ private:
 };
 
 // Runs the dialog; the answer of an 8-bit save (colours as 0x00RRGGBB).
-PaletteChoice runPaletteOptions(QWidget* parent, SettingsStore& settings, Prompts& prompts);
+PaletteChoice runPaletteOptions(QWidget* parent, SettingsStore& settings, Prompts& prompts,
+                                AppPalette& palette);

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "edit/size_model.h"
+#include "model/app_palette.h"
 #include "model/ports.h"
 
 class QDialog;
@@ -49,6 +50,10 @@ public:
     // The flags "Scale" and "Resize" share; without them the dialogs keep their own.
     void setImageDialogFlags(ImageDialogFlags& flags) { flags_ = &flags; }
     ImageDialogFlags& imageDialogFlags() { return flags_ ? *flags_ : ownFlags_; }
+    // The current palette the Palette Options dialog reads files into; without it the dialogs
+    // keep their own.
+    void setPalette(AppPalette& palette) { palette_ = &palette; }
+    AppPalette& palette() { return palette_ ? *palette_ : ownPalette_; }
 
 private:
     QWidget* parent_;
@@ -56,6 +61,8 @@ private:
     std::function<SettingsStore&()> settingsSource_;
     ImageDialogFlags ownFlags_;
     ImageDialogFlags* flags_ = nullptr;
+    AppPalette ownPalette_;
+    AppPalette* palette_ = nullptr;
 };
 
 // Text of the document side shown by Qt: UTF-8 when it is valid UTF-8, else the 8-bit code page

@@ -43,7 +43,8 @@ void installToolDialogs(CMainFrame& main) {
         [m] { return editIdle(*m) && m->activeDocument()->isEnabled(CMD_ANIMMASTER); });
     // The Preferences' "pal" button: the field shows the palette file the dialog ends with.
     main.paletteOptionsHook = [&main](QWidget* parent, std::string& palFile) {
-        PaletteOptionsDialog dlg(main.settings(), main.prompts(), parent, palFile);
+        PaletteOptionsDialog dlg(main.settings(), main.prompts(), main.documentContext().palette,
+                                 parent, palFile);
         dlg.exec();
         palFile = dlg.options().path();
         return true;

@@ -43,16 +43,9 @@ std::string bitmapBytes(int bits) {
     return b;
 }
 
-// Installs a fresh application palette for one test and restores the built-in one after.
-struct PaletteScope {
-    AppPalette palette;
-    PaletteScope() { setAppPalette(&palette); }
-    ~PaletteScope() { setAppPalette(nullptr); }
-};
-
 }  // namespace
 
-TEST(AppPalette, EntriesAndTheirArgbFormAndTheCurrentInstance) {
+TEST(AppPalette, EntriesAndTheirArgbForm) {
     AppPalette p;
     EXPECT_EQ(p.entry(5), 0u);
     p.setEntry(5, 0x00332211u);  // red 0x11, green 0x22, blue 0x33
@@ -65,22 +58,15 @@ TEST(AppPalette, EntriesAndTheirArgbFormAndTheCurrentInstance) {
     p.clear();
     EXPECT_EQ(p.entry(5), 0u);
     EXPECT_EQ(p.argb()[5], 0xFF000000u);
-
-    AppPalette& builtIn = appPalette();
-    {
-        PaletteScope scope;
-        EXPECT_EQ(&appPalette(), &scope.palette);
-    }
-    EXPECT_EQ(&appPalette(), &builtIn);
 }
 
-TEST(AppPalette, LumpsReadThroughTheAppContextTakeTheCurrentPalette) {
-    PaletteScope scope;
-    scope.palette.setEntry(1, 0x000000FFu);  // red
-    scope.palette.setEntry(2, 0x00FF0000u);  // blue
+TEST(AppPalette, LumpsReadThroughItsContextTakeItsColours) {
+    AppPalette palette;
+    palette.setEntry(1, 0x000000FFu);  // red
+    palette.setEntry(2, 0x00FF0000u);  // blue
     // LMP: width and height as little-endian words, then the indices.
     std::vector<uint8_t> lump = {3, 0, 0, 0, 1, 0, 0, 0, 1, 2, 0};
-    TxReadContext ctx = appReadContext();
+    TxReadContext ctx = palette.readContext();
     TxStream s(lump.data(), lump.size());
     TxMip mip;
     ASSERT_TRUE(txMipRead(mip, "x.lmp", s, TX_PREFER_ARGB8888, ctx)) << ctx.lastError;
@@ -92,7 +78,7 @@ TEST(AppPalette, LumpsReadThroughTheAppContextTakeTheCurrentPalette) {
 }
 
 TEST(PaletteLoad, MessagesForEveryKindOfFailure) {
-    PaletteScope scope;
+    AppPalette palette;
     struct Case {
         std::string name, bytes, message;
     };
@@ -109,58 +95,57 @@ TEST(PaletteLoad, MessagesForEveryKindOfFailure) {
     };
     for (const auto& c : cases) {
         ScriptedPrompts prompts;
-        readPaletteFile(writeFile(c.name, c.bytes), appPalette(), prompts);
+        readPaletteFile(writeFile(c.name, c.bytes), palette, prompts);
         ASSERT_EQ(prompts.messages.size(), 1u) << c.name;
         EXPECT_EQ(prompts.messages[0], c.message) << c.name;
     }
     // A file that cannot be opened is passed over without a message.
     ScriptedPrompts prompts;
-    readPaletteFile(std::string(::testing::TempDir()) + "no/such.pal", appPalette(), prompts);
-    readPaletteFile(::testing::TempDir(), appPalette(), prompts);
+    readPaletteFile(std::string(::testing::TempDir()) + "no/such.pal", palette, prompts);
+    readPaletteFile(::testing::TempDir(), palette, prompts);
     EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST(PaletteLoad, EntriesBeforeAnErrorStayAndOthersKeepTheirValues) {
-    PaletteScope scope;
-    for (int i = 0; i < 256; ++i) scope.palette.setEntry(i, 0x00123456u);
+    AppPalette palette;
+    for (int i = 0; i < 256; ++i) palette.setEntry(i, 0x00123456u);
     ScriptedPrompts prompts;
-    readPaletteFile(writeFile("two.pal", "JASC-PAL\n0100\n3\n1 2 3\n4 5 6\n\n"), appPalette(),
-                    prompts);
+    readPaletteFile(writeFile("two.pal", "JASC-PAL\n0100\n3\n1 2 3\n4 5 6\n\n"), palette, prompts);
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Invalid JASC PAL data"});
-    EXPECT_EQ(scope.palette.entry(0), 0x030201u);
-    EXPECT_EQ(scope.palette.entry(1), 0x060504u);
-    EXPECT_EQ(scope.palette.entry(2), 0x00123456u);
+    EXPECT_EQ(palette.entry(0), 0x030201u);
+    EXPECT_EQ(palette.entry(1), 0x060504u);
+    EXPECT_EQ(palette.entry(2), 0x00123456u);
 
     // A bitmap sets all 256 entries: its colours (red in the low byte) and 0 past them.
     ScriptedPrompts p2;
-    readPaletteFile(writeFile("ok.bmp", bitmapBytes(8)), appPalette(), p2);
+    readPaletteFile(writeFile("ok.bmp", bitmapBytes(8)), palette, p2);
     EXPECT_TRUE(p2.messages.empty());
-    EXPECT_EQ(scope.palette.entry(7), 0x072233u);
+    EXPECT_EQ(palette.entry(7), 0x072233u);
 
     // A 768-byte file and its 772-byte ACT twin give the same palette.
     std::string raw(768, '\0');
     for (size_t i = 0; i < raw.size(); ++i) raw[i] = char(i % 251);
-    const PaletteFileResult a = loadPaletteFile(writeFile("q.lmp", raw), scope.palette);
+    const PaletteFileResult a = loadPaletteFile(writeFile("q.lmp", raw), palette);
     AppPalette other;
     const PaletteFileResult b =
         loadPaletteFile(writeFile("q.act", raw + std::string("\x01\0\0\0", 4)), other);
     ASSERT_TRUE(a.ok());
     ASSERT_TRUE(b.ok());
-    for (int i = 0; i < 256; ++i) EXPECT_EQ(scope.palette.entry(i), other.entry(i)) << i;
+    for (int i = 0; i < 256; ++i) EXPECT_EQ(palette.entry(i), other.entry(i)) << i;
 }
 
 TEST(PaletteLoad, StartupAndTheOptionsDialogLogic) {
-    PaletteScope scope;
+    AppPalette palette;
     const std::string path = writeFile("start.gpl", "GIMP Palette\nName: s\n#\n9 8 7\n");
     MemorySettingsStore settings;
     ScriptedPrompts prompts;
-    loadStartupPalette(settings, prompts);  // no "palfile": nothing read
-    EXPECT_EQ(scope.palette.entry(0), 0u);
+    loadStartupPalette(palette, settings, prompts);  // no "palfile": nothing read
+    EXPECT_EQ(palette.entry(0), 0u);
     settings.setString("Settings", "palfile", path);
-    loadStartupPalette(settings, prompts);
-    EXPECT_EQ(scope.palette.entry(0), 0x070809u);
+    loadStartupPalette(palette, settings, prompts);
+    EXPECT_EQ(palette.entry(0), 0x070809u);
 
-    PaletteOptions dialog(path);
+    PaletteOptions dialog(palette, path);
     dialog.open(prompts);
     EXPECT_EQ(dialog.entries()[0], 0x070809u);
     EXPECT_EQ(dialog.choice(), PaletteOptions::GenerateFromImage);
@@ -179,16 +164,16 @@ TEST(PaletteLoad, StartupAndTheOptionsDialogLogic) {
     const std::string bad = writeFile("bad2.pal", "JASC-PAL\n0100\n2\n1 2 3\nx\n");
     EXPECT_FALSE(dialog.loadPalette(bad, prompts, settings));
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Invalid JASC PAL data"});
-    EXPECT_EQ(scope.palette.entry(0), 0x070809u);
+    EXPECT_EQ(palette.entry(0), 0x070809u);
     EXPECT_EQ(dialog.entries()[0], 0x070809u);
     EXPECT_EQ(settings.getString("Settings", "palfile", ""), path);
-    EXPECT_FALSE(PaletteOptions("").hasPalette());
+    EXPECT_FALSE(PaletteOptions(palette, "").hasPalette());
 
     const std::string next = writeFile("next.pal", "JASC-PAL\n0100\n1\n200 100 50\n");
     EXPECT_TRUE(dialog.loadPalette(next, prompts, settings));
     EXPECT_EQ(dialog.path(), next);
     EXPECT_EQ(dialog.entries()[0], 0x3264C8u);
-    EXPECT_EQ(scope.palette.entry(0), 0x3264C8u);
+    EXPECT_EQ(palette.entry(0), 0x3264C8u);
     EXPECT_EQ(settings.getString("Settings", "palfile", ""), next);
     dialog.use();
     EXPECT_EQ(dialog.choice(), PaletteOptions::UsePalette);
@@ -217,13 +202,16 @@ TEST(PaletteLoad, SwatchGrid) {
 
 // The "palfile" preference is read only when a palette is needed.
 TEST(PaletteLoad, StartupPaletteIsReadOnFirstUseOnly) {
-    PaletteScope scope;
+    AppPalette palette;
     const std::string path = writeFile("lazy.gpl", "GIMP Palette\n1 2 3\n4 5 6\n");
     MemorySettingsStore settings;
     settings.setString("Settings", "palfile", path);
     std::vector<std::string> warnings;
-    loadStartupPaletteOnFirstUse(settings, [&](const std::string& t) { warnings.push_back(t); });
-    EXPECT_TRUE(scope.palette.loadPending());
+    loadStartupPaletteOnFirstUse(palette, settings,
+                                 [&](const std::string& t) { warnings.push_back(t); });
+    EXPECT_TRUE(palette.loadPending());
+    AppPalette other;
+    loadStartupPaletteOnFirstUse(other, settings, nullptr);
     // Changing the file now changes what is read: nothing was read yet.
     writeFile("lazy.gpl", "GIMP Palette\n7 8 9\n");
     // An 8-bit lump read with the current palette is what needs it.
@@ -232,20 +220,22 @@ TEST(PaletteLoad, StartupPaletteIsReadOnFirstUseOnly) {
     lump += std::string("\0\0", 2);
     const std::string lumpPath = writeFile("lazy.lmp", lump);
     TxMip mip;
-    TxReadContext ctx = appReadContext();
+    TxReadContext ctx = palette.readContext();
     ASSERT_TRUE(txMipReadFile(mip, lumpPath, TX_PREFER_ARGB8888, ctx)) << ctx.lastError;
-    EXPECT_FALSE(scope.palette.loadPending());
+    EXPECT_FALSE(palette.loadPending());
+    EXPECT_TRUE(other.loadPending());  // a read with one palette loads that one only
     EXPECT_EQ(reinterpret_cast<const uint32_t*>(mip.data[0])[0], 0xFF070809u);
-    EXPECT_EQ(scope.palette.entry(0), 0x090807u);
+    EXPECT_EQ(palette.entry(0), 0x090807u);
     EXPECT_TRUE(warnings.empty());
 
     // A damaged file warns once, when it is read.
     writeFile("bad.gpl", "GIMP Palette\nnot a colour\n");
     settings.setString("Settings", "palfile", writeFile("bad.gpl", "GIMP Palette\nnot a colour\n"));
-    loadStartupPaletteOnFirstUse(settings, [&](const std::string& t) { warnings.push_back(t); });
+    loadStartupPaletteOnFirstUse(palette, settings,
+                                 [&](const std::string& t) { warnings.push_back(t); });
     EXPECT_TRUE(warnings.empty());
-    (void)scope.palette.entries();
-    (void)scope.palette.entries();
+    (void)palette.entries();
+    (void)palette.entries();
     EXPECT_EQ(warnings, std::vector<std::string>{"Invalid GIMP PAL data"});
 
     // A FIFO as the palette file neither blocks nor warns: it is no palette file.
@@ -253,21 +243,22 @@ TEST(PaletteLoad, StartupPaletteIsReadOnFirstUseOnly) {
     std::filesystem::remove(fifo);
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     settings.setString("Settings", "palfile", fifo);
-    loadStartupPaletteOnFirstUse(settings, [&](const std::string& t) { warnings.push_back(t); });
-    (void)scope.palette.entry(0);
+    loadStartupPaletteOnFirstUse(palette, settings,
+                                 [&](const std::string& t) { warnings.push_back(t); });
+    (void)palette.entry(0);
     EXPECT_EQ(warnings.size(), 1u);
-    PaletteFileResult res = loadPaletteFile(fifo, scope.palette);
+    PaletteFileResult res = loadPaletteFile(fifo, palette);
     EXPECT_FALSE(res.opened);
     EXPECT_EQ(res.error, "is not a regular file");
     // The dialog's Load Palette neither.
-    PaletteOptions dialog("");
+    PaletteOptions dialog(palette, "");
     ScriptedPrompts prompts;
     EXPECT_FALSE(dialog.loadPalette(fifo, prompts, settings));
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"Cannot open file " + fifo});
     // A copy of a palette whose load is pending has the loaded colours.
     settings.setString("Settings", "palfile", writeFile("copy.gpl", "GIMP Palette\n1 2 3\n"));
-    loadStartupPaletteOnFirstUse(settings, nullptr);
-    const AppPalette copy = scope.palette;
+    loadStartupPaletteOnFirstUse(palette, settings, nullptr);
+    const AppPalette copy = palette;
     EXPECT_EQ(copy.entry(0), 0x030201u);
-    EXPECT_FALSE(scope.palette.loadPending());
+    EXPECT_FALSE(palette.loadPending());
 }

@@ -313,7 +313,6 @@ TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
     const std::string pal = dir + "two.pal";
     std::ofstream(pal) << "JASC-PAL\n0100\n3\n0 0 0\n200 100 50\n10 250 10\n";
     AppPalette palette;  // the current palette of this test only
-    setAppPalette(&palette);
     uint32_t* px = e.doc->frames()->currentFrame()->pixels();
     for (int i = 0; i < 64 * 32; ++i) px[i] = i % 2 ? 0xFF0AF00Au : 0xFFC66632u;
 
@@ -332,6 +331,7 @@ TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
         std::vector<std::string> messages;
     } prompts(dir + "fixed.bmp");
     prompts.setSettingsSource([&e]() -> SettingsStore& { return e.store; });
+    prompts.setPalette(palette);
     whenShown<PaletteOptionsDialog>([&](PaletteOptionsDialog& d) {
         auto* use = control<QPushButton>(d, QStringLiteral("Use"));
         EXPECT_FALSE(use->isEnabled());  // no palette file yet: nothing to use
@@ -345,7 +345,6 @@ TEST(PaletteOptionsDialog, UseGivesTheEightBitWriterTheLoadedPalette) {
         use->click();
     });
     ASSERT_TRUE(e.doc->saveAs(prompts));
-    setAppPalette(nullptr);
     EXPECT_EQ(e.store.getString("Settings", "palfile", ""), pal);
 
     std::ifstream in(dir + "fixed.bmp", std::ios::binary);
@@ -657,8 +656,7 @@ TEST(PaletteOptionsDialog, ThePreferencesPalButtonShowsTheFileItEndsWith) {
     Editor e;
     const std::string pal = std::string(::testing::TempDir()) + "prefs.gpl";
     std::ofstream(pal) << "GIMP Palette\nName: p\n#\n1 2 3\n";
-    AppPalette palette;
-    setAppPalette(&palette);
+    const AppPalette& palette = e.w.documentContext().palette;
     whenShown<PreferencesDialog>([&pal](PreferencesDialog& prefs) {
         whenShown<PaletteOptionsDialog>([&pal](PaletteOptionsDialog& d) {
             EXPECT_TRUE(d.loadPaletteFrom(QString::fromStdString(pal)));
@@ -670,7 +668,6 @@ TEST(PaletteOptionsDialog, ThePreferencesPalButtonShowsTheFileItEndsWith) {
         prefs.reject();
     });
     e.w.action(CMD_PREFERENCES)->trigger();
-    setAppPalette(nullptr);
     EXPECT_EQ(palette.entry(0), 0x030201u);
 }
 

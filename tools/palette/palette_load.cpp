@@ -30,27 +30,27 @@ void readPaletteFile(const std::string& path, AppPalette& palette, Prompts& prom
     if (res.opened && !res.ok()) prompts.message(res.message(), MsgIcon::Warning, MsgButtons::Ok);
 }
 
-void loadStartupPalette(const SettingsStore& settings, Prompts& prompts) {
+void loadStartupPalette(AppPalette& palette, const SettingsStore& settings, Prompts& prompts) {
     const std::string path = settings.getString(kPaletteSettingsSection, kPaletteFileName, "");
-    if (!path.empty()) readPaletteFile(path, appPalette(), prompts);
+    if (!path.empty()) readPaletteFile(path, palette, prompts);
 }
 
-void loadStartupPaletteOnFirstUse(const SettingsStore& settings,
+void loadStartupPaletteOnFirstUse(AppPalette& palette, const SettingsStore& settings,
                                   std::function<void(const std::string&)> warn) {
     const std::string path = settings.getString(kPaletteSettingsSection, kPaletteFileName, "");
     if (path.empty()) return;
-    appPalette().loadOnFirstUse([path, warn = std::move(warn)](AppPalette& palette) {
-        const PaletteFileResult res = loadPaletteFile(path, palette);
+    palette.loadOnFirstUse([path, warn = std::move(warn)](AppPalette& target) {
+        const PaletteFileResult res = loadPaletteFile(path, target);
         if (res.opened && !res.ok() && warn) warn(res.message());
     });
 }
 
 void PaletteOptions::open(Prompts& prompts) {
     if (path_.empty()) return;
-    const PaletteFileResult res = loadPaletteFile(path_, appPalette());
+    const PaletteFileResult res = loadPaletteFile(path_, palette_);
     if (res.opened && !res.ok()) prompts.message(res.message(), MsgIcon::Warning, MsgButtons::Ok);
     loaded_ = res.opened;
-    std::memcpy(entries_, appPalette().entries(), sizeof entries_);
+    std::memcpy(entries_, palette_.entries(), sizeof entries_);
 }
 
 namespace {
@@ -79,7 +79,7 @@ bool PaletteOptions::loadPalette(const std::string& path, Prompts& prompts,
     ::close(fd);
     // A file that does not parse is refused whole: the palette shown, the current palette and
     // "palfile" stay as they were instead of taking the colours read before the error.
-    AppPalette trial = appPalette();
+    AppPalette trial = palette_;
     const PaletteFileResult res = loadPaletteFile(path, trial);
     if (!res.opened) {
         prompts.message(withPath("Cannot open file %s", path), MsgIcon::Warning, MsgButtons::Ok);
@@ -89,10 +89,10 @@ bool PaletteOptions::loadPalette(const std::string& path, Prompts& prompts,
         prompts.message(res.message(), MsgIcon::Warning, MsgButtons::Ok);
         return false;
     }
-    appPalette().setAll(trial.entries());
+    palette_.setAll(trial.entries());
     path_ = path;
     loaded_ = true;
-    std::memcpy(entries_, appPalette().entries(), sizeof entries_);
+    std::memcpy(entries_, palette_.entries(), sizeof entries_);
     settings.setString(kPaletteSettingsSection, kPaletteFileName, path);
     return true;
 }

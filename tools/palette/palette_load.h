@@ -34,11 +34,11 @@ constexpr const char* kPaletteSettingsSection = "Settings";
 constexpr const char* kPaletteFileName = "palfile";
 
 // Start-up: loads the "palfile" preference into the current palette when it is set.
-void loadStartupPalette(const SettingsStore& settings, Prompts& prompts);
+void loadStartupPalette(AppPalette& palette, const SettingsStore& settings, Prompts& prompts);
 // The same without reading anything now: the file is read into the current palette on the first
 // use of its colours (tarquil-cli: only a command that needs a palette reads it). A failure's text
 // goes to `warn`.
-void loadStartupPaletteOnFirstUse(const SettingsStore& settings,
+void loadStartupPaletteOnFirstUse(AppPalette& palette, const SettingsStore& settings,
                                   std::function<void(const std::string&)> warn);
 
 // The Palette Options dialog without its window: its copy of the entries, the palette file and
@@ -47,8 +47,10 @@ class PaletteOptions {
 public:
     enum Choice { GenerateFromImage = 0, UsePalette = 1 };
 
-    // `palFile` is the "palfile" preference.
-    explicit PaletteOptions(std::string palFile) : path_(std::move(palFile)) {}
+    // `palette` is the current palette the dialog reads files into; `palFile` is the "palfile"
+    // preference.
+    PaletteOptions(AppPalette& palette, std::string palFile)
+        : palette_(palette), path_(std::move(palFile)) {}
 
     // Opening: the palette file, when one is set, is read into the current palette and shown.
     void open(Prompts& prompts);
@@ -66,6 +68,7 @@ public:
     const uint32_t* entries() const { return entries_; }
 
 private:
+    AppPalette& palette_;
     std::string path_;
     uint32_t entries_[AppPalette::kEntries] = {};
     Choice choice_ = GenerateFromImage;
