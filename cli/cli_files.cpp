@@ -6,6 +6,7 @@
 
 #include "cli/args.h"
 #include "cli/cli.h"
+#include "cli/cli_ports.h"
 #include "model/numbered_path.h"
 
 std::string cliLoadFailure(const std::string& in, const SequenceLoadReport& report) {
@@ -60,4 +61,31 @@ bool cliInputsSafe(const std::string& command, const std::vector<std::string>& i
         return false;
     }
     return true;
+}
+
+int cliWriteSequence(CliCall& call, const std::string& command, const FrameSequence& seq,
+                     const std::string& out, TxFileType type, const WriteOptions& write,
+                     const SequenceSaveOptions& save, bool series,
+                     const std::vector<std::string>& inputs, CliPrompts& prompts,
+                     Progress* progress) {
+    std::string target = out;
+    NumberedPath p(out);
+    if (series && seq.count() > 1 && p.hasNumber()) {
+        p.name.erase(p.name.size() - size_t(p.digitCount));
+        target = p.fullPath();
+    }
+    const std::vector<std::string> targets = sequenceSaveFiles(seq, target, type, save);
+    if (!cliInputsSafe(command, inputs, targets, out)) return CLI_USAGE;
+    prompts.quiet = true;
+    SequenceSaveFailure failure;
+    if (const int saved =
+            saveSequence(seq, target, type, write, prompts, progress, &save, &failure);
+        saved != SEQ_OK) {
+        cliError((failure.file.empty() ? out : failure.file) + ": " +
+                 (failure.reason.empty() ? "cannot be written" : failure.reason));
+        // A strip past the size limit is a request that cannot be carried out; nothing written.
+        return saved == SEQ_STRIP_TOO_LARGE ? CLI_USAGE : CLI_FILE_ERROR;
+    }
+    for (const auto& t : targets) call.wrote(t);
+    return CLI_OK;
 }

@@ -25,3 +25,15 @@ std::vector<std::string> cliReportSequenceRead(CliCall& call, const std::string&
 // command may replace.
 bool cliInputsSafe(const std::string& command, const std::vector<std::string>& inputs,
                    const std::vector<std::string>& targets, const std::string& out);
+
+// Writes `seq` to OUT as `type` with `save` and tells `call` the files written. With `series`, a
+// sequence of more than one frame whose OUT ends in a number takes its numbers from `save`, so
+// the name is passed without its own; otherwise the frames go to exactly OUT. Refuses targets
+// that are inputs (cliInputsSafe); a failure is reported with the file and the writer's reason,
+// not through `prompts`. CLI_OK, CLI_USAGE (nothing written) or CLI_FILE_ERROR.
+class CliPrompts;
+int cliWriteSequence(CliCall& call, const std::string& command, const FrameSequence& seq,
+                     const std::string& out, TxFileType type, const WriteOptions& write,
+                     const SequenceSaveOptions& save, bool series,
+                     const std::vector<std::string>& inputs, CliPrompts& prompts,
+                     Progress* progress);

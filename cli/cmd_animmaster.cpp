@@ -152,25 +152,7 @@ int cmdAnimmaster(CliCall& call) {
     save.startFrame = 1;
     save.framesToSave = frames;
     save.singleFile = !p.hasNumber();
-    std::string target = *out;
-    if (p.hasNumber() && frames > 1) {
-        p.name.erase(p.name.size() - size_t(p.digitCount));
-        target = p.fullPath();
-    }
-    const std::vector<std::string> targets =
-        sequenceSaveFiles(*doc.frames(), target, outType, save);
-    if (!cliInputsSafe("animmaster", inputs, targets, *out)) return CLI_USAGE;
-    prompts.quiet = true;
-    SequenceSaveFailure failure;
     CliProgress writing("write " + *out, cliStderrIsTerminal() && frames > 1);
-    if (const int saved = saveSequence(*doc.frames(), target, outType, WriteOptions{}, prompts,
-                                       &writing, &save, &failure);
-        saved != SEQ_OK) {
-        cliError((failure.file.empty() ? *out : failure.file) + ": " +
-                 (failure.reason.empty() ? "cannot be written" : failure.reason));
-        // A strip past the size limit is a request that cannot be carried out; nothing written.
-        return saved == SEQ_STRIP_TOO_LARGE ? CLI_USAGE : CLI_FILE_ERROR;
-    }
-    for (const auto& t : targets) call.wrote(t);
-    return CLI_OK;
+    return cliWriteSequence(call, "animmaster", *doc.frames(), *out, outType, WriteOptions{}, save,
+                            true, inputs, prompts, &writing);
 }

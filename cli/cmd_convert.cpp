@@ -295,7 +295,6 @@ int cmdConvert(CliCall& call) {
         seq.swap(one);
     }
 
-    std::string target = out;
     SequenceSaveOptions save;
     save.increment = int(increment);
     NumberedPath p(out);
@@ -303,25 +302,6 @@ int cmdConvert(CliCall& call) {
     save.startFrame = 1;
     save.framesToSave = seq.count();
     save.singleFile = !series;
-    // A series takes its numbers from the options, so the name is passed without its own; a
-    // single frame goes to exactly OUT.
-    if (series && seq.count() > 1 && p.hasNumber()) {
-        p.name.erase(p.name.size() - size_t(p.digitCount));
-        target = p.fullPath();
-    }
-    const std::vector<std::string> targets = sequenceSaveFiles(seq, target, type, save);
-    if (!cliInputsSafe("convert", inputs, targets, out)) return CLI_USAGE;
-    // Messages of the writer are reported here, with the reason, not through the prompts.
-    prompts.quiet = true;
-    SequenceSaveFailure failure;
-    if (const int saved =
-            saveSequence(seq, target, type, write, prompts, &progress, &save, &failure);
-        saved != SEQ_OK) {
-        cliError((failure.file.empty() ? out : failure.file) + ": " +
-                 (failure.reason.empty() ? "cannot be written" : failure.reason));
-        // A strip past the size limit is a request that cannot be carried out; nothing written.
-        return saved == SEQ_STRIP_TOO_LARGE ? CLI_USAGE : CLI_FILE_ERROR;
-    }
-    for (const auto& t : targets) call.wrote(t);
-    return CLI_OK;
+    return cliWriteSequence(call, "convert", seq, out, type, write, save, series, inputs, prompts,
+                            &progress);
 }

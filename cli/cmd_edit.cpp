@@ -357,29 +357,11 @@ int cmdEdit(CliCall& call) {
     WriteOptions write;
     write.tgaCompression = call.settings().getInt("Settings", "CompressTGA", TX_TGA_RLE);
     const bool strip = args.has("--strip") || outType == TX_TYPE_SPR;
-    std::string target = out;
     SequenceSaveOptions save;
     NumberedPath p(out);
     save.firstNumber = p.number > 0 ? p.number : 0;
     save.framesToSave = seq.count();
     save.singleFile = strip;
-    // Only a series takes its numbers from OUT's name: a single frame goes to exactly OUT.
-    if (!strip && seq.count() > 1 && p.hasNumber()) {
-        p.name.erase(p.name.size() - size_t(p.digitCount));
-        target = p.fullPath();
-    }
-    const std::vector<std::string> targets = sequenceSaveFiles(seq, target, outType, save);
-    if (!cliInputsSafe("edit", inputs, targets, out)) return CLI_USAGE;
-    prompts.quiet = true;
-    SequenceSaveFailure failure;
-    if (const int saved =
-            saveSequence(seq, target, outType, write, prompts, &progress, &save, &failure);
-        saved != SEQ_OK) {
-        cliError((failure.file.empty() ? out : failure.file) + ": " +
-                 (failure.reason.empty() ? "cannot be written" : failure.reason));
-        // A strip past the size limit is a request that cannot be carried out; nothing written.
-        return saved == SEQ_STRIP_TOO_LARGE ? CLI_USAGE : CLI_FILE_ERROR;
-    }
-    for (const auto& t : targets) call.wrote(t);
-    return CLI_OK;
+    return cliWriteSequence(call, "edit", seq, out, outType, write, save, !strip, inputs, prompts,
+                            &progress);
 }
