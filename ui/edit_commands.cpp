@@ -1,6 +1,8 @@
 #include "ui/edit_commands.h"
 
 #include <QSize>
+#include <QTimer>
+#include <algorithm>
 
 #include "document/document.h"
 #include "edit/size_model.h"
@@ -194,3 +196,29 @@ void CMainFrame::flipVertical() { trigger(CMD_FLIP_VERTICAL); }
 void CMainFrame::flipHorizontal() { trigger(CMD_FLIP_HORIZONTAL); }
 void CMainFrame::flipIsometric() { trigger(CMD_FLIP_ISOMETRIC); }
 void CMainFrame::selectAll() { trigger(CMD_SELECT_ALL); }
+
+// Timed play: the active document's next frame when its duration has passed.
+void CMainFrame::syncPlayTimer() {
+    CBitmapDoc* doc = activeDocument();
+    const bool timed = prefs_.timedPlay && doc && doc->playing();
+    if (!timed) {
+        playTimer_->stop();
+        playingDoc_ = nullptr;
+        return;
+    }
+    if (playingDoc_ == doc && playTimer_->isActive()) return;
+    playingDoc_ = doc;
+    playClock_.start();
+    playTimer_->start(doc->playRemainingMs());
+}
+
+void CMainFrame::playStep() {
+    CBitmapDoc* doc = activeDocument();
+    if (!doc || doc != playingDoc_ || !doc->playing() || !prefs_.timedPlay) {
+        syncPlayTimer();
+        return;
+    }
+    doc->animationElapsed(int(std::min<qint64>(playClock_.restart(), 60000)));
+    doc->updateAllViews(HINT_FRAME);
+    playTimer_->start(doc->playRemainingMs());
+}

@@ -179,31 +179,6 @@ void CMainFrame::putPreferencesInEffect() {
     }
 }
 
-void CMainFrame::syncPlayTimer() {
-    CBitmapDoc* doc = activeDocument();
-    const bool timed = prefs_.timedPlay && doc && doc->playing();
-    if (!timed) {
-        playTimer_->stop();
-        playingDoc_ = nullptr;
-        return;
-    }
-    if (playingDoc_ == doc && playTimer_->isActive()) return;
-    playingDoc_ = doc;
-    playClock_.start();
-    playTimer_->start(doc->playRemainingMs());
-}
-
-void CMainFrame::playStep() {
-    CBitmapDoc* doc = activeDocument();
-    if (!doc || doc != playingDoc_ || !doc->playing() || !prefs_.timedPlay) {
-        syncPlayTimer();
-        return;
-    }
-    doc->animationElapsed(int(std::min<qint64>(playClock_.restart(), 60000)));
-    doc->updateAllViews(HINT_FRAME);
-    playTimer_->start(doc->playRemainingMs());
-}
-
 Progress& CMainFrame::progress() { return *progress_; }
 
 // ---- Menus, tool bars, status bar --------------------------------------------------------------
@@ -509,17 +484,6 @@ CBitmapView* CMainFrame::activeView() const {
 QSize CMainFrame::shownImageSize() const {
     CBitmapView* v = activeView();
     return v ? v->imageSize() : QSize();
-}
-
-void CMainFrame::arrangePositions() {
-    CBitmapDoc* d = positionWindow_->document();
-    if (!d) return;
-    d->arrange(prompts(), [this](Prompts& p) { return createDocument(p); });
-    updateCommands();
-}
-
-void CMainFrame::copyPositionsToClipboard() {
-    if (CBitmapDoc* d = positionWindow_->document()) copyPositionsWithFormat(*this, *d);
 }
 
 void CMainFrame::documentChanged(CBitmapDoc* doc, DocHint hint) {

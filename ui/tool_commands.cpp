@@ -134,3 +134,15 @@ bool copyPositionsWithFormat(CMainFrame& main, CBitmapDoc& doc) {
     main.prompts().status("Generated Code to Clipboard");
     return true;
 }
+
+// The position list window's Arrange and Copy.
+void CMainFrame::arrangePositions() {
+    CBitmapDoc* d = positionWindow_->document();
+    if (!d) return;
+    d->arrange(prompts(), [this](Prompts& p) { return createDocument(p); });
+    updateCommands();
+}
+
+void CMainFrame::copyPositionsToClipboard() {
+    if (CBitmapDoc* d = positionWindow_->document()) copyPositionsWithFormat(*this, *d);
+}
