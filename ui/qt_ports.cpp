@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -247,14 +248,15 @@ bool QtPrompts::exportTextureOptions(ExportTextureSettings& s) {
     auto* size = new IntField(1, 32768, s.mipmapSize, QStringLiteral("Size"));
     auto* width = new IntField(1, 32768, s.width, QStringLiteral("Width"));
     auto* height = new IntField(1, 32768, s.height, QStringLiteral("Height"));
+    // Three choices a row, so that the dialog fits a screen of 800 pixels with its title bar.
     auto radios = [](QStringList texts, int checked, QButtonGroup* group) {
         auto* box = new QWidget;
-        auto* l = new QVBoxLayout(box);
+        auto* l = new QGridLayout(box);
         l->setContentsMargins(0, 0, 0, 0);
         for (int i = 0; i < texts.size(); ++i) {
             auto* r = new QRadioButton(texts[i]);
             group->addButton(r, i);
-            l->addWidget(r);
+            l->addWidget(r, i / 3, i % 3);
             if (i == checked) r->setChecked(true);
         }
         return box;
