@@ -162,7 +162,20 @@ int cmdArrange(CliCall& call) {
         return made->onNewDocument(p) ? made.get() : nullptr;
     });
     if (!sheet) {
-        if (prompts.messages == 0) cliError("arrange: nothing was arranged");
+        if (prompts.messages == 0) {
+            cliError("arrange: nothing was arranged");
+            return CLI_USAGE;
+        }
+        // The editor's message does not say which item; a pipeline's log should.
+        const MaxSizeOptions& a = prompts.asked;
+        const int maxW = a.autoWidth ? 0 : a.width, maxH = a.autoHeight ? 0 : a.height;
+        const ArrangeResult r = arrangeItems(source.positions(), maxW, maxH, a.method, a.padding);
+        if (!r.ok && r.hasMisfit) {
+            auto side = [](int v) { return v ? std::to_string(v) : std::string("auto"); };
+            cliError("arrange: '" + r.misfit.name + "' (" + std::to_string(r.misfit.width()) + "x" +
+                     std::to_string(r.misfit.height()) + ") finds no room inside " + side(maxW) +
+                     "x" + side(maxH));
+        }
         return CLI_USAGE;
     }
 

@@ -116,11 +116,17 @@ TEST_F(CliTools, ArrangeRefusals) {
     Outcome r = run({"arrange", in, "-o", out, "--max", "50x50"});
     EXPECT_EQ(r.status, CLI_USAGE);
     EXPECT_NE(r.err.find("failed try automatic"), std::string::npos) << r.err;
+    // The second item is the one left over, and the log says so.
+    EXPECT_NE(r.err.find("arrange: 'b' (40x30) finds no room inside 50x50"), std::string::npos)
+        << r.err;
     EXPECT_FALSE(fs::exists(out));
     // A fixed width narrower than an item (40) is refused the same way.
     r = run({"arrange", in, "-o", out, "--max", "30xauto"});
     EXPECT_EQ(r.status, CLI_USAGE);
     EXPECT_NE(r.err.find("failed try automatic"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("'a' (40x30) finds no room inside 30xauto"), std::string::npos) << r.err;
+    r = run({"arrange", in, "-o", out, "--max", "30x50", "--method", "maxrects"});
+    EXPECT_NE(r.err.find("'a' (40x30) finds no room inside 30x50"), std::string::npos) << r.err;
     EXPECT_EQ(run({"arrange", in, "-o", out, "--max", "50"}).status, CLI_USAGE);
     EXPECT_EQ(run({"arrange", in, "-o", out, "--max", "70000x5"}).status, CLI_USAGE);
     EXPECT_EQ(run({"arrange", in, "-o", out, "--method", "shelf"}).status, CLI_USAGE);

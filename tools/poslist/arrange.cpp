@@ -320,7 +320,15 @@ ArrangeResult arrangeItems(const PositionList& list, int maxWidth, int maxHeight
     if (method == ARRANGE_MAXRECTS) {
         r.ok = packMaxRects(work, maxWidth, maxHeight, padding, r.placed, r.canvasWidth,
                             r.canvasHeight);
-        if (!r.ok) r.placed.clear();
+        if (!r.ok) {
+            r.placed.clear();
+            for (const PositionItem& it : work)
+                if ((maxWidth && it.width() > maxWidth) || (maxHeight && it.height() > maxHeight)) {
+                    r.hasMisfit = true;
+                    r.misfit = it;
+                    break;
+                }
+        }
         return r;
     }
     arrangeSort(work, maxWidth, maxHeight);
@@ -328,6 +336,10 @@ ArrangeResult arrangeItems(const PositionList& list, int maxWidth, int maxHeight
     r.ok = packRows(work, maxWidth, maxHeight, r.placed, usedRight, usedBottom);
     if (!r.ok) {
         r.placed.clear();
+        if (!work.empty()) {
+            r.hasMisfit = true;
+            r.misfit = work.front();
+        }
         return r;
     }
     r.canvasWidth = maxWidth != 0 ? maxWidth : usedRight;
@@ -338,6 +350,8 @@ ArrangeResult arrangeItems(const PositionList& list, int maxWidth, int maxHeight
     for (const PositionItem& it : r.placed)
         if (it.rect.right > r.canvasWidth || it.rect.bottom > r.canvasHeight) {
             r.ok = false;
+            r.hasMisfit = true;
+            r.misfit = PositionItem(it.source, it.name);
             r.placed.clear();
             break;
         }

@@ -29,6 +29,11 @@ struct ArrangeResult {
     // The size of the new sheet: the used area, or the fixed limit on a fixed side.
     int64_t canvasWidth = 0;
     int64_t canvasHeight = 0;
+    // On failure, the item that found no room, where one can be named: the next one the rows
+    // could not place or one that reaches past a fixed side, or with MaxRects one larger than a
+    // fixed limit. Its rect is its old rectangle, normalised.
+    bool hasMisfit = false;
+    PositionItem misfit;
 };
 
 // The sort key of the row packer: the width when only the width is fixed (maxWidth != 0,
