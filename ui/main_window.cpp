@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <algorithm>
 
 #include "document/document.h"
 #include "model/app_palette.h"
