@@ -157,24 +157,29 @@ int cmdArrange(CliCall& call) {
     }
 
     std::unique_ptr<CBitmapDoc> made;
-    CBitmapDoc* sheet = source.arrange(prompts, [&made, &source](Prompts& p) -> CBitmapDoc* {
-        made = std::make_unique<CBitmapDoc>(source.context());
-        return made->onNewDocument(p) ? made.get() : nullptr;
-    });
+    ArrangeResult outcome;
+    CBitmapDoc* sheet = source.arrange(
+        prompts,
+        [&made, &source](Prompts& p) -> CBitmapDoc* {
+            made = std::make_unique<CBitmapDoc>(source.context());
+            return made->onNewDocument(p) ? made.get() : nullptr;
+        },
+        &outcome);
     if (!sheet) {
         if (prompts.messages == 0) {
             cliError("arrange: nothing was arranged");
             return CLI_USAGE;
         }
         // The editor's message does not say which item; a pipeline's log should.
-        const MaxSizeOptions& a = prompts.asked;
-        const int maxW = a.autoWidth ? 0 : a.width, maxH = a.autoHeight ? 0 : a.height;
-        const ArrangeResult r = arrangeItems(source.positions(), maxW, maxH, a.method, a.padding);
-        if (!r.ok && r.hasMisfit) {
-            auto side = [](int v) { return v ? std::to_string(v) : std::string("auto"); };
-            cliError("arrange: '" + r.misfit.name + "' (" + std::to_string(r.misfit.width()) + "x" +
-                     std::to_string(r.misfit.height()) + ") finds no room inside " + side(maxW) +
-                     "x" + side(maxH));
+        if (!outcome.ok && outcome.hasMisfit) {
+            const MaxSizeOptions& a = prompts.asked;
+            auto side = [](bool automatic, int v) {
+                return automatic || v == 0 ? std::string("auto") : std::to_string(v);
+            };
+            const PositionItem& m = outcome.misfit;
+            cliError("arrange: '" + m.name + "' (" + std::to_string(m.width()) + "x" +
+                     std::to_string(m.height()) + ") finds no room inside " +
+                     side(a.autoWidth, a.width) + "x" + side(a.autoHeight, a.height));
         }
         return CLI_USAGE;
     }

@@ -71,6 +71,7 @@ struct DocumentContext {
 };
 
 struct SequenceLoadReport;
+struct ArrangeResult;
 // The message of an open that failed with the sequence loader's `code`: "Unrecogniced file
 // format" and the file, then the reader's reason as "name: reason" (a series names the file of it
 // that failed); a sequence over its memory budget says "Out of Memory" with the budget's reason.
@@ -187,8 +188,10 @@ public:
     // "Arrange" of the position list window: asks "Set maximum values", packs the listed
     // rectangles of the current frame into a new document of the packed size with the items at
     // their new places (old places as source rectangles). This document is not changed. Null when
-    // the list is empty, on cancel, or on failure (the message has been shown).
-    CBitmapDoc* arrange(Prompts& prompts, const NewDocumentFactory& newDocument);
+    // the list is empty, on cancel, or on failure (the message has been shown). `outcome`, when
+    // given, receives the arrangement (on a failure to fit, the item that found no room).
+    CBitmapDoc* arrange(Prompts& prompts, const NewDocumentFactory& newDocument,
+                        ArrangeResult* outcome = nullptr);
     // The AnimMaster optimiser over every frame, after an undo snapshot. Returns its result code
     // (0, 265 without frames, 489 when the buffer type made no difference pass).
     int animMaster(int bufferType, uint32_t key, int flags, Prompts& prompts,

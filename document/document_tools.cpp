@@ -7,7 +7,8 @@
 #include "tools/animmaster/animmaster.h"
 #include "tools/poslist/arrange.h"
 
-CBitmapDoc* CBitmapDoc::arrange(Prompts& prompts, const NewDocumentFactory& newDocument) {
+CBitmapDoc* CBitmapDoc::arrange(Prompts& prompts, const NewDocumentFactory& newDocument,
+                                ArrangeResult* outcome) {
     if (positions_.empty()) return nullptr;
     MaxSizeOptions defaults;
     if (frames_) frames_->currentSize(defaults.width, defaults.height);
@@ -19,6 +20,7 @@ CBitmapDoc* CBitmapDoc::arrange(Prompts& prompts, const NewDocumentFactory& newD
     const int method = answer->method == ARRANGE_MAXRECTS ? ARRANGE_MAXRECTS : ARRANGE_ROWS;
     const ArrangeResult r =
         arrangeItems(positions_, maxW, maxH, method, std::clamp(answer->padding, 0, 65535));
+    if (outcome) *outcome = r;
     if (!r.ok) {
         prompts.message(kArrangeFailedText, MsgIcon::Warning, MsgButtons::Ok);
         return nullptr;
